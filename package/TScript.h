@@ -1,0 +1,64 @@
+// The setup script "kelvo.se": key lines of 8-bit text, read and written by key.
+//
+//   #DIR_ORIG C:\Source\Folder\                     (ends with a backslash)
+//   <empty line>
+//   #DIR_DEST C:\Program Files\App\
+//   ...                                             (one entry per key)
+//   #ARQ0 <path> <item title> <size> <packed size> <GFTM flags>
+//
+// Lines end with CR LF on disk. A key is its line's first word (at most 31
+// characters); the value is the rest of the line after one blank. Lines hold
+// at most 511 characters; a longer one is read as several lines.
+#pragma once
+
+#include <cstdint>
+
+class TScript {
+public:
+    // Keeps the caller's pointer: the name must outlive the object.
+    explicit TScript(const char* _nomeArq);
+
+    // The value of `entry` into value (512 bytes), or "NULL" when the file or
+    // the key does not exist.
+    void GetEntry(const char* entry, char* value);
+    // Gives `entry` the value, creating the file if needed (uses "arq.tmp").
+    void SetEntry(const char* entry, const char* value);
+
+    // Each reads its key into a 512-byte buffer; absent keys read as empty
+    // (the modes as "XXX").
+    void LerDirOrig(char* nome);
+    void LerDirDest(char* nome);
+    void LerArqBMP(char* nome);
+    void LerArqApresentacao(char* nome);
+    void LerArqLicenca(char* nome);
+    void LerArqMontagem(char* nome);
+    void LerNomeGrupo(char* nome);
+    void LerModosInstalacao(char* nome);
+
+    void EscrDirOrig(const char* nome);
+    void EscrDirDest(const char* nome);
+    void EscrArqBMP(const char* nome);
+    void EscrArqApresentacao(const char* nome);
+    void EscrArqLicenca(const char* nome);
+    void EscrArqMontagem(const char* nome);
+    void EscrNomeGrupo(const char* nome);
+    void EscrModosInstalacao(const char* nome);
+
+    // The next record "#ARQ<n>" into a 512-byte buffer; "NULL" after the last.
+    void LerArq(char* nome);
+    // Writes `nome`, a complete record, as the next "#ARQ<n>".
+    void EscrArq(const char* nome);
+    // Reading starts again at "#ARQ0".
+    void ZeraIndex();
+
+    // Splits the record in `arq` (512 bytes): the path stays in arq, the item
+    // title goes to nome (64 bytes), the sizes and flags to the rest. A record
+    // that breaks the format's limits ends the program with a message.
+    void LerCamposArq(char* arq, char* nome, uint32_t* TamOrig, uint32_t* TamComp, int* Grupo,
+                      int* Ful, int* Typ, int* Min);
+
+private:
+    const char* nomeArq;
+    int IndexLer = 0;
+    int IndexEscr = 0;
+};

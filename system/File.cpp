@@ -1,0 +1,93 @@
+#include "File.h"
+
+#include "Platform.h"
+
+#include <cstring>
+#include <utility>
+
+File::File(const char* path, const char* mode) : stream_(platform::OpenFile(path, mode)) {}
+
+File::~File()
+{
+    Close();
+}
+
+File::File(File&& other) noexcept : stream_(std::exchange(other.stream_, nullptr)) {}
+
+File& File::operator=(File&& other) noexcept
+{
+    if (this != &other) {
+        Close();
+        stream_ = std::exchange(other.stream_, nullptr);
+    }
+    return *this;
+}
+
+bool File::Close()
+{
+    if (stream_ == nullptr)
+        return true;
+    const bool ok = std::ferror(stream_) == 0;
+    const bool closed = std::fclose(stream_) == 0;
+    stream_ = nullptr;
+    return ok && closed;
+}
+
+size_t File::Read(void* buffer, size_t size)
+{
+    return std::fread(buffer, 1, size, stream_);
+}
+
+bool File::Write(const void* data, size_t size)
+{
+    return size == 0 || std::fwrite(data, 1, size, stream_) == size;
+}
+
+bool File::Write(const char* text)
+{
+    return Write(text, std::strlen(text));
+}
+
+int File::GetChar()
+{
+    return std::getc(stream_);
+}
+
+bool File::Seek(int64_t offset, int whence)
+{
+#ifdef _WIN32
+    return _fseeki64(stream_, offset, whence) == 0;
+#else
+    return fseeko(stream_, static_cast<off_t>(offset), whence) == 0;
+#endif
+}
+
+int64_t File::Tell()
+{
+#ifdef _WIN32
+    return _ftelli64(stream_);
+#else
+    return static_cast<int64_t>(ftello(stream_));
+#endif
+}
+
+int64_t File::Size()
+{
+    const int64_t here = Tell();
+    if (here < 0 || !Seek(0, SEEK_END))
+        return -1;
+    const int64_t size = Tell();
+    if (!Seek(here, SEEK_SET))
+        return -1;
+    return size;
+}
+
+bool File::Failed() const
+{
+    return stream_ == nullptr || std::ferror(stream_) != 0;
+}
+
+bool File::AtEnd() const
+{
+    return stream_ != nullptr && std::feof(stream_) != 0;
+}

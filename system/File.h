@@ -1,0 +1,36 @@
+// An open C stdio stream, owned: closed when the object goes. Offsets are
+// 64-bit, so that files over 4 GiB are read and measured correctly.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+class File {
+public:
+    File() = default;
+    // Opens `path` (a Windows path, see Platform.h) with a C stdio mode.
+    File(const char* path, const char* mode);
+    ~File();
+    File(File&& other) noexcept;
+    File& operator=(File&& other) noexcept;
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+
+    bool IsOpen() const { return stream_ != nullptr; }
+    // Closes now; false if buffered data could not be written.
+    bool Close();
+
+    size_t Read(void* buffer, size_t size);
+    bool Write(const void* data, size_t size);
+    bool Write(const char* text);
+    int GetChar();  // EOF at the end or on error
+    bool Seek(int64_t offset, int whence);
+    int64_t Tell();
+    int64_t Size();  // restores the position; -1 on error
+    bool Failed() const;  // a read or write error occurred
+    bool AtEnd() const;
+
+private:
+    FILE* stream_ = nullptr;
+};

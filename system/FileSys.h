@@ -1,0 +1,20 @@
+// Name and file-system helpers. Paths are Windows paths (Platform.h) in the
+// callers' 512-byte buffers; nothing here ever writes beyond kPathSize.
+#pragma once
+
+#include <cstddef>
+
+// Stored form of a name: blanks after the first character become "@".
+void Retifica(char* s);
+// And back: "@" after the first character become blanks.
+void Normaliza(char* s);
+// The part of nomeArq after its last backslash (all of it if none), into
+// file, a buffer of fileSize bytes; a longer name is cut to fit.
+void Rectify(char* file, const char* nomeArq, size_t fileSize = 512);
+// Copies dirAtual + "\" + orig to dest. A source that cannot be read, or a
+// destination that cannot be written, ends the program with a message.
+void CopyExe(const char* dirAtual, const char* orig, const char* dest);
+// Creates every folder named by a prefix of path that ends before a backslash.
+void MakePath(const char* path);
+// Deletes the folder path (ending with a backslash) and everything below it.
+void DelTree(const char* path);

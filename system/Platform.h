@@ -1,0 +1,39 @@
+// The few file-system services the portable code needs, in one small layer.
+// Paths are Windows paths: the backslash separates folders. On other systems
+// the layer turns each backslash into a slash before it asks the system, so
+// that the same code, and the same tests, run natively.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct FolderEntry {
+    std::string name;
+    bool folder = false;
+    bool link = false;  // symbolic link or junction: never followed
+};
+
+// The path as the system wants it (separators translated where needed).
+std::string NativePath(const char* path);
+
+FILE* OpenFile(const char* path, const char* mode);
+bool FileExists(const char* path);    // an entry that is not a folder
+bool FolderExists(const char* path);
+bool CreateFolder(const char* path);  // one level; false if it failed or exists
+bool RemoveFolder(const char* path);  // an empty folder, or a link to one
+bool RemoveFile(const char* path);
+bool RenameFile(const char* from, const char* to);
+// Lists a folder, "." and ".." left out, in the order the system returns them.
+bool ListFolder(const char* folder, std::vector<FolderEntry>* entries);
+// Whether both names lead to one and the same existing file.
+bool SameFile(const char* a, const char* b);
+// Size and modification time, to notice that a file changed; false if missing.
+bool FileStamp(const char* path, uint64_t* size, int64_t* modified);
+std::string CurrentFolder();
+bool ChangeFolder(const char* path);
+
+}  // namespace platform
