@@ -1,0 +1,51 @@
+// Reads and checks a package without ever ending the program: the side that
+// tools use to inspect setups (the setup program itself uses TApend). Every
+// offset is checked against the file before it is used.
+#pragma once
+
+#include "LzssDecoder.h"
+
+#include "File.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class PackageReader {
+public:
+    // What decoding one member found.
+    struct Decoded {
+        uint64_t bytesOut = 0;     // decompressed bytes
+        uint64_t bytesIn = 0;      // compressed bytes consumed by whole items
+    };
+
+    // Opens the file and reads the trailer. False, with a message naming the
+    // problem, when the file cannot be read or holds no plausible package.
+    bool Open(const char* path, std::string* error);
+
+    uint64_t FileSize() const { return fileSize_; }
+    uint64_t End() const { return end_; }              // package end (see PackageEnd)
+    uint64_t ImageEnd() const { return imageEnd_; }    // 0 when the file is no PE image
+    uint32_t ScriptSize() const { return scriptSize_; }
+    uint64_t ScriptStart() const { return end_ - 4 - scriptSize_; }
+
+    // The decompressed setup script.
+    bool ReadScript(std::vector<uint8_t>* text, std::string* error);
+
+    // Start of each member, from the compressed sizes in record order. False
+    // when a member would begin in front of the file's start.
+    bool Locate(const std::vector<uint32_t>& sizes, std::vector<uint64_t>* starts,
+                std::string* error) const;
+
+    // Decodes `size` compressed bytes at `start` into the sink.
+    bool Decode(uint64_t start, uint32_t size, LzssDecoder::Sink& sink, Decoded* result,
+                std::string* error);
+
+private:
+    File file_;
+    std::string path_;
+    uint64_t fileSize_ = 0;
+    uint64_t end_ = 0;
+    uint64_t imageEnd_ = 0;
+    uint32_t scriptSize_ = 0;
+};

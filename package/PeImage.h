@@ -1,0 +1,37 @@
+// The few facts of a Windows executable's headers that the package needs:
+// where the image's own sections end, and where a signer put the
+// certificate table. Files that are no PE image simply have neither.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class File;
+
+class PeImage {
+public:
+    // Reads the headers of an open file of `fileSize` bytes. False when the
+    // file is no PE image (or its headers are cut short).
+    bool Read(File& file, uint64_t fileSize);
+
+    bool Valid() const { return valid_; }
+    uint16_t Machine() const { return machine_; }      // 0x14c i386, 0x8664 x86-64
+    uint16_t Subsystem() const { return subsystem_; }  // 2 GUI, 3 console
+    // End of the last section's raw data: where appended data may begin.
+    uint64_t ImageEnd() const { return imageEnd_; }
+    // The security directory: a file offset and size; 0 and 0 if unsigned.
+    uint64_t CertificateOffset() const { return certOffset_; }
+    uint64_t CertificateSize() const { return certSize_; }
+
+private:
+    bool valid_ = false;
+    uint16_t machine_ = 0;
+    uint16_t subsystem_ = 0;
+    uint64_t imageEnd_ = 0;
+    uint64_t certOffset_ = 0;
+    uint64_t certSize_ = 0;
+};
+
+// Where the package of a setup file ends: the start of a certificate table
+// that lies at the very end of the file, otherwise the file's length.
+uint64_t PackageEnd(File& file, uint64_t fileSize);

@@ -1,0 +1,38 @@
+#include "TFat.h"
+
+#include "Limits.h"
+#include "Report.h"
+
+#include <cstring>
+#include <string>
+
+void TFat::AdArq(const char* nomeArq, uint64_t Indice, uint32_t Tam)
+{
+    if (std::strlen(nomeArq) > kMemberNameMax) {
+        const std::string text = "Member name longer than 255 characters: \"" + std::string(nomeArq) + "\".";
+        FatalMessage(text.c_str(), "Error!");
+    }
+    // The table stays a list in registration order; the map only spares the
+    // linear search, so that registering many members costs linear time.
+    if (!index.emplace(nomeArq, fat.size()).second)
+        FatalMessage("File already exits in \"FAT\"!", nomeArq);
+    fat.push_back(SFat{nomeArq, Indice, Tam});
+}
+
+const TFat::SFat* TFat::Find(const char* nomeArq) const
+{
+    const auto it = index.find(nomeArq);
+    return it == index.end() ? nullptr : &fat[it->second];
+}
+
+uint64_t TFat::Indice(const char* nomeArq) const
+{
+    const SFat* entry = Find(nomeArq);
+    return entry != nullptr ? entry->Indice : 0;
+}
+
+uint32_t TFat::Tam(const char* nomeArq) const
+{
+    const SFat* entry = Find(nomeArq);
+    return entry != nullptr ? entry->Tam : 0;
+}

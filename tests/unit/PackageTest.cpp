@@ -1,0 +1,418 @@
+#include "File.h"
+#include "Lzss.h"
+#include "PackageReader.h"
+#include "PeImage.h"
+#include "TApend.h"
+#include "TFat.h"
+#include "THuf.h"
+
+#include "FakePe.h"
+#include "TempDir.h"
+#include "TestData.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+namespace {
+
+using ::testing::ExitedWithCode;
+
+std::vector<uint8_t> Packed(const std::vector<uint8_t>& in)
+{
+    std::vector<uint8_t> out(lzss::CompressBound(in.size()));
+    out.resize(lzss::Compress(in.data(), in.size(), out.data(), out.size()));
+    return out;
+}
+
+// A package file: image bytes, the compressed members, the compressed script
+// (here any bytes) and the trailer.
+std::vector<uint8_t> Package(std::vector<uint8_t> image, const std::vector<std::vector<uint8_t>>& members,
+                             const std::vector<uint8_t>& script)
+{
+    for (const auto& m : members) {
+        const auto packed = Packed(m);
+        image.insert(image.end(), packed.begin(), packed.end());
+    }
+    const auto packedScript = Packed(script);
+    image.insert(image.end(), packedScript.begin(), packedScript.end());
+    const uint32_t s = static_cast<uint32_t>(packedScript.size());
+    for (int i = 0; i < 4; ++i)
+        image.push_back(static_cast<uint8_t>(s >> (8 * i)));
+    return image;
+}
+
+TEST(THuf, CompressesAndDecompressesFilesAndPrintsTheSummary)
+{
+    TempDir dir;
+    WriteFile("abc.txt", std::string("abc"));
+    testing::internal::CaptureStdout();
+    {
+        THuf huf("abc.txt", "abc.huf", 1);
+        EXPECT_EQ(huf.Executar(), 1);
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "           3\rIn : 3 bytes\nOut: 4 bytes\nOut/In: 1.333\n");
+    EXPECT_EQ(ReadFile("abc.huf"), (std::vector<uint8_t>{0x07, 'a', 'b', 'c'}));
+    THuf back("abc.huf", "abc.out", 0);
+    EXPECT_EQ(back.Executar(), 1);
+    EXPECT_EQ(ReadFile("abc.out"), testdata::Bytes("abc"));
+}
+
+TEST(THuf, EmptyFilesStayEmptyAndPrintNothing)
+{
+    TempDir dir;
+    WriteFile("empty", std::string());
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(THuf("empty", "empty.huf", 1).Executar(), 1);
+    EXPECT_EQ(THuf("empty.huf", "empty.out", 0).Executar(), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_TRUE(Exists("empty.huf"));
+    EXPECT_TRUE(ReadFile("empty.huf").empty());
+    EXPECT_TRUE(ReadFile("empty.out").empty());
+}
+
+TEST(THuf, LargeFilesRoundTripAndEachRunCountsOnlyItself)
+{
+    TempDir dir;
+    // Larger than the file layer's chunk, so that input is carried over.
+    const std::vector<uint8_t> data = testdata::Generate((1 << 20) * 2 + 12345, 7, 0.6, 64);
+    WriteFile("big", data);
+    for (int run = 0; run < 2; ++run) {
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(THuf("big", "big.huf", 1).Executar(), 1);
+        const std::string out = testing::internal::GetCapturedStdout();
+        EXPECT_NE(out.find("In : " + std::to_string(data.size()) + " bytes\n"), std::string::npos);
+        EXPECT_EQ(ReadFile("big.huf"), Packed(data));
+    }
+    EXPECT_EQ(THuf("big.huf", "big.out", 0).Executar(), 1);
+    EXPECT_EQ(ReadFile("big.out"), data);
+}
+
+TEST(THuf, FailedWritesAreReportedAsFailure)
+{
+    TempDir dir;
+    WriteFile("data", testdata::Generate(100000, 1, 0.2));
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(THuf("data", "/dev/full", 1).Executar(), 0);
+    testing::internal::GetCapturedStdout();
+    WriteFile("data.huf", Packed(testdata::Generate(100000, 1, 0.2)));
+    EXPECT_EQ(THuf("data.huf", "/dev/full", 0).Executar(), 0);
+}
+
+TEST(THufDeathTest, UnopenableFilesEndTheProgramWithItsMessage)
+{
+    TempDir dir;
+    WriteFile("data", std::string("x"));
+    EXPECT_EXIT(THuf("missing", "out", 0), ExitedWithCode(1), "Error!: THuf");
+    EXPECT_EXIT(THuf("data", "no/such/folder/out", 1), ExitedWithCode(1), "Error!: THuf");
+}
+
+TEST(TFat, LooksUpNamesExactlyAndReportsZeroForUnknownOnes)
+{
+    TFat fat;
+    EXPECT_EQ(fat.Indice("a"), 0u);
+    fat.AdArq("kelvo.se", 375, 371);
+    fat.AdArq("Licen.txt", 5538, 5163);
+    EXPECT_EQ(fat.Indice("kelvo.se"), 375u);
+    EXPECT_EQ(fat.Tam("kelvo.se"), 371u);
+    EXPECT_EQ(fat.Indice("licen.txt"), 0u);  // letter case counts
+    EXPECT_EQ(fat.Tam("Licen.txt"), 5163u);
+    EXPECT_EQ(fat.NumArq(), 2);
+}
+
+TEST(TFat, HoldsAHundredThousandMembers)
+{
+    TFat fat;
+    for (uint32_t i = 0; i < 100000; ++i)
+        fat.AdArq(("dir\\file" + std::to_string(i)).c_str(), 4ull + i * 10ull, i);
+    for (uint32_t i = 0; i < 100000; i += 997)
+        ASSERT_EQ(fat.Indice(("dir\\file" + std::to_string(i)).c_str()), 4ull + i * 10ull);
+}
+
+TEST(TFatDeathTest, DuplicateAndOverlongNamesEndTheProgram)
+{
+    TFat fat;
+    fat.AdArq("a.exe", 10, 5);
+    EXPECT_EXIT(fat.AdArq("a.exe", 20, 5), ExitedWithCode(1), "a.exe: File already exits in \"FAT\"!");
+    EXPECT_EXIT(fat.AdArq(std::string(256, 'n').c_str(), 20, 5), ExitedWithCode(1),
+                "longer than 255 characters");
+    fat.AdArq(std::string(255, 'n').c_str(), 30, 5);
+}
+
+TEST(TApend, RegistersTheSixRecordExampleAtItsOffsets)
+{
+    TApend apend("unused");
+    apend.IncluirFat("kelvo.se", 371);
+    const uint32_t sizes[] = {372581, 135385, 86737, 20299, 295, 5163};
+    const uint64_t expected[] = {620835, 248254, 112869, 26132, 5833, 5538};
+    for (int k = 5; k >= 0; --k)
+        apend.IncluirFat(("record" + std::to_string(k)).c_str(), sizes[k]);
+    uint64_t indice = 0;
+    uint32_t tam = 0;
+    apend.LerFat("kelvo.se", &indice, &tam);
+    EXPECT_EQ(indice, 375u);
+    EXPECT_EQ(tam, 371u);
+    for (int k = 0; k < 6; ++k) {
+        apend.LerFat(("record" + std::to_string(k)).c_str(), &indice, &tam);
+        EXPECT_EQ(indice, expected[k]) << "record " << k;
+        EXPECT_EQ(tam, sizes[k]);
+    }
+    apend.LerFat("other", &indice, &tam);
+    EXPECT_EQ(indice, 0u);
+    EXPECT_EQ(tam, 0u);
+}
+
+TEST(TApend, BuildsAndReadsBackAPackageByteExact)
+{
+    TempDir dir;
+    const std::vector<std::vector<uint8_t>> members = {
+        testdata::Generate(200000, 1, 0.7, 30), testdata::Text(70000, 2), {}, testdata::Generate(3, 3, 0.0)};
+    WriteFile("setup.exe", std::string("MZ stub of any content"));
+    std::vector<uint32_t> compressed;
+    testing::internal::CaptureStdout();
+    {
+        TApend builder("setup.exe");
+        for (size_t k = 0; k < members.size(); ++k) {
+            const std::string name = "m" + std::to_string(k);
+            WriteFile(name, members[k]);
+            const uint32_t* sizes = builder.IncluirArq(name.c_str());
+            EXPECT_EQ(sizes[0], members[k].size());
+            EXPECT_EQ(sizes[1], Packed(members[k]).size());
+            compressed.push_back(sizes[1]);
+        }
+        WriteFile("kelvo.se", std::string("#DIR_NOME_GRUPO Test\r\n"));
+        builder.IncluirArq("kelvo.se");
+    }
+    testing::internal::GetCapturedStdout();
+    EXPECT_FALSE(Exists("arq.huf"));
+    EXPECT_EQ(ReadFile("setup.exe"), Package(testdata::Bytes("MZ stub of any content"), members,
+                                             testdata::Bytes("#DIR_NOME_GRUPO Test\r\n")));
+
+    std::filesystem::create_directory("out");
+    std::filesystem::current_path("out");
+    TApend reader("../setup.exe");
+    reader.ExtrairArq("kelvo.se");
+    EXPECT_EQ(ReadFile("kelvo.se"), testdata::Bytes("#DIR_NOME_GRUPO Test\r\n"));
+    for (size_t k = members.size(); k-- > 0;)
+        reader.IncluirFat(("m" + std::to_string(k)).c_str(), compressed[k]);
+    WriteFile("m1", std::string("an older file of that name"));
+    for (size_t k = 0; k < members.size(); ++k)
+        EXPECT_EQ(ReadFile("m" + std::to_string(k)), k == 1 ? testdata::Bytes("an older file of that name") : std::vector<uint8_t>());
+    for (size_t k = 0; k < members.size(); ++k) {
+        reader.ExtrairArq(("m" + std::to_string(k)).c_str());
+        EXPECT_EQ(ReadFile("m" + std::to_string(k)), members[k]) << "member " << k;
+    }
+    EXPECT_FALSE(Exists("arq.huf"));
+}
+
+TEST(TApend, FindsThePackageOfASignedSetup)
+{
+    TempDir dir;
+    const std::vector<uint8_t> member = testdata::Text(5000, 4);
+    std::vector<uint8_t> file = Package(fakepe::Image(), {member}, testdata::Bytes("script"));
+    fakepe::Sign(file, 1200);
+    WriteFile("signed.exe", file);
+    TApend reader("signed.exe");
+    reader.ExtrairArq("kelvo.se");
+    EXPECT_EQ(ReadFile("kelvo.se"), testdata::Bytes("script"));
+    reader.IncluirFat("member", static_cast<uint32_t>(Packed(member).size()));
+    reader.ExtrairArq("member");
+    EXPECT_EQ(ReadFile("member"), member);
+}
+
+TEST(TApendDeathTest, ReadingFailuresEndTheProgramWithTheirMessages)
+{
+    TempDir dir;
+    const std::vector<uint8_t> member = testdata::Text(3000, 5);
+    WriteFile("setup.exe", Package(testdata::Bytes("stub"), {member}, testdata::Bytes("s")));
+    EXPECT_EXIT(TApend("missing.exe").ExtrairArq("kelvo.se"), ExitedWithCode(1),
+                "Error!: Can't read \"Apendix File\"!");
+    EXPECT_EXIT(TApend("setup.exe").ExtrairArq("never.txt"), ExitedWithCode(1),
+                "never.txt: Null offset! Can't read file in \"FAT\".");
+    // A name differing from the script's only in case does not read the trailer.
+    EXPECT_EXIT(TApend("setup.exe").ExtrairArq("Kelvo.se"), ExitedWithCode(1), "Null offset!");
+    EXPECT_EXIT(
+        {
+            TApend twice("setup.exe");
+            twice.ExtrairArq("kelvo.se");
+            twice.ExtrairArq("kelvo.se");
+        },
+        ExitedWithCode(1), "kelvo.se: File already exits in \"FAT\"!");
+    EXPECT_EXIT(
+        {
+            TApend reader("setup.exe");
+            reader.ExtrairArq("kelvo.se");
+            reader.IncluirFat("no/such/folder/file", static_cast<uint32_t>(Packed(member).size()));
+            reader.ExtrairArq("no/such/folder/file");
+        },
+        ExitedWithCode(1), "Error!: THuf");
+}
+
+TEST(TApendDeathTest, MembersOutsideTheFileAreDamageNotWrongBytes)
+{
+    TempDir dir;
+    WriteFile("tiny.exe", std::string("ab"));
+    EXPECT_EXIT(TApend("tiny.exe").ExtrairArq("kelvo.se"), ExitedWithCode(1),
+                "Damaged package: member \"kelvo.se\" lies outside the file.");
+    // The trailer claims a script larger than the whole file.
+    WriteFile("claims.exe", std::vector<uint8_t>{1, 2, 3, 0xFF, 0xFF, 0, 0});
+    EXPECT_EXIT(TApend("claims.exe").ExtrairArq("kelvo.se"), ExitedWithCode(1),
+                "Damaged package: member \"kelvo.se\" lies outside the file.");
+    WriteFile("setup.exe", Package(testdata::Bytes("stub"), {testdata::Text(100, 1)}, testdata::Bytes("s")));
+    EXPECT_EXIT(
+        {
+            TApend reader("setup.exe");
+            reader.ExtrairArq("kelvo.se");
+            reader.IncluirFat("big.bin", 1000000);
+            reader.ExtrairArq("big.bin");
+        },
+        ExitedWithCode(1), "Damaged package: member \"big.bin\" lies outside the file.");
+}
+
+TEST(TApendDeathTest, FailedWritesAreNotReportedAsSuccess)
+{
+    TempDir dir;
+    WriteFile("setup.exe", Package(testdata::Bytes("stub"), {testdata::Text(90000, 1)}, testdata::Bytes("s")));
+    EXPECT_EXIT(
+        {
+            TApend reader("setup.exe");
+            reader.ExtrairArq("kelvo.se");
+            reader.IncluirFat("/dev/full", static_cast<uint32_t>(Packed(testdata::Text(90000, 1)).size()));
+            reader.ExtrairArq("/dev/full");
+        },
+        ExitedWithCode(1), "Error!: Can't decompress \"arq.huf\"!");
+    // The temporary file leads to a full disk: compression fails.
+    WriteFile("input", testdata::Text(90000, 1));
+    std::filesystem::create_symlink("/dev/full", "arq.huf");
+    EXPECT_EXIT(
+        {
+            testing::internal::CaptureStdout();
+            TApend("setup.exe").IncluirArq("input");
+        },
+        ExitedWithCode(1), "Error!: Can't compress \"arq.huf\"!");
+}
+
+TEST(PeImage, ReadsMachineSubsystemImageEndAndCertificate)
+{
+    TempDir dir;
+    std::vector<uint8_t> image = fakepe::Image(0x400);
+    image.resize(image.size() + 100, 7);  // appended data behind the image
+    WriteFile("a.exe", image);
+    File file("a.exe", "rb");
+    PeImage pe;
+    ASSERT_TRUE(pe.Read(file, image.size()));
+    EXPECT_EQ(pe.Machine(), 0x14C);
+    EXPECT_EQ(pe.Subsystem(), 2);
+    EXPECT_EQ(pe.ImageEnd(), 0x600u);
+    EXPECT_EQ(pe.CertificateSize(), 0u);
+    EXPECT_EQ(PackageEnd(file, image.size()), image.size());
+
+    fakepe::Sign(image, 64);
+    WriteFile("b.exe", image);
+    File signedFile("b.exe", "rb");
+    EXPECT_EQ(PackageEnd(signedFile, image.size()), image.size() - 64);
+    // A table that does not reach the end of the file is not a signature.
+    image.push_back(0);
+    WriteFile("c.exe", image);
+    File padded("c.exe", "rb");
+    EXPECT_EQ(PackageEnd(padded, image.size()), image.size());
+}
+
+TEST(PeImage, RejectsTruncatedAndForeignHeadersWithoutReadingOutside)
+{
+    TempDir dir;
+    const std::vector<uint8_t> image = fakepe::Image();
+    for (size_t cut : {size_t(0), size_t(2), size_t(63), size_t(0x80), size_t(0x90), size_t(0x170), size_t(0x19F)}) {
+        const std::vector<uint8_t> part(image.begin(), image.begin() + static_cast<ptrdiff_t>(cut));
+        WriteFile("cut.exe", part);
+        File file("cut.exe", "rb");
+        PeImage pe;
+        EXPECT_FALSE(pe.Read(file, part.size())) << "cut at " << cut;
+        EXPECT_EQ(PackageEnd(file, part.size()), part.size());
+    }
+    std::vector<uint8_t> hostile = image;
+    fakepe::Put32(hostile, 0x3C, 0xFFFFFFF0u);  // PE header far beyond the file
+    WriteFile("far.exe", hostile);
+    File far("far.exe", "rb");
+    PeImage pe;
+    EXPECT_FALSE(pe.Read(far, hostile.size()));
+    for (uint32_t seed = 0; seed < 300; ++seed) {
+        std::vector<uint8_t> noisy = image;
+        std::mt19937 rng(seed);
+        for (int i = 0; i < 6; ++i)
+            noisy[rng() % 0x200] = static_cast<uint8_t>(rng());
+        WriteFile("noisy.exe", noisy);
+        File file("noisy.exe", "rb");
+        PeImage any;
+        any.Read(file, noisy.size());
+        EXPECT_LE(PackageEnd(file, noisy.size()), noisy.size());
+    }
+}
+
+class CountingSink : public LzssDecoder::Sink {
+public:
+    bool Put(const uint8_t* data, size_t size) override
+    {
+        bytes.insert(bytes.end(), data, data + size);
+        return true;
+    }
+    std::vector<uint8_t> bytes;
+};
+
+TEST(PackageReader, LocatesAndDecodesMembersWithoutEndingTheProgram)
+{
+    TempDir dir;
+    const std::vector<std::vector<uint8_t>> members = {testdata::Text(40000, 1), testdata::Generate(9000, 2, 0.5)};
+    WriteFile("setup.exe", Package(fakepe::Image(), members, testdata::Bytes("#ARQ0 x\r\n")));
+    PackageReader reader;
+    std::string error;
+    ASSERT_TRUE(reader.Open("setup.exe", &error)) << error;
+    EXPECT_EQ(reader.ImageEnd(), 0x400u);
+    std::vector<uint8_t> script;
+    ASSERT_TRUE(reader.ReadScript(&script, &error)) << error;
+    EXPECT_EQ(script, testdata::Bytes("#ARQ0 x\r\n"));
+    std::vector<uint32_t> sizes;
+    for (const auto& m : members)
+        sizes.push_back(static_cast<uint32_t>(Packed(m).size()));
+    std::vector<uint64_t> starts;
+    ASSERT_TRUE(reader.Locate(sizes, &starts, &error)) << error;
+    EXPECT_EQ(starts[0], 0x400u);
+    for (size_t k = 0; k < members.size(); ++k) {
+        CountingSink sink;
+        PackageReader::Decoded decoded;
+        ASSERT_TRUE(reader.Decode(starts[k], sizes[k], sink, &decoded, &error)) << error;
+        EXPECT_EQ(sink.bytes, members[k]);
+        EXPECT_EQ(decoded.bytesIn, sizes[k]);
+        EXPECT_EQ(decoded.bytesOut, members[k].size());
+    }
+    // Sizes that reach in front of the file are refused.
+    sizes[0] += 0x401;
+    EXPECT_FALSE(reader.Locate(sizes, &starts, &error));
+    EXPECT_NE(error.find("in front of the start"), std::string::npos);
+}
+
+TEST(PackageReader, ExplainsFilesThatHoldNoPackage)
+{
+    TempDir dir;
+    PackageReader reader;
+    std::string error;
+    EXPECT_FALSE(reader.Open("missing.exe", &error));
+    EXPECT_NE(error.find("cannot open"), std::string::npos);
+    WriteFile("short.exe", std::string("abc"));
+    EXPECT_FALSE(reader.Open("short.exe", &error));
+    EXPECT_NE(error.find("too short"), std::string::npos);
+    WriteFile("big.exe", std::vector<uint8_t>{'x', 'y', 0x10, 0, 0, 0});
+    EXPECT_FALSE(reader.Open("big.exe", &error));
+    EXPECT_NE(error.find("more than the file holds"), std::string::npos);
+    // A script cut in the middle of an item.
+    std::vector<uint8_t> cut = {0x00, 0x12, 2, 0, 0, 0};
+    WriteFile("cut.exe", cut);
+    ASSERT_TRUE(reader.Open("cut.exe", &error)) << error;
+    std::vector<uint8_t> script;
+    EXPECT_FALSE(reader.ReadScript(&script, &error));
+    EXPECT_NE(error.find("middle of an item"), std::string::npos);
+}
+
+}  // namespace
