@@ -9,34 +9,22 @@ using lzss::kThreshold;
 
 namespace {
 
-// Number of equal leading bytes of the kMaxMatch-byte strings at a and b
-// (byte 0 is equal by construction), and in *cmp the difference of the first
-// unequal pair as unsigned bytes (0 when all are equal). Reads a[1..17] and
-// b[1..17], eight bytes at a time.
-inline int CommonPrefix(const uint8_t* a, const uint8_t* b, int* cmp)
+// Eight bytes as a big-endian number: comparing two such numbers compares
+// the bytes in order, as the trees sort their strings.
+inline uint64_t LoadOrdered(const uint8_t* p)
 {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    for (int at = 1; at < 17; at += 8) {
-        uint64_t x;
-        uint64_t y;
-        std::memcpy(&x, a + at, 8);
-        std::memcpy(&y, b + at, 8);
-        if (x != y) {
-            const int i = at + (__builtin_ctzll(x ^ y) >> 3);
-            *cmp = a[i] - b[i];
-            return i;
-        }
-    }
-    *cmp = a[17] - b[17];
-    return *cmp != 0 ? 17 : 18;
-#else
-    for (int i = 1; i < lzss::kMaxMatch; ++i) {
-        if ((*cmp = a[i] - b[i]) != 0)
-            return i;
-    }
-    *cmp = 0;
-    return lzss::kMaxMatch;
+    v = __builtin_bswap64(v);
 #endif
+    return v;
+}
+
+// Equal leading bytes of two differing big-endian words.
+inline int EqualBytes(uint64_t a, uint64_t b)
+{
+    return __builtin_clzll(a ^ b) >> 3;
 }
 
 }  // namespace
@@ -55,14 +43,14 @@ void LzssEncoder::Reset()
     std::memset(text_, kFillByte, kFirstPosition);
     std::memset(text_ + kFirstPosition, 0, sizeof text_ - kFirstPosition);
     for (int i = kRingSize + 1; i <= kRingSize + kRoots; ++i)
-        rson_[i] = kNil;
+        kid_[2 * i + 1] = kNil;
     for (int i = 0; i < kRingSize; ++i)
         dad_[i] = kNil;
-    matchPosition_ = 0;
-    matchLength_ = 0;
-    r_ = kFirstPosition;
-    s_ = 0;
-    len_ = 0;
+    inserted_ = 0;
+    coding_ = 0;
+    read_ = 0;
+    end_ = 0;
+    endKnown_ = false;
     group_[0] = 0;
     groupSize_ = 1;
     mask_ = 1;
@@ -77,71 +65,218 @@ void LzssEncoder::SetProgress(ProgressFn fn, void* context)
     progressContext_ = context;
 }
 
-inline void LzssEncoder::InsertNode(int r)
+// Inserting the string at r walks down the tree of its first byte to a free
+// leaf slot, or to a node holding the same 18 bytes, which r then replaces
+// (each tree keeps only the newest position of a string). With kTrack the
+// walk also finds the longest match: the first node met with the longest
+// common prefix wins. The walk's comparisons are branch-free: their outcome
+// is data, and mispredicts would cost more than the work.
+inline void LzssEncoder::Begin(Walk& w, unsigned r)
 {
     const uint8_t* key = &text_[r];
-    int p = kRingSize + 1 + key[0];
-    int cmp = 1;
-    rson_[r] = lson_[r] = kNil;
-    matchLength_ = 0;
-    for (;;) {
-        uint16_t* child = cmp >= 0 ? &rson_[p] : &lson_[p];
-        if (*child == kNil) {
-            *child = static_cast<uint16_t>(r);
-            dad_[r] = static_cast<uint16_t>(p);
-            return;
-        }
-        p = *child;
-        const int i = CommonPrefix(key, &text_[p], &cmp);
-        if (i > matchLength_) {
-            matchPosition_ = p;
-            matchLength_ = i;
-            if (i >= kMaxMatch)
-                break;
+    w.k1 = LoadOrdered(key + 1);
+    w.r = r;
+    w.p = kRingSize + 1 + key[0];
+    w.right = 1;
+    w.best = 0;
+    w.bestPosition = 0;
+    w.full = false;
+    kid_[2 * r] = kid_[2 * r + 1] = kNil;
+}
+
+template <bool kTrack>
+inline bool LzssEncoder::Step(Walk& w)
+{
+    const unsigned q = kid_[2 * w.p + w.right];
+    if (q == kNil)
+        return false;  // the free slot is kid_[2 * p + right]
+    w.p = q;
+    const uint64_t w1 = LoadOrdered(&text_[q + 1]);
+    int i = 0;
+    if (w1 != w.k1) {
+        if (kTrack)
+            i = 1 + EqualBytes(w.k1, w1);
+        w.right = w.k1 > w1;
+    } else {
+        // Rare: the rest of the key is read when needed, which keeps the
+        // walk's state small enough for two walks to stay in registers.
+        const uint64_t k2 = LoadOrdered(&text_[w.r + 9]);
+        const uint64_t w2 = LoadOrdered(&text_[q + 9]);
+        if (w2 != k2) {
+            if (kTrack)
+                i = 9 + EqualBytes(k2, w2);
+            w.right = k2 > w2;
+        } else {
+            const unsigned k3 = text_[w.r + 17];
+            const unsigned c = text_[q + 17];
+            if (c == k3) {
+                w.best = kMaxMatch;
+                w.bestPosition = q;
+                w.full = true;
+                return false;
+            }
+            i = 17;
+            w.right = k3 > c;
         }
     }
-    // r holds the same 18 bytes as p and is newer: it takes p's place.
-    dad_[r] = dad_[p];
-    lson_[r] = lson_[p];
-    rson_[r] = rson_[p];
-    dad_[lson_[p]] = static_cast<uint16_t>(r);
-    dad_[rson_[p]] = static_cast<uint16_t>(r);
-    if (rson_[dad_[p]] == p)
-        rson_[dad_[p]] = static_cast<uint16_t>(r);
-    else
-        lson_[dad_[p]] = static_cast<uint16_t>(r);
+    if (kTrack) {
+        const bool longer = i > w.best;
+        w.best = longer ? i : w.best;
+        w.bestPosition = longer ? q : w.bestPosition;
+    }
+    return true;
+}
+
+inline void LzssEncoder::End(const Walk& w)
+{
+    const unsigned r = w.r;
+    const unsigned p = w.p;
+    if (!w.full) {
+        kid_[2 * p + w.right] = static_cast<uint16_t>(r);
+        dad_[r] = static_cast<uint16_t>(p);
+        return;
+    }
+    // r takes p's place; p leaves the tree.
+    const unsigned parent = dad_[p];
+    dad_[r] = static_cast<uint16_t>(parent);
+    kid_[2 * r] = kid_[2 * p];
+    kid_[2 * r + 1] = kid_[2 * p + 1];
+    dad_[kid_[2 * p]] = static_cast<uint16_t>(r);
+    dad_[kid_[2 * p + 1]] = static_cast<uint16_t>(r);
+    kid_[2 * parent + (kid_[2 * parent + 1] == p)] = static_cast<uint16_t>(r);
     dad_[p] = kNil;
 }
 
-inline void LzssEncoder::DeleteNode(int p)
+template <bool kTrack>
+inline void LzssEncoder::InsertNode(unsigned r)
+{
+    Walk w;
+    Begin(w, r);
+    while (Step<kTrack>(w)) {
+    }
+    End(w);
+}
+
+inline void LzssEncoder::DeleteNode(unsigned p)
 {
     if (dad_[p] == kNil)
         return;
-    int q;
-    if (rson_[p] == kNil) {
-        q = lson_[p];
-    } else if (lson_[p] == kNil) {
-        q = rson_[p];
+    const unsigned left = kid_[2 * p];
+    const unsigned right = kid_[2 * p + 1];
+    unsigned q;
+    if (right == kNil) {
+        q = left;
+    } else if (left == kNil) {
+        q = right;
     } else {
-        q = lson_[p];
-        if (rson_[q] != kNil) {
+        // The rightmost node of the left subtree replaces p.
+        q = left;
+        if (kid_[2 * q + 1] != kNil) {
             do {
-                q = rson_[q];
-            } while (rson_[q] != kNil);
-            rson_[dad_[q]] = lson_[q];
-            dad_[lson_[q]] = dad_[q];
-            lson_[q] = lson_[p];
-            dad_[lson_[p]] = static_cast<uint16_t>(q);
+                q = kid_[2 * q + 1];
+            } while (kid_[2 * q + 1] != kNil);
+            kid_[2 * dad_[q] + 1] = kid_[2 * q];
+            dad_[kid_[2 * q]] = dad_[q];
+            kid_[2 * q] = static_cast<uint16_t>(left);
+            dad_[left] = static_cast<uint16_t>(q);
         }
-        rson_[q] = rson_[p];
-        dad_[rson_[p]] = static_cast<uint16_t>(q);
+        kid_[2 * q + 1] = static_cast<uint16_t>(right);
+        dad_[right] = static_cast<uint16_t>(q);
     }
-    dad_[q] = dad_[p];
-    if (rson_[dad_[p]] == p)
-        rson_[dad_[p]] = static_cast<uint16_t>(q);
-    else
-        lson_[dad_[p]] = static_cast<uint16_t>(q);
+    const unsigned parent = dad_[p];
+    dad_[q] = static_cast<uint16_t>(parent);
+    kid_[2 * parent + (kid_[2 * parent + 1] == p)] = static_cast<uint16_t>(q);
     dad_[p] = kNil;
+}
+
+inline void LzssEncoder::Remember(uint64_t position, const Walk& w)
+{
+    matchLength_[position % kAhead] = static_cast<uint8_t>(w.best);
+    matchPosition_[position % kAhead] = static_cast<uint16_t>(w.bestPosition);
+}
+
+// Before position k (k >= 1) is inserted, the oldest string leaves its tree
+// and input byte k + 17 takes its ring place, if the input holds it.
+inline void LzssEncoder::TakeByte(uint64_t k, const uint8_t*& ip, const uint8_t* iend)
+{
+    const unsigned s = static_cast<unsigned>(k - 1) & kMask;
+    DeleteNode(s);
+    if (ip < iend) {
+        const uint8_t c = *ip++;
+        text_[s] = c;
+        if (s < static_cast<unsigned>(kMaxMatch - 1))
+            text_[s + kRingSize] = c;
+        ++read_;
+    }
+}
+
+// Positions k and k + 1 may be inserted side by side when nothing ties them:
+// their strings go to different trees, and the node deleted before k + 1
+// (moved ahead of k's insertion) is not in k's tree. Both bytes they take
+// must be at hand unless the input has ended.
+inline bool LzssEncoder::CanPair(uint64_t k, size_t available, bool last) const
+{
+    if (k == 0 || k + 1 >= coding_ + kAhead || (endKnown_ && k + 1 >= end_))
+        return false;
+    if (!last && available < 2)
+        return false;
+    const unsigned r0 = static_cast<unsigned>(kFirstPosition + k) & kMask;
+    const unsigned r1 = (r0 + 1) & kMask;
+    const unsigned s1 = static_cast<unsigned>(k) & kMask;
+    return text_[r0] != text_[r1] && (dad_[s1] == kNil || text_[s1] != text_[r0]);
+}
+
+// Inserts positions while their bytes are at hand and the match memory has
+// room. Returns false when it stopped for want of input.
+bool LzssEncoder::InsertPositions(const uint8_t*& ip, const uint8_t* iend, bool last)
+{
+    for (;;) {
+        const uint64_t k = inserted_;
+        if (k >= coding_ + kAhead)
+            return true;
+        if (endKnown_ && k >= end_)
+            return true;
+        if (k > 0 && ip == iend && !last)
+            return false;  // byte k + 17 is still to come
+        if (CanPair(k, static_cast<size_t>(iend - ip), last)) {
+            TakeByte(k, ip, iend);
+            TakeByte(k + 1, ip, iend);
+            Walk a;
+            Walk b;
+            Begin(a, static_cast<unsigned>(kFirstPosition + k) & kMask);
+            Begin(b, static_cast<unsigned>(kFirstPosition + k + 1) & kMask);
+            // Two independent chains of loads: the processor overlaps them.
+            bool goA = true;
+            bool goB = true;
+            while (goA && goB) {
+                goA = Step<true>(a);
+                goB = Step<true>(b);
+            }
+            while (goA)
+                goA = Step<true>(a);
+            while (goB)
+                goB = Step<true>(b);
+            End(a);
+            End(b);
+            Remember(k, a);
+            Remember(k + 1, b);
+            inserted_ = k + 2;
+        } else {
+            if (k > 0)
+                TakeByte(k, ip, iend);
+            Walk w;
+            Begin(w, static_cast<unsigned>(kFirstPosition + k) & kMask);
+            while (Step<true>(w)) {
+            }
+            End(w);
+            Remember(k, w);
+            inserted_ = k + 1;
+        }
+        if (last && ip == iend && !endKnown_) {
+            endKnown_ = true;
+            end_ = read_;
+        }
+    }
 }
 
 size_t LzssEncoder::FlushGroup(uint8_t* dst)
@@ -168,73 +303,76 @@ size_t LzssEncoder::Encode(const uint8_t* src, size_t srcSize, bool last, uint8_
             *consumed = 0;
             return 0;
         }
-        while (len_ < kMaxMatch && ip < iend)
-            text_[r_ + len_++] = *ip++;
-        textSize_ = static_cast<uint64_t>(len_);
-        if (len_ == 0) {
+        while (read_ < static_cast<uint64_t>(kMaxMatch) && ip < iend)
+            text_[kFirstPosition + read_++] = *ip++;
+        textSize_ = read_;
+        if (read_ == 0) {
             phase_ = Phase::kFinished;
             *consumed = 0;
             return 0;
         }
+        if (last && ip == iend) {
+            endKnown_ = true;
+            end_ = read_;
+        }
         for (int i = 1; i <= kMaxMatch; ++i)
-            InsertNode(r_ - i);
-        InsertNode(r_);
+            InsertNode<false>(static_cast<unsigned>(kFirstPosition - i));
         phase_ = Phase::kCoding;
     }
 
     while (phase_ == Phase::kCoding) {
-        // A coding step reads at most kMaxMatch bytes; running out of input
-        // before the true end would cut the lookahead short.
-        if (!last && iend - ip < kMaxMatch)
-            break;
-        if (oend - op < static_cast<ptrdiff_t>(kMaxGroupSize))
-            break;
-
-        if (matchLength_ > len_)
-            matchLength_ = len_;
-        if (matchLength_ <= kThreshold) {
-            matchLength_ = 1;
-            group_[0] |= mask_;
-            group_[groupSize_++] = text_[r_];
-        } else {
-            group_[groupSize_++] = static_cast<uint8_t>(matchPosition_);
-            group_[groupSize_++] = static_cast<uint8_t>(((matchPosition_ >> 4) & 0xF0) |
-                                                        (matchLength_ - (kThreshold + 1)));
+        InsertPositions(ip, iend, last);
+        if (last && ip == iend && !endKnown_) {
+            endKnown_ = true;
+            end_ = read_;
         }
-        mask_ = static_cast<uint8_t>(mask_ << 1);
-        if (mask_ == 0)
-            op += FlushGroup(op);
-
-        const int lastMatchLength = matchLength_;
-        int i = 0;
-        for (; i < lastMatchLength && ip < iend; ++i) {
-            DeleteNode(s_);
-            const uint8_t c = *ip++;
-            text_[s_] = c;
-            if (s_ < kMaxMatch - 1)
-                text_[s_ + kRingSize] = c;
-            s_ = (s_ + 1) & (kRingSize - 1);
-            r_ = (r_ + 1) & (kRingSize - 1);
-            InsertNode(r_);
-        }
-        textSize_ += static_cast<uint64_t>(i);
-        if (textSize_ > printCount_) {
-            if (progress_ != nullptr)
-                progress_(progressContext_, textSize_);
-            printCount_ += 1024;
-        }
-        for (; i < lastMatchLength; ++i) {
-            DeleteNode(s_);
-            s_ = (s_ + 1) & (kRingSize - 1);
-            r_ = (r_ + 1) & (kRingSize - 1);
-            if (--len_ != 0)
-                InsertNode(r_);
-        }
-        if (len_ <= 0) {
-            if (groupSize_ > 1)
+        // One coding step at position c needs c's match and, to count the
+        // bytes read as the step's reading would, the next step's position
+        // inserted (or the input's end known).
+        bool coded = false;
+        while (coding_ < inserted_ && oend - op >= static_cast<ptrdiff_t>(lzss::kMaxGroupSize)) {
+            const uint64_t c = coding_;
+            const uint64_t lookahead = endKnown_ && end_ - c < static_cast<uint64_t>(kMaxMatch)
+                                           ? end_ - c
+                                           : static_cast<uint64_t>(kMaxMatch);
+            int length = matchLength_[c % kAhead];
+            if (static_cast<uint64_t>(length) > lookahead)
+                length = static_cast<int>(lookahead);
+            if (length <= kThreshold)
+                length = 1;
+            const uint64_t next = c + static_cast<uint64_t>(length);
+            if (!endKnown_ && next >= inserted_)
+                break;
+            const unsigned ring = static_cast<unsigned>(kFirstPosition + c) & kMask;
+            if (length == 1) {
+                group_[0] |= mask_;
+                group_[groupSize_++] = text_[ring];
+            } else {
+                const unsigned position = matchPosition_[c % kAhead];
+                group_[groupSize_++] = static_cast<uint8_t>(position);
+                group_[groupSize_++] =
+                    static_cast<uint8_t>(((position >> 4) & 0xF0) | (length - (kThreshold + 1)));
+            }
+            mask_ = static_cast<uint8_t>(mask_ << 1);
+            if (mask_ == 0)
                 op += FlushGroup(op);
-            phase_ = Phase::kFinished;
+            coding_ = next;
+            textSize_ = endKnown_ && end_ < next + kMaxMatch ? end_ : next + kMaxMatch;
+            if (textSize_ > printCount_) {
+                if (progress_ != nullptr)
+                    progress_(progressContext_, textSize_);
+                printCount_ += 1024;
+            }
+            coded = true;
+            if (endKnown_ && coding_ >= end_) {
+                if (groupSize_ > 1)
+                    op += FlushGroup(op);
+                phase_ = Phase::kFinished;
+                break;
+            }
         }
+        if (!coded)
+            break;
     }
     *consumed = static_cast<size_t>(ip - src);
     return static_cast<size_t>(op - dst);

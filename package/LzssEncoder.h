@@ -22,10 +22,9 @@ public:
     void Reset();
     void SetProgress(ProgressFn fn, void* context);
 
-    // Compresses from src into dst. Until `last` is true the encoder needs
-    // kMaxMatch bytes of input beyond each coding step, so it may leave up to
-    // kMaxMatch - 1 bytes unconsumed: pass them again, followed by more input.
-    // It stops early when dst has less than kMaxGroupSize bytes of room.
+    // Compresses from src into dst; `last` says that src ends the input. It
+    // stops early when dst has less than kMaxGroupSize bytes of room, and may
+    // then leave input unconsumed: pass it again, followed by more input.
     // Stores the bytes consumed in *consumed and returns the bytes written.
     size_t Encode(const uint8_t* src, size_t srcSize, bool last, uint8_t* dst,
                   size_t dstCapacity, size_t* consumed);
@@ -39,26 +38,57 @@ private:
     enum class Phase { kStart, kCoding, kFinished };
     static constexpr int kRingSize = lzss::kRingSize;
     static constexpr int kMaxMatch = lzss::kMaxMatch;
+    static constexpr unsigned kMask = kRingSize - 1;
     static constexpr int kNil = kRingSize;  // "no node"
     static constexpr int kRoots = 256;      // one tree per first byte
+    static constexpr unsigned kAhead = 64;  // positions inserted ahead of coding
 
-    void InsertNode(int r);
-    void DeleteNode(int p);
+    // One walk down a tree, inserting the string at r.
+    struct Walk {
+        uint64_t k1;      // bytes 1..8 of the key, in order
+        unsigned r;       // the key's position
+        unsigned p;       // the node reached
+        unsigned right;   // which child of p comes next
+        unsigned bestPosition;
+        int best;
+        bool full;        // ended at a node holding the same 18 bytes
+    };
+
+    void Begin(Walk& w, unsigned r);
+    template <bool kTrack>
+    bool Step(Walk& w);
+    void End(const Walk& w);
+    template <bool kTrack>
+    void InsertNode(unsigned r);
+    void DeleteNode(unsigned p);
+    void Remember(uint64_t position, const Walk& w);
+
+    bool InsertPositions(const uint8_t*& ip, const uint8_t* iend, bool last);
+    bool CanPair(uint64_t k, size_t available, bool last) const;
+    void TakeByte(uint64_t position, const uint8_t*& ip, const uint8_t* iend);
     size_t FlushGroup(uint8_t* dst);
 
     Phase phase_ = Phase::kStart;
     // Ring, with the first kMaxMatch - 1 positions mirrored behind its end so
     // that a string at any position can be compared without wrapping.
     uint8_t text_[kRingSize + kMaxMatch - 1];
-    // Tree links; 16 bits keep all three arrays in the first-level cache.
-    uint16_t lson_[kRingSize + 1];
-    uint16_t rson_[kRingSize + 1 + kRoots];
+    // Tree links, 16 bits so that all fit the first-level cache. kid_[2n] is
+    // node n's left child, kid_[2n + 1] its right one: the walk down picks a
+    // child by index instead of by a hard-to-predict branch.
+    uint16_t kid_[2 * (kRingSize + 1 + kRoots)];
     uint16_t dad_[kRingSize + 1];
-    int matchPosition_ = 0;
-    int matchLength_ = 0;
-    int r_ = lzss::kFirstPosition;  // coding position
-    int s_ = 0;               // oldest position
-    int len_ = 0;             // lookahead length
+
+    // Input position k lives at ring position (kFirstPosition + k) & kMask.
+    // Every position is inserted in order; coding steps then pick the match
+    // of the positions where they start.
+    uint64_t inserted_ = 0;  // positions inserted so far
+    uint64_t coding_ = 0;    // position of the next coding step
+    uint64_t read_ = 0;      // input bytes taken into the ring
+    uint64_t end_ = 0;       // length of the input, once `last` was seen
+    bool endKnown_ = false;
+    uint8_t matchLength_[kAhead];
+    uint16_t matchPosition_[kAhead];
+
     uint8_t group_[lzss::kMaxGroupSize];
     size_t groupSize_ = 1;
     uint8_t mask_ = 1;

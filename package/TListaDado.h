@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,7 +25,8 @@ public:
     void Del(int NumItem);
     int NDados() const;
 
-    // Record NumDado, counted from 0; any other number ends the program.
+    // Record NumDado, counted from 0; any other number ends the program. The
+    // strings stay valid until that record is changed or removed.
     const char* Arq(int NumDado) const;
     const char* Nome(int NumDado) const;
     uint32_t TamOrig(int NumDado) const;
@@ -46,5 +48,10 @@ public:
     [[noreturn]] void Exit() const;
 
 private:
-    std::vector<SDado> sDado;
+    const SDado& At(int NumDado) const;  // ends the program on a bad number
+    SDado& At(int NumDado);
+
+    // Each record on the heap, so that adding or removing others never moves
+    // the strings handed out.
+    std::vector<std::unique_ptr<SDado>> sDado;
 };

@@ -2,7 +2,7 @@
 //
 //   #DIR_ORIG C:\Source\Folder\                     (ends with a backslash)
 //   <empty line>
-//   #DIR_DEST C:\Program Files\App\
+//   #DIR_DEST C:\Program Files\App\                 (may hold blanks)
 //   ...                                             (one entry per key)
 //   #ARQ0 <path> <item title> <size> <packed size> <GFTM flags>
 //
@@ -11,7 +11,10 @@
 // at most 511 characters; a longer one is read as several lines.
 #pragma once
 
+#include "ScriptText.h"
+
 #include <cstdint>
+#include <vector>
 
 class TScript {
 public:
@@ -58,7 +61,24 @@ public:
                       int* Ful, int* Typ, int* Min);
 
 private:
+    // The script as last read, with the size and time the file had then: a
+    // rewrite by anyone changes them and the file is read again, so reading
+    // n keys costs one reading of the file, not n.
+    struct Cache {
+        bool valid = false;
+        uint64_t size = 0;
+        int64_t modified = 0;
+        ScriptText text;
+    };
+
+    // The script as it is now on disk; nullptr when there is no such file.
+    const ScriptText* Current();
+    std::vector<uint8_t> ReadAll() const;
+    // Reads a key, an absent one as `absent`.
+    void Read(const char* entry, char* nome, const char* absent);
+
     const char* nomeArq;
     int IndexLer = 0;
     int IndexEscr = 0;
+    Cache cache;
 };

@@ -17,4 +17,9 @@ void CopyExe(const char* dirAtual, const char* orig, const char* dest);
 // Creates every folder named by a prefix of path that ends before a backslash.
 void MakePath(const char* path);
 // Deletes the folder path (ending with a backslash) and everything below it.
+// Links found inside are removed themselves, never followed. A root path
+// (see IsRootPath) is refused: nothing is deleted.
 void DelTree(const char* path);
+// Whether path names no folder of its own but a whole drive or the current
+// folder: empty, "C:", "C:\", "\", "/", or separators only.
+bool IsRootPath(const char* path);

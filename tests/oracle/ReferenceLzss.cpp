@@ -1,5 +1,7 @@
 #include "ReferenceLzss.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace reference {
@@ -19,18 +21,38 @@ int lson[N + 1];
 int rson[N + 257];
 int dad[N + 1];
 
-const std::vector<uint8_t>* in_data;
-size_t in_pos;
-std::vector<uint8_t>* out_data;
+// Byte-at-a-time buffered streams, as the original works on files.
+FILE* infile;
+FILE* outfile;
 
 int GetByte()
 {
-    return in_pos < in_data->size() ? (*in_data)[in_pos++] : -1;
+    return getc(infile);
 }
 
 void PutByte(int c)
 {
-    out_data->push_back(static_cast<uint8_t>(c));
+    putc(c, outfile);
+}
+
+// Runs `code` with infile reading `input` and returns what it wrote to outfile.
+template <typename Code>
+std::vector<uint8_t> WithStreams(const std::vector<uint8_t>& input, Code code)
+{
+    static const uint8_t kNothing = 0;
+    infile = fmemopen(const_cast<uint8_t*>(input.empty() ? &kNothing : input.data()),
+                     input.empty() ? 1 : input.size(), "rb");
+    char* data = nullptr;
+    size_t size = 0;
+    outfile = open_memstream(&data, &size);
+    if (input.empty())
+        getc(infile);  // an empty buffer: make the stream report its end at once
+    code();
+    fclose(outfile);
+    fclose(infile);
+    std::vector<uint8_t> output(data, data + size);
+    free(data);
+    return output;
 }
 
 void InitTree()
@@ -120,14 +142,8 @@ void DeleteNode(int p)
     dad[p] = NIL;
 }
 
-}  // namespace
-
-std::vector<uint8_t> Encode(const std::vector<uint8_t>& input)
+void EncodeStreams()
 {
-    std::vector<uint8_t> output;
-    in_data = &input;
-    in_pos = 0;
-    out_data = &output;
     // Every run starts from a fresh state.
     std::memset(text_buf, 0, sizeof text_buf);
 
@@ -143,7 +159,7 @@ std::vector<uint8_t> Encode(const std::vector<uint8_t>& input)
     for (len = 0; len < F && (c = GetByte()) != -1; len++)
         text_buf[r + len] = static_cast<unsigned char>(c);
     if (len == 0)
-        return output;
+        return;
     for (i = 1; i <= F; i++)
         InsertNode(r - i);
     InsertNode(r);
@@ -186,15 +202,10 @@ std::vector<uint8_t> Encode(const std::vector<uint8_t>& input)
     if (code_buf_ptr > 1)
         for (i = 0; i < code_buf_ptr; i++)
             PutByte(code_buf[i]);
-    return output;
 }
 
-std::vector<uint8_t> Decode(const std::vector<uint8_t>& input)
+void DecodeStreams()
 {
-    std::vector<uint8_t> output;
-    in_data = &input;
-    in_pos = 0;
-    out_data = &output;
     std::memset(text_buf, 0, sizeof text_buf);
 
     int i, j, k, r, c;
@@ -230,7 +241,18 @@ std::vector<uint8_t> Decode(const std::vector<uint8_t>& input)
             }
         }
     }
-    return output;
+}
+
+}  // namespace
+
+std::vector<uint8_t> Encode(const std::vector<uint8_t>& input)
+{
+    return WithStreams(input, EncodeStreams);
+}
+
+std::vector<uint8_t> Decode(const std::vector<uint8_t>& input)
+{
+    return WithStreams(input, DecodeStreams);
 }
 
 }  // namespace reference

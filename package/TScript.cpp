@@ -1,0 +1,228 @@
+#include "TScript.h"
+
+#include "File.h"
+#include "Limits.h"
+#include "Platform.h"
+#include "Report.h"
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr char kTempName[] = "arq.tmp";
+
+// Copies text into a buffer of `size` bytes, cut to fit.
+void CopyOut(char* buffer, const std::string& text, size_t size)
+{
+    const size_t length = text.size() < size ? text.size() : size - 1;
+    std::memcpy(buffer, text.data(), length);
+    buffer[length] = '\0';
+}
+
+bool WriteAll(File* file, const std::vector<uint8_t>& bytes)
+{
+    const bool written = file->Write(bytes.data(), bytes.size());
+    return file->Close() && written;
+}
+
+}  // namespace
+
+TScript::TScript(const char* _nomeArq) : nomeArq(_nomeArq) {}
+
+std::vector<uint8_t> TScript::ReadAll() const
+{
+    File in(nomeArq, "rb");
+    if (!in.IsOpen())
+        FatalMessage("Can't read file in \"TScript\"!", nomeArq);
+    std::vector<uint8_t> bytes;
+    uint8_t block[16 * 1024];
+    size_t n = 0;
+    while ((n = in.Read(block, sizeof block)) > 0)
+        bytes.insert(bytes.end(), block, block + n);
+    if (in.Failed())
+        FatalMessage("Can't read file in \"TScript\"!", nomeArq);
+    return bytes;
+}
+
+const ScriptText* TScript::Current()
+{
+    uint64_t size = 0;
+    int64_t modified = 0;
+    if (!platform::FileExists(nomeArq) || !platform::FileStamp(nomeArq, &size, &modified)) {
+        cache.valid = false;
+        return nullptr;
+    }
+    if (!cache.valid || cache.size != size || cache.modified != modified) {
+        // The stamp is taken first: a change while reading is noticed next time.
+        cache.text = ScriptText::Parse(ReadAll());
+        cache.size = size;
+        cache.modified = modified;
+        cache.valid = true;
+    }
+    return &cache.text;
+}
+
+void TScript::GetEntry(const char* entry, char* value)
+{
+    const ScriptText* text = Current();
+    std::string found;
+    if (text == nullptr || !text->Get(entry, &found))
+        found = "NULL";
+    CopyOut(value, found, kPathSize);
+}
+
+void TScript::SetEntry(const char* entry, const char* value)
+{
+    cache.valid = false;
+    if (!platform::FileExists(nomeArq)) {
+        ScriptText text;
+        text.Set(entry, value);
+        File out(nomeArq, "wb");
+        if (!out.IsOpen() || !WriteAll(&out, text.Bytes()))
+            FatalMessage("Can't write file in \"TScript\"!", nomeArq);
+        return;
+    }
+
+    File temp(kTempName, "wb");
+    if (!temp.IsOpen())
+        FatalMessage("Can't write \"arq.tmp\"!", "Error!");
+    ScriptText text = ScriptText::Parse(ReadAll());
+    text.Set(entry, value);
+    if (!WriteAll(&temp, text.Bytes()))
+        FatalMessage("Can't write \"arq.tmp\"!", "Error!");
+
+    platform::RemoveFile(nomeArq);
+    // Should the new text not take the script's place, it stays in "arq.tmp"
+    // rather than being thrown away.
+    if (!platform::RenameFile(kTempName, nomeArq))
+        FatalMessage("Can't write file in \"TScript\"!", nomeArq);
+}
+
+void TScript::Read(const char* entry, char* nome, const char* absent)
+{
+    GetEntry(entry, nome);
+    if (std::strcmp(nome, "NULL") == 0)
+        std::strcpy(nome, absent);
+}
+
+void TScript::LerDirOrig(char* nome)
+{
+    Read(kKeyDirOrig, nome, "");
+}
+
+void TScript::LerDirDest(char* nome)
+{
+    Read(kKeyDirDest, nome, "");
+}
+
+void TScript::LerArqBMP(char* nome)
+{
+    Read(kKeyArqBmp, nome, "");
+}
+
+void TScript::LerArqApresentacao(char* nome)
+{
+    Read(kKeyArqApresentacao, nome, "");
+}
+
+void TScript::LerArqLicenca(char* nome)
+{
+    Read(kKeyArqLicenca, nome, "");
+}
+
+void TScript::LerArqMontagem(char* nome)
+{
+    Read(kKeyArqMontagem, nome, "");
+}
+
+void TScript::LerNomeGrupo(char* nome)
+{
+    Read(kKeyNomeGrupo, nome, "");
+}
+
+void TScript::LerModosInstalacao(char* nome)
+{
+    Read(kKeyModosInstalacao, nome, "XXX");
+}
+
+void TScript::EscrDirOrig(const char* nome)
+{
+    SetEntry(kKeyDirOrig, nome);
+}
+
+void TScript::EscrDirDest(const char* nome)
+{
+    SetEntry(kKeyDirDest, nome);
+}
+
+void TScript::EscrArqBMP(const char* nome)
+{
+    SetEntry(kKeyArqBmp, nome);
+}
+
+void TScript::EscrArqApresentacao(const char* nome)
+{
+    SetEntry(kKeyArqApresentacao, nome);
+}
+
+void TScript::EscrArqLicenca(const char* nome)
+{
+    SetEntry(kKeyArqLicenca, nome);
+}
+
+void TScript::EscrArqMontagem(const char* nome)
+{
+    SetEntry(kKeyArqMontagem, nome);
+}
+
+void TScript::EscrNomeGrupo(const char* nome)
+{
+    SetEntry(kKeyNomeGrupo, nome);
+}
+
+void TScript::EscrModosInstalacao(const char* nome)
+{
+    SetEntry(kKeyModosInstalacao, nome);
+}
+
+void TScript::LerArq(char* nome)
+{
+    GetEntry(ScriptText::RecordKey(IndexLer).c_str(), nome);
+    ++IndexLer;
+}
+
+void TScript::EscrArq(const char* nome)
+{
+    SetEntry(ScriptText::RecordKey(IndexEscr).c_str(), nome);
+    ++IndexEscr;
+}
+
+void TScript::ZeraIndex()
+{
+    IndexLer = 0;
+}
+
+void TScript::LerCamposArq(char* arq, char* nome, uint32_t* TamOrig, uint32_t* TamComp,
+                           int* Grupo, int* Ful, int* Typ, int* Min)
+{
+    size_t length = 0;
+    while (length < kScriptLineMax && arq[length] != '\0')
+        ++length;
+    const std::string value(arq, length);
+
+    ScriptRecord record;
+    std::string error;
+    if (!ScriptText::ParseRecord(value, &record, &error)) {
+        const std::string message = "Damaged setup script: " + error + ".";
+        FatalMessage(message.c_str(), nomeArq);
+    }
+    CopyOut(arq, record.arq, kPathSize);
+    CopyOut(nome, record.nome, kItemTitleSize);
+    *TamOrig = record.TamOrig;
+    *TamComp = record.TamComp;
+    *Grupo = record.Grupo ? 1 : 0;
+    *Ful = record.Ful ? 1 : 0;
+    *Typ = record.Typ ? 1 : 0;
+    *Min = record.Min ? 1 : 0;
+}

@@ -1,0 +1,137 @@
+#include "FileSys.h"
+
+#include "File.h"
+#include "Platform.h"
+#include "Report.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+bool IsSeparator(char c)
+{
+    return c == '\\' || c == '/';
+}
+
+bool IsLetter(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// Replaces `from` by `to` in s, never touching the first character.
+void ReplaceAfterFirst(char* s, char from, char to)
+{
+    for (size_t i = std::strlen(s); i-- > 1;) {
+        if (s[i] == from)
+            s[i] = to;
+    }
+}
+
+}  // namespace
+
+void Retifica(char* s)
+{
+    ReplaceAfterFirst(s, ' ', '@');
+}
+
+void Normaliza(char* s)
+{
+    ReplaceAfterFirst(s, '@', ' ');
+}
+
+void Rectify(char* file, const char* nomeArq, size_t fileSize)
+{
+    if (fileSize == 0)
+        return;
+    const char* name = std::strrchr(nomeArq, '\\');
+    name = name != nullptr ? name + 1 : nomeArq;
+    size_t length = std::strlen(name);
+    if (length > fileSize - 1)
+        length = fileSize - 1;
+    // The name may lie inside `file` itself.
+    std::memmove(file, name, length);
+    file[length] = '\0';
+}
+
+void CopyExe(const char* dirAtual, const char* orig, const char* dest)
+{
+    const std::string source = std::string(dirAtual) + "\\" + orig;
+    // Opening the destination would empty the very file we are to read.
+    if (platform::SameFile(source.c_str(), dest))
+        return;
+
+    File in(source.c_str(), "rb");
+    File out(dest, "wb");  // created or emptied before the source is checked
+    if (!in.IsOpen() || in.Failed())
+        FatalMessage("is -> bad() || !is -> good()", "CopyExe", kMbOk);
+    const std::string writeFailure = "Can't write \"" + std::string(dest) + "\"!";
+    if (!out.IsOpen())
+        FatalMessage(writeFailure.c_str(), "CopyExe", kMbOk);
+
+    std::vector<char> block(size_t(64) * 1024);
+    for (;;) {
+        const size_t n = in.Read(block.data(), block.size());
+        if (n > 0 && !out.Write(block.data(), n))
+            FatalMessage(writeFailure.c_str(), "CopyExe", kMbOk);
+        if (n < block.size())
+            break;
+    }
+    if (in.Failed())
+        FatalMessage("is -> bad() || !is -> good()", "CopyExe", kMbOk);
+    if (!out.Close())
+        FatalMessage(writeFailure.c_str(), "CopyExe", kMbOk);
+}
+
+void MakePath(const char* path)
+{
+    const std::string whole(path);
+    const size_t length = whole.size();
+    for (size_t i = 0; i < length; ++i) {
+        if (whole[i] == ':') {
+            i += 2;  // a drive root's backslash never names a folder to create
+        } else if (whole[i] == '\\' && i > 0) {
+            platform::CreateFolder(whole.substr(0, i).c_str());
+        }
+    }
+}
+
+bool IsRootPath(const char* path)
+{
+    const char* rest = path;
+    if (IsLetter(rest[0]) && rest[1] == ':')
+        rest += 2;
+    else if (*rest == '\0')
+        return true;  // the empty path names the current folder
+    while (IsSeparator(*rest))
+        ++rest;
+    return *rest == '\0';
+}
+
+void DelTree(const char* path)
+{
+    if (IsRootPath(path))
+        return;
+    std::string folder(path);
+    if (!IsSeparator(folder.back()))
+        folder += '\\';
+
+    std::vector<platform::FolderEntry> entries;
+    platform::ListFolder(folder.c_str(), &entries);
+    for (const platform::FolderEntry& entry : entries) {
+        const std::string child = folder + entry.name;
+        if (entry.link) {
+            // Remove the link itself; what it leads to belongs to another tree.
+            if (entry.folder)
+                platform::RemoveFolder(child.c_str());
+            else
+                platform::RemoveFile(child.c_str());
+        } else if (entry.folder) {
+            DelTree((child + "\\").c_str());
+        } else {
+            platform::RemoveFile(child.c_str());
+        }
+    }
+    platform::RemoveFolder(folder.c_str());
+}
