@@ -43,7 +43,7 @@ void LzssEncoder::Reset()
     std::memset(text_, kFillByte, kFirstPosition);
     std::memset(text_ + kFirstPosition, 0, sizeof text_ - kFirstPosition);
     for (int i = kRingSize + 1; i <= kRingSize + kRoots; ++i)
-        kid_[2 * i + 1] = kNil;
+        kid_[i][1] = kNil;
     for (int i = 0; i < kRingSize; ++i)
         dad_[i] = kNil;
     inserted_ = 0;
@@ -81,15 +81,15 @@ inline void LzssEncoder::Begin(Walk& w, unsigned r)
     w.best = 0;
     w.bestPosition = 0;
     w.full = false;
-    kid_[2 * r] = kid_[2 * r + 1] = kNil;
+    kid_[r][0] = kid_[r][1] = kNil;
 }
 
 template <bool kTrack>
 inline bool LzssEncoder::Step(Walk& w)
 {
-    const unsigned q = kid_[2 * w.p + w.right];
+    const unsigned q = kid_[w.p][w.right];
     if (q == kNil)
-        return false;  // the free slot is kid_[2 * p + right]
+        return false;  // the free slot is kid_[p][right]
     w.p = q;
     const uint64_t w1 = LoadOrdered(&text_[q + 1]);
     int i = 0;
@@ -132,18 +132,18 @@ inline void LzssEncoder::End(const Walk& w)
     const unsigned r = w.r;
     const unsigned p = w.p;
     if (!w.full) {
-        kid_[2 * p + w.right] = static_cast<uint16_t>(r);
+        kid_[p][w.right] = static_cast<uint16_t>(r);
         dad_[r] = static_cast<uint16_t>(p);
         return;
     }
     // r takes p's place; p leaves the tree.
     const unsigned parent = dad_[p];
     dad_[r] = static_cast<uint16_t>(parent);
-    kid_[2 * r] = kid_[2 * p];
-    kid_[2 * r + 1] = kid_[2 * p + 1];
-    dad_[kid_[2 * p]] = static_cast<uint16_t>(r);
-    dad_[kid_[2 * p + 1]] = static_cast<uint16_t>(r);
-    kid_[2 * parent + (kid_[2 * parent + 1] == p)] = static_cast<uint16_t>(r);
+    kid_[r][0] = kid_[p][0];
+    kid_[r][1] = kid_[p][1];
+    dad_[kid_[p][0]] = static_cast<uint16_t>(r);
+    dad_[kid_[p][1]] = static_cast<uint16_t>(r);
+    kid_[parent][kid_[parent][1] == p] = static_cast<uint16_t>(r);
     dad_[p] = kNil;
 }
 
@@ -161,8 +161,8 @@ inline void LzssEncoder::DeleteNode(unsigned p)
 {
     if (dad_[p] == kNil)
         return;
-    const unsigned left = kid_[2 * p];
-    const unsigned right = kid_[2 * p + 1];
+    const unsigned left = kid_[p][0];
+    const unsigned right = kid_[p][1];
     unsigned q;
     if (right == kNil) {
         q = left;
@@ -171,21 +171,21 @@ inline void LzssEncoder::DeleteNode(unsigned p)
     } else {
         // The rightmost node of the left subtree replaces p.
         q = left;
-        if (kid_[2 * q + 1] != kNil) {
+        if (kid_[q][1] != kNil) {
             do {
-                q = kid_[2 * q + 1];
-            } while (kid_[2 * q + 1] != kNil);
-            kid_[2 * dad_[q] + 1] = kid_[2 * q];
-            dad_[kid_[2 * q]] = dad_[q];
-            kid_[2 * q] = static_cast<uint16_t>(left);
+                q = kid_[q][1];
+            } while (kid_[q][1] != kNil);
+            kid_[dad_[q]][1] = kid_[q][0];
+            dad_[kid_[q][0]] = dad_[q];
+            kid_[q][0] = static_cast<uint16_t>(left);
             dad_[left] = static_cast<uint16_t>(q);
         }
-        kid_[2 * q + 1] = static_cast<uint16_t>(right);
+        kid_[q][1] = static_cast<uint16_t>(right);
         dad_[right] = static_cast<uint16_t>(q);
     }
     const unsigned parent = dad_[p];
     dad_[q] = static_cast<uint16_t>(parent);
-    kid_[2 * parent + (kid_[2 * parent + 1] == p)] = static_cast<uint16_t>(q);
+    kid_[parent][kid_[parent][1] == p] = static_cast<uint16_t>(q);
     dad_[p] = kNil;
 }
 

@@ -72,10 +72,10 @@ private:
     // Ring, with the first kMaxMatch - 1 positions mirrored behind its end so
     // that a string at any position can be compared without wrapping.
     uint8_t text_[kRingSize + kMaxMatch - 1];
-    // Tree links, 16 bits so that all fit the first-level cache. kid_[2n] is
-    // node n's left child, kid_[2n + 1] its right one: the walk down picks a
+    // Tree links, 16 bits so that all fit the first-level cache. kid_[n][0]
+    // is node n's left child, kid_[n][1] its right one: the walk down picks a
     // child by index instead of by a hard-to-predict branch.
-    uint16_t kid_[2 * (kRingSize + 1 + kRoots)];
+    uint16_t kid_[kRingSize + 1 + kRoots][2];
     uint16_t dad_[kRingSize + 1];
 
     // Input position k lives at ring position (kFirstPosition + k) & kMask.

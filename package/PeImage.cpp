@@ -25,7 +25,8 @@ bool ReadAt(File& file, uint64_t offset, void* buffer, size_t size)
     return file.Seek(static_cast<int64_t>(offset), SEEK_SET) && file.Read(buffer, size) == size;
 }
 
-constexpr uint32_t kSecurityDirectory = 4;
+constexpr size_t kSecurityDirectory = 4;
+constexpr size_t kSectionEntry = 40;
 constexpr uint16_t kMaxSections = 96;  // the loader's own limit
 
 }  // namespace
@@ -65,21 +66,21 @@ bool PeImage::Read(File& file, uint64_t fileSize)
     machine_ = Le16(coff);
     subsystem_ = Le16(opt + 68);
     const uint32_t dirCount = Le32(opt + countAt);
-    const size_t securityAt = dirsAt + 8 * kSecurityDirectory;
+    const size_t securityAt = dirsAt + size_t(8) * kSecurityDirectory;
     if (dirCount > kSecurityDirectory && optionalSize >= securityAt + 8 && optAvailable >= securityAt + 8) {
         certOffset_ = Le32(opt + securityAt);
         certSize_ = Le32(opt + securityAt + 4);
     }
     // Section table: where the image's raw data ends.
     const uint64_t table = pe + 24 + optionalSize;
-    if (table + 40ull * sections > fileSize)
+    if (table + kSectionEntry * sections > fileSize)
         return false;
-    std::vector<uint8_t> entries(40u * sections);
+    std::vector<uint8_t> entries(kSectionEntry * sections);
     if (sections > 0 && !ReadAt(file, table, entries.data(), entries.size()))
         return false;
     uint64_t end = table + entries.size();
     for (uint16_t i = 0; i < sections; ++i) {
-        const uint8_t* s = entries.data() + 40u * i;
+        const uint8_t* s = entries.data() + kSectionEntry * i;
         const uint64_t rawSize = Le32(s + 16);
         const uint64_t rawPointer = Le32(s + 20);
         if (rawSize > 0 && rawPointer + rawSize > end)

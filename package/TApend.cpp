@@ -55,9 +55,9 @@ void TApend::IncluirFat(const char* nomeArq, uint32_t Tam)
     fat.AdArq(nomeArq, Indice, Tam);
 }
 
-void TApend::LerFat(const char* nomeArq, uint64_t* _Indice, uint32_t* Tam) const
+void TApend::LerFat(const char* nomeArq, uint64_t* indice, uint32_t* Tam) const
 {
-    *_Indice = fat.Indice(nomeArq);
+    *indice = fat.Indice(nomeArq);
     *Tam = fat.Tam(nomeArq);
 }
 
