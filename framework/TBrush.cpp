@@ -1,0 +1,6 @@
+#include "TBrush.h"
+
+TBrush::TBrush(TColor color)
+    : TGdiBase(CreateSolidBrush(color.Ref()), true, "Cannot create brush")
+{
+}

@@ -1,0 +1,313 @@
+"""The setup program's shell under Wine: start-up and its working files, the
+main window, Cancel and About, the uninstaller's relaunch, the bitmap view's
+messages and colours, and a damaged package. Packages are built here
+(setup_package.py) behind the 64-bit kelvo.exe."""
+
+import subprocess
+
+from kelvo_wine import time_limit
+from setup_package import demo_setup
+
+INSTALL_CAPTION = 'Kelvo \u00ae - "Let The Kelvo Do The Work For You!"'
+UNINSTALL_CAPTION = "Kelvo \u00ae - Uninstalling application: "
+CANCEL_TEXT = '"Kelvo" has been canceled.\nPress "Yes" for closing or\n"No" for returning.'
+BUTTONS = {
+    51000: ("< Back", 25),
+    51001: ("Next >", 175),
+    51002: ("Cancel", 325),
+    51004: ("About!", 475),
+}
+LT_GRAY, GRAY, WHITE = (192, 192, 192), (128, 128, 128), (255, 255, 255)
+APP = "setup.exe"
+
+
+def stub(s):
+    return s.layout.win64_file("app/kelvo.exe")
+
+
+def start_setup(s, setup, folder="C:\\dist", extra=None):
+    """Writes `setup` behind kelvo.exe as setup.exe into `folder` (with the
+    files of `extra`: name -> bytes), starts it from that folder."""
+    local = s.root / "setup.exe"
+    setup.write(stub(s), local)
+    exe = s.put(local, f"{folder}\\{APP}")
+    for name, data in (extra or {}).items():
+        target = s.to_linux(f"{folder}\\{name}")
+        target.write_bytes(data)
+    return s.start(exe, cwd=folder)
+
+
+def temp_file(s, name):
+    return (s.temp_dir / name).read_bytes()
+
+
+def pixel(shot, x, y):
+    """The (r, g, b) of a screenshot's pixel."""
+    out = subprocess.run(["convert", str(shot), "-crop", f"1x1+{x}+{y}", "-depth", "8", "txt:-"],
+                         check=True, capture_output=True, text=True, timeout=30).stdout
+    values = out.splitlines()[-1].split("(")[1].split(")")[0].split(",")
+    return tuple(int(float(v)) for v in values[:3])
+
+
+def main_window(s, caption=INSTALL_CAPTION, timeout=20):
+    return s.wait_window(exe=APP, title=caption, id=51004, timeout=timeout)[0]
+
+
+def cancel_with_yes(s, caption=INSTALL_CAPTION):
+    s.click(exe=APP, title=caption, id=51002)
+    box = s.message_box(exe=APP, title="Application Canceled!")
+    assert box["text"] == CANCEL_TEXT, box
+    s.press("YES", exe=APP, title="Application Canceled!")
+    s.wait_gone(exe=APP, title=caption)
+
+
+@time_limit(90)
+def test_startup_writes_working_files_and_shows_the_wizard(s):
+    setup = demo_setup(s.root)
+    program = start_setup(s, setup)
+    window = main_window(s)
+    shot = s.screenshot("wizard")
+
+    assert temp_file(s, "apend.se") == b"setup.exe"
+    assert temp_file(s, "cur.se") == b"C:\\dist"
+    assert temp_file(s, "kelvo.se") == setup.script()
+    by_path = {r.path: r.data for r in setup.records}
+    assert temp_file(s, "kelvo.bmp") == by_path[setup.bitmap]
+    assert temp_file(s, "pres.txt") == by_path[setup.presentation]
+    assert temp_file(s, "licen.txt") == by_path[setup.agreement]
+    assert not (s.temp_dir / "arq.huf").exists()
+    assert not (s.temp_dir / "demo.exe").exists()
+
+    window, controls = s.children(hwnd=window["hwnd"])
+    assert window["title"] == INSTALL_CAPTION
+    assert (window["cw"], window["ch"]) == (600, 400), window
+    buttons = {c["id"]: c for c in controls if c["class"] == "Button"}
+    assert sorted(buttons) == sorted(BUTTONS)
+    for control_id, (text, x) in BUTTONS.items():
+        button = buttons[control_id]
+        assert button["text"] == text
+        assert (button["x"], button["y"], button["w"], button["h"]) == (x, 352, 100, 32), button
+        assert button["enabled"] == 1 and button["visible"] == 1
+    assert buttons[51001]["style"] & 0xF == 1, "Next is the default push button"
+    views = [c for c in controls if c["class"] == "KelvoWindow" and (c["x"], c["y"]) == (10, 10)]
+    assert [(v["w"], v["h"]) for v in views] == [(200, 150)], controls
+
+    # The picture's corners, the background, the raised border and the
+    # etched line above the buttons (two grey lines over two white ones).
+    cx, cy = window["cx"], window["cy"]
+    assert pixel(shot, cx + 10, cy + 10) == (0, 0, 128)
+    assert pixel(shot, cx + 209, cy + 159) == (255, 215, 0)
+    assert pixel(shot, cx + 300, cy + 200) == LT_GRAY
+    assert pixel(shot, cx + 0, cy + 200) == WHITE
+    assert pixel(shot, cx + 1, cy + 200) == WHITE
+    assert pixel(shot, cx + 599, cy + 200) == GRAY
+    assert pixel(shot, cx + 300, cy + 0) == WHITE
+    assert pixel(shot, cx + 300, cy + 399) == GRAY
+    assert [pixel(shot, cx + 300, cy + 400 - k) for k in (67, 66, 65, 64, 63, 62)] == \
+        [LT_GRAY, GRAY, GRAY, WHITE, WHITE, LT_GRAY]
+
+    cancel_with_yes(s)
+    assert program.wait(20) == 0
+
+
+@time_limit(90)
+def test_cancel_asks_and_no_keeps_the_window(s):
+    program = start_setup(s, demo_setup(s.root))
+    main_window(s)
+    s.click(exe=APP, title=INSTALL_CAPTION, id=51002)
+    box = s.message_box(exe=APP, title="Application Canceled!")
+    assert box["text"] == CANCEL_TEXT
+    assert box["buttons"] == "YES,NO", box
+    s.screenshot("cancel-question")
+    s.press("NO", exe=APP, title="Application Canceled!")
+    main_window(s)
+    assert program.running
+    # Back and Next do nothing while no step logic shows pages.
+    s.click(exe=APP, title=INSTALL_CAPTION, id=51001)
+    s.click(exe=APP, title=INSTALL_CAPTION, id=51000)
+    main_window(s)
+    cancel_with_yes(s)
+    assert program.wait(20) == 0
+
+
+@time_limit(90)
+def test_about_shows_dialog_6(s):
+    program = start_setup(s, demo_setup(s.root))
+    main_window(s)
+    s.click(exe=APP, title=INSTALL_CAPTION, id=51004)
+    dialog, ok = s.wait_window(exe=APP, title="About ...", id=1)
+    assert dialog["class"] == "#32770"
+    assert ok["text"] == "OK"
+    _, controls = s.children(hwnd=dialog["hwnd"])
+    assert "Kelvo" in [c["text"] for c in controls]
+    s.screenshot("about")
+    s.click(hwnd=dialog["hwnd"], id=1)
+    s.wait_gone(exe=APP, title="About ...")
+    main_window(s)
+    # The frame's own close ends the program without asking.
+    s.close_window(exe=APP, title=INSTALL_CAPTION)
+    s.wait_gone(exe=APP, title=INSTALL_CAPTION)
+    assert program.wait(20) == 0
+
+
+@time_limit(120)
+def test_uninstaller_relaunches_from_the_temporary_folder(s):
+    folder = "C:\\Program Files\\Demo App"
+    uninstall = b"Demo@App\r\nC:\\Program Files\\Demo App\\"
+    setup = demo_setup(s.root)
+    first = start_setup(s, setup, folder, {"modo.se": b"U", "uninstall.s_": uninstall})
+    assert first.wait(30) == 0
+    window = main_window(s, UNINSTALL_CAPTION + "Demo App")
+    assert window["pid"] != first.pid
+    assert window["title"] == UNINSTALL_CAPTION + "Demo App"
+    s.screenshot("uninstall")
+
+    installed = s.to_linux(f"{folder}\\{APP}").read_bytes()
+    assert temp_file(s, APP) == installed
+    assert temp_file(s, "modo.se") == b"U"
+    assert temp_file(s, "uninstall.se") == uninstall
+    assert not (s.temp_dir / "uninstall.s_").exists()
+    # The copy started from the temporary folder.
+    assert temp_file(s, "cur.se").decode().lower() == "c:\\windows\\temp"
+    assert temp_file(s, "apend.se") == b"setup.exe"
+    cancel_with_yes(s, UNINSTALL_CAPTION + "Demo App")
+
+
+@time_limit(120)
+def test_mode_comes_from_the_first_character_of_modo_se(s):
+    setup = demo_setup(s.root)
+    uninstall = b"Demo@App\r\nC:\\somewhere\\"
+    cases = [
+        # modo.se, uninstall.s_ present, expected caption
+        (b"\r\n  U", False, UNINSTALL_CAPTION + "Demo App"),  # the relaunched copy's case
+        (b"u", True, INSTALL_CAPTION),
+        (None, True, INSTALL_CAPTION),
+        (b"XU", False, INSTALL_CAPTION),
+    ]
+    for number, (modo, with_uninstall, caption) in enumerate(cases):
+        extra = {}
+        if modo is not None:
+            extra["modo.se"] = modo
+        if with_uninstall:
+            extra["uninstall.s_"] = uninstall
+        folder = f"C:\\case{number}"
+        program = start_setup(s, setup, folder, extra)
+        main_window(s, caption)
+        assert temp_file(s, "cur.se") == folder.encode()
+        cancel_with_yes(s, caption)
+        assert program.wait(20) == 0
+
+
+@time_limit(90)
+def test_one_record_in_two_display_roles_serves_both(s):
+    setup = demo_setup(s.root)
+    text = setup.records[3]
+    setup.agreement = setup.presentation  # both texts name one file ...
+    del setup.records[4]  # ... listed once
+    program = start_setup(s, setup)
+    main_window(s)
+    assert temp_file(s, "pres.txt") == text.data
+    assert temp_file(s, "licen.txt") == text.data
+    assert temp_file(s, "kelvo.bmp") == setup.records[2].data
+    cancel_with_yes(s)
+    assert program.wait(20) == 0
+
+
+@time_limit(120)
+def test_bitmap_view_messages(s):
+    # No bitmap in the package: the view says so and stays empty.
+    setup = demo_setup(s.root)
+    setup.bitmap = ""
+    del setup.records[2]
+    program = start_setup(s, setup, "C:\\nobitmap")
+    box = s.message_box(exe=APP, title="setup")
+    assert box["text"] == "Cannot open bitmap file" and box["buttons"] == "OK", box
+    s.press("OK", exe=APP, title="setup")
+    window = main_window(s)
+    _, controls = s.children(hwnd=window["hwnd"])
+    assert not [c for c in controls if c["class"] == "KelvoWindow" and (c["x"], c["y"]) == (10, 10)
+                and (c["w"], c["h"]) != (0, 0)]
+    cancel_with_yes(s)
+    assert program.wait(20) == 0
+
+    # A 24-bit bitmap has no colour table: the default palette is used.
+    setup = demo_setup(s.root, ["-size", "64x48", "gradient:red-blue", "-type", "TrueColor"])
+    program = start_setup(s, setup, "C:\\truecolor")
+    box = s.message_box(exe=APP, title="setup")
+    assert box["text"] == "Dib has no color table, using default palette", box
+    s.press("OK", exe=APP, title="setup")
+    window = main_window(s)
+    shot = s.screenshot("truecolor")
+    assert pixel(shot, window["cx"] + 10, window["cy"] + 10) == (255, 0, 0)
+    cancel_with_yes(s)
+    assert program.wait(20) == 0
+
+
+@time_limit(120)
+def test_two_colour_bitmaps_keep_their_colours_in_both_header_forms(s):
+    two_colours = ["-size", "40x30", "xc:navy", "-fill", "yellow", "-draw", "rectangle 0,0 19,14",
+                   "-type", "Palette", "-colors", "2"]
+    for form in ("BMP3", "BMP2"):
+        setup = demo_setup(s.root, two_colours, form)
+        assert setup.records[2].data[14] == (40 if form == "BMP3" else 12)
+        program = start_setup(s, setup, f"C:\\{form}")
+        window = main_window(s)
+        _, controls = s.children(hwnd=window["hwnd"])
+        assert [(c["w"], c["h"]) for c in controls
+                if c["class"] == "KelvoWindow" and (c["x"], c["y"]) == (10, 10)] == [(40, 30)]
+        shot = s.screenshot(f"two-colours-{form}")
+        cx, cy = window["cx"], window["cy"]
+        assert pixel(shot, cx + 10, cy + 10) == (255, 255, 0)
+        assert pixel(shot, cx + 49, cy + 39) == (0, 0, 128)
+        cancel_with_yes(s)
+        assert program.wait(20) == 0
+
+
+@time_limit(90)
+def test_damaged_setup_reports_and_fails(s):
+    setup = demo_setup(s.root)
+    local = s.root / "damaged.exe"
+    setup.write(stub(s), local)
+    data = bytearray(local.read_bytes())
+    data[-4:] = (len(data) * 2).to_bytes(4, "little")  # a script larger than the file
+    local.write_bytes(bytes(data))
+    exe = s.put(local, f"C:\\dist\\{APP}")
+    program = s.start(exe, cwd="C:\\dist")
+    box = s.message_box(exe=APP)
+    assert box["text"], box
+    s.screenshot("damaged")
+    s.press("OK", exe=APP)
+    assert program.wait(20) == 1
+    assert not s.windows(exe=APP, title=INSTALL_CAPTION)
+
+
+@time_limit(90)
+def test_started_from_another_folder_the_package_is_not_found(s):
+    setup = demo_setup(s.root)
+    local = s.root / APP
+    setup.write(stub(s), local)
+    exe = s.put(local, f"C:\\dist\\{APP}")
+    program = s.start(exe, cwd="C:\\")
+    box = s.message_box(exe=APP)
+    assert box["text"] == "Can't read \"Apendix File\"!", box
+    s.press("OK", exe=APP)
+    assert program.wait(20) == 1
+
+
+@time_limit(90)
+def test_tab_and_arrow_keys_move_among_the_buttons(s):
+    program = start_setup(s, demo_setup(s.root))
+    main_window(s)
+    # Tab reaches the first button (Back), the arrows move on to Cancel and
+    # the space bar presses it.
+    s.xdotool("key", "--delay", "200", "Tab", "Right", "Right", "space")
+    box = s.message_box(exe=APP, title="Application Canceled!")
+    assert box["text"] == CANCEL_TEXT
+    s.press("NO", exe=APP, title="Application Canceled!")
+    # From Cancel, shift+Tab goes back to Next; two Tabs reach About.
+    s.xdotool("key", "--delay", "200", "shift+Tab", "Tab", "Tab", "space")
+    s.wait_window(exe=APP, title="About ...", id=1)
+    s.xdotool("key", "Return")
+    s.wait_gone(exe=APP, title="About ...")
+    cancel_with_yes(s)
+    assert program.wait(20) == 0
