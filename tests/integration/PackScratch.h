@@ -1,0 +1,119 @@
+// Scratch folders and small file helpers for the kelvopack tests.
+#pragma once
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace packtest {
+
+// A fresh folder under the system's temporary folder, removed at the end.
+class Scratch {
+public:
+    Scratch()
+    {
+        std::string name = (std::filesystem::temp_directory_path() / "kelvopack-test-XXXXXX").string();
+        if (mkdtemp(name.data()) != nullptr)
+            path_ = name;
+    }
+    ~Scratch()
+    {
+        std::error_code ignored;
+        if (!path_.empty())
+            std::filesystem::remove_all(path_, ignored);
+    }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+
+    bool Ok() const { return !path_.empty(); }
+    std::string Path(const std::string& name = std::string()) const
+    {
+        return name.empty() ? path_ : path_ + "/" + name;
+    }
+
+private:
+    std::string path_;
+};
+
+inline bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    std::error_code ignored;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr)
+        return false;
+    const bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+inline bool WriteText(const std::string& path, const std::string& text)
+{
+    return WriteBytes(path, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+inline std::vector<uint8_t> ReadBytes(const std::string& path)
+{
+    std::vector<uint8_t> bytes;
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr)
+        return bytes;
+    uint8_t buffer[65536];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        bytes.insert(bytes.end(), buffer, buffer + got);
+    std::fclose(f);
+    return bytes;
+}
+
+inline std::string ReadText(const std::string& path)
+{
+    const std::vector<uint8_t> bytes = ReadBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+inline bool Exists(const std::string& path)
+{
+    return std::filesystem::exists(path);
+}
+
+// A valid-looking project folder: three display files, an application with
+// an item, and a documentation folder. Returns the project file's path.
+inline std::string MakeProject(const Scratch& dir, const std::string& extra = std::string())
+{
+    WriteText(dir.Path("art/kelvo.bmp"), "BM a bitmap, or near enough");
+    WriteText(dir.Path("text/pres.txt"), "Welcome to the demo.\r\n");
+    WriteText(dir.Path("text/licen.txt"), "You may use this program.\r\nNo warranty.\r\n");
+    std::vector<uint8_t> app(70000);
+    for (size_t i = 0; i < app.size(); ++i)
+        app[i] = static_cast<uint8_t>((i * 7 + i / 100) & 0xFF);
+    WriteBytes(dir.Path("bin/app.exe"), app);
+    WriteText(dir.Path("docs/readme.txt"), "Read me.\r\n");
+    WriteText(dir.Path("docs/guide/start here.txt"), "Start here.\r\n");
+    WriteText(dir.Path("docs/guide/empty.txt"), "");
+    WriteText(dir.Path("docs/.hidden"), "not packed");
+    const std::string project = dir.Path("demo.toml");
+    WriteText(project, "name = \"Demo App\"\n"
+                       "destination = 'C:\\Program Files\\Demo App'\n"
+                       "modes = [\"full\", \"typical\"]\n"
+                       "bitmap = \"art/kelvo.bmp\"\n"
+                       "presentation = \"text/pres.txt\"\n"
+                       "agreement = \"text/licen.txt\"\n"
+                       "\n"
+                       "[[file]]\n"
+                       "source = \"bin/app.exe\"\n"
+                       "title = \"Demo App\"\n"
+                       "\n"
+                       "[[folder]]\n"
+                       "source = \"docs\"\n"
+                       "path = \"Docs\"\n"
+                       "modes = [\"full\"]\n" +
+                           extra);
+    return project;
+}
+
+}  // namespace packtest

@@ -1,0 +1,484 @@
+// Setups written by kelvopack, read back as the setup program reads them:
+// layout, script, determinism, and damaged files that must never crash.
+#include "Lzss.h"
+#include "MemberStream.h"
+#include "PackScratch.h"
+#include "PackageReader.h"
+#include "ProjectCheck.h"
+#include "ProjectFile.h"
+#include "SetupArchive.h"
+#include "SetupCheck.h"
+#include "SetupExtractor.h"
+#include "SetupPlan.h"
+#include "SetupWriter.h"
+#include "TScript.h"
+#include "TestData.h"
+#include "ToolError.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using packtest::Scratch;
+
+class KelvopackSetup : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.Ok());
+        stub = dir.Path("stub.exe");
+        packtest::WriteText(stub, "MZ not really a program");
+    }
+
+    // Loads, checks and writes; the check must pass.
+    SetupSummary Build(const std::string& project, const std::string& output, unsigned threads = 2,
+                       size_t budget = size_t(64) << 20)
+    {
+        ::Project p = LoadProject(project);
+        const std::vector<std::string> problems = CheckProject(&p, CheckInputs{output, stub});
+        EXPECT_TRUE(problems.empty()) << problems.front();
+        SetupSettings settings;
+        settings.stub = stub;
+        settings.output = output;
+        settings.threads = threads;
+        settings.memoryBudget = budget;
+        return WriteSetup(SetupPlan(p, DefaultSetupPath(output)), settings);
+    }
+
+    Scratch dir;
+    std::string stub;
+};
+
+// The member's decoded bytes; false if it does not decode.
+bool Decode(SetupArchive& archive, const SetupArchive::Member& m, std::vector<uint8_t>* out)
+{
+    struct Collect : LzssDecoder::Sink {
+        std::vector<uint8_t> bytes;
+        bool Put(const uint8_t* data, size_t size) override
+        {
+            bytes.insert(bytes.end(), data, data + size);
+            return true;
+        }
+    } sink;
+    PackageReader::Decoded decoded;
+    std::string error;
+    const bool ok = archive.Reader().Decode(m.start, m.record.TamComp, sink, &decoded, &error);
+    *out = std::move(sink.bytes);
+    return ok;
+}
+
+std::vector<uint8_t> Member(SetupArchive& archive, const SetupArchive::Member& m)
+{
+    std::vector<uint8_t> bytes;
+    EXPECT_TRUE(Decode(archive, m, &bytes));
+    return bytes;
+}
+
+TEST_F(KelvopackSetup, RoundTripKeepsEveryFileAndTheLayout)
+{
+    const std::string output = dir.Path("setup.exe");
+    const SetupSummary summary = Build(packtest::MakeProject(dir), output);
+    const std::vector<uint8_t> setup = packtest::ReadBytes(output);
+    ASSERT_EQ(setup.size(), summary.setupSize);
+    EXPECT_EQ(setup.size() % 8, 0u);
+    const std::vector<uint8_t> stubBytes = packtest::ReadBytes(stub);
+    ASSERT_TRUE(std::equal(stubBytes.begin(), stubBytes.end(), setup.begin()));
+    EXPECT_FALSE(packtest::Exists(PartialName(output)));
+
+    SetupArchive archive;
+    std::string error;
+    ASSERT_TRUE(archive.Open(output, &error)) << error;
+    EXPECT_TRUE(archive.Problems().empty());
+    const struct {
+        const char* name;
+        const char* source;
+    } expected[] = {{"app.exe", "bin/app.exe"},
+                    {"Docs\\guide\\empty.txt", "docs/guide/empty.txt"},
+                    {"Docs\\guide\\start here.txt", "docs/guide/start here.txt"},
+                    {"Docs\\readme.txt", "docs/readme.txt"},
+                    {"kelvo.bmp", "art/kelvo.bmp"},
+                    {"pres.txt", "text/pres.txt"},
+                    {"licen.txt", "text/licen.txt"}};
+    ASSERT_EQ(archive.Members().size(), 7u);
+    uint64_t packed = 0;
+    for (size_t k = 0; k < 7; ++k) {
+        const SetupArchive::Member& m = archive.Members()[k];
+        EXPECT_EQ(m.name, expected[k].name);
+        const std::vector<uint8_t> original = packtest::ReadBytes(dir.Path(expected[k].source));
+        EXPECT_EQ(Member(archive, m), original) << expected[k].name;
+        // The compressed size is the one-shot codec's, byte for byte.
+        std::vector<uint8_t> one(lzss::CompressBound(original.size()) + 1);
+        EXPECT_EQ(m.record.TamComp, lzss::Compress(original.data(), original.size(), one.data(), one.size()));
+        packed += m.record.TamComp;
+    }
+    // Nothing but the padding between the stub and the first member.
+    EXPECT_EQ(archive.Members()[0].start, stubBytes.size() + summary.padding);
+    EXPECT_LT(summary.padding, 8u);
+    for (uint64_t i = stubBytes.size(); i < archive.Members()[0].start; ++i)
+        EXPECT_EQ(setup[i], 0);
+    EXPECT_EQ(packed, summary.packedBytes);
+
+    const SetupCheckResult check = CheckSetup(output);
+    EXPECT_TRUE(check.problems.empty()) << check.problems.front();
+    EXPECT_EQ(check.members, 7u);
+}
+
+TEST_F(KelvopackSetup, ScriptIsLaidOutAsTheSetupExpects)
+{
+    const std::string output = dir.Path("demo-setup.exe");
+    Build(packtest::MakeProject(dir), output);
+    SetupArchive archive;
+    std::string error;
+    ASSERT_TRUE(archive.Open(output, &error)) << error;
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(archive.Reader().ReadScript(&bytes, &error));
+    std::string text(bytes.begin(), bytes.end());
+    const auto& m = archive.Members();
+    const auto sizes = [&m](size_t k) {
+        return std::to_string(m[k].record.TamOrig) + " " + std::to_string(m[k].record.TamComp);
+    };
+    const std::string expected =
+        "#DIR_ORIG C:\\KELVO\\\r\n\r\n"
+        "#DIR_DEST C:\\Program Files\\Demo App\\\r\n\r\n"
+        "#DIR_ARQ_BMP c:\\Windows\\TEMP\\kelvo.bmp\r\n\r\n"
+        "#DIR_ARQ_APRESENTACAO c:\\Windows\\TEMP\\pres.txt\r\n\r\n"
+        "#DIR_ARQ_LICENCA c:\\Windows\\TEMP\\licen.txt\r\n\r\n"
+        "#DIR_ARQ_MONTAGEM demo-setup.exe\r\n\r\n"
+        "#DIR_NOME_GRUPO Demo App\r\n\r\n"
+        "#DIR_MODOS_INSTALACAO FTX\r\n\r\n"
+        "#ARQ0 C:\\KELVO\\app.exe Demo@App " + sizes(0) + " GFTX\r\n\r\n"
+        "#ARQ1 C:\\KELVO\\Docs\\guide\\empty.txt _ " + sizes(1) + " XFXX\r\n\r\n"
+        "#ARQ2 C:\\KELVO\\Docs\\guide\\start@here.txt _ " + sizes(2) + " XFXX\r\n\r\n"
+        "#ARQ3 C:\\KELVO\\Docs\\readme.txt _ " + sizes(3) + " XFXX\r\n\r\n"
+        "#ARQ4 c:\\Windows\\TEMP\\kelvo.bmp _ " + sizes(4) + " XXXX\r\n\r\n"
+        "#ARQ5 c:\\Windows\\TEMP\\pres.txt _ " + sizes(5) + " XXXX\r\n\r\n"
+        "#ARQ6 c:\\Windows\\TEMP\\licen.txt _ " + sizes(6) + " XXXX\r\n";
+    EXPECT_EQ(text, expected);
+}
+
+TEST_F(KelvopackSetup, TScriptReadsBackTheProjectsValues)
+{
+    const std::string output = dir.Path("setup.exe");
+    Build(packtest::MakeProject(dir), output);
+    SetupArchive archive;
+    std::string error;
+    ASSERT_TRUE(archive.Open(output, &error)) << error;
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(archive.Reader().ReadScript(&bytes, &error));
+    const std::string scriptPath = dir.Path("kelvo.se");
+    ASSERT_TRUE(packtest::WriteBytes(scriptPath, bytes));
+
+    TScript script(scriptPath.c_str());
+    char value[512];
+    script.LerDirOrig(value);
+    const std::string orig = value;
+    EXPECT_EQ(orig, "C:\\KELVO\\");
+    script.LerDirDest(value);
+    EXPECT_STREQ(value, "C:\\Program Files\\Demo App\\");
+    script.LerNomeGrupo(value);
+    EXPECT_STREQ(value, "Demo App");
+    script.LerModosInstalacao(value);
+    EXPECT_STREQ(value, "FTX");
+    script.LerArqMontagem(value);
+    EXPECT_STREQ(value, "setup.exe");
+    char bmp[512], pres[512], licen[512];
+    script.LerArqBMP(bmp);
+    script.LerArqApresentacao(pres);
+    script.LerArqLicenca(licen);
+
+    // The records as the installer cuts them, and the display files as
+    // the start-up matches them.
+    const char* const installed[] = {"app.exe", "Docs\\guide\\empty.txt", "Docs\\guide\\start here.txt",
+                                     "Docs\\readme.txt"};
+    const std::string displayed[] = {bmp, pres, licen};
+    script.ZeraIndex();
+    for (int k = 0;; ++k) {
+        char arq[512];
+        char nome[64];
+        script.LerArq(arq);
+        if (std::string(arq) == "NULL") {
+            EXPECT_EQ(k, 7);
+            break;
+        }
+        uint32_t orig32 = 0;
+        uint32_t comp32 = 0;
+        int g = 0, f = 0, t = 0, m = 0;
+        script.LerCamposArq(arq, nome, &orig32, &comp32, &g, &f, &t, &m);
+        const SetupArchive::Member& member = archive.Members()[static_cast<size_t>(k)];
+        EXPECT_EQ(orig32, member.record.TamOrig);
+        EXPECT_EQ(comp32, member.record.TamComp);
+        if (k < 4) {
+            EXPECT_EQ(std::string(arq).substr(orig.size()), installed[k]);
+            EXPECT_EQ(f, 1);
+            EXPECT_EQ(t, k == 0 ? 1 : 0);
+            EXPECT_EQ(m, 0);
+            EXPECT_EQ(g, k == 0 ? 1 : 0);
+            EXPECT_STREQ(nome, k == 0 ? "Demo App" : "_");
+        } else {
+            EXPECT_EQ(std::string(arq), displayed[k - 4]);
+            EXPECT_EQ(g + f + t + m, 0);
+        }
+    }
+}
+
+TEST_F(KelvopackSetup, OutputIsTheSameWhateverTheThreadsAndMemory)
+{
+    // Members of very different sizes, so that workers wait for the writer.
+    std::string extra;
+    for (int i = 0; i < 12; ++i) {
+        const size_t size = i % 4 == 0 ? 600000 : static_cast<size_t>(100 * i);
+        packtest::WriteBytes(dir.Path("gen/f" + std::to_string(i) + ".bin"),
+                             testdata::Generate(size, static_cast<uint32_t>(i), 0.5));
+    }
+    extra = "\n[[folder]]\nsource = \"gen\"\npath = \"gen\"\n";
+    const std::string project = packtest::MakeProject(dir, extra);
+    for (const char* sub : {"a", "b", "c"})
+        std::filesystem::create_directory(dir.Path(sub));
+    Build(project, dir.Path("a/setup.exe"), 1);
+    Build(project, dir.Path("b/setup.exe"), 4, 1);  // every finished chunk waits
+    Build(project, dir.Path("c/setup.exe"), 3, 70000);
+    const std::vector<uint8_t> a = packtest::ReadBytes(dir.Path("a/setup.exe"));
+    ASSERT_FALSE(a.empty());
+    EXPECT_EQ(a, packtest::ReadBytes(dir.Path("b/setup.exe")));
+    EXPECT_EQ(a, packtest::ReadBytes(dir.Path("c/setup.exe")));
+    EXPECT_TRUE(CheckSetup(dir.Path("b/setup.exe")).problems.empty());
+}
+
+TEST_F(KelvopackSetup, PaddingMakesEveryLengthAMultipleOfEight)
+{
+    const std::string project = packtest::MakeProject(dir);
+    for (size_t stubSize = 0; stubSize < 9; ++stubSize) {
+        packtest::WriteBytes(stub, std::vector<uint8_t>(stubSize, 0xAB));
+        const std::string output = dir.Path("setup" + std::to_string(stubSize) + ".exe");
+        const SetupSummary summary = Build(project, output);
+        EXPECT_EQ(packtest::ReadBytes(output).size() % 8, 0u) << stubSize;
+        EXPECT_EQ(summary.stubSize, stubSize);
+        EXPECT_TRUE(CheckSetup(output).problems.empty()) << stubSize;
+    }
+}
+
+TEST_F(KelvopackSetup, AFailedBuildLeavesNothingBehind)
+{
+    const std::string project = packtest::MakeProject(dir);
+    ::Project p = LoadProject(project);
+    const std::string output = dir.Path("setup.exe");
+    ASSERT_TRUE(CheckProject(&p, CheckInputs{output, stub}).empty());
+    packtest::WriteText(output, "an older setup");
+    SetupSettings settings;
+    settings.stub = stub;
+    settings.output = output;
+    const SetupPlan plan(p, "setup.exe");
+
+    // A file that grew after it was measured.
+    packtest::WriteText(dir.Path("docs/readme.txt"), "Read me, and more besides.\r\n");
+    try {
+        WriteSetup(plan, settings);
+        ADD_FAILURE() << "no error";
+    } catch (const ToolError& e) {
+        EXPECT_NE(std::string(e.what()).find("docs/readme.txt\" grew"), std::string::npos) << e.what();
+    }
+    // A file that went away.
+    std::filesystem::remove(dir.Path("bin/app.exe"));
+    try {
+        WriteSetup(plan, settings);
+        ADD_FAILURE() << "no error";
+    } catch (const ToolError& e) {
+        EXPECT_NE(std::string(e.what()).find("bin/app.exe\": cannot open"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(packtest::ReadText(output), "an older setup");
+    EXPECT_FALSE(packtest::Exists(PartialName(output)));
+}
+
+// Checks a damaged setup: opening, the script, every record and member.
+// The sanitizers catch what a crash would not show. Returns the number of
+// problems found.
+size_t ReadDamaged(const std::string& path)
+{
+    return CheckSetup(path).problems.size();
+}
+
+TEST_F(KelvopackSetup, DamagedSetupsAreReportedAndNeverCrash)
+{
+    // A small package keeps the many variants quick.
+    packtest::WriteBytes(dir.Path("bin/app.exe"), testdata::Text(3000, 7));
+    const std::string output = dir.Path("setup.exe");
+    Build(packtest::MakeProject(dir), output);
+    const std::vector<uint8_t> good = packtest::ReadBytes(output);
+    ASSERT_EQ(ReadDamaged(output), 0u);
+    const std::string bad = dir.Path("bad.exe");
+    const size_t stubSize = packtest::ReadBytes(stub).size();
+
+    // Cut short anywhere in the package.
+    for (size_t cut = 1; cut + stubSize < good.size(); cut += (cut < 8 ? 1 : 131)) {
+        packtest::WriteBytes(bad, std::vector<uint8_t>(good.begin(), good.end() - static_cast<std::ptrdiff_t>(cut)));
+        EXPECT_GT(ReadDamaged(bad), 0u) << "cut " << cut;
+    }
+    // Bytes appended, zeros or not.
+    for (size_t extra = 1; extra <= 9; ++extra) {
+        for (const uint8_t fill : {uint8_t(0), uint8_t(0xFF)}) {
+            std::vector<uint8_t> padded = good;
+            padded.insert(padded.end(), extra, fill);
+            packtest::WriteBytes(bad, padded);
+            EXPECT_GT(ReadDamaged(bad), 0u) << "extra " << extra << " fill " << int(fill);
+        }
+    }
+    // Single bits flipped: always reported in the trailer; elsewhere a
+    // changed literal may decode to different bytes of the same length,
+    // which no check of this format can see, but nothing may crash.
+    std::mt19937 rng(11);
+    size_t reported = 0;
+    size_t flips = 0;
+    for (size_t at = stubSize; at < good.size(); at += at + 8 >= good.size() ? 1 : 1 + rng() % 61) {
+        std::vector<uint8_t> flipped = good;
+        flipped[at] ^= static_cast<uint8_t>(1u << (rng() % 8));
+        packtest::WriteBytes(bad, flipped);
+        const size_t problems = ReadDamaged(bad);
+        if (at >= good.size() - 4) {
+            EXPECT_GT(problems, 0u) << "trailer byte " << at;
+        }
+        reported += problems > 0 ? 1 : 0;
+        ++flips;
+    }
+    EXPECT_GT(reported, flips / 4);
+}
+
+TEST_F(KelvopackSetup, ArbitraryFilesAreReportedAsNoSetup)
+{
+    for (const std::vector<uint8_t>& bytes :
+         {std::vector<uint8_t>{}, std::vector<uint8_t>{1, 2, 3}, std::vector<uint8_t>{0, 0, 0, 0},
+          testdata::Generate(5000, 3, 0.0), packtest::ReadBytes(stub)}) {
+        packtest::WriteBytes(dir.Path("x.exe"), bytes);
+        EXPECT_GT(ReadDamaged(dir.Path("x.exe")), 0u) << bytes.size();
+    }
+    EXPECT_GT(ReadDamaged(dir.Path("missing.exe")), 0u);
+}
+
+// A package put together by hand from a script and the members' bytes.
+void PackByHand(const std::string& path, const std::string& script, const std::vector<std::string>& members)
+{
+    std::vector<uint8_t> file;
+    for (const std::string& m : members) {
+        std::vector<uint8_t> out(lzss::CompressBound(m.size()) + 1);
+        out.resize(lzss::Compress(m.data(), m.size(), out.data(), out.size()));
+        file.insert(file.end(), out.begin(), out.end());
+    }
+    std::vector<uint8_t> s(lzss::CompressBound(script.size()) + 1);
+    s.resize(lzss::Compress(script.data(), script.size(), s.data(), s.size()));
+    file.insert(file.end(), s.begin(), s.end());
+    for (int i = 0; i < 4; ++i)
+        file.push_back(static_cast<uint8_t>(s.size() >> (8 * i)));
+    packtest::WriteBytes(path, file);
+}
+
+const char kHandHead[] = "#DIR_ORIG C:\\K\\\r\n\r\n#DIR_DEST C:\\D\\\r\n\r\n"
+                         "#DIR_ARQ_BMP c:\\b\\kelvo.bmp\r\n\r\n#DIR_ARQ_APRESENTACAO c:\\b\\pres.txt\r\n\r\n"
+                         "#DIR_ARQ_LICENCA c:\\b\\licen.txt\r\n\r\n#DIR_NOME_GRUPO G\r\n\r\n"
+                         "#DIR_MODOS_INSTALACAO FXX\r\n\r\n";
+const char kHandDisplay[] = "#ARQ2 c:\\b\\kelvo.bmp _ 2 3 XXXX\r\n\r\n#ARQ3 c:\\b\\pres.txt _ 1 2 XXXX\r\n\r\n"
+                            "#ARQ4 c:\\b\\licen.txt _ 1 2 XXXX\r\n";
+
+TEST_F(KelvopackSetup, ExtractionNeverLeavesItsFolder)
+{
+    const std::string path = dir.Path("hand.exe");
+    std::filesystem::create_directory(dir.Path("x"));
+    for (const char* evil : {"..\\evil", "\\evil", "a\\..\\..\\evil", "D:evil"}) {
+        PackByHand(path,
+                   std::string(kHandHead) + "#ARQ0 C:\\K\\" + evil + " _ 2 3 XFXX\r\n\r\n#ARQ1 C:\\K\\b _ 2 3 XFXX\r\n\r\n" +
+                       kHandDisplay,
+                   {"aa", "bb", "BM", "p", "l"});
+        SetupArchive archive;
+        std::string error;
+        ASSERT_TRUE(archive.Open(path, &error)) << error;
+        SetupExtractor extractor(archive, dir.Path("x"));
+        std::string shown;
+        EXPECT_FALSE(extractor.Extract(archive.Members()[0], &shown, &error)) << evil;
+        EXPECT_NE(error.find("refused"), std::string::npos) << evil;
+        EXPECT_TRUE(extractor.Extract(archive.Members()[1], &shown, &error)) << error;
+        EXPECT_EQ(shown, "b");
+    }
+    EXPECT_FALSE(packtest::Exists(dir.Path("evil")));
+    EXPECT_FALSE(packtest::Exists("/evil"));
+    EXPECT_EQ(packtest::ReadText(dir.Path("x/b")), "bb");
+}
+
+TEST_F(KelvopackSetup, VerifyFindsRecordsTheInstallerCannotHandle)
+{
+    const auto pack = [this](const std::string& script, const std::vector<std::string>& members) {
+        PackByHand(dir.Path("hand.exe"), script, members);
+        std::string all;
+        for (const std::string& p : CheckSetup(dir.Path("hand.exe")).problems)
+            all += p + "\n";
+        return all;
+    };
+    const std::string head = kHandHead;
+    const std::string display = kHandDisplay;
+    const std::vector<std::string> bodies = {"aa", "bb", "BM", "p", "l"};
+    EXPECT_EQ(pack(head + "#ARQ0 C:\\K\\a _ 2 3 XFXX\r\n\r\n#ARQ1 C:\\K\\b _ 2 3 XFXX\r\n\r\n" + display, bodies), "");
+    EXPECT_NE(pack(head + "#ARQ0 C:\\K\\..\\evil _ 2 3 XFXX\r\n\r\n#ARQ1 C:\\K\\b _ 2 3 XFXX\r\n\r\n" + display, bodies)
+                  .find("outside the destination folder"),
+              std::string::npos);
+    EXPECT_NE(pack(head + "#ARQ0 C:\\K\\a _ 2 3 XFXX\r\n\r\n#ARQ1 C:\\K\\a _ 2 3 XFXX\r\n\r\n" + display, bodies)
+                  .find("under the same name"),
+              std::string::npos);
+    EXPECT_NE(pack(head + "#ARQ0 C:\\K\\a _ 2 3 XFXX\r\n\r\n#ARQ1 C:\\K\\b _ 3 3 XFXX\r\n\r\n" + display, bodies)
+                  .find("decodes to 2 bytes, the record says 3"),
+              std::string::npos);
+    EXPECT_NE(pack(head + "#ARQ0 C:\\K\\a _ 2 3 XFXX\r\n\r\n#ARQ1 c:\\b\\pres.txt _ 2 3 XXXX\r\n\r\n" + display, bodies)
+                  .find("a second record for the presentation text"),
+              std::string::npos);
+    EXPECT_NE(pack(head + "#ARQ0 C:\\K\\a _ 2 3 XFXX\r\n\r\n#ARQ1 C:\\K\\b _ 2 x XFXX\r\n\r\n" + display, bodies)
+                  .find("#ARQ1"),
+              std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(KelvopackSetup, MemberStreamDecodesWhatTheReaderDecodes)
+{
+    std::string extra = "\n[[folder]]\nsource = \"gen\"\n";
+    for (int i = 0; i < 5; ++i)
+        packtest::WriteBytes(dir.Path("gen/g" + std::to_string(i)), testdata::Generate(3000 + 1500 * i, i, 0.7));
+    const std::string output = dir.Path("setup.exe");
+    Build(packtest::MakeProject(dir, extra), output);
+    SetupArchive archive;
+    std::string error;
+    ASSERT_TRUE(archive.Open(output, &error)) << error;
+    // Blocks so small that items are cut at every boundary, and members met
+    // out of order, which makes the stream seek back.
+    for (const size_t block : {size_t(4), size_t(5), size_t(17), size_t(4096), size_t(1) << 20}) {
+        MemberStream stream(block);
+        ASSERT_TRUE(stream.Open(output, archive.Reader().End(), &error)) << error;
+        std::vector<size_t> order(archive.Members().size());
+        for (size_t k = 0; k < order.size(); ++k)
+            order[k] = (k * 5) % order.size();
+        for (const size_t k : order) {
+            const SetupArchive::Member& m = archive.Members()[k];
+            struct Collect : LzssDecoder::Sink {
+                std::vector<uint8_t> bytes;
+                bool Put(const uint8_t* data, size_t size) override
+                {
+                    bytes.insert(bytes.end(), data, data + size);
+                    return true;
+                }
+            } sink;
+            PackageReader::Decoded decoded;
+            ASSERT_TRUE(stream.Decode(m.start, m.record.TamComp, sink, &decoded, &error)) << error;
+            EXPECT_EQ(decoded.bytesIn, m.record.TamComp);
+            EXPECT_EQ(sink.bytes, Member(archive, m)) << "block " << block << " member " << k;
+        }
+        PackageReader::Decoded decoded;
+        struct Nothing : LzssDecoder::Sink {
+            bool Put(const uint8_t*, size_t) override { return true; }
+        } nothing;
+        EXPECT_FALSE(stream.Decode(archive.Reader().End() - 2, 3, nothing, &decoded, &error));
+        EXPECT_NE(error.find("outside"), std::string::npos);
+    }
+}
+
+}  // namespace

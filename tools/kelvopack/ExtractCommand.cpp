@@ -1,0 +1,106 @@
+#include "ExtractCommand.h"
+
+#include "Codepage.h"
+#include "Platform.h"
+#include "SetupArchive.h"
+#include "SetupExtractor.h"
+#include "ToolError.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <set>
+
+namespace extract_command {
+
+namespace {
+
+std::string Slashed(std::string name)
+{
+    for (char& c : name) {
+        if (c == '\\')
+            c = '/';
+    }
+    return name;
+}
+
+}  // namespace
+
+CLI::App* setup(CLI::App& app, Options& options)
+{
+    CLI::App* cmd = app.add_subcommand(
+        "extract", "Extract a setup's files under their paths in the destination folder (display files as "
+                   "kelvo.bmp, pres.txt, licen.txt; name kelvo.se for the script)");
+    cmd->add_option("setup", options.setup, "The setup executable")->required();
+    cmd->add_option("names", options.names, "Only these members (default: all)");
+    cmd->add_option("-C,--directory", options.folder, "Extract into this folder (default: the current one)");
+    cmd->add_flag("-q,--quiet", options.quiet, "Do not list the files extracted");
+    return cmd;
+}
+
+int run(const Options& options)
+{
+    SetupArchive archive;
+    std::string error;
+    if (!archive.Open(options.setup, &error))
+        throw ToolError(error);
+    if (!platform::FolderExists(options.folder.c_str()))
+        throw ToolError("\"" + options.folder + "\": no such folder");
+
+    // The names asked for must all exist before anything is written.
+    std::set<std::string> wanted;
+    bool script = false;
+    for (const std::string& name : options.names) {
+        std::string ansi;
+        if (!codepage::NativeToAnsi(Slashed(name), &ansi, &error))
+            throw ToolError("\"" + options.setup + "\": no member named \"" + name + "\" (it holds " + error + ")");
+        if (ansi == kScriptName) {
+            script = true;
+            continue;
+        }
+        bool found = false;
+        for (const SetupArchive::Member& m : archive.Members())
+            found = found || (!m.name.empty() && Slashed(m.name) == ansi);
+        if (!found)
+            throw ToolError("\"" + options.setup + "\": no member named \"" + name + "\" (see kelvopack list)");
+        wanted.insert(ansi);
+    }
+
+    int problems = 0;
+    const auto problem = [&](const std::string& what) {
+        std::fprintf(stderr, "kelvopack: %s: %s\n", options.setup.c_str(), what.c_str());
+        ++problems;
+    };
+    const auto done = [&](const std::string& shown) {
+        if (!options.quiet)
+            std::printf("  extracted: %s\n", shown.c_str());
+    };
+    for (const std::string& p : archive.Problems())
+        problem(p);
+    SetupExtractor extractor(archive, options.folder);
+    std::string shown;
+    if (script) {
+        if (extractor.ExtractScript(&shown, &error))
+            done(shown);
+        else
+            problem(error);
+    }
+    for (size_t k = 0; k < archive.Members().size(); ++k) {
+        const SetupArchive::Member& m = archive.Members()[k];
+        if (!options.names.empty() && (m.name.empty() || wanted.count(Slashed(m.name)) == 0))
+            continue;
+        if (m.name.empty()) {
+            if (m.parsed)
+                problem(ScriptText::RecordKey(static_cast<int>(k)) + " (\"" + codepage::AnsiToUtf8(m.record.arq) +
+                        "\"): skipped, the setup never extracts it under any name");
+            continue;
+        }
+        if (extractor.Extract(m, &shown, &error))
+            done(shown);
+        else
+            problem("\"" + shown + "\": " + error);
+    }
+    return problems == 0 ? 0 : 1;
+}
+
+}  // namespace extract_command

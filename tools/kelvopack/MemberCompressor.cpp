@@ -1,0 +1,283 @@
+#include "MemberCompressor.h"
+
+#include "File.h"
+#include "LzssEncoder.h"
+#include "Progress.h"
+#include "ToolError.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <limits>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+constexpr size_t kInputBlock = size_t(1) << 20;
+constexpr size_t kOutputChunk = size_t(1) << 20;
+constexpr size_t kWriteBlock = size_t(1) << 20;
+constexpr uint64_t kMaxSize = std::numeric_limits<uint32_t>::max();
+
+// What the workers and the writer share; every field under `mutex`.
+struct Pipeline {
+    struct Slot {
+        std::deque<std::vector<uint8_t>> chunks;
+        size_t queued = 0;  // bytes in chunks
+        bool done = false;
+        MemberCompressor::Sizes sizes;
+    };
+
+    explicit Pipeline(size_t members, size_t budget) : slots(members), budget(budget) {}
+
+    std::mutex mutex;
+    std::condition_variable data;   // the writer waits for chunks here
+    std::condition_variable space;  // workers wait for the budget here
+    std::vector<Slot> slots;
+    size_t head = 0;     // the member being written
+    size_t queued = 0;   // bytes waiting in all slots
+    size_t budget;
+    bool stop = false;
+    std::string error;
+
+    std::atomic<size_t> next{0};
+    std::atomic<uint64_t> bytesRead{0};
+
+    void Fail(const std::string& message)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!stop) {
+            stop = true;
+            error = message;
+        }
+        data.notify_all();
+        space.notify_all();
+    }
+
+    // Hands a chunk of member k to the writer; false when the build stops.
+    bool Emit(size_t k, std::vector<uint8_t> chunk)
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        space.wait(lock, [&] { return stop || (k == head ? slots[k].queued < budget : queued < budget); });
+        if (stop)
+            return false;
+        slots[k].queued += chunk.size();
+        queued += chunk.size();
+        slots[k].chunks.push_back(std::move(chunk));
+        if (k == head)
+            data.notify_one();
+        return true;
+    }
+
+    void Done(size_t k, MemberCompressor::Sizes sizes)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        slots[k].done = true;
+        slots[k].sizes = sizes;
+        if (k == head)
+            data.notify_one();
+    }
+};
+
+// One worker thread: its own encoder and buffers, one member at a time.
+class Worker {
+public:
+    Worker(Pipeline& pipeline, const std::vector<MemberCompressor::Member>& members)
+        : pipeline_(pipeline), members_(members), encoder_(std::make_unique<LzssEncoder>()),
+          input_(kInputBlock + lzss::kMaxMatch)
+    {
+    }
+
+    void operator()()
+    {
+        for (;;) {
+            const size_t k = pipeline_.next.fetch_add(1);
+            if (k >= members_.size() || !Compress(k))
+                return;
+        }
+    }
+
+private:
+    bool Compress(size_t k);
+
+    Pipeline& pipeline_;
+    const std::vector<MemberCompressor::Member>& members_;
+    std::unique_ptr<LzssEncoder> encoder_;
+    std::vector<uint8_t> input_;
+};
+
+std::vector<uint8_t> NewChunk(uint64_t expected)
+{
+    const uint64_t whole = lzss::CompressBound(static_cast<size_t>(std::min<uint64_t>(expected, kOutputChunk))) +
+                           lzss::kMaxGroupSize + 1;
+    return std::vector<uint8_t>(static_cast<size_t>(std::min<uint64_t>(whole, kOutputChunk)));
+}
+
+bool Worker::Compress(size_t k)
+{
+    const MemberCompressor::Member& member = members_[k];
+    File in(member.source.c_str(), "rb");
+    if (!in.IsOpen()) {
+        pipeline_.Fail("\"" + member.source + "\": cannot open it for reading");
+        return false;
+    }
+    LzssEncoder& encoder = *encoder_;
+    encoder.Reset();
+    std::vector<uint8_t> chunk = NewChunk(member.size);
+    size_t used = 0;
+    size_t held = 0;
+    uint64_t total = 0;
+    bool eof = false;
+    while (!encoder.Finished()) {
+        if (!eof) {
+            const size_t want = input_.size() - held;
+            const size_t got = in.Read(input_.data() + held, want);
+            if (got < want) {
+                if (in.Failed()) {
+                    pipeline_.Fail("\"" + member.source + "\": read error");
+                    return false;
+                }
+                eof = true;
+            }
+            held += got;
+            total += got;
+            pipeline_.bytesRead.fetch_add(got, std::memory_order_relaxed);
+            if (total > member.size) {
+                pipeline_.Fail("\"" + member.source + "\" grew while the setup was being built");
+                return false;
+            }
+        }
+        size_t offset = 0;
+        for (;;) {
+            if (chunk.size() - used < lzss::kMaxGroupSize) {
+                chunk.resize(used);
+                if (!pipeline_.Emit(k, std::move(chunk)))
+                    return false;
+                chunk = NewChunk(member.size - std::min(member.size, total));
+                used = 0;
+            }
+            size_t consumed = 0;
+            used += encoder.Encode(input_.data() + offset, held - offset, eof, chunk.data() + used,
+                                   chunk.size() - used, &consumed);
+            offset += consumed;
+            if (encoder.Finished() || chunk.size() - used >= lzss::kMaxGroupSize)
+                break;
+        }
+        held -= offset;
+        std::memmove(input_.data(), input_.data() + offset, held);
+    }
+    if (total != member.size) {
+        pipeline_.Fail("\"" + member.source + "\" changed size while the setup was being built");
+        return false;
+    }
+    if (encoder.BytesOut() > kMaxSize) {
+        pipeline_.Fail("\"" + member.source + "\" compresses to " + std::to_string(encoder.BytesOut()) +
+                       " bytes; the script holds sizes up to 4294967295 bytes");
+        return false;
+    }
+    if (used > 0) {
+        chunk.resize(used);
+        if (!pipeline_.Emit(k, std::move(chunk)))
+            return false;
+    }
+    pipeline_.Done(k, {static_cast<uint32_t>(total), static_cast<uint32_t>(encoder.BytesOut())});
+    return true;
+}
+
+// Stops and joins the workers however the writer leaves.
+class Crew {
+public:
+    explicit Crew(Pipeline& pipeline) : pipeline_(pipeline) {}
+    ~Crew()
+    {
+        {
+            std::lock_guard<std::mutex> lock(pipeline_.mutex);
+            pipeline_.stop = true;
+        }
+        pipeline_.space.notify_all();
+        for (std::thread& t : threads_)
+            t.join();
+    }
+    Crew(const Crew&) = delete;
+    Crew& operator=(const Crew&) = delete;
+
+    void Start(unsigned count, const std::vector<MemberCompressor::Member>& members)
+    {
+        for (unsigned i = 0; i < count; ++i)
+            threads_.emplace_back(Worker(pipeline_, members));
+    }
+
+private:
+    Pipeline& pipeline_;
+    std::vector<std::thread> threads_;
+};
+
+}  // namespace
+
+MemberCompressor::MemberCompressor(unsigned threads, size_t memoryBudget)
+    : threads_(std::max(1u, threads)), memoryBudget_(std::max<size_t>(memoryBudget, 1))
+{
+}
+
+std::vector<MemberCompressor::Sizes> MemberCompressor::Run(const std::vector<Member>& members, File& out,
+                                                           Progress& progress)
+{
+    std::vector<Sizes> sizes(members.size());
+    Pipeline pipeline(members.size(), memoryBudget_);
+    Crew crew(pipeline);
+    crew.Start(static_cast<unsigned>(std::min<size_t>(threads_, members.size())), members);
+
+    // Small members' chunks are gathered into large writes.
+    std::vector<uint8_t> pending;
+    pending.reserve(kWriteBlock);
+    const auto flush = [&out, &pending] {
+        const bool written = out.Write(pending.data(), pending.size());
+        pending.clear();
+        if (!written)
+            throw ToolError("cannot write the setup (disk full?)");
+    };
+
+    std::unique_lock<std::mutex> lock(pipeline.mutex);
+    for (size_t k = 0; k < members.size(); ++k) {
+        pipeline.head = k;
+        pipeline.space.notify_all();
+        Pipeline::Slot& slot = pipeline.slots[k];
+        for (;;) {
+            pipeline.data.wait_for(lock, std::chrono::milliseconds(100),
+                                   [&] { return pipeline.stop || !slot.chunks.empty() || slot.done; });
+            if (pipeline.stop)
+                throw ToolError(pipeline.error);
+            if (!slot.chunks.empty()) {
+                std::vector<uint8_t> chunk = std::move(slot.chunks.front());
+                slot.chunks.pop_front();
+                slot.queued -= chunk.size();
+                pipeline.queued -= chunk.size();
+                pipeline.space.notify_all();
+                lock.unlock();
+                if (pending.size() + chunk.size() > kWriteBlock)
+                    flush();
+                if (chunk.size() >= kWriteBlock) {
+                    if (!out.Write(chunk.data(), chunk.size()))
+                        throw ToolError("cannot write the setup (disk full?)");
+                } else {
+                    pending.insert(pending.end(), chunk.begin(), chunk.end());
+                }
+                progress.Update(k, pipeline.bytesRead.load(std::memory_order_relaxed));
+                lock.lock();
+                continue;
+            }
+            if (slot.done)
+                break;
+            lock.unlock();
+            progress.Update(k, pipeline.bytesRead.load(std::memory_order_relaxed));
+            lock.lock();
+        }
+        sizes[k] = slot.sizes;
+    }
+    lock.unlock();
+    flush();
+    return sizes;
+}

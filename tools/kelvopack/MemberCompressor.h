@@ -1,0 +1,40 @@
+// Compresses the members of a package on several threads and appends them
+// to the output in record order. Each member is an independent stream, so
+// each worker takes the next member and compresses it whole; the caller's
+// thread writes. The member at the head of the order streams straight
+// through; the others wait once their finished-but-unwritten output
+// reaches the memory budget, so memory stays bounded whatever the sizes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class File;
+class Progress;
+
+class MemberCompressor {
+public:
+    struct Member {
+        std::string source;  // the file to compress
+        uint64_t size = 0;   // its size when the project was checked
+    };
+    struct Sizes {
+        uint32_t original = 0;
+        uint32_t packed = 0;
+    };
+
+    // threads: workers (at least 1); memoryBudget: bytes of compressed output
+    // that may wait for the writer.
+    MemberCompressor(unsigned threads, size_t memoryBudget);
+
+    // Appends every member, compressed, to `out`, in order. Throws ToolError
+    // naming the file when a member cannot be read, changed since it was
+    // measured, or compresses to more than 32-bit sizes hold.
+    std::vector<Sizes> Run(const std::vector<Member>& members, File& out, Progress& progress);
+
+private:
+    unsigned threads_;
+    size_t memoryBudget_;
+};

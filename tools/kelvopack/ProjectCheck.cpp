@@ -1,0 +1,449 @@
+#include "ProjectCheck.h"
+
+#include "Codepage.h"
+#include "File.h"
+#include "Limits.h"
+#include "Lzss.h"
+#include "PeImage.h"
+#include "Platform.h"
+#include "ScriptText.h"
+#include "SetupPlan.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <map>
+
+namespace {
+
+constexpr uint64_t kMaxSize = std::numeric_limits<uint32_t>::max();
+// "[CreateGroup(" name ")]" and "[AddItem(\"" path "\", " title ")]" must fit
+// the program-group client's 255-character command buffer.
+constexpr size_t kCommandMax = 255;
+constexpr size_t kCreateGroupExtra = 15;
+constexpr size_t kAddItemExtra = 15;
+
+bool IsControl(char c)
+{
+    return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+}
+
+bool HasControl(const std::string& text)
+{
+    return std::any_of(text.begin(), text.end(), IsControl);
+}
+
+// A name that Windows reserves for a device, with or without an extension.
+bool IsDeviceName(const std::string& name)
+{
+    std::string base = FoldCase(name.substr(0, name.find('.')));
+    while (!base.empty() && base.back() == ' ')
+        base.pop_back();
+    static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+    for (const char* device : kDevices) {
+        if (base == device)
+            return true;
+    }
+    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+           base[3] >= '1' && base[3] <= '9';
+}
+
+bool CheckName(const std::string& name, const std::string& path, std::string* error)
+{
+    if (name.empty()) {
+        *error = "\"" + path + "\" holds an empty folder name (two backslashes, or one at the end)";
+        return false;
+    }
+    if (name == "." || name == "..") {
+        *error = "\"" + path + "\" holds \"" + name + "\": paths must stay inside the destination folder";
+        return false;
+    }
+    for (const char c : name) {
+        if (IsControl(c) || std::strchr("<>:\"/|?*", c) != nullptr) {
+            const std::string shown = IsControl(c) ? "a control character" : std::string("\"") + c + "\"";
+            *error = "\"" + path + "\" holds " + shown + ", which Windows does not allow in a name";
+            return false;
+        }
+    }
+    if (name.back() == '.' || name.back() == ' ') {
+        *error = "\"" + path + "\" holds the name \"" + name + "\", which ends with a " +
+                 (name.back() == '.' ? "dot" : "blank") + " that Windows drops";
+        return false;
+    }
+    if (IsDeviceName(name)) {
+        *error = "\"" + path + "\" holds \"" + name + "\", a name Windows reserves for a device";
+        return false;
+    }
+    return true;
+}
+
+// The checks an item title and a group name share.
+bool CheckCommandText(const std::string& text, const char* what, std::string* error)
+{
+    if (text.empty()) {
+        *error = std::string("an empty ") + what;
+        return false;
+    }
+    if (text[0] == ' ') {
+        *error = std::string("the ") + what + " \"" + text + "\" begins with a blank, which the script cannot store";
+        return false;
+    }
+    if (text.find('@') != std::string::npos) {
+        *error = std::string("the ") + what + " \"" + text + "\" holds \"@\", which the setup turns into a blank";
+        return false;
+    }
+    if (HasControl(text)) {
+        *error = std::string("the ") + what + " \"" + text + "\" holds a control character";
+        return false;
+    }
+    const size_t bad = text.find_first_of(",()[]\"");
+    if (bad != std::string::npos) {
+        *error = std::string("the ") + what + " \"" + text + "\" holds \"" + text[bad] +
+                 "\", which would break the program group command";
+        return false;
+    }
+    return true;
+}
+
+std::string Quote(const std::string& ansi)
+{
+    return "\"" + codepage::AnsiToUtf8(ansi) + "\"";
+}
+
+std::string Absolute(const std::string& path)
+{
+    std::error_code ec;
+    const std::filesystem::path p = std::filesystem::absolute(path, ec);
+    return ec ? path : p.lexically_normal().generic_string();
+}
+
+// Measures a file; false, with a problem, when it is missing or too big.
+// Two look-ups per file, no opening: projects hold thousands of files.
+bool Measure(const std::string& source, const Origin& origin, uint64_t* size,
+             std::vector<std::string>* problems)
+{
+    int64_t modified = 0;
+    if (!platform::FileExists(source.c_str()) || !platform::FileStamp(source.c_str(), size, &modified)) {
+        problems->push_back(origin.Where() + ": " +
+                            (platform::FolderExists(source.c_str())
+                                 ? "\"" + source + "\" is a folder, not a file"
+                                 : "cannot read \"" + source + "\" (missing or not readable)"));
+        return false;
+    }
+    if (*size > kMaxSize) {
+        problems->push_back(origin.Where() + ": \"" + source + "\" has " + std::to_string(*size) +
+                            " bytes; the script holds sizes up to 4294967295 bytes (4 GiB - 1)");
+        return false;
+    }
+    return true;
+}
+
+std::string BaseName(const std::string& path)
+{
+    const size_t cut = path.find_last_of("/\\");
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+// Whether writing `output` would overwrite `input`. Cheap tests first: the
+// same name, or an existing output of the input's size.
+bool SameAs(const std::string& input, uint64_t inputSize, const std::string& output, bool outputExists,
+            uint64_t outputSize, const std::string& outputAbsolute)
+{
+    if (BaseName(input) == BaseName(output) && Absolute(input) == outputAbsolute)
+        return true;
+    return outputExists && inputSize == outputSize && platform::SameFile(input.c_str(), output.c_str());
+}
+
+}  // namespace
+
+std::string FoldCase(const std::string& ansi)
+{
+    std::string folded = ansi;
+    for (char& c : folded) {
+        const auto b = static_cast<unsigned char>(c);
+        const bool ascii = b >= 'a' && b <= 'z';
+        const bool latin = b >= 0xE0 && b <= 0xFE && b != 0xF7;
+        if (ascii || latin)
+            c = static_cast<char>(b - 0x20);
+        else if (b == 0x9A || b == 0x9C || b == 0x9E)
+            c = static_cast<char>(b - 0x10);
+        else if (b == 0xFF)
+            c = static_cast<char>(0x9F);
+    }
+    return folded;
+}
+
+bool CheckRelativePath(const std::string& path, std::string* error)
+{
+    if (path.empty()) {
+        *error = "an empty path";
+        return false;
+    }
+    if (path[0] == '\\') {
+        *error = "\"" + path + "\" begins with a backslash; paths are relative to the destination folder";
+        return false;
+    }
+    if (path.size() >= 2 && path[1] == ':') {
+        *error = "\"" + path + "\" names a drive; paths are relative to the destination folder";
+        return false;
+    }
+    if (path.find('@') != std::string::npos) {
+        *error = "\"" + path + "\" holds \"@\", which the setup turns into a blank";
+        return false;
+    }
+    size_t start = 0;
+    for (;;) {
+        const size_t slash = path.find('\\', start);
+        if (!CheckName(path.substr(start, slash - start), path, error))
+            return false;
+        if (slash == std::string::npos)
+            return true;
+        start = slash + 1;
+    }
+}
+
+bool CheckItemTitle(const std::string& title, std::string* error)
+{
+    if (!CheckCommandText(title, "item title", error))
+        return false;
+    if (title.size() > kItemTitleMax) {
+        *error = "the item title \"" + title + "\" has " + std::to_string(title.size()) +
+                 " characters; the setup holds at most " + std::to_string(kItemTitleMax);
+        return false;
+    }
+    return true;
+}
+
+bool CheckGroupName(const std::string& name, std::string* error)
+{
+    if (!CheckCommandText(name, "group name", error))
+        return false;
+    const size_t bad = name.find_first_of("\\/:*?<>|");
+    if (bad != std::string::npos) {
+        *error = "the group name \"" + name + "\" holds \"" + name[bad] + "\", which a program group cannot hold";
+        return false;
+    }
+    if (name.size() + kCreateGroupExtra > kCommandMax) {
+        *error = "the group name has " + std::to_string(name.size()) + " characters; at most " +
+                 std::to_string(kCommandMax - kCreateGroupExtra) + " fit the program group command";
+        return false;
+    }
+    return true;
+}
+
+bool CheckWindowsFolder(const std::string& folder, bool root, std::string* error)
+{
+    const bool drive = folder.size() >= 3 && std::isalpha(static_cast<unsigned char>(folder[0])) &&
+                       folder[1] == ':' && folder[2] == '\\';
+    if (!drive) {
+        *error = "\"" + folder + "\" is no folder of the form X:\\...\\";
+        return false;
+    }
+    if (folder.back() != '\\') {
+        *error = "\"" + folder + "\" does not end with a backslash";
+        return false;
+    }
+    if (folder.size() == 3) {
+        if (!root)
+            *error = "\"" + folder + "\" is a drive's root folder";
+        return root;
+    }
+    const std::string inner = folder.substr(3, folder.size() - 4);
+    size_t start = 0;
+    for (;;) {
+        const size_t slash = inner.find('\\', start);
+        if (!CheckName(inner.substr(start, slash - start), folder, error))
+            return false;
+        if (slash == std::string::npos)
+            return true;
+        start = slash + 1;
+    }
+}
+
+std::string DefaultSetupPath(const std::string& output)
+{
+    const size_t cut = output.find_last_of("/\\");
+    const std::string name = cut == std::string::npos ? output : output.substr(cut + 1);
+    std::string ansi;
+    std::string error;
+    return codepage::NativeToAnsi(name, &ansi, &error) ? ansi : std::string("setup.exe");
+}
+
+std::vector<std::string> CheckProject(Project* project, const CheckInputs& inputs)
+{
+    std::vector<std::string> problems;
+    std::string error;
+    const auto problem = [&problems](const Origin& origin, const std::string& what) {
+        problems.push_back(origin.Where() + ": " + what);
+    };
+    const Origin top{project->file, 0, 0};
+
+    if (!CheckGroupName(project->group, &error))
+        problem(project->groupOrigin, error);
+    if (!CheckWindowsFolder(project->destination, false, &error))
+        problem(project->destinationOrigin, "the destination folder: " + error);
+    bool sourceFolderOk = CheckWindowsFolder(project->sourceFolder, true, &error);
+    if (!sourceFolderOk)
+        problem(project->sourceFolderOrigin, "the source folder: " + error);
+    if (sourceFolderOk && project->sourceFolder.find('@') != std::string::npos) {
+        problem(project->sourceFolderOrigin, "the source folder " + Quote(project->sourceFolder) +
+                                                 " holds \"@\", which the setup turns into a blank");
+        sourceFolderOk = false;
+    }
+    size_t shortestDisplay = std::string::npos;
+    for (const DisplayRole& role : kDisplayRoles)
+        shortestDisplay = std::min(shortestDisplay, std::strlen(role.path));
+    if (sourceFolderOk && project->sourceFolder.size() >= shortestDisplay) {
+        problem(project->sourceFolderOrigin,
+                "the source folder " + Quote(project->sourceFolder) + " has " +
+                    std::to_string(project->sourceFolder.size()) + " characters; the setup cuts that many off every record, " +
+                    "the display files' too, so it may have at most " + std::to_string(shortestDisplay - 1));
+        sourceFolderOk = false;
+    }
+
+    // The files themselves.
+    if (project->files.empty())
+        problem(top, "the project has no file to install");
+    bool sizesOk = true;
+    DisplayFile* display[3] = {&project->bitmap, &project->presentation, &project->agreement};
+    for (int role = 0; role < 3; ++role)
+        sizesOk = Measure(display[role]->source, display[role]->origin, &display[role]->size, &problems) && sizesOk;
+    for (InstallFile& file : project->files)
+        sizesOk = Measure(file.source, file.origin, &file.size, &problems) && sizesOk;
+
+    if (sizesOk) {
+        File bitmap(project->bitmap.source.c_str(), "rb");
+        char magic[2] = {0, 0};
+        if (bitmap.Read(magic, 2) != 2 || magic[0] != 'B' || magic[1] != 'M')
+            problem(project->bitmap.origin, "\"" + project->bitmap.source + "\" is no BMP file");
+    }
+    for (int a = 0; a < 3; ++a) {
+        for (int b = a + 1; b < 3; ++b) {
+            const std::string& sa = display[a]->source;
+            const std::string& sb = display[b]->source;
+            if (Absolute(sa) == Absolute(sb) || platform::SameFile(sa.c_str(), sb.c_str()))
+                problem(display[b]->origin, std::string("the ") + kDisplayRoles[b].what + " names the same file as the " +
+                                                kDisplayRoles[a].what + " (\"" + sb + "\")");
+        }
+    }
+
+    // Installed files: names, titles, modes, collisions. The setup writes
+    // its own files and a copy of itself into the destination folder.
+    const std::string setupPath = project->setupPath.empty() ? DefaultSetupPath(inputs.output) : project->setupPath;
+    std::vector<std::string> reservedNames = {"kelvo.se", "modo.se", "uninstall.s_", "arq.huf"};
+    const size_t slash = setupPath.find_last_of('\\');
+    reservedNames.push_back(slash == std::string::npos ? setupPath : setupPath.substr(slash + 1));
+    std::map<std::string, size_t> folded;  // folded path -> file index
+    for (size_t i = 0; i < project->files.size(); ++i) {
+        const InstallFile& file = project->files[i];
+        if (!CheckRelativePath(file.path, &error))
+            problem(file.origin, error);
+        if (!file.title.empty() && !CheckItemTitle(file.title, &error))
+            problem(file.origin, error);
+        if (!file.modes.Shares(project->modes))
+            problem(file.origin, "\"" + file.source + "\" is in none of the modes the setup offers (" +
+                                     project->modes.Letters() + "), so it would never be installed");
+        for (const std::string& reserved : reservedNames) {
+            if (FoldCase(file.path) == FoldCase(reserved))
+                problem(file.origin, Quote(file.path) + " is a name the setup itself uses in the destination folder");
+        }
+        const auto [at, fresh] = folded.emplace(FoldCase(file.path), i);
+        if (!fresh)
+            problem(file.origin, "two files go to " + Quote(file.path) + " (\"" +
+                                     project->files[at->second].source + "\" and \"" + file.source + "\")");
+    }
+    // A file and a folder of the same name cannot both exist.
+    for (const auto& [key, index] : folded) {
+        for (size_t cut = key.find('\\'); cut != std::string::npos; cut = key.find('\\', cut + 1)) {
+            const auto clash = folded.find(key.substr(0, cut));
+            if (clash != folded.end())
+                problem(project->files[index].origin,
+                        Quote(project->files[index].path) + " needs a folder where the file " +
+                            Quote(project->files[clash->second].path) + " goes");
+        }
+    }
+
+    // The script's lines and the names the setup registers.
+    const SetupPlan plan(*project, setupPath);
+    for (const auto& [key, value] : plan.Settings()) {
+        if (!ScriptText::CheckEntry(key, value, &error))
+            problem(key == kKeyArqMontagem ? project->setupPathOrigin : top, "the setting " + key + ": " + error);
+    }
+    if (sourceFolderOk) {
+        std::map<std::string, size_t> members;  // name the setup registers -> record
+        for (size_t k = 0; k < plan.Records().size(); ++k) {
+            const SetupPlan::Record& r = plan.Records()[k];
+            ScriptRecord widest = r.record;
+            widest.TamComp = static_cast<uint32_t>(std::min<uint64_t>(lzss::CompressBound(r.size), kMaxSize));
+            if (!ScriptText::CheckEntry(ScriptText::RecordKey(static_cast<int>(k)), ScriptText::FormatRecord(widest), &error))
+                problem(r.origin, "the record of " + Quote(r.record.arq) + ": " + error);
+            const std::string name = plan.MemberName(k);
+            if (name.size() > kMemberNameMax)
+                problem(r.origin, Quote(name) + " has " + std::to_string(name.size()) +
+                                      " characters; the setup's file table holds names of at most " +
+                                      std::to_string(kMemberNameMax));
+            const auto [at, fresh] = members.emplace(name, k);
+            if (!fresh) {
+                const SetupPlan::Record& other = plan.Records()[at->second];
+                problem(r.origin, "the setup would register " + Quote(other.record.arq) + " and " +
+                                      Quote(r.record.arq) + " under one name, " + Quote(name) +
+                                      " (the source folder's length is cut off every record)");
+            }
+            if (r.role >= 0)
+                continue;
+            const std::string installed = project->destination + project->files[k].path;
+            if (installed.size() > kPathMax)
+                problem(r.origin, Quote(installed) + " has " + std::to_string(installed.size()) +
+                                      " characters; the setup's paths hold at most " + std::to_string(kPathMax));
+            else if (r.record.Grupo && installed.size() + r.record.nome.size() + kAddItemExtra > kCommandMax)
+                problem(r.origin, "the program item of " + Quote(installed) + " titled " + Quote(r.record.nome) +
+                                      " does not fit the program group command (" + std::to_string(kCommandMax) +
+                                      " characters)");
+        }
+    }
+
+    // The output must not replace anything the build reads.
+    if (platform::FolderExists(inputs.output.c_str()))
+        problem(Origin{inputs.output, 0, 0}, "the output is a folder");
+    uint64_t outputSize = 0;
+    int64_t outputModified = 0;
+    const bool outputExists = platform::FileStamp(inputs.output.c_str(), &outputSize, &outputModified);
+    const std::string outputAbsolute = Absolute(inputs.output);
+    struct Input {
+        const std::string& path;
+        uint64_t size;
+        std::string what;
+    };
+    uint64_t projectSize = 0;
+    uint64_t stubBytes = 0;
+    int64_t unused = 0;
+    platform::FileStamp(project->file.c_str(), &projectSize, &unused);
+    platform::FileStamp(inputs.stub.c_str(), &stubBytes, &unused);
+    std::vector<Input> inputsRead = {{project->file, projectSize, "the project file"},
+                                     {inputs.stub, stubBytes, "the stub"}};
+    for (int role = 0; role < 3; ++role)
+        inputsRead.push_back({display[role]->source, display[role]->size, std::string("the ") + kDisplayRoles[role].what});
+    for (const InstallFile& file : project->files)
+        inputsRead.push_back({file.source, file.size, "an input file"});
+    for (const Input& input : inputsRead) {
+        if (SameAs(input.path, input.size, inputs.output, outputExists, outputSize, outputAbsolute)) {
+            problem(Origin{inputs.output, 0, 0}, "the output is " + input.what + " (\"" + input.path + "\")");
+            break;
+        }
+    }
+
+    // The stub: any file will do, but a signature on it would be broken.
+    File stub(inputs.stub.c_str(), "rb");
+    const int64_t stubSize = stub.IsOpen() ? stub.Size() : -1;
+    if (stubSize < 0 || platform::FolderExists(inputs.stub.c_str())) {
+        problem(Origin{inputs.stub, 0, 0}, "cannot read the stub (the setup program to put in front of the package)");
+    } else {
+        PeImage image;
+        if (image.Read(stub, static_cast<uint64_t>(stubSize)) && image.CertificateSize() > 0)
+            problem(Origin{inputs.stub, 0, 0}, "the stub is signed; appending a package breaks its signature: "
+                                               "use an unsigned stub and sign the finished setup");
+    }
+    return problems;
+}

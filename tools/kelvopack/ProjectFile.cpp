@@ -1,0 +1,505 @@
+#include "ProjectFile.h"
+
+#include "Codepage.h"
+#include "File.h"
+#include "Glob.h"
+#include "Platform.h"
+#include "ToolError.h"
+
+#include <toml++/toml.h>
+
+#include <algorithm>
+#include <optional>
+
+std::string Origin::Where() const
+{
+    if (line <= 0)
+        return file;
+    return file + ":" + std::to_string(line) + ":" + std::to_string(column);
+}
+
+std::string Modes::Letters() const
+{
+    std::string letters = "XXX";
+    if (full)
+        letters[0] = 'F';
+    if (typical)
+        letters[1] = 'T';
+    if (minimal)
+        letters[2] = 'M';
+    return letters;
+}
+
+namespace {
+
+bool IsAbsolute(const std::string& path)
+{
+    return (!path.empty() && (path[0] == '/' || path[0] == '\\')) ||
+           (path.size() >= 2 && path[1] == ':');
+}
+
+std::string Folder(const std::string& file)
+{
+    const size_t cut = file.find_last_of("/\\");
+    if (cut == std::string::npos)
+        return ".";
+    return cut == 0 ? file.substr(0, 1) : file.substr(0, cut);
+}
+
+std::string BaseName(const std::string& path)
+{
+    const size_t cut = path.find_last_of("/\\");
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+std::string Slashes(std::string path, char from, char to)
+{
+    for (char& c : path) {
+        if (c == from)
+            c = to;
+    }
+    return path;
+}
+
+// Reads one project file, collecting its problems.
+class Reader {
+public:
+    explicit Reader(const std::string& path) : path_(path), folder_(Folder(path)) {}
+
+    Project Read(const std::string& text);
+
+private:
+    Origin At(const toml::node& node) const;
+    Origin At(const toml::key& key) const;
+    void Problem(const Origin& origin, const std::string& what);
+
+    std::optional<std::string> String(const toml::node& node, const std::string& what);
+    // A 1252 string from a UTF-8 one; std::nullopt (with a problem) if it has no form.
+    std::optional<std::string> Ansi(const toml::node& node, const std::string& what);
+    std::optional<std::vector<std::string>> Strings(const toml::node& node, const std::string& what);
+    std::optional<Modes> ReadModes(const toml::node& node);
+    std::string Source(const std::string& relative) const;
+    // A Windows folder: "/" as "\" and a trailing backslash added.
+    std::string WindowsFolder(std::string folder) const;
+
+    void ReadDisplay(const toml::node& node, const std::string& what, DisplayFile* out);
+    void ReadFile(const toml::table& table, const Modes& defaults, Project* project);
+    void ReadFolder(const toml::table& table, const Modes& defaults, Project* project);
+
+    std::string path_;
+    std::string folder_;
+    std::vector<std::string> problems_;
+};
+
+Origin Reader::At(const toml::node& node) const
+{
+    const toml::source_region& source = node.source();
+    return Origin{path_, static_cast<int>(source.begin.line), static_cast<int>(source.begin.column)};
+}
+
+Origin Reader::At(const toml::key& key) const
+{
+    const toml::source_region& source = key.source();
+    return Origin{path_, static_cast<int>(source.begin.line), static_cast<int>(source.begin.column)};
+}
+
+void Reader::Problem(const Origin& origin, const std::string& what)
+{
+    problems_.push_back(origin.Where() + ": " + what);
+}
+
+std::optional<std::string> Reader::String(const toml::node& node, const std::string& what)
+{
+    if (const auto* s = node.as_string())
+        return s->get();
+    Problem(At(node), what + " must be a string");
+    return std::nullopt;
+}
+
+std::optional<std::string> Reader::Ansi(const toml::node& node, const std::string& what)
+{
+    const std::optional<std::string> text = String(node, what);
+    if (!text)
+        return std::nullopt;
+    std::string ansi;
+    std::string error;
+    if (!codepage::Utf8ToAnsi(*text, &ansi, &error)) {
+        Problem(At(node), what + " \"" + *text + "\" holds " + error);
+        return std::nullopt;
+    }
+    return ansi;
+}
+
+std::optional<std::vector<std::string>> Reader::Strings(const toml::node& node, const std::string& what)
+{
+    if (node.is_string())
+        return std::vector<std::string>{node.as_string()->get()};
+    const toml::array* array = node.as_array();
+    if (array == nullptr) {
+        Problem(At(node), what + " must be a string or an array of strings");
+        return std::nullopt;
+    }
+    std::vector<std::string> out;
+    for (const toml::node& element : *array) {
+        const std::optional<std::string> s = String(element, "each of " + what);
+        if (!s)
+            return std::nullopt;
+        out.push_back(*s);
+    }
+    return out;
+}
+
+std::optional<Modes> Reader::ReadModes(const toml::node& node)
+{
+    const std::optional<std::vector<std::string>> names = Strings(node, "\"modes\"");
+    if (!names)
+        return std::nullopt;
+    Modes modes;
+    for (const std::string& name : *names) {
+        if (name == "full") {
+            modes.full = true;
+        } else if (name == "typical") {
+            modes.typical = true;
+        } else if (name == "minimal") {
+            modes.minimal = true;
+        } else {
+            Problem(At(node), "unknown mode \"" + name + "\" (the modes are \"full\", \"typical\" and \"minimal\")");
+            return std::nullopt;
+        }
+    }
+    if (!modes.Any()) {
+        Problem(At(node), "\"modes\" names no mode");
+        return std::nullopt;
+    }
+    return modes;
+}
+
+std::string Reader::Source(const std::string& relative) const
+{
+    const std::string path = Slashes(relative, '\\', '/');
+    if (IsAbsolute(path) || folder_ == ".")
+        return path;
+    return folder_ + "/" + path;
+}
+
+std::string Reader::WindowsFolder(std::string folder) const
+{
+    folder = Slashes(folder, '/', '\\');
+    if (!folder.empty() && folder.back() != '\\')
+        folder += '\\';
+    return folder;
+}
+
+void Reader::ReadDisplay(const toml::node& node, const std::string& what, DisplayFile* out)
+{
+    if (const std::optional<std::string> s = String(node, what)) {
+        out->source = Source(*s);
+        out->origin = At(node);
+    }
+}
+
+void Reader::ReadFile(const toml::table& table, const Modes& defaults, Project* project)
+{
+    InstallFile file;
+    file.origin = At(table);
+    file.modes = defaults;
+    std::string relative;
+    bool pathGiven = false;
+    bool ok = true;
+    for (const auto& [key, node] : table) {
+        const std::string_view name = key.str();
+        if (name == "source") {
+            const std::optional<std::string> s = String(node, "\"source\"");
+            ok = ok && s.has_value();
+            if (s) {
+                file.source = Source(*s);
+                relative = *s;
+            }
+        } else if (name == "path") {
+            const std::optional<std::string> s = Ansi(node, "\"path\"");
+            ok = ok && s.has_value();
+            if (s)
+                file.path = Slashes(*s, '/', '\\');
+            pathGiven = true;
+        } else if (name == "title") {
+            const std::optional<std::string> s = Ansi(node, "\"title\"");
+            ok = ok && s.has_value();
+            if (s) {
+                file.title = *s;
+                if (file.title.empty()) {
+                    Problem(At(node), "an empty \"title\": leave the title out for a file without a program item");
+                    ok = false;
+                }
+            }
+        } else if (name == "modes") {
+            const std::optional<Modes> modes = ReadModes(node);
+            ok = ok && modes.has_value();
+            if (modes)
+                file.modes = *modes;
+        } else {
+            Problem(At(key), "unknown setting \"" + std::string(name) + "\" in [[file]] (known: source, path, title, modes)");
+            ok = false;
+        }
+    }
+    if (relative.empty()) {
+        if (!table.contains("source")) {
+            Problem(file.origin, "[[file]] without \"source\"");
+            ok = false;
+        } else if (ok) {
+            Problem(file.origin, "[[file]] with an empty \"source\"");
+            ok = false;
+        }
+    }
+    if (ok && !pathGiven) {
+        std::string error;
+        if (!codepage::Utf8ToAnsi(BaseName(Slashes(relative, '\\', '/')), &file.path, &error)) {
+            Problem(file.origin, "the file name of \"" + relative + "\" holds " + error);
+            ok = false;
+        }
+    }
+    if (ok)
+        project->files.push_back(file);
+}
+
+void Reader::ReadFolder(const toml::table& table, const Modes& defaults, Project* project)
+{
+    const Origin origin = At(table);
+    std::string folder;
+    std::string prefix;
+    Modes modes = defaults;
+    std::vector<Glob> includes;
+    std::vector<Glob> excludes;
+    bool includeGiven = false;
+    bool ok = true;
+    const auto patterns = [this, &ok](const toml::node& node, const char* what, std::vector<Glob>* out) {
+        const std::optional<std::vector<std::string>> list = Strings(node, what);
+        if (!list) {
+            ok = false;
+            return;
+        }
+        for (const std::string& pattern : *list) {
+            Glob glob;
+            std::string error;
+            if (!glob.Compile(pattern, &error)) {
+                Problem(At(node), error);
+                ok = false;
+            }
+            out->push_back(glob);
+        }
+    };
+    for (const auto& [key, node] : table) {
+        const std::string_view name = key.str();
+        if (name == "source") {
+            const std::optional<std::string> s = String(node, "\"source\"");
+            ok = ok && s.has_value();
+            if (s)
+                folder = Source(*s);
+        } else if (name == "path") {
+            const std::optional<std::string> s = Ansi(node, "\"path\"");
+            ok = ok && s.has_value();
+            if (s) {
+                prefix = Slashes(*s, '/', '\\');
+                while (!prefix.empty() && prefix.back() == '\\')
+                    prefix.pop_back();
+            }
+        } else if (name == "include") {
+            patterns(node, "\"include\"", &includes);
+            includeGiven = true;
+        } else if (name == "exclude") {
+            patterns(node, "\"exclude\"", &excludes);
+        } else if (name == "modes") {
+            const std::optional<Modes> m = ReadModes(node);
+            ok = ok && m.has_value();
+            if (m)
+                modes = *m;
+        } else {
+            Problem(At(key), "unknown setting \"" + std::string(name) + "\" in [[folder]] (known: source, include, exclude, path, modes)");
+            ok = false;
+        }
+    }
+    if (folder.empty()) {
+        Problem(origin, "[[folder]] without \"source\"");
+        ok = false;
+    }
+    if (!ok)
+        return;
+    if (!platform::FolderExists(folder.c_str())) {
+        Problem(origin, "the folder \"" + folder + "\" does not exist");
+        return;
+    }
+    if (!includeGiven) {
+        Glob all;
+        std::string unused;
+        all.Compile("**", &unused);
+        includes.push_back(all);
+    }
+    std::vector<std::string> found;
+    std::string error;
+    if (!FindFiles(folder, includes, excludes, &found, &error)) {
+        Problem(origin, error);
+        return;
+    }
+    if (found.empty()) {
+        Problem(origin, "no file in \"" + folder + "\" matches the patterns");
+        return;
+    }
+    for (const std::string& relative : found) {
+        InstallFile file;
+        file.source = folder + "/" + relative;
+        file.modes = modes;
+        file.origin = origin;
+        std::string name;
+        if (!codepage::NativeToAnsi(Slashes(relative, '/', '\\'), &name, &error)) {
+            Problem(origin, "the name of \"" + file.source + "\" holds " + error);
+            continue;
+        }
+        file.path = prefix.empty() ? name : prefix + "\\" + name;
+        project->files.push_back(file);
+    }
+}
+
+Project Reader::Read(const std::string& text)
+{
+    Project project;
+    project.file = path_;
+    toml::table root;
+    try {
+        root = toml::parse(text, path_);
+    } catch (const toml::parse_error& e) {
+        const toml::source_region& source = e.source();
+        throw ToolError(Origin{path_, static_cast<int>(source.begin.line), static_cast<int>(source.begin.column)}.Where() +
+                        ": " + std::string(e.description()));
+    }
+
+    project.modes = Modes{true, true, true};
+    project.sourceFolder = kDefaultSourceFolder;
+    const Origin top{path_, 0, 0};
+    project.modesOrigin = top;
+    project.sourceFolderOrigin = top;
+    project.setupPathOrigin = top;
+    if (const toml::node* node = root.get("modes")) {
+        if (const std::optional<Modes> modes = ReadModes(*node))
+            project.modes = *modes;
+        project.modesOrigin = At(*node);
+    }
+
+    // [[file]] and [[folder]] tables, to be read in the order of the text.
+    struct Entry {
+        Origin origin;
+        bool folder;
+        const toml::table* table;
+    };
+    std::vector<Entry> entries;
+    bool haveName = false;
+    bool haveGroup = false;
+    bool haveDestination = false;
+    for (const auto& [key, node] : root) {
+        const std::string_view name = key.str();
+        if (name == "name") {
+            if (const std::optional<std::string> s = String(node, "\"name\"")) {
+                project.name = *s;
+                haveName = true;
+                if (!haveGroup) {
+                    if (const std::optional<std::string> g = Ansi(node, "\"name\"")) {
+                        project.group = *g;
+                        project.groupOrigin = At(node);
+                    }
+                }
+            }
+        } else if (name == "group") {
+            if (const std::optional<std::string> s = Ansi(node, "\"group\"")) {
+                project.group = *s;
+                project.groupOrigin = At(node);
+            }
+            haveGroup = true;
+        } else if (name == "destination") {
+            if (const std::optional<std::string> s = Ansi(node, "\"destination\"")) {
+                project.destination = WindowsFolder(*s);
+                project.destinationOrigin = At(node);
+            }
+            haveDestination = true;
+        } else if (name == "source_folder") {
+            if (const std::optional<std::string> s = Ansi(node, "\"source_folder\"")) {
+                project.sourceFolder = WindowsFolder(*s);
+                project.sourceFolderOrigin = At(node);
+            }
+        } else if (name == "setup_path") {
+            if (const std::optional<std::string> s = Ansi(node, "\"setup_path\"")) {
+                project.setupPath = *s;
+                project.setupPathOrigin = At(node);
+                if (s->empty())
+                    Problem(At(node), "an empty \"setup_path\": leave it out to use the output's name");
+            }
+        } else if (name == "bitmap") {
+            ReadDisplay(node, "\"bitmap\"", &project.bitmap);
+        } else if (name == "presentation") {
+            ReadDisplay(node, "\"presentation\"", &project.presentation);
+        } else if (name == "agreement") {
+            ReadDisplay(node, "\"agreement\"", &project.agreement);
+        } else if (name == "modes") {
+            // read above: the files' default modes depend on it
+        } else if (name == "file" || name == "folder") {
+            const toml::array* array = node.as_array();
+            if (array == nullptr || !array->is_array_of_tables()) {
+                Problem(At(node), "\"" + std::string(name) + "\" must be written as [[" + std::string(name) + "]] tables");
+                continue;
+            }
+            for (const toml::node& element : *array)
+                entries.push_back({At(element), name == "folder", element.as_table()});
+        } else {
+            Problem(At(key), "unknown setting \"" + std::string(name) + "\"");
+        }
+    }
+    std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        return a.origin.line != b.origin.line ? a.origin.line < b.origin.line : a.origin.column < b.origin.column;
+    });
+    for (const Entry& entry : entries) {
+        if (entry.folder)
+            ReadFolder(*entry.table, project.modes, &project);
+        else
+            ReadFile(*entry.table, project.modes, &project);
+    }
+    if (!haveName)
+        Problem(top, "the project names no application: add name = \"...\"");
+    if (!haveDestination)
+        Problem(top, "the project names no destination folder: add destination = '...'");
+    const struct {
+        const DisplayFile& file;
+        const char* key;
+    } display[] = {{project.bitmap, "bitmap"},
+                   {project.presentation, "presentation"},
+                   {project.agreement, "agreement"}};
+    for (const auto& d : display) {
+        if (d.file.source.empty() && !root.contains(d.key))
+            Problem(top, std::string("the project names no ") + d.key + " file: add " + d.key + " = \"...\"");
+    }
+    if (!problems_.empty()) {
+        std::string message;
+        for (const std::string& p : problems_)
+            message += (message.empty() ? "" : "\n") + p;
+        throw ToolError(message);
+    }
+    return project;
+}
+
+}  // namespace
+
+Project ParseProject(const std::string& text, const std::string& path)
+{
+    return Reader(path).Read(text);
+}
+
+Project LoadProject(const std::string& path)
+{
+    File file(path.c_str(), "rb");
+    if (!file.IsOpen())
+        throw ToolError(path + ": cannot open the project file");
+    std::string text;
+    char buffer[65536];
+    size_t got;
+    while ((got = file.Read(buffer, sizeof buffer)) > 0)
+        text.append(buffer, got);
+    if (file.Failed())
+        throw ToolError(path + ": cannot read the project file");
+    return ParseProject(text, path);
+}

@@ -1,0 +1,22 @@
+// Everything `verify` checks in a finished setup: that the script reads as
+// the setup program reads it, that its records describe an installation the
+// setup can carry out, and that every member lies where the records put it
+// and decodes to the size they state.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct SetupCheckResult {
+    std::vector<std::string> problems;  // one line each
+    size_t members = 0;
+    uint64_t originalBytes = 0;  // decoded
+    uint64_t packedBytes = 0;    // read
+};
+
+SetupCheckResult CheckSetup(const std::string& path);
+
+// Whether a member name, as the setup stores it, stays inside the folder it
+// is extracted or installed into: relative, no drive, no "." or "..".
+bool IsContainedName(const std::string& name);

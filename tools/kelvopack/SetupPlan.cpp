@@ -1,0 +1,79 @@
+#include "SetupPlan.h"
+
+#include <limits>
+
+const DisplayRole kDisplayRoles[3] = {
+    {kKeyArqBmp, "c:\\Windows\\TEMP\\kelvo.bmp", "kelvo.bmp", "bitmap"},
+    {kKeyArqApresentacao, "c:\\Windows\\TEMP\\pres.txt", "pres.txt", "presentation text"},
+    {kKeyArqLicenca, "c:\\Windows\\TEMP\\licen.txt", "licen.txt", "agreement text"},
+};
+
+namespace {
+
+uint32_t Size32(uint64_t size)
+{
+    return size > std::numeric_limits<uint32_t>::max() ? std::numeric_limits<uint32_t>::max()
+                                                       : static_cast<uint32_t>(size);
+}
+
+}  // namespace
+
+SetupPlan::SetupPlan(const Project& project, const std::string& setupPath)
+    : sourceFolder_(project.sourceFolder)
+{
+    settings_ = {
+        {kKeyDirOrig, project.sourceFolder},
+        {kKeyDirDest, project.destination},
+        {kKeyArqBmp, kDisplayRoles[0].path},
+        {kKeyArqApresentacao, kDisplayRoles[1].path},
+        {kKeyArqLicenca, kDisplayRoles[2].path},
+        {kKeyArqMontagem, setupPath},
+        {kKeyNomeGrupo, project.group},
+        {kKeyModosInstalacao, project.modes.Letters()},
+    };
+    for (const InstallFile& file : project.files) {
+        Record r;
+        r.record.arq = project.sourceFolder + file.path;
+        r.record.nome = file.title.empty() ? "_" : file.title;
+        r.record.TamOrig = Size32(file.size);
+        r.record.Grupo = !file.title.empty();
+        r.record.Ful = file.modes.full;
+        r.record.Typ = file.modes.typical;
+        r.record.Min = file.modes.minimal;
+        r.source = file.source;
+        r.origin = file.origin;
+        r.size = file.size;
+        records_.push_back(r);
+    }
+    const DisplayFile* display[3] = {&project.bitmap, &project.presentation, &project.agreement};
+    for (int role = 0; role < 3; ++role) {
+        Record r;
+        r.record.arq = kDisplayRoles[role].path;
+        r.record.nome = "_";
+        r.record.TamOrig = Size32(display[role]->size);
+        r.source = display[role]->source;
+        r.origin = display[role]->origin;
+        r.size = display[role]->size;
+        r.role = role;
+        records_.push_back(r);
+    }
+}
+
+std::string SetupPlan::MemberName(size_t k) const
+{
+    const std::string& path = records_[k].record.arq;
+    return path.size() > sourceFolder_.size() ? path.substr(sourceFolder_.size()) : std::string();
+}
+
+std::vector<uint8_t> SetupPlan::Script(const std::vector<uint32_t>& packed) const
+{
+    ScriptText script;
+    for (const auto& [key, value] : settings_)
+        script.Append(key, value);
+    for (size_t k = 0; k < records_.size(); ++k) {
+        ScriptRecord record = records_[k].record;
+        record.TamComp = packed[k];
+        script.Append(ScriptText::RecordKey(static_cast<int>(k)), ScriptText::FormatRecord(record));
+    }
+    return script.Bytes();
+}

@@ -1,0 +1,54 @@
+// What a setup will hold, record by record, before anything is compressed:
+// the settings of its script in the order they are written, the records of
+// the installed files in project order, then the three display files.
+#pragma once
+
+#include "Project.h"
+#include "ScriptText.h"
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+// The display files' records, in the order bitmap, presentation text,
+// agreement text. The setup matches each against its key by this path and
+// extracts it under its fixed name; it cuts the source folder's length off
+// these paths too, so they must be longer than the source folder.
+struct DisplayRole {
+    const char* key;    // the script key that names the record
+    const char* path;   // the record's path, and the key's value
+    const char* name;   // the name the setup extracts it under
+    const char* what;   // for messages
+};
+extern const DisplayRole kDisplayRoles[3];
+
+class SetupPlan {
+public:
+    struct Record {
+        ScriptRecord record;  // the compressed size is filled in by Script()
+        std::string source;   // the file on this machine
+        Origin origin;
+        uint64_t size = 0;
+        int role = -1;        // index into kDisplayRoles; -1 for an installed file
+    };
+
+    // The project must have been checked: sizes measured, names valid.
+    SetupPlan(const Project& project, const std::string& setupPath);
+
+    const std::vector<Record>& Records() const { return records_; }
+    // Key and value of every setting, in the order they are written.
+    const std::vector<std::pair<std::string, std::string>>& Settings() const { return settings_; }
+
+    // The script's bytes, with the compressed sizes of the records in order.
+    std::vector<uint8_t> Script(const std::vector<uint32_t>& packed) const;
+
+    // The name the setup registers record k under: its path without the
+    // source folder's length.
+    std::string MemberName(size_t k) const;
+
+private:
+    std::string sourceFolder_;
+    std::vector<std::pair<std::string, std::string>> settings_;
+    std::vector<Record> records_;
+};

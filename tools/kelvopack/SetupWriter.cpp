@@ -1,0 +1,149 @@
+#include "SetupWriter.h"
+
+#include "File.h"
+#include "Lzss.h"
+#include "MemberCompressor.h"
+#include "Platform.h"
+#include "Progress.h"
+#include "ToolError.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <limits>
+#include <vector>
+
+namespace {
+
+constexpr size_t kCopyBlock = size_t(1) << 20;
+constexpr uint64_t kAlignment = 8;
+
+// The output while it is being written: removed unless committed.
+class PartialFile {
+public:
+    explicit PartialFile(const std::string& output) : output_(output), temp_(PartialName(output))
+    {
+        file_ = File(temp_.c_str(), "w+b");
+        if (!file_.IsOpen())
+            throw ToolError("\"" + temp_ + "\": cannot create the setup's temporary file");
+    }
+    ~PartialFile()
+    {
+        if (!committed_) {
+            file_.Close();
+            platform::RemoveFile(temp_.c_str());
+        }
+    }
+    PartialFile(const PartialFile&) = delete;
+    PartialFile& operator=(const PartialFile&) = delete;
+
+    File& Get() { return file_; }
+    const std::string& Name() const { return temp_; }
+
+    void Commit()
+    {
+        if (!file_.Close())
+            throw ToolError("\"" + temp_ + "\": cannot write the setup (disk full?)");
+        if (!platform::RenameFile(temp_.c_str(), output_.c_str())) {
+            // Windows renames only onto a free name.
+            platform::RemoveFile(output_.c_str());
+            if (!platform::RenameFile(temp_.c_str(), output_.c_str()))
+                throw ToolError("\"" + output_ + "\": cannot replace it with the new setup \"" + temp_ + "\"");
+        }
+        committed_ = true;
+    }
+
+private:
+    std::string output_;
+    std::string temp_;
+    File file_;
+    bool committed_ = false;
+};
+
+uint64_t CopyStub(const std::string& stub, File& out, const std::string& outName)
+{
+    File in(stub.c_str(), "rb");
+    if (!in.IsOpen())
+        throw ToolError("\"" + stub + "\": cannot open the stub");
+    std::vector<uint8_t> buffer(kCopyBlock);
+    uint64_t total = 0;
+    size_t got;
+    while ((got = in.Read(buffer.data(), buffer.size())) > 0) {
+        if (!out.Write(buffer.data(), got))
+            throw ToolError("\"" + outName + "\": write error (disk full?)");
+        total += got;
+    }
+    if (in.Failed())
+        throw ToolError("\"" + stub + "\": read error");
+    return total;
+}
+
+// Moves the `length` bytes at `from` up by `by` bytes, from the end down,
+// and zeroes the gap.
+void ShiftUp(File& file, uint64_t from, uint64_t length, uint64_t by, const std::string& name)
+{
+    std::vector<uint8_t> buffer(std::min<uint64_t>(length, kCopyBlock * 4) + 1);
+    uint64_t end = from + length;
+    while (end > from) {
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(end - from, buffer.size()));
+        end -= n;
+        if (!file.Seek(static_cast<int64_t>(end), SEEK_SET) || file.Read(buffer.data(), n) != n ||
+            !file.Seek(static_cast<int64_t>(end + by), SEEK_SET) || !file.Write(buffer.data(), n))
+            throw ToolError("\"" + name + "\": cannot move the package behind the padding");
+    }
+    const uint8_t zeros[kAlignment] = {};
+    if (!file.Seek(static_cast<int64_t>(from), SEEK_SET) || !file.Write(zeros, static_cast<size_t>(by)))
+        throw ToolError("\"" + name + "\": cannot write the padding");
+}
+
+}  // namespace
+
+std::string PartialName(const std::string& output)
+{
+    return output + ".part";
+}
+
+SetupSummary WriteSetup(const SetupPlan& plan, const SetupSettings& settings)
+{
+    SetupSummary summary;
+    PartialFile partial(settings.output);
+    File& out = partial.Get();
+    summary.stubSize = CopyStub(settings.stub, out, partial.Name());
+
+    std::vector<MemberCompressor::Member> members;
+    uint64_t totalBytes = 0;
+    for (const SetupPlan::Record& r : plan.Records()) {
+        members.push_back({r.source, r.size});
+        totalBytes += r.size;
+    }
+    Progress progress(settings.progress, members.size(), totalBytes);
+    MemberCompressor compressor(settings.threads, settings.memoryBudget);
+    const std::vector<MemberCompressor::Sizes> sizes = compressor.Run(members, out, progress);
+    progress.Finish(members.size(), totalBytes);
+
+    std::vector<uint32_t> packed;
+    for (const MemberCompressor::Sizes& s : sizes) {
+        packed.push_back(s.packed);
+        summary.originalBytes += s.original;
+        summary.packedBytes += s.packed;
+    }
+    const std::vector<uint8_t> script = plan.Script(packed);
+    std::vector<uint8_t> compressed(lzss::CompressBound(script.size()));
+    const size_t scriptSize = lzss::Compress(script.data(), script.size(), compressed.data(), compressed.size());
+    summary.scriptSize = static_cast<uint32_t>(scriptSize);
+    // The setup locates members by 32-bit distances from the end.
+    const uint64_t package = summary.packedBytes + scriptSize + 4;
+    if (package > std::numeric_limits<uint32_t>::max())
+        throw ToolError("\"" + settings.output + "\": the package would hold " + std::to_string(package) +
+                        " bytes; the setup locates members by 32-bit offsets (at most 4294967295 bytes)");
+    const uint8_t trailer[4] = {static_cast<uint8_t>(scriptSize), static_cast<uint8_t>(scriptSize >> 8),
+                                static_cast<uint8_t>(scriptSize >> 16), static_cast<uint8_t>(scriptSize >> 24)};
+    if (!out.Write(compressed.data(), scriptSize) || !out.Write(trailer, sizeof trailer))
+        throw ToolError("\"" + partial.Name() + "\": write error (disk full?)");
+
+    summary.padding = (kAlignment - (summary.stubSize + package) % kAlignment) % kAlignment;
+    if (summary.padding > 0)
+        ShiftUp(out, summary.stubSize, package, summary.padding, partial.Name());
+    summary.setupSize = summary.stubSize + summary.padding + package;
+    partial.Commit();
+    return summary;
+}
