@@ -20,6 +20,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <stdexcept>
@@ -231,11 +232,13 @@ void Extract(benchmark::State& state, Tree& tree)
         std::string error;
         if (!archive.Open(tree.setup, &error))
             state.SkipWithError(error.c_str());
-        SetupExtractor extractor(archive, folder);
-        std::string shown;
-        for (const SetupArchive::Member& m : archive.Members()) {
-            if (!extractor.Extract(m, &shown, &error))
-                state.SkipWithError(error.c_str());
+        std::vector<size_t> all(archive.Members().size());
+        for (size_t k = 0; k < all.size(); ++k)
+            all[k] = k;
+        const unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
+        for (const ExtractOutcome& outcome : ExtractMembers(archive, folder, all, jobs)) {
+            if (!outcome.error.empty())
+                state.SkipWithError(outcome.error.c_str());
         }
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * tree.bytes));

@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr size_t kChunk = size_t(1) << 20;
 // A script holds a few hundred bytes per file: anything near this is damage.
 constexpr size_t kMaxScript = size_t(256) << 20;
 
@@ -30,9 +29,13 @@ private:
 
 }  // namespace
 
+PackageReader::PackageReader(size_t blockSize) : buffer_(std::max<size_t>(blockSize, 4)) {}
+
 bool PackageReader::Open(const char* path, std::string* error)
 {
     path_ = path;
+    bufferAt_ = 0;
+    held_ = 0;
     file_ = File(path, "rb");
     if (!file_.IsOpen()) {
         *error = "cannot open \"" + path_ + "\" for reading";
@@ -56,6 +59,7 @@ bool PackageReader::Open(const char* path, std::string* error)
         *error = "cannot read the trailer of \"" + path_ + "\"";
         return false;
     }
+    filePos_ = end_;
     scriptSize_ = static_cast<uint32_t>(trailer[0]) | (static_cast<uint32_t>(trailer[1]) << 8) |
                   (static_cast<uint32_t>(trailer[2]) << 16) | (static_cast<uint32_t>(trailer[3]) << 24);
     if (static_cast<uint64_t>(scriptSize_) + 4 > end_) {
@@ -100,6 +104,30 @@ bool PackageReader::Locate(const std::vector<uint32_t>& sizes, std::vector<uint6
     return true;
 }
 
+bool PackageReader::Refill(uint64_t at)
+{
+    const uint64_t bufferEnd = bufferAt_ + held_;
+    if (at >= bufferAt_ && at <= bufferEnd) {
+        // Keep what is still ahead, then read on from where the buffer ends.
+        const size_t keep = static_cast<size_t>(bufferEnd - at);
+        std::memmove(buffer_.data(), buffer_.data() + (at - bufferAt_), keep);
+        held_ = keep;
+    } else {
+        held_ = 0;
+    }
+    bufferAt_ = at;
+    const uint64_t readAt = bufferAt_ + held_;
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(buffer_.size() - held_, end_ - readAt));
+    if (want == 0)
+        return true;
+    if (readAt != filePos_ && !file_.Seek(static_cast<int64_t>(readAt), SEEK_SET))
+        return false;
+    const size_t got = file_.Read(buffer_.data() + held_, want);
+    filePos_ = readAt + got;
+    held_ += got;
+    return got == want;
+}
+
 bool PackageReader::Decode(uint64_t start, uint32_t size, LzssDecoder::Sink& sink, Decoded* result,
                            std::string* error)
 {
@@ -109,32 +137,33 @@ bool PackageReader::Decode(uint64_t start, uint32_t size, LzssDecoder::Sink& sin
         *error = "a member lies outside \"" + path_ + "\"";
         return false;
     }
-    if (!file_.Seek(static_cast<int64_t>(start), SEEK_SET)) {
-        *error = "cannot read \"" + path_ + "\"";
-        return false;
-    }
-    LzssDecoder decoder;
-    std::vector<uint8_t> input(kChunk + 2);
-    size_t held = 0;
+    decoder_.Reset();
+    uint64_t pos = start;
     uint64_t left = size;
     for (;;) {
-        const size_t want = static_cast<size_t>(std::min<uint64_t>(left, input.size() - held));
-        if (file_.Read(input.data() + held, want) != want) {
-            *error = "cannot read \"" + path_ + "\"";
-            return false;
+        // A cut item needs at most two bytes more than the decoder was given.
+        const uint64_t need = std::min<uint64_t>(left, 3);
+        if (pos < bufferAt_ || pos + need > bufferAt_ + held_) {
+            if (!Refill(pos) || bufferAt_ + held_ < pos + need) {
+                *error = "cannot read \"" + path_ + "\"";
+                return false;
+            }
         }
-        left -= want;
-        held += want;
-        const bool last = left == 0;
+        const size_t avail = static_cast<size_t>(std::min<uint64_t>(left, bufferAt_ + held_ - pos));
+        const bool last = avail == left;
         size_t consumed = 0;
-        const bool ok = decoder.Decode(input.data(), held, last, &consumed, sink);
+        const bool ok = decoder_.Decode(buffer_.data() + (pos - bufferAt_), avail, last, &consumed, sink);
         result->bytesIn += consumed;
-        result->bytesOut = decoder.BytesOut();
+        result->bytesOut = decoder_.BytesOut();
         if (!ok)
             return false;
         if (last)
             return true;
-        held -= consumed;
-        std::memmove(input.data(), input.data() + consumed, held);
+        pos += consumed;
+        left -= consumed;
+        if (consumed < avail && !Refill(pos)) {
+            *error = "cannot read \"" + path_ + "\"";
+            return false;
+        }
     }
 }

@@ -1,6 +1,8 @@
 // Reads and checks a package without ever ending the program: the side that
 // tools use to inspect setups (the setup program itself uses TApend). Every
-// offset is checked against the file before it is used.
+// offset is checked against the file before it is used. The package is read
+// in large blocks with one decoder for all members, so that members lying
+// back to back cost neither a seek nor an allocation each.
 #pragma once
 
 #include "LzssDecoder.h"
@@ -18,6 +20,9 @@ public:
         uint64_t bytesOut = 0;     // decompressed bytes
         uint64_t bytesIn = 0;      // compressed bytes consumed by whole items
     };
+
+    // Reads in blocks of `blockSize` bytes (at least 4).
+    explicit PackageReader(size_t blockSize = size_t(1) << 20);
 
     // Opens the file and reads the trailer. False, with a message naming the
     // problem, when the file cannot be read or holds no plausible package.
@@ -37,15 +42,25 @@ public:
     bool Locate(const std::vector<uint32_t>& sizes, std::vector<uint64_t>* starts,
                 std::string* error) const;
 
-    // Decodes `size` compressed bytes at `start` into the sink.
+    // Decodes `size` compressed bytes at `start` into the sink. False, with
+    // the reason, when they lie outside the package or cannot be read; false
+    // with an empty reason when the sink refused the data.
     bool Decode(uint64_t start, uint32_t size, LzssDecoder::Sink& sink, Decoded* result,
                 std::string* error);
 
 private:
+    // Makes the buffer begin at `at` and hold as much as fits before the end.
+    bool Refill(uint64_t at);
+
     File file_;
     std::string path_;
     uint64_t fileSize_ = 0;
     uint64_t end_ = 0;
     uint64_t imageEnd_ = 0;
     uint32_t scriptSize_ = 0;
+    std::vector<uint8_t> buffer_;
+    uint64_t bufferAt_ = 0;  // file offset of buffer_[0]
+    size_t held_ = 0;        // bytes of buffer_ in use
+    uint64_t filePos_ = 0;   // where the next read of file_ starts
+    LzssDecoder decoder_;
 };

@@ -1,6 +1,7 @@
 #include "THuf.h"
 
 #include "File.h"
+#include "FileSink.h"
 #include "LzssDecoder.h"
 #include "LzssEncoder.h"
 #include "Report.h"
@@ -54,15 +55,6 @@ bool Encode(File& in, File& out)
     std::fflush(stdout);
     return true;
 }
-
-class FileSink : public LzssDecoder::Sink {
-public:
-    explicit FileSink(File& file) : file_(file) {}
-    bool Put(const uint8_t* data, size_t size) override { return file_.Write(data, size); }
-
-private:
-    File& file_;
-};
 
 bool Decode(File& in, File& out)
 {

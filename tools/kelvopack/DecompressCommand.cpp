@@ -1,6 +1,7 @@
 #include "DecompressCommand.h"
 
 #include "CodecFiles.h"
+#include "FileSink.h"
 #include "LzssDecoder.h"
 
 #include <CLI/CLI.hpp>
@@ -13,15 +14,6 @@ namespace decompress_command {
 namespace {
 
 constexpr size_t kBlock = size_t(1) << 20;
-
-class FileSink : public LzssDecoder::Sink {
-public:
-    explicit FileSink(File& file) : file_(file) {}
-    bool Put(const uint8_t* data, size_t size) override { return file_.Write(data, size); }
-
-private:
-    File& file_;
-};
 
 }  // namespace
 

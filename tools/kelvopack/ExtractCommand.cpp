@@ -8,8 +8,11 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <set>
+#include <thread>
+#include <vector>
 
 namespace extract_command {
 
@@ -35,6 +38,8 @@ CLI::App* setup(CLI::App& app, Options& options)
     cmd->add_option("names", options.names, "Only these members (default: all)");
     cmd->add_option("-C,--directory", options.folder, "Extract into this folder (default: the current one)");
     cmd->add_flag("-q,--quiet", options.quiet, "Do not list the files extracted");
+    cmd->add_option("-j,--jobs", options.jobs, "Members extracted at once (default: one per core)")
+        ->check(CLI::Range(1u, 256u));
     return cmd;
 }
 
@@ -77,14 +82,15 @@ int run(const Options& options)
     };
     for (const std::string& p : archive.Problems())
         problem(p);
-    SetupExtractor extractor(archive, options.folder);
     std::string shown;
     if (script) {
+        SetupExtractor extractor(archive, options.folder);
         if (extractor.ExtractScript(&shown, &error))
             done(shown);
         else
             problem(error);
     }
+    std::vector<size_t> chosen;
     for (size_t k = 0; k < archive.Members().size(); ++k) {
         const SetupArchive::Member& m = archive.Members()[k];
         if (!options.names.empty() && (m.name.empty() || wanted.count(Slashed(m.name)) == 0))
@@ -95,10 +101,14 @@ int run(const Options& options)
                         "\"): skipped, the setup never extracts it under any name");
             continue;
         }
-        if (extractor.Extract(m, &shown, &error))
-            done(shown);
+        chosen.push_back(k);
+    }
+    const unsigned jobs = options.jobs > 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
+    for (const ExtractOutcome& outcome : ExtractMembers(archive, options.folder, chosen, jobs)) {
+        if (outcome.error.empty())
+            done(outcome.shown);
         else
-            problem("\"" + shown + "\": " + error);
+            problem("\"" + outcome.shown + "\": " + outcome.error);
     }
     return problems == 0 ? 0 : 1;
 }

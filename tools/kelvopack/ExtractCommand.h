@@ -15,6 +15,7 @@ struct Options {
     std::string folder = ".";
     std::vector<std::string> names;  // empty: every member
     bool quiet = false;
+    unsigned jobs = 0;  // 0: one per core
 };
 
 CLI::App* setup(CLI::App& app, Options& options);

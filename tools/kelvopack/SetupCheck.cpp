@@ -2,7 +2,6 @@
 
 #include "Codepage.h"
 #include "Limits.h"
-#include "MemberStream.h"
 #include "ProjectCheck.h"
 #include "SetupArchive.h"
 #include "SetupPlan.h"
@@ -185,18 +184,13 @@ void Checker::CheckMembers()
         Problem("the first member begins at " + std::to_string(members[0].start) +
                 ", inside the program image, which ends at " + std::to_string(imageEnd));
     CountingSink sink;
-    MemberStream stream;
     std::string error;
-    if (!stream.Open(archive_.Path(), reader.End(), &error)) {
-        Problem(error);
-        return;
-    }
     for (size_t k = 0; k < members.size(); ++k) {
         const SetupArchive::Member& m = members[k];
         if (!m.located)
             continue;
         PackageReader::Decoded decoded;
-        if (!stream.Decode(m.start, m.record.TamComp, sink, &decoded, &error)) {
+        if (!reader.Decode(m.start, m.record.TamComp, sink, &decoded, &error)) {
             Problem(Label(k) + ": " + (error.empty() ? std::string("cannot be decoded") : error));
             continue;
         }

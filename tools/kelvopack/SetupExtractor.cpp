@@ -2,19 +2,13 @@
 
 #include "Codepage.h"
 #include "File.h"
+#include "FileSink.h"
 #include "Platform.h"
 #include "SetupCheck.h"
 
+#include <thread>
+
 namespace {
-
-class FileSink : public LzssDecoder::Sink {
-public:
-    explicit FileSink(File& file) : file_(file) {}
-    bool Put(const uint8_t* data, size_t size) override { return file_.Write(data, size); }
-
-private:
-    File& file_;
-};
 
 std::string Slashed(std::string name)
 {
@@ -33,15 +27,25 @@ bool SetupExtractor::MakeFolders(const std::string& relative)
         const std::string folder = folder_ + "/" + relative.substr(0, cut);
         if (made_.count(folder) != 0)
             continue;
-        if (!platform::FolderExists(folder.c_str()) && !platform::CreateFolder(folder.c_str()))
+        // Another extractor may make the same folder at the same moment.
+        if (!platform::FolderExists(folder.c_str()) && !platform::CreateFolder(folder.c_str()) &&
+            !platform::FolderExists(folder.c_str()))
             return false;
         made_.insert(folder);
     }
     return true;
 }
 
-SetupExtractor::SetupExtractor(SetupArchive& archive, const std::string& folder) : archive_(archive), folder_(folder)
+SetupExtractor::SetupExtractor(const SetupArchive& archive, const std::string& folder)
+    : archive_(archive), folder_(folder)
 {
+}
+
+bool SetupExtractor::OpenReader(std::string* error)
+{
+    if (!readerOpen_)
+        readerOpen_ = reader_.Open(archive_.Path().c_str(), error);
+    return readerOpen_;
 }
 
 std::string SetupExtractor::Target(const std::string& ansiName, std::string* shown)
@@ -69,9 +73,8 @@ bool SetupExtractor::Extract(const SetupArchive::Member& member, std::string* sh
         *error = "cannot create its folder under \"" + folder_ + "\"";
         return false;
     }
-    if (!streamOpen_ && !stream_.Open(archive_.Path(), archive_.Reader().End(), error))
+    if (!OpenReader(error))
         return false;
-    streamOpen_ = true;
     File out(target.c_str(), "wb");
     if (!out.IsOpen()) {
         *error = "cannot create \"" + target + "\"";
@@ -80,7 +83,7 @@ bool SetupExtractor::Extract(const SetupArchive::Member& member, std::string* sh
     FileSink sink(out);
     PackageReader::Decoded decoded;
     error->clear();
-    if (!stream_.Decode(member.start, member.record.TamComp, sink, &decoded, error)) {
+    if (!reader_.Decode(member.start, member.record.TamComp, sink, &decoded, error)) {
         if (error->empty())
             *error = "cannot write \"" + target + "\"";
     } else if (decoded.bytesIn != member.record.TamComp || decoded.bytesOut != member.record.TamOrig) {
@@ -100,7 +103,7 @@ bool SetupExtractor::Extract(const SetupArchive::Member& member, std::string* sh
 bool SetupExtractor::ExtractScript(std::string* shown, std::string* error)
 {
     std::vector<uint8_t> text;
-    if (!archive_.Reader().ReadScript(&text, error))
+    if (!OpenReader(error) || !reader_.ReadScript(&text, error))
         return false;
     const std::string target = Target(kScriptName, shown);
     File out(target.c_str(), "wb");
@@ -111,3 +114,41 @@ bool SetupExtractor::ExtractScript(std::string* shown, std::string* error)
     }
     return true;
 }
+
+std::vector<ExtractOutcome> ExtractMembers(const SetupArchive& archive, const std::string& folder,
+                                           const std::vector<size_t>& chosen, unsigned jobs)
+{
+    std::vector<ExtractOutcome> outcomes(chosen.size());
+    uint64_t total = 0;
+    for (const size_t k : chosen)
+        total += archive.Members()[k].record.TamComp + 1;
+    const auto work = [&](size_t first, size_t last) {
+        SetupExtractor extractor(archive, folder);
+        for (size_t i = first; i < last; ++i) {
+            ExtractOutcome& outcome = outcomes[i];
+            if (!extractor.Extract(archive.Members()[chosen[i]], &outcome.shown, &outcome.error) &&
+                outcome.error.empty())
+                outcome.error = "cannot be extracted";
+        }
+    };
+    // Runs of about equal compressed size.
+    std::vector<std::thread> threads;
+    size_t first = 0;
+    uint64_t done = 0;
+    for (unsigned t = 1; t <= jobs && first < chosen.size(); ++t) {
+        size_t last = first;
+        const uint64_t goal = total * t / jobs;
+        while (last < chosen.size() && (done < goal || last == first)) {
+            done += archive.Members()[chosen[last]].record.TamComp + 1;
+            ++last;
+        }
+        if (t == jobs)
+            last = chosen.size();
+        threads.emplace_back(work, first, last);
+        first = last;
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    return outcomes;
+}
+

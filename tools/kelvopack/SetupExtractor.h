@@ -1,17 +1,19 @@
 // Writes the members of an opened setup into a folder, under the names the
-// setup gives them, refusing any name that would leave the folder.
+// setup gives them, refusing any name that would leave the folder. Each
+// extractor reads the package through a reader of its own, so several may
+// work on one archive side by side.
 #pragma once
 
-#include "MemberStream.h"
 #include "SetupArchive.h"
 
 #include <set>
 #include <string>
+#include <vector>
 
 class SetupExtractor {
 public:
     // `folder` must exist; the archive must stay open while extracting.
-    SetupExtractor(SetupArchive& archive, const std::string& folder);
+    SetupExtractor(const SetupArchive& archive, const std::string& folder);
 
     // Writes one member; *shown receives the name written, relative to the
     // folder. False, with the reason, when the member is refused, cannot be
@@ -26,12 +28,25 @@ private:
     // Creates the folders on the way to `relative` below the folder.
     bool MakeFolders(const std::string& relative);
 
-    SetupArchive& archive_;
+    bool OpenReader(std::string* error);
+
+    const SetupArchive& archive_;
     std::string folder_;
-    MemberStream stream_;
-    bool streamOpen_ = false;
+    PackageReader reader_;
+    bool readerOpen_ = false;
     std::set<std::string> made_;  // folders known to exist
 };
+
+struct ExtractOutcome {
+    std::string shown;  // the name written, relative to the folder
+    std::string error;  // empty on success
+};
+
+// Extracts the members numbered in `chosen` on `jobs` threads, each taking a
+// run of consecutive members (so that each reads its part of the package
+// front to back); the outcomes come in the order of `chosen`.
+std::vector<ExtractOutcome> ExtractMembers(const SetupArchive& archive, const std::string& folder,
+                                           const std::vector<size_t>& chosen, unsigned jobs);
 
 // The script's own name, which extract also accepts.
 constexpr char kScriptName[] = "kelvo.se";
