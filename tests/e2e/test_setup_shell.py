@@ -121,7 +121,7 @@ def test_cancel_asks_and_no_keeps_the_window(s):
     s.screenshot("cancel-question")
     s.press("NO", exe=APP, title="Application Canceled!")
     main_window(s)
-    assert program.running
+    assert program.running()
     # Back and Next do nothing while no step logic shows pages.
     s.click(exe=APP, title=INSTALL_CAPTION, id=51001)
     s.click(exe=APP, title=INSTALL_CAPTION, id=51000)

@@ -1,0 +1,183 @@
+#!/usr/bin/env python3
+"""Shows a demo setup's wizard under Wine and takes its picture.
+
+  demo_under_wine.py SETUP.exe [--out DIR] [--copy-to PNG ...]
+
+Runs SETUP.exe (a setup behind the 64-bit setup program) from its own folder
+in a private copy of the end-to-end tests' Wine prefix, on a private X server
+with a virtual desktop. Waits for the wizard window, checks that it shows the
+setup's bitmap, saves the window's picture as DIR/wizard.png (and copies it
+to every --copy-to), copies the working files that start-up wrote to
+DIR/working-files/, then closes the wizard with Cancel and Yes and tears
+everything down. Exit code 0 when all of that worked, 1 otherwise.
+"""
+
+import argparse
+import shutil
+import signal
+import subprocess
+import sys
+import time
+import traceback
+from pathlib import Path
+
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+ROOT = Path(__file__).resolve().parents[1]
+sys.path.insert(0, str(ROOT / "tests" / "e2e"))
+import kelvo_wine  # noqa: E402
+from pictures import bmp_picture, pixels_unlike_bitmap  # noqa: E402
+
+FOLDER = "C:\\Downloads\\Kelvo Demo"
+INSTALL_CAPTION = 'Kelvo \u00ae - "Let The Kelvo Do The Work For You!"'
+CANCEL_ID, ABOUT_ID = 51002, 51004
+WORKING_FILES = ("apend.se", "cur.se", "kelvo.se", "kelvo.bmp", "pres.txt", "licen.txt")
+TIME_LIMIT = 240
+
+
+class Failure(Exception):
+    pass
+
+
+def wait_for_wizard(s, app, program, timeout=60):
+    """The wizard's window once it is up with its buttons; a message box or
+    the end of the program instead is a failure, reported at once."""
+    deadline = time.monotonic() + timeout
+    while True:
+        try:
+            return s.wait_window(exe=app, title=INSTALL_CAPTION, id=ABOUT_ID, timeout=1)[0]
+        except kelvo_wine.DriveError as error:
+            if error.code != 3:  # anything but kelvodrive's time-out
+                raise
+        if not program.running():
+            raise Failure(f"{app} ended with exit code {program.exit_code} before showing its wizard")
+        if [w for w in s.windows(exe=app) if w.get("class") == "#32770"]:
+            box = s.message_box(exe=app)
+            raise Failure(f"{app} shows a message instead of its wizard: {box['caption']}: {box['text']}")
+        if time.monotonic() > deadline:
+            raise Failure(f"no wizard window within {timeout} s")
+
+
+def show_wizard(s, setup, out, copies):
+    app = setup.name
+    exe = s.put(setup, f"{FOLDER}\\{app}")
+    program = s.start(exe, cwd=FOLDER)
+    window = wait_for_wizard(s, app, program)
+    print(f"wizard window up: {window['title']} ({window['cw']} x {window['ch']})")
+
+    temp = s.temp_dir
+    missing = [name for name in WORKING_FILES if not (temp / name).is_file()]
+    if missing:
+        raise Failure(f"start-up did not write {', '.join(missing)} into C:\\windows\\TEMP")
+
+    # The window may still be painting when it first shows: take pictures
+    # until the bitmap appears in full.
+    bitmap = (temp / "kelvo.bmp").read_bytes()
+    width, height, _ = bmp_picture(bitmap)
+    x, y = window["cx"] + 10, window["cy"] + 10
+    deadline = time.monotonic() + 10
+    while True:
+        shot = s.screenshot("wizard")
+        wrong = pixels_unlike_bitmap(shot, x, y, bitmap)
+        if not wrong:
+            break
+        if time.monotonic() > deadline:
+            raise Failure(f"the wizard does not show the setup's bitmap ({len(wrong)} of {width * height} "
+                          f"pixels differ), see {shot}")
+        time.sleep(0.5)
+
+    out.mkdir(parents=True, exist_ok=True)
+    picture = out / "wizard.png"
+    frame = f"{window['w']}x{window['h']}+{window['x']}+{window['y']}"
+    # Without time stamps, so that the same picture gives the same file.
+    subprocess.run(["convert", str(shot), "-crop", frame, "+repage", "-strip",
+                    "-define", "png:exclude-chunk=date,time", str(picture)], check=True, timeout=30)
+    for copy in copies:
+        copy.parent.mkdir(parents=True, exist_ok=True)
+        shutil.copyfile(picture, copy)
+
+    files = out / "working-files"
+    if files.exists():
+        shutil.rmtree(files)
+    files.mkdir()
+    for name in WORKING_FILES:
+        shutil.copyfile(temp / name, files / name)
+
+    print("working files written by start-up, in C:\\windows\\TEMP of the Wine prefix, copied to:")
+    for name in WORKING_FILES:
+        print(f"  {files / name} ({(files / name).stat().st_size} bytes)")
+    print(f"screenshot of the wizard: {picture}")
+    for copy in copies:
+        print(f"  copied to {copy}")
+    print(f"whole screen: {shot}")
+
+    s.click(exe=app, title=INSTALL_CAPTION, id=CANCEL_ID)
+    s.press("YES", exe=app, title="Application Canceled!")
+    s.wait_gone(exe=app, title=INSTALL_CAPTION)
+    code = program.wait(30)
+    if code != 0:
+        raise Failure(f"{app} ended with exit code {code} after Cancel and Yes")
+    print("wizard closed with Cancel and Yes, exit code 0")
+
+
+def _interrupt(signum, frame):
+    raise Failure(f"interrupted by signal {signum}")
+
+
+def _too_slow(signum, frame):
+    raise Failure(f"the demo took longer than {TIME_LIMIT} s")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("setup", type=Path)
+    parser.add_argument("--out", type=Path, default=ROOT / "build" / "demo")
+    parser.add_argument("--copy-to", type=Path, action="append", default=[])
+    args = parser.parse_args()
+    setup = args.setup.resolve()
+    if not setup.is_file():
+        print(f"{setup}: no such file", file=sys.stderr)
+        return 1
+
+    for signum in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+        signal.signal(signum, _interrupt)
+    signal.signal(signal.SIGALRM, _too_slow)
+    signal.alarm(TIME_LIMIT)
+    layout = kelvo_wine.Layout.from_env()
+    session = kelvo_wine.Session("demo", layout)
+    # Logs and whole-screen pictures of this run, beside the results.
+    session.artifacts = args.out.resolve() / "wine"
+    try:
+        if not layout.kelvodrive.exists():
+            raise Failure(f"{layout.kelvodrive} is not built (cmake --build --preset mingw-x86_64)")
+        kelvo_wine.ensure_golden(layout)
+        session.open()
+        print(f"Wine prefix {session.prefix}, X display {session.display}")
+        show_wizard(session, setup, args.out.resolve(), [c.resolve() for c in args.copy_to])
+        session.check_crashes()
+        code = 0
+    except Exception as failure:  # noqa: BLE001 - every failure must end in teardown
+        if not isinstance(failure, (Failure, kelvo_wine.HarnessError)):
+            traceback.print_exc()
+        print(f"demo failed: {failure}", file=sys.stderr)
+        if session.display is not None:
+            try:
+                print(f"screen at the failure: {session.screenshot('failure')}", file=sys.stderr)
+            except Exception:  # noqa: BLE001 - best effort only
+                pass
+        code = 1
+    finally:
+        for signum in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+            signal.signal(signum, signal.SIG_IGN)
+        signal.alarm(60)
+        try:
+            session.close()
+        except kelvo_wine.HarnessError as problem:
+            print(f"teardown: {problem}", file=sys.stderr)
+            code = 1
+        signal.alarm(0)
+    print(f"logs: {session.artifacts / 'logs'}")
+    return code
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,184 @@
+"""The demo setup as users get it: examples/demo built by kelvopack (behind
+the 64-bit setup program, with a 64-bit demo program), plain and signed with
+Authenticode, started under Wine from its own folder. Start-up must write the
+working files from the package kelvopack wrote and show the wizard window
+with the demo's bitmap."""
+
+import os
+import shutil
+import struct
+import subprocess
+
+from kelvo_wine import Skip, time_limit
+from pictures import bmp_picture, pixels_unlike_bitmap
+
+APP = "demo-setup.exe"
+FOLDER = "C:\\Downloads\\Kelvo Demo"
+INSTALL_CAPTION = 'Kelvo \u00ae - "Let The Kelvo Do The Work For You!"'
+CANCEL_TEXT = '"Kelvo" has been canceled.\nPress "Yes" for closing or\n"No" for returning.'
+BUTTONS = {51000: "< Back", 51001: "Next >", 51002: "Cancel", 51004: "About!"}
+WORKING_FILES = ("apend.se", "cur.se", "kelvo.se", "kelvo.bmp", "pres.txt", "licen.txt")
+SIGNER = "Kelvo Test Signer"
+
+
+# ---- building
+
+
+def run_tool(args, **options):
+    """Runs a Linux tool and returns its standard output; a failure shows
+    the tool's own words."""
+    done = subprocess.run([str(a) for a in args], capture_output=True, text=True, timeout=60, **options)
+    assert done.returncode == 0, f"{args[0]} failed ({done.returncode}):\n{done.stdout}{done.stderr}"
+    return done.stdout
+
+
+class Demo:
+    """A copy of examples/demo with its generated inputs, and the setup
+    kelvopack built from it."""
+
+    def __init__(self, s):
+        compiler = "x86_64-w64-mingw32-gcc"
+        if not shutil.which(compiler):
+            raise Skip(f"{compiler} is not installed (scripts/install-deps.sh)")
+        self.kelvopack = s.layout.native_file("tools/kelvopack/kelvopack")
+        stub = s.layout.win64_file("app/kelvo.exe")
+        source = s.layout.source_dir / "examples" / "demo"
+        self.project = s.root / "demo"
+        shutil.copytree(source, self.project, ignore=shutil.ignore_patterns("out"))
+        run_tool([source / "make-demo-inputs.sh", self.project / "out"],
+                 env=dict(os.environ, KELVO_DEMO_CC=compiler))
+        self.setup = s.root / APP
+        run_tool([self.kelvopack, "build", self.project / "demo.toml", "-o", self.setup, "--stub", stub, "-q"])
+
+    def input(self, relative):
+        return (self.project / relative).read_bytes()
+
+    def extract(self, setup, folder, *names):
+        """kelvopack extract SETUP into a new folder; returns the folder."""
+        folder.mkdir()
+        run_tool([self.kelvopack, "extract", setup, "-C", folder, "-q", *names])
+        return folder
+
+
+def pe_certificate_table(data):
+    """(offset, size) of a PE file's certificate table, (0, 0) when unsigned."""
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    assert data[pe:pe + 4] == b"PE\0\0"
+    optional = pe + 24
+    magic = struct.unpack_from("<H", data, optional)[0]
+    directories = optional + (112 if magic == 0x20B else 96)
+    return struct.unpack_from("<II", data, directories + 4 * 8)
+
+
+# ---- under Wine
+
+
+def start_from_own_folder(s, local_setup):
+    exe = s.put(local_setup, f"{FOLDER}\\{APP}")
+    return s.start(exe, cwd=FOLDER)
+
+
+def check_start_up(s, demo, program, script, label):
+    """The working files and the wizard window of a setup built from `demo`
+    whose script is `script`; ends it with Cancel and Yes."""
+    window = s.wait_window(exe=APP, title=INSTALL_CAPTION, id=51004, timeout=20)[0]
+    shot = s.screenshot(label)
+
+    temp = s.temp_dir
+    assert sorted(p.name for p in temp.iterdir()) == sorted(WORKING_FILES), \
+        "start-up writes the six working files and nothing else"
+    assert (temp / "apend.se").read_bytes() == APP.encode()
+    assert (temp / "cur.se").read_bytes() == FOLDER.encode()
+    assert (temp / "kelvo.se").read_bytes() == script
+    assert (temp / "kelvo.bmp").read_bytes() == demo.input("out/kelvo.bmp")
+    assert (temp / "pres.txt").read_bytes() == demo.input("text/pres.txt")
+    assert (temp / "licen.txt").read_bytes() == demo.input("text/licen.txt")
+
+    window, controls = s.children(hwnd=window["hwnd"])
+    assert window["title"] == INSTALL_CAPTION
+    assert (window["cw"], window["ch"]) == (600, 400), window
+    buttons = {c["id"]: c for c in controls if c["class"] == "Button"}
+    assert {i: b["text"] for i, b in buttons.items()} == BUTTONS, controls
+    for button in buttons.values():
+        assert button["enabled"] == 1 and button["visible"] == 1, button
+        assert button["y"] >= 400 - 84, f"{button['text']} lies in the button row"
+
+    bitmap = demo.input("out/kelvo.bmp")
+    width, height, _ = bmp_picture(bitmap)
+    views = [c for c in controls if c["class"] == "KelvoWindow" and (c["x"], c["y"]) == (10, 10)]
+    assert [(v["w"], v["h"]) for v in views] == [(width, height)], controls
+    wrong = pixels_unlike_bitmap(shot, window["cx"] + 10, window["cy"] + 10, bitmap)
+    assert not wrong, f"{len(wrong)} pixels differ from the demo's bitmap, the first at {wrong[0]}"
+
+    s.click(exe=APP, title=INSTALL_CAPTION, id=51002)
+    box = s.message_box(exe=APP, title="Application Canceled!")
+    assert box["text"] == CANCEL_TEXT and box["buttons"] == "YES,NO", box
+    s.screenshot(f"{label}-cancel")
+    s.press("YES", exe=APP, title="Application Canceled!")
+    s.wait_gone(exe=APP, title=INSTALL_CAPTION)
+    assert program.wait(20) == 0
+    # Cancelling leaves the working files where they are.
+    assert sorted(p.name for p in temp.iterdir()) == sorted(WORKING_FILES)
+
+
+@time_limit(90)
+def test_demo_setup_starts_with_the_package_kelvopack_wrote(s):
+    demo = Demo(s)
+    script = (demo.extract(demo.setup, s.root / "script", "kelvo.se") / "kelvo.se").read_bytes()
+    assert b"#DIR_ARQ_MONTAGEM demo-setup.exe\r\n" in script, script
+    program = start_from_own_folder(s, demo.setup)
+    check_start_up(s, demo, program, script, "wizard")
+
+
+@time_limit(90)
+def test_signed_demo_setup_lists_verifies_extracts_and_starts(s):
+    demo = Demo(s)
+    key, cert, signed = s.root / "key.pem", s.root / "cert.pem", s.root / "signed" / APP
+    signed.parent.mkdir()
+    run_tool(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert,
+              "-days", "2", "-subj", f"/CN={SIGNER}"])
+    run_tool(["osslsigncode", "sign", "-certs", cert, "-key", key, "-in", demo.setup, "-out", signed])
+
+    # The certificate table follows the package directly, and the signature
+    # covers the package: a changed byte in the script breaks it.
+    plain, signed_data = demo.setup.read_bytes(), signed.read_bytes()
+    assert pe_certificate_table(plain) == (0, 0)
+    assert pe_certificate_table(signed_data) == (len(plain), len(signed_data) - len(plain))
+    report = run_tool(["osslsigncode", "verify", "-CAfile", cert, "-in", signed])
+    assert "Signature verification: ok" in report and "Number of verified signatures: 1" in report, report
+    assert f"Subject: /CN={SIGNER}" in report, report
+    tampered = s.root / "tampered.exe"
+    data = bytearray(signed_data)
+    data[len(plain) - 8] ^= 0xFF
+    tampered.write_bytes(bytes(data))
+    refused = subprocess.run(["osslsigncode", "verify", "-CAfile", str(cert), "-in", str(tampered)],
+                             capture_output=True, text=True, timeout=60)
+    assert refused.returncode != 0, refused.stdout
+
+    assert "OK, 6 members" in run_tool([demo.kelvopack, "verify", signed])
+
+    def records(setup):
+        listing = run_tool([demo.kelvopack, "list", setup]).splitlines()
+        return [line for line in listing if not line.startswith("Setup:")]
+
+    listed = records(signed)
+    assert listed == records(demo.setup)
+    assert any("hello.exe" in line and "Kelvo Demo" in line for line in listed), listed
+
+    files = demo.extract(signed, s.root / "extracted")
+    expected = {
+        "hello.exe": "out/hello.exe", "readme.txt": "readme.txt", "source/hello.c": "hello/hello.c",
+        "kelvo.bmp": "out/kelvo.bmp", "pres.txt": "text/pres.txt", "licen.txt": "text/licen.txt",
+    }
+    found = sorted(str(p.relative_to(files)) for p in files.rglob("*") if p.is_file())
+    assert found == sorted(expected), found
+    for name, source in expected.items():
+        assert (files / name).read_bytes() == demo.input(source), name
+    script = (demo.extract(signed, s.root / "script", "kelvo.se") / "kelvo.se").read_bytes()
+    unsigned_script = (demo.extract(demo.setup, s.root / "plain-script", "kelvo.se") / "kelvo.se").read_bytes()
+    assert script == unsigned_script
+
+    program = start_from_own_folder(s, signed)
+    check_start_up(s, demo, program, script, "signed-wizard")
+    # Installing from the signed setup is checked here once the wizard leads
+    # to an installation.
