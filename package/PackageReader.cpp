@@ -47,9 +47,9 @@ bool PackageReader::Open(const char* path, std::string* error)
         return false;
     }
     fileSize_ = static_cast<uint64_t>(size);
-    PeImage image;
-    imageEnd_ = image.Read(file_, fileSize_) ? image.ImageEnd() : 0;
-    end_ = PackageEnd(file_, fileSize_);
+    const PackageBounds bounds = FindPackageBounds(file_, fileSize_);
+    imageEnd_ = bounds.imageEnd;
+    end_ = bounds.end;
     uint8_t trailer[4];
     if (end_ < sizeof trailer) {
         *error = "\"" + path_ + "\" is too short to hold a package (" + std::to_string(end_) + " bytes)";

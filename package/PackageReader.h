@@ -29,7 +29,7 @@ public:
     bool Open(const char* path, std::string* error);
 
     uint64_t FileSize() const { return fileSize_; }
-    uint64_t End() const { return end_; }              // package end (see PackageEnd)
+    uint64_t End() const { return end_; }              // package end (see PackageBounds)
     uint64_t ImageEnd() const { return imageEnd_; }    // 0 when the file is no PE image
     uint32_t ScriptSize() const { return scriptSize_; }
     uint64_t ScriptStart() const { return end_ - 4 - scriptSize_; }

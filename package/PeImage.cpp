@@ -91,12 +91,16 @@ bool PeImage::Read(File& file, uint64_t fileSize)
     return true;
 }
 
-uint64_t PackageEnd(File& file, uint64_t fileSize)
+PackageBounds FindPackageBounds(File& file, uint64_t fileSize)
 {
+    PackageBounds bounds;
+    bounds.end = fileSize;
     PeImage image;
-    if (image.Read(file, fileSize) && image.CertificateSize() > 0 &&
-        image.CertificateOffset() <= fileSize &&
+    if (!image.Read(file, fileSize))
+        return bounds;
+    bounds.imageEnd = image.ImageEnd();
+    if (image.CertificateSize() > 0 && image.CertificateOffset() <= fileSize &&
         image.CertificateOffset() + image.CertificateSize() == fileSize)
-        return image.CertificateOffset();
-    return fileSize;
+        bounds.end = image.CertificateOffset();
+    return bounds;
 }

@@ -69,7 +69,8 @@ void TApend::ExtrairArq(const char* nomeArq)
     const int64_t size = package.Size();
     if (size < 0)
         Fail("Can't read \"Apendix File\"!");
-    const uint64_t end = PackageEnd(package, static_cast<uint64_t>(size));
+    const PackageBounds bounds = FindPackageBounds(package, static_cast<uint64_t>(size));
+    const uint64_t end = bounds.end;
 
     if (std::strcmp(nomeArq, kScript) == 0) {
         uint8_t trailer[4];
@@ -93,6 +94,13 @@ void TApend::ExtrairArq(const char* nomeArq)
     // the script do not belong to this file: never extract wrong bytes.
     if (offset > end)
         Damaged(nomeArq);
+    // Nor may it begin inside the program's own image: a program with no
+    // package behind it would otherwise read its last bytes as one.
+    if (end - offset < bounds.imageEnd) {
+        const std::string text =
+            "Damaged package: member \"" + std::string(nomeArq) + "\" lies inside the program itself.";
+        FatalMessage(text.c_str(), "Error!");
+    }
     if (!package.Seek(static_cast<int64_t>(end - offset), SEEK_SET))
         Fail("Can't read \"Apendix File\"!");
 

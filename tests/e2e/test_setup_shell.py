@@ -274,8 +274,21 @@ def test_damaged_setup_reports_and_fails(s):
     exe = s.put(local, f"C:\\dist\\{APP}")
     program = s.start(exe, cwd="C:\\dist")
     box = s.message_box(exe=APP)
-    assert box["text"], box
+    assert box["text"] == 'Damaged package: member "kelvo.se" lies outside the file.', box
+    assert box["caption"] == "Error!", box
     s.screenshot("damaged")
+    s.press("OK", exe=APP)
+    assert program.wait(20) == 1
+    assert not s.windows(exe=APP, title=INSTALL_CAPTION)
+
+
+@time_limit(90)
+def test_program_without_package_reports_and_fails(s):
+    # The bare program, nothing appended: its own last bytes are no trailer.
+    exe = s.put(stub(s), f"C:\\dist\\{APP}")
+    program = s.start(exe, cwd="C:\\dist")
+    box = s.message_box(exe=APP)
+    assert box["text"] == 'Damaged package: member "kelvo.se" lies inside the program itself.', box
     s.press("OK", exe=APP)
     assert program.wait(20) == 1
     assert not s.windows(exe=APP, title=INSTALL_CAPTION)

@@ -271,6 +271,21 @@ TEST(TApendDeathTest, MembersOutsideTheFileAreDamageNotWrongBytes)
         ExitedWithCode(1), "Damaged package: member \"big.bin\" lies outside the file.");
 }
 
+TEST(TApendDeathTest, AProgramWithoutPackageIsNotReadAsOne)
+{
+    TempDir dir;
+    // The program's last bytes are zeros: read as a trailer they would make
+    // an empty script lying inside the program.
+    WriteFile("bare.exe", fakepe::Image());
+    EXPECT_EXIT(TApend("bare.exe").ExtrairArq("kelvo.se"), ExitedWithCode(1),
+                "Damaged package: member \"kelvo.se\" lies inside the program itself.");
+    // Behind the image, an empty script is a package like any other.
+    WriteFile("empty.exe", Package(fakepe::Image(), {}, {}));
+    TApend reader("empty.exe");
+    reader.ExtrairArq("kelvo.se");
+    EXPECT_TRUE(ReadFile("kelvo.se").empty());
+}
+
 TEST(TApendDeathTest, FailedWritesAreNotReportedAsSuccess)
 {
     TempDir dir;
@@ -307,17 +322,18 @@ TEST(PeImage, ReadsMachineSubsystemImageEndAndCertificate)
     EXPECT_EQ(pe.Subsystem(), 2);
     EXPECT_EQ(pe.ImageEnd(), 0x600u);
     EXPECT_EQ(pe.CertificateSize(), 0u);
-    EXPECT_EQ(PackageEnd(file, image.size()), image.size());
+    EXPECT_EQ(FindPackageBounds(file, image.size()).end, image.size());
+    EXPECT_EQ(FindPackageBounds(file, image.size()).imageEnd, 0x600u);
 
     fakepe::Sign(image, 64);
     WriteFile("b.exe", image);
     File signedFile("b.exe", "rb");
-    EXPECT_EQ(PackageEnd(signedFile, image.size()), image.size() - 64);
+    EXPECT_EQ(FindPackageBounds(signedFile, image.size()).end, image.size() - 64);
     // A table that does not reach the end of the file is not a signature.
     image.push_back(0);
     WriteFile("c.exe", image);
     File padded("c.exe", "rb");
-    EXPECT_EQ(PackageEnd(padded, image.size()), image.size());
+    EXPECT_EQ(FindPackageBounds(padded, image.size()).end, image.size());
 }
 
 TEST(PeImage, RejectsTruncatedAndForeignHeadersWithoutReadingOutside)
@@ -330,7 +346,7 @@ TEST(PeImage, RejectsTruncatedAndForeignHeadersWithoutReadingOutside)
         File file("cut.exe", "rb");
         PeImage pe;
         EXPECT_FALSE(pe.Read(file, part.size())) << "cut at " << cut;
-        EXPECT_EQ(PackageEnd(file, part.size()), part.size());
+        EXPECT_EQ(FindPackageBounds(file, part.size()).end, part.size());
     }
     std::vector<uint8_t> hostile = image;
     fakepe::Put32(hostile, 0x3C, 0xFFFFFFF0u);  // PE header far beyond the file
@@ -347,7 +363,7 @@ TEST(PeImage, RejectsTruncatedAndForeignHeadersWithoutReadingOutside)
         File file("noisy.exe", "rb");
         PeImage any;
         any.Read(file, noisy.size());
-        EXPECT_LE(PackageEnd(file, noisy.size()), noisy.size());
+        EXPECT_LE(FindPackageBounds(file, noisy.size()).end, noisy.size());
     }
 }
 
