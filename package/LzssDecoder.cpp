@@ -8,8 +8,9 @@ namespace {
 
 constexpr unsigned kRingMask = kRingSize - 1;
 // A group decoded without bounds checks needs this much input and output
-// room: eight references, and the 24-byte wild copy of the last one.
-constexpr size_t kFastInput = kMaxGroupSize;
+// room: eight references, and the 24-byte wild copy of the last one; the
+// eight-byte copy of a run of literals may read up to seven bytes beyond.
+constexpr size_t kFastInput = kMaxGroupSize + 8;
 constexpr size_t kFastOutput = 8 * kMaxMatch + 8;
 
 // Distance back from the write position w to ring position pos: 1..4096.
@@ -59,19 +60,26 @@ DecodeStop DecodeItems(const uint8_t** ipp, const uint8_t* iend, uint8_t* base, 
             static_cast<size_t>(iend - ip) >= kFastInput &&
             static_cast<size_t>(oend - op) >= kFastOutput) {
             // A whole group, no checks needed: the ring is fully written, so
-            // every reference lies inside the window.
+            // every reference lies inside the window. Literals are copied a
+            // run at a time (eight bytes, of which the run's are kept), so
+            // that the loop turns once per reference, not once per item.
             unsigned f = *ip++;
             if (f == 0xFF) {
-                std::memcpy(op, ip, 8);
-                ip += 8;
+                Copy8(op, ip);
                 op += 8;
+                ip += 8;
                 continue;
             }
-            for (int k = 0; k < 8; ++k, f >>= 1) {
-                if (f & 1) {
-                    *op++ = *ip++;
-                    continue;
-                }
+            unsigned items = 8;
+            for (;;) {
+                const unsigned run = static_cast<unsigned>(__builtin_ctz(~f));
+                Copy8(op, ip);
+                op += run;
+                ip += run;
+                f >>= run;
+                items -= run;
+                if (items == 0)
+                    break;
                 const unsigned b0 = ip[0];
                 const unsigned b1 = ip[1];
                 ip += 2;
@@ -89,6 +97,9 @@ DecodeStop DecodeItems(const uint8_t** ipp, const uint8_t* iend, uint8_t* base, 
                         op[i] = from[i];
                 }
                 op += count;
+                f >>= 1;
+                if (--items == 0)
+                    break;
             }
             continue;
         }
