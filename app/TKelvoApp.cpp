@@ -133,24 +133,8 @@ void TKelvoApp::InitScript()
         script.LerArqApresentacao(ArqApres);
         script.LerArqLicenca(ArqLicen);
 
-        script.ZeraIndex();
-        for (;;) {
-            char Arq[kPathSize] = "";
-            char Nome[kItemTitleSize] = "";
-            uint32_t TamOrig = 0;
-            uint32_t TamComp = 0;
-            int Grupo = 0;
-            int Ful = 0;
-            int Typ = 0;
-            int Min = 0;
-            script.LerArq(Arq);
-            if (std::strcmp(Arq, "NULL") == 0)
-                break;
-            script.LerCamposArq(Arq, Nome, &TamOrig, &TamComp, &Grupo, &Ful, &Typ, &Min);
-            if (std::strcmp(Arq, "NULL") == 0)
-                break;
-            listaDado.Add(Arq, Nome, TamOrig, TamComp, Grupo, Ful, Typ, Min);
-        }
+        // Every record, its archive name exactly as the script gives it.
+        script.LerRegistros(&listaDado);
     }
 
     for (const startup::DisplayStep& step :

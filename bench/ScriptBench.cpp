@@ -2,6 +2,7 @@
 // does (one key lookup per record), and building such a script in memory.
 // Reading 10 000 records should take well under a second.
 #include "ScriptText.h"
+#include "TListaDado.h"
 #include "TScript.h"
 
 #include <benchmark/benchmark.h>
@@ -48,25 +49,11 @@ void ReadAllRecords(benchmark::State& state)
         std::fclose(out);
     }
 
-    std::vector<char> arq(512);
-    std::vector<char> nome(64);
     for (auto _ : state) {
         TScript script(path.c_str());
-        script.ZeraIndex();
-        int count = 0;
-        for (;;) {
-            script.LerArq(arq.data());
-            if (std::strcmp(arq.data(), "NULL") == 0)
-                break;
-            uint32_t orig = 0;
-            uint32_t comp = 0;
-            int g = 0;
-            int f = 0;
-            int t = 0;
-            int m = 0;
-            script.LerCamposArq(arq.data(), nome.data(), &orig, &comp, &g, &f, &t, &m);
-            ++count;
-        }
+        TListaDado lista;
+        script.LerRegistros(&lista);
+        const int count = lista.NDados();
         benchmark::DoNotOptimize(count);
     }
     state.SetItemsProcessed(state.iterations() * records);

@@ -4,6 +4,7 @@
 #include "Limits.h"
 #include "Platform.h"
 #include "Report.h"
+#include "TListaDado.h"
 
 #include <cstring>
 #include <string>
@@ -225,4 +226,25 @@ void TScript::LerCamposArq(char* arq, char* nome, uint32_t* TamOrig, uint32_t* T
     *Ful = record.Ful ? 1 : 0;
     *Typ = record.Typ ? 1 : 0;
     *Min = record.Min ? 1 : 0;
+}
+
+void TScript::LerRegistros(TListaDado* lista, size_t cut)
+{
+    ZeraIndex();
+    for (;;) {
+        char arq[kPathSize];
+        char nome[kItemTitleSize];
+        uint32_t tamOrig = 0;
+        uint32_t tamComp = 0;
+        int grupo = 0;
+        int ful = 0;
+        int typ = 0;
+        int min = 0;
+        LerArq(arq);
+        if (std::strcmp(arq, "NULL") == 0)
+            return;
+        LerCamposArq(arq, nome, &tamOrig, &tamComp, &grupo, &ful, &typ, &min);
+        const char* path = std::strlen(arq) >= cut ? arq + cut : arq;
+        lista->Add(path, nome, tamOrig, tamComp, grupo, ful, typ, min);
+    }
 }

@@ -13,8 +13,11 @@
 
 #include "ScriptText.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
+
+class TListaDado;
 
 class TScript {
 public:
@@ -59,6 +62,11 @@ public:
     // that breaks the format's limits ends the program with a message.
     void LerCamposArq(char* arq, char* nome, uint32_t* TamOrig, uint32_t* TamComp, int* Grupo,
                       int* Ful, int* Typ, int* Min);
+
+    // Reads every file record from the first (ZeraIndex, LerArq until
+    // "NULL", LerCamposArq) and adds it to `lista`, its path shortened by its
+    // first `cut` characters where it is that long.
+    void LerRegistros(TListaDado* lista, size_t cut = 0);
 
 private:
     // The script as last read, with the size and time the file had then: a

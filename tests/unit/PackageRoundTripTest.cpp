@@ -99,20 +99,7 @@ TEST(PackageRoundTrip, BuildingThenReadingGivesEveryMemberBackByteExact)
     EXPECT_EQ(std::string(value), "FTM");
 
     TListaDado list;
-    script.ZeraIndex();
-    for (;;) {
-        char arq[kPathSize];
-        char nome[kItemTitleSize];
-        uint32_t tamOrig = 0;
-        uint32_t tamComp = 0;
-        int g = 0, f = 0, t = 0, m = 0;
-        script.LerArq(arq);
-        if (std::strcmp(arq, "NULL") == 0)
-            break;
-        script.LerCamposArq(arq, nome, &tamOrig, &tamComp, &g, &f, &t, &m);
-        const char* relative = std::strlen(arq) >= lDirOrig ? arq + lDirOrig : arq;
-        list.Add(relative, nome, tamOrig, tamComp, g, f, t, m);
-    }
+    script.LerRegistros(&list, lDirOrig);
     ASSERT_EQ(list.NDados(), static_cast<int>(members.size()));
     for (int i = list.NDados() - 1; i >= 0; --i)
         reader.IncluirFat(list.Arq(i), list.TamComp(i));

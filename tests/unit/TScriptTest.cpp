@@ -47,26 +47,6 @@ protected:
         return value.data();
     }
 
-    // Reads every record as the setup program does.
-    void ReadRecords(TScript* script, TListaDado* lista)
-    {
-        std::vector<char> arq(512);
-        std::vector<char> nome(64);
-        script->ZeraIndex();
-        for (;;) {
-            script->LerArq(arq.data());
-            if (std::strcmp(arq.data(), "NULL") == 0)
-                break;
-            uint32_t orig = 0;
-            uint32_t comp = 0;
-            int g = 0;
-            int f = 0;
-            int t = 0;
-            int m = 0;
-            script->LerCamposArq(arq.data(), nome.data(), &orig, &comp, &g, &f, &t, &m);
-            lista->Add(arq.data(), nome.data(), orig, comp, g, f, t, m);
-        }
-    }
 
     testfs::TempFolder folder_;
     testfs::InFolder here_{folder_.Path()};
@@ -117,7 +97,7 @@ TEST_F(TScriptTest, ReadsTheExample)
     EXPECT_STREQ(buffer.data(), "FXX");
 
     TListaDado lista;
-    ReadRecords(&script, &lista);
+    script.LerRegistros(&lista);
     ASSERT_EQ(lista.NDados(), 6);
     const int gftm[] = {12, 12, 4, 0, 0, 0};
     for (int k = 0; k < 6; ++k) {
@@ -169,7 +149,7 @@ TEST_F(TScriptTest, RecordsEndAtAGapInTheNumbering)
     WriteFile(name_, "#ARQ0 a _ 1 2 XFXX\r\n\r\n#ARQ2 b _ 3 4 XFXX\r\n");
     TScript script(name_.c_str());
     TListaDado lista;
-    ReadRecords(&script, &lista);
+    script.LerRegistros(&lista);
     ASSERT_EQ(lista.NDados(), 1);
     EXPECT_STREQ(lista.Arq(0), "a");
 }
