@@ -52,17 +52,20 @@ protected:
     std::string stub;
 };
 
+// Keeps what a decoder hands out.
+struct CollectSink : LzssDecoder::Sink {
+    std::vector<uint8_t> bytes;
+    bool Put(const uint8_t* data, size_t size) override
+    {
+        bytes.insert(bytes.end(), data, data + size);
+        return true;
+    }
+};
+
 // The member's decoded bytes; false if it does not decode.
 bool Decode(SetupArchive& archive, const SetupArchive::Member& m, std::vector<uint8_t>* out)
 {
-    struct Collect : LzssDecoder::Sink {
-        std::vector<uint8_t> bytes;
-        bool Put(const uint8_t* data, size_t size) override
-        {
-            bytes.insert(bytes.end(), data, data + size);
-            return true;
-        }
-    } sink;
+    CollectSink sink;
     PackageReader::Decoded decoded;
     std::string error;
     const bool ok = archive.Reader().Decode(m.start, m.record.TamComp, sink, &decoded, &error);
@@ -469,14 +472,7 @@ TEST_F(KelvopackSetup, ReaderDecodesAlikeWhateverItsBlockSize)
             order[k] = (k * 5) % order.size();
         for (const size_t k : order) {
             const SetupArchive::Member& m = archive.Members()[k];
-            struct Collect : LzssDecoder::Sink {
-                std::vector<uint8_t> bytes;
-                bool Put(const uint8_t* data, size_t size) override
-                {
-                    bytes.insert(bytes.end(), data, data + size);
-                    return true;
-                }
-            } sink;
+            CollectSink sink;
             PackageReader::Decoded decoded;
             ASSERT_TRUE(stream.Decode(m.start, m.record.TamComp, sink, &decoded, &error)) << error;
             EXPECT_EQ(decoded.bytesIn, m.record.TamComp);
