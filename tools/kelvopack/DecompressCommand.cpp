@@ -1,21 +1,11 @@
 #include "DecompressCommand.h"
 
 #include "CodecFiles.h"
-#include "FileSink.h"
-#include "LzssDecoder.h"
+#include "LzssFiles.h"
 
 #include <CLI/CLI.hpp>
 
-#include <cstring>
-#include <vector>
-
 namespace decompress_command {
-
-namespace {
-
-constexpr size_t kBlock = size_t(1) << 20;
-
-}  // namespace
 
 CLI::App* setup(CLI::App& app, Options& options)
 {
@@ -28,23 +18,10 @@ CLI::App* setup(CLI::App& app, Options& options)
 int run(const Options& options)
 {
     CodecFiles files(options.input, options.output);
-    LzssDecoder decoder;
-    FileSink sink(files.Out());
-    std::vector<uint8_t> input(kBlock + 2);
-    size_t held = 0;
-    bool last = false;
-    while (!last) {
-        const size_t want = input.size() - held;
-        const size_t got = files.In().Read(input.data() + held, want);
-        last = got < want;
-        held += got;
-        size_t consumed = 0;
-        if (!decoder.Decode(input.data(), held, last, &consumed, sink))
-            files.WriteFailed();
-        held -= consumed;
-        std::memmove(input.data(), input.data() + consumed, held);
-    }
-    files.Finish();
+    const bool ok = DecompressFile(files.In(), files.Out());
+    files.Finish();  // reports a read or write error
+    if (!ok)
+        files.WriteFailed();
     return 0;
 }
 
