@@ -1,4 +1,5 @@
 #include "FileSys.h"
+#include "FullDisk.h"
 #include "ScratchDisk.h"
 #include "TestData.h"
 
@@ -330,10 +331,13 @@ TEST_F(FileSysDisk, CopyExeEndsWhenTheDestinationCannotBeWritten)
     EXPECT_EXIT(CopyExe(folder_.Windows().c_str(), "SETUP.EXE",
                         folder_.Windows("no-folder\\SETUP.EXE").c_str()),
                 ::testing::ExitedWithCode(1), "CopyExe: Can't write \".*SETUP.EXE\"!");
-    if (Exists("/dev/full")) {
-        EXPECT_EXIT(CopyExe(folder_.Windows().c_str(), "SETUP.EXE", "/dev/full"),
-                    ::testing::ExitedWithCode(1), "CopyExe: Can't write \"/dev/full\"!");
-    }
+    WriteFile(At("BIG.EXE"), std::string(100000, 'x'));
+    EXPECT_EXIT(
+        {
+            FullDisk full(4096);
+            CopyExe(folder_.Windows().c_str(), "BIG.EXE", folder_.Windows("copy").c_str());
+        },
+        ::testing::ExitedWithCode(1), "CopyExe: Can't write \".*copy\"!");
 }
 
 TEST_F(FileSysDisk, CopyExeEndsWhenTheSourceFailsWhileReading)

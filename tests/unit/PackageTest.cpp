@@ -7,6 +7,7 @@
 #include "THuf.h"
 
 #include "FakePe.h"
+#include "FullDisk.h"
 #include "TempDir.h"
 #include "TestData.h"
 
@@ -93,12 +94,22 @@ TEST(THuf, LargeFilesRoundTripAndEachRunCountsOnlyItself)
 TEST(THuf, FailedWritesAreReportedAsFailure)
 {
     TempDir dir;
-    WriteFile("data", testdata::Generate(100000, 1, 0.2));
+    const std::vector<uint8_t> data = testdata::Generate(100000, 1, 0.2);
+    WriteFile("data", data);
+    WriteFile("data.huf", Packed(data));
     testing::internal::CaptureStdout();
-    EXPECT_EQ(THuf("data", "/dev/full", 1).Executar(), 0);
+    {
+        FullDisk full(4096);
+        EXPECT_EQ(THuf("data", "out.huf", 1).Executar(), 0);
+        EXPECT_EQ(THuf("data.huf", "out", 0).Executar(), 0);
+    }
     testing::internal::GetCapturedStdout();
-    WriteFile("data.huf", Packed(testdata::Generate(100000, 1, 0.2)));
-    EXPECT_EQ(THuf("data.huf", "/dev/full", 0).Executar(), 0);
+    // The limit really was the cause: lifted, both succeed.
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(THuf("data", "out.huf", 1).Executar(), 1);
+    EXPECT_EQ(THuf("data.huf", "out", 0).Executar(), 1);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(ReadFile("out"), data);
 }
 
 TEST(THufDeathTest, UnopenableFilesEndTheProgramWithItsMessage)
@@ -294,16 +305,19 @@ TEST(TApendDeathTest, FailedWritesAreNotReportedAsSuccess)
         {
             TApend reader("setup.exe");
             reader.ExtrairArq("kelvo.se");
-            reader.IncluirFat("/dev/full", static_cast<uint32_t>(Packed(testdata::Text(90000, 1)).size()));
-            reader.ExtrairArq("/dev/full");
+            const size_t packed = Packed(testdata::Text(90000, 1)).size();
+            reader.IncluirFat("out", static_cast<uint32_t>(packed));
+            // Room for the compressed temporary file, not for what it expands to.
+            FullDisk full(packed);
+            reader.ExtrairArq("out");
         },
         ExitedWithCode(1), "Error!: Can't decompress \"arq.huf\"!");
-    // The temporary file leads to a full disk: compression fails.
+    // The temporary file meets the full disk first: compression fails.
     WriteFile("input", testdata::Text(90000, 1));
-    std::filesystem::create_symlink("/dev/full", "arq.huf");
     EXPECT_EXIT(
         {
             testing::internal::CaptureStdout();
+            FullDisk full(4096);
             TApend("setup.exe").IncluirArq("input");
         },
         ExitedWithCode(1), "Error!: Can't compress \"arq.huf\"!");
