@@ -4,9 +4,12 @@
 #pragma once
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <string>
 
 class FullDisk {
 public:
@@ -26,6 +29,24 @@ public:
         setrlimit(RLIMIT_FSIZE, &previous_);
         std::signal(SIGXFSZ, previousSignal_);
     }
+    // Whether this system enforces the limit, found by trying it once.
+    static bool Enforced()
+    {
+        char name[] = "/tmp/kelvo-full-XXXXXX";
+        const int fd = mkstemp(name);
+        if (fd < 0)
+            return false;
+        bool failed = false;
+        {
+            FullDisk full(16);
+            const std::string bytes(64, 'x');
+            failed = write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size());
+        }
+        close(fd);
+        std::remove(name);
+        return failed;
+    }
+
     FullDisk(const FullDisk&) = delete;
     FullDisk& operator=(const FullDisk&) = delete;
 
