@@ -97,16 +97,48 @@ void MakePath(const char* path)
     }
 }
 
+namespace {
+
+const char* SkipSeparators(const char* p)
+{
+    while (IsSeparator(*p))
+        ++p;
+    return p;
+}
+
+const char* SkipName(const char* p)
+{
+    while (*p != '\0' && !IsSeparator(*p))
+        ++p;
+    return p;
+}
+
+}  // namespace
+
 bool IsRootPath(const char* path)
 {
     const char* rest = path;
+    if (IsSeparator(rest[0]) && IsSeparator(rest[1])) {
+        rest += 2;
+        // "\\?\" and "\\.\" lead to a drive or, after "UNC", a share.
+        if ((rest[0] == '?' || rest[0] == '.') && IsSeparator(rest[1])) {
+            rest += 2;
+            if ((rest[0] == 'U' || rest[0] == 'u') && (rest[1] == 'N' || rest[1] == 'n') &&
+                (rest[2] == 'C' || rest[2] == 'c') && IsSeparator(rest[3]))
+                rest += 4;
+            else
+                return IsRootPath(rest);
+        }
+        // "\\server\share" is the root of a whole share.
+        rest = SkipName(SkipSeparators(rest));
+        rest = SkipName(SkipSeparators(rest));
+        return *SkipSeparators(rest) == '\0';
+    }
     if (IsLetter(rest[0]) && rest[1] == ':')
         rest += 2;
     else if (*rest == '\0')
         return true;  // the empty path names the current folder
-    while (IsSeparator(*rest))
-        ++rest;
-    return *rest == '\0';
+    return *SkipSeparators(rest) == '\0';
 }
 
 void DelTree(const char* path)

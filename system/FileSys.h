@@ -20,6 +20,7 @@ void MakePath(const char* path);
 // Links found inside are removed themselves, never followed. A root path
 // (see IsRootPath) is refused: nothing is deleted.
 void DelTree(const char* path);
-// Whether path names no folder of its own but a whole drive or the current
-// folder: empty, "C:", "C:\", "\", "/", or separators only.
+// Whether path names no folder of its own but a whole drive, a whole share or
+// the current folder: empty, "C:", "C:\", "\", "/", separators only,
+// "\\server\share\", and the same behind "\\?\" or "\\.\".
 bool IsRootPath(const char* path);
