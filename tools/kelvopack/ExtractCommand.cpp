@@ -16,19 +16,6 @@
 
 namespace extract_command {
 
-namespace {
-
-std::string Slashed(std::string name)
-{
-    for (char& c : name) {
-        if (c == '\\')
-            c = '/';
-    }
-    return name;
-}
-
-}  // namespace
-
 CLI::App* setup(CLI::App& app, Options& options)
 {
     CLI::App* cmd = app.add_subcommand(

@@ -2,6 +2,15 @@
 
 #include "SetupPlan.h"
 
+std::string Slashed(std::string name)
+{
+    for (char& c : name) {
+        if (c == '\\')
+            c = '/';
+    }
+    return name;
+}
+
 bool SetupArchive::Open(const std::string& path, std::string* error)
 {
     path_ = path;

@@ -11,6 +11,10 @@
 #include <string>
 #include <vector>
 
+// A member name with slashes for its backslashes, as it is shown, asked for
+// and extracted.
+std::string Slashed(std::string name);
+
 class SetupArchive {
 public:
     struct Member {

@@ -8,19 +8,6 @@
 
 #include <thread>
 
-namespace {
-
-std::string Slashed(std::string name)
-{
-    for (char& c : name) {
-        if (c == '\\')
-            c = '/';
-    }
-    return name;
-}
-
-}  // namespace
-
 bool SetupExtractor::MakeFolders(const std::string& relative)
 {
     for (size_t cut = relative.find('/'); cut != std::string::npos; cut = relative.find('/', cut + 1)) {
