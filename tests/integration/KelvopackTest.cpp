@@ -71,7 +71,6 @@ class Kelvopack : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.Ok());
         stub = dir.Path("stub.exe");
         packtest::WriteText(stub, "");
         project = packtest::MakeProject(dir);

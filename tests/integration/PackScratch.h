@@ -1,6 +1,8 @@
 // Scratch folders and small file helpers for the kelvopack tests.
 #pragma once
 
+#include "TempDir.h"
+
 #include <unistd.h>
 
 #include <cstdint>
@@ -12,32 +14,10 @@
 
 namespace packtest {
 
-// A fresh folder under the system's temporary folder, removed at the end.
-class Scratch {
+// A fresh temporary folder that stays out of the current folder.
+class Scratch : public TempDir {
 public:
-    Scratch()
-    {
-        std::string name = (std::filesystem::temp_directory_path() / "kelvopack-test-XXXXXX").string();
-        if (mkdtemp(name.data()) != nullptr)
-            path_ = name;
-    }
-    ~Scratch()
-    {
-        std::error_code ignored;
-        if (!path_.empty())
-            std::filesystem::remove_all(path_, ignored);
-    }
-    Scratch(const Scratch&) = delete;
-    Scratch& operator=(const Scratch&) = delete;
-
-    bool Ok() const { return !path_.empty(); }
-    std::string Path(const std::string& name = std::string()) const
-    {
-        return name.empty() ? path_ : path_ + "/" + name;
-    }
-
-private:
-    std::string path_;
+    Scratch() : TempDir(false) {}
 };
 
 inline bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes)

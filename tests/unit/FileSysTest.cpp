@@ -70,8 +70,6 @@ TEST(FileSysNames, RectifyTakesTheNameAfterTheLastBackslash)
 
 class FileSysDisk : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(folder_.Ok()); }
-
     std::string At(const std::string& name) const { return folder_.Path(name); }
     bool IsFolder(const std::string& name) const
     {

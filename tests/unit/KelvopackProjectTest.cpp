@@ -43,7 +43,6 @@ class KelvopackProject : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.Ok());
         stub = dir.Path("stub.exe");
         packtest::WriteText(stub, "");
         output = dir.Path("out/setup.exe");

@@ -28,7 +28,6 @@ class KelvopackSetup : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.Ok());
         stub = dir.Path("stub.exe");
         packtest::WriteText(stub, "MZ not really a program");
     }

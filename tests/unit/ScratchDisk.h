@@ -1,6 +1,8 @@
 // Scratch folders and file helpers for the tests that touch the disk.
 #pragma once
 
+#include "TempDir.h"
+
 #include <unistd.h>
 
 #include <cstdint>
@@ -13,42 +15,10 @@
 
 namespace testfs {
 
-// A fresh folder under /tmp, removed with everything in it at the end.
-class TempFolder {
+// A fresh folder under /tmp that stays out of the current folder.
+class TempFolder : public TempDir {
 public:
-    TempFolder()
-    {
-        char name[] = "/tmp/kelvo-test-XXXXXX";
-        if (mkdtemp(name) != nullptr)
-            path_ = name;
-    }
-    ~TempFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    bool Ok() const { return !path_.empty(); }
-    // The folder, or a name inside it, as a native path.
-    std::string Path(const std::string& name = std::string()) const
-    {
-        return name.empty() ? path_ : path_ + "/" + name;
-    }
-    // The same with backslashes, as the code under test takes paths.
-    std::string Windows(const std::string& name = std::string()) const
-    {
-        std::string path = Path(name);
-        for (char& c : path) {
-            if (c == '/')
-                c = '\\';
-        }
-        return path;
-    }
-
-private:
-    std::string path_;
+    TempFolder() : TempDir(false) {}
 };
 
 // Makes a folder the current one for a scope.

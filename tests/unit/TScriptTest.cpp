@@ -38,8 +38,6 @@ const char kExample[] =
 // Each test runs in a scratch folder of its own, where "arq.tmp" goes too.
 class TScriptTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(folder_.Ok()); }
-
     std::string Get(TScript* script, const char* key)
     {
         std::vector<char> value(512, '\x55');
