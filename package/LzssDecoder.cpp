@@ -1,5 +1,6 @@
 #include "LzssDecoder.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace lzss {
@@ -164,8 +165,9 @@ size_t Decompress(const void* src, size_t srcSize, void* dst, size_t dstCapacity
 }  // namespace lzss
 
 LzssDecoder::LzssDecoder(size_t blockSize)
-    : window_(lzss::kRingSize + (blockSize < static_cast<size_t>(lzss::kMaxMatch) ? lzss::kMaxMatch : blockSize))
+    : block_(std::max<size_t>(blockSize, lzss::kMaxMatch))
 {
+    window_.resize(std::min<size_t>(lzss::kRingSize + block_, 2 * lzss::kRingSize));
     Reset();
 }
 
@@ -196,13 +198,20 @@ bool LzssDecoder::Decode(const uint8_t* src, size_t srcSize, bool last, size_t* 
     const uint8_t* ip = src;
     const uint8_t* const iend = src + srcSize;
     for (;;) {
+        // A block ends blockSize bytes after the history.
+        const size_t end = history_ + block_;
         uint8_t* base = window_.data();
         uint8_t* op = base + pos_;
         const lzss::DecodeStop stop = lzss::DecodeItems(&ip, iend, base, &op,
-                                                        base + window_.size(), origin_, &flags_);
+                                                        base + std::min(end, window_.size()), origin_,
+                                                        &flags_);
         pos_ = static_cast<size_t>(op - base);
         if (stop == lzss::DecodeStop::kInput)
             break;
+        if (window_.size() < end) {
+            window_.resize(std::min(end, 2 * window_.size()));
+            continue;
+        }
         if (!Flush(sink)) {
             *consumed = static_cast<size_t>(ip - src);
             return false;

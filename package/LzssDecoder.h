@@ -38,7 +38,11 @@ public:
 private:
     bool Flush(Sink& sink);
 
+    // Output not yet handed out, behind up to one ring of history. It starts
+    // small and doubles up to a ring and a block as a stream's output grows,
+    // so that a short stream costs no block-sized buffer.
     std::vector<uint8_t> window_;
+    size_t block_;
     size_t history_ = 0;  // window_[0, history_) is output already handed out
     size_t pos_ = 0;      // next output byte goes to window_[pos_]
     uint64_t origin_ = 0; // stream offset of window_[0]

@@ -29,7 +29,7 @@ private:
 
 }  // namespace
 
-PackageReader::PackageReader(size_t blockSize) : buffer_(std::max<size_t>(blockSize, 4)) {}
+PackageReader::PackageReader(size_t blockSize) : blockSize_(std::max<size_t>(blockSize, 4)) {}
 
 bool PackageReader::Open(const char* path, std::string* error)
 {
@@ -47,6 +47,8 @@ bool PackageReader::Open(const char* path, std::string* error)
         return false;
     }
     fileSize_ = static_cast<uint64_t>(size);
+    // A small setup needs no block-sized buffer.
+    buffer_.resize(static_cast<size_t>(std::min<uint64_t>(blockSize_, std::max<uint64_t>(fileSize_, 4))));
     const PackageBounds bounds = FindPackageBounds(file_, fileSize_);
     imageEnd_ = bounds.imageEnd;
     end_ = bounds.end;

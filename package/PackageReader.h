@@ -21,7 +21,7 @@ public:
         uint64_t bytesIn = 0;      // compressed bytes consumed by whole items
     };
 
-    // Reads in blocks of `blockSize` bytes (at least 4).
+    // Reads in blocks of `blockSize` bytes (at least 4; no more than the file).
     explicit PackageReader(size_t blockSize = size_t(1) << 20);
 
     // Opens the file and reads the trailer. False, with a message naming the
@@ -52,6 +52,7 @@ private:
     // Makes the buffer begin at `at` and hold as much as fits before the end.
     bool Refill(uint64_t at);
 
+    size_t blockSize_;
     File file_;
     std::string path_;
     uint64_t fileSize_ = 0;

@@ -35,9 +35,11 @@ public:
     bool Put(const uint8_t* data, size_t size) override
     {
         bytes.insert(bytes.end(), data, data + size);
+        largest = std::max(largest, size);
         return true;
     }
     std::vector<uint8_t> bytes;
+    size_t largest = 0;  // the largest block handed out
 };
 
 // Feeds the streaming encoder in pieces of random size, carrying the bytes it
@@ -65,7 +67,8 @@ std::vector<uint8_t> EncodeInPieces(const std::vector<uint8_t>& in, uint32_t see
     return out;
 }
 
-std::vector<uint8_t> DecodeInPieces(const std::vector<uint8_t>& in, uint32_t seed, size_t block)
+std::vector<uint8_t> DecodeInPieces(const std::vector<uint8_t>& in, uint32_t seed, size_t block,
+                                    size_t* largest = nullptr)
 {
     std::mt19937 rng(seed);
     std::uniform_int_distribution<size_t> piece(0, 300);
@@ -83,6 +86,8 @@ std::vector<uint8_t> DecodeInPieces(const std::vector<uint8_t>& in, uint32_t see
             break;
     }
     EXPECT_EQ(decoder.BytesOut(), sink.bytes.size());
+    if (largest != nullptr)
+        *largest = sink.largest;
     return sink.bytes;
 }
 
@@ -195,6 +200,19 @@ TEST(LzssStreaming, DecoderInPiecesWithSmallWindowsRoundTrips)
         const std::vector<uint8_t> stream = Compress(input);
         for (size_t block : {size_t(1), size_t(200), size_t(1) << 16})
             ASSERT_EQ(DecodeInPieces(stream, seed, block), input) << "block " << block;
+    }
+}
+
+TEST(LzssStreaming, DecoderHandsOutBlocksNoLargerThanAsked)
+{
+    // Long enough for the window to grow to its full size and slide.
+    const std::vector<uint8_t> input = testdata::Generate(300000, 3, 0.5);
+    const std::vector<uint8_t> stream = Compress(input);
+    for (size_t block : {size_t(5000), size_t(1) << 16, size_t(1) << 18}) {
+        size_t largest = 0;
+        ASSERT_EQ(DecodeInPieces(stream, 9, block, &largest), input) << "block " << block;
+        EXPECT_LE(largest, block) << "block " << block;
+        EXPECT_GT(largest, block / 2) << "block " << block;
     }
 }
 
