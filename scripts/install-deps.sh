@@ -9,6 +9,7 @@ packages=(
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
     wine wine64 xvfb xdotool imagemagick fonts-wine
     osslsigncode openssl clang-tidy procps
+    clang libclang-rt-14-dev
 )
 
 sudo=""
