@@ -168,6 +168,36 @@ TEST(KelvopackGlob, DoubleStarSpansFoldersButNotHiddenOnes)
     EXPECT_TRUE(GlobMatches(".git/**", ".git/config"));
 }
 
+TEST(KelvopackGlob, StarsBackTrackCorrectly)
+{
+    EXPECT_TRUE(GlobMatches("*a*b", "xaybzb"));
+    EXPECT_TRUE(GlobMatches("a*b*c", "abbbc"));
+    EXPECT_FALSE(GlobMatches("a*b*c", "abbbcd"));
+    EXPECT_TRUE(GlobMatches("*?", "x"));
+    EXPECT_FALSE(GlobMatches("*??", "x"));
+    EXPECT_TRUE(GlobMatches("*[0-9]", "log12"));
+    EXPECT_FALSE(GlobMatches("*[0-9]", "log12x"));
+    EXPECT_TRUE(GlobMatches("*", ""));
+    // A set that runs to the pattern's end takes its "]" as a member.
+    EXPECT_TRUE(GlobMatches("x[!]", "xa"));
+    EXPECT_FALSE(GlobMatches("x[!]", "x]"));
+    EXPECT_TRUE(GlobMatches("*[!]", "abc"));
+}
+
+TEST(KelvopackGlob, ManyStarsOnLongNamesStayQuick)
+{
+    // Each pattern once took time exponential in its stars; now they answer
+    // at once (a regression shows as this test timing out).
+    const std::string name(200, 'a');
+    EXPECT_FALSE(GlobMatches("*a*a*a*a*a*a*a*a*a*a*a*a*a*a*b", name));
+    EXPECT_TRUE(GlobMatches("*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a", name));
+    std::string deep;
+    for (int i = 0; i < 60; ++i)
+        deep += "d/";
+    EXPECT_FALSE(GlobMatches("**/d/**/d/**/d/**/d/**/d/**/x", deep + "y"));
+    EXPECT_TRUE(GlobMatches("**/d/**/d/**/d/**/d/**/d/**/y", deep + "y"));
+}
+
 TEST(KelvopackGlob, MalformedPatternsAreRefused)
 {
     Glob glob;

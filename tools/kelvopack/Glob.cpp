@@ -44,41 +44,53 @@ bool MatchSet(const std::string& pattern, size_t* p, char c)
             hit = true;
         ++i;
     }
-    *p = i + 1;  // past "]"
+    *p = i < pattern.size() ? i + 1 : i;  // past "]", which a set like "[!]" lacks
     return hit != negate;
 }
 
-bool MatchAt(const std::string& pattern, size_t p, const std::string& name, size_t n)
+// Whether pattern[*p] (not "*") matches c; moves *p past it.
+bool MatchOne(const std::string& pattern, size_t* p, char c)
 {
-    while (p < pattern.size()) {
-        const char c = pattern[p];
-        if (c == '*') {
+    const char x = pattern[*p];
+    ++*p;
+    if (x == '?')
+        return true;
+    if (x == '[')
+        return MatchSet(pattern, p, c);
+    return x == c;
+}
+
+// Left to right, going back only to the last "*" met: a later "*" can take
+// whatever an earlier one would have, so time stays within pattern x name
+// instead of growing exponentially with the number of stars.
+bool MatchAt(const std::string& pattern, const std::string& name)
+{
+    size_t p = 0;
+    size_t n = 0;
+    size_t starP = std::string::npos;  // pattern just after the last "*"
+    size_t starN = 0;                  // where that "*"'s run ends so far
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
             while (p < pattern.size() && pattern[p] == '*')
                 ++p;
-            if (p == pattern.size())
-                return true;
-            for (size_t k = n; k <= name.size(); ++k) {
-                if (MatchAt(pattern, p, name, k))
-                    return true;
-            }
-            return false;
+            starP = p;
+            starN = n;
+            continue;
         }
-        if (n == name.size())
-            return false;
-        if (c == '?') {
-            ++p;
-        } else if (c == '[') {
-            ++p;
-            if (!MatchSet(pattern, &p, name[n]))
-                return false;
-        } else {
-            if (c != name[n])
-                return false;
-            ++p;
+        size_t next = p;
+        if (p < pattern.size() && MatchOne(pattern, &next, name[n])) {
+            p = next;
+            ++n;
+            continue;
         }
-        ++n;
+        if (starP == std::string::npos)
+            return false;
+        p = starP;
+        n = ++starN;
     }
-    return n == name.size();
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
 }
 
 }  // namespace
@@ -88,7 +100,7 @@ bool MatchName(const std::string& pattern, const std::string& name)
     // A leading dot is never matched by a wildcard.
     if (!name.empty() && name[0] == '.' && (pattern.empty() || pattern[0] != '.'))
         return false;
-    return MatchAt(pattern, 0, name, 0);
+    return MatchAt(pattern, name);
 }
 
 bool Glob::Compile(const std::string& pattern, std::string* error)
@@ -132,10 +144,27 @@ bool Glob::Compile(const std::string& pattern, std::string* error)
 
 bool Glob::Match(const std::string& path) const
 {
-    return MatchFrom(0, Split(path), 0);
+    const std::vector<std::string> names = Split(path);
+    std::vector<bool> failed((parts_.size() + 1) * (names.size() + 1), false);
+    return MatchFrom(0, names, 0, &failed);
 }
 
-bool Glob::MatchFrom(size_t part, const std::vector<std::string>& names, size_t name) const
+bool Glob::MatchFrom(size_t part, const std::vector<std::string>& names, size_t name,
+                     std::vector<bool>* failed) const
+{
+    // Several "**" could try the same pairing of pattern part and name over
+    // and over; each is worked out once.
+    const size_t state = part * (names.size() + 1) + name;
+    if ((*failed)[state])
+        return false;
+    const bool matched = MatchPart(part, names, name, failed);
+    if (!matched)
+        (*failed)[state] = true;
+    return matched;
+}
+
+bool Glob::MatchPart(size_t part, const std::vector<std::string>& names, size_t name,
+                     std::vector<bool>* failed) const
 {
     if (part == parts_.size())
         return name == names.size();
@@ -148,7 +177,7 @@ bool Glob::MatchFrom(size_t part, const std::vector<std::string>& names, size_t 
         }
         // Zero or more folders, none of them hidden; never the file itself.
         for (size_t k = name; k < names.size(); ++k) {
-            if (MatchFrom(part + 1, names, k))
+            if (MatchFrom(part + 1, names, k, failed))
                 return true;
             if (names[k].empty() || names[k][0] == '.')
                 return false;
@@ -156,7 +185,7 @@ bool Glob::MatchFrom(size_t part, const std::vector<std::string>& names, size_t 
         return false;
     }
     return name < names.size() && MatchName(parts_[part], names[name]) &&
-           MatchFrom(part + 1, names, name + 1);
+           MatchFrom(part + 1, names, name + 1, failed);
 }
 
 namespace {

@@ -17,7 +17,12 @@ public:
     bool Match(const std::string& path) const;
 
 private:
-    bool MatchFrom(size_t part, const std::vector<std::string>& names, size_t name) const;
+    // Whether parts_ from `part` on match names from `name` on; `failed`
+    // remembers the pairs already found not to.
+    bool MatchFrom(size_t part, const std::vector<std::string>& names, size_t name,
+                   std::vector<bool>* failed) const;
+    bool MatchPart(size_t part, const std::vector<std::string>& names, size_t name,
+                   std::vector<bool>* failed) const;
 
     std::vector<std::string> parts_;
 };
