@@ -3,25 +3,17 @@
 // that stream must decode back; and any byte string, read as a stream, must
 // decode as the transcription decodes it, without reading or writing outside
 // the buffers.
+#include "FuzzCheck.h"
 #include "Lzss.h"
 #include "LzssDecoder.h"
 #include "LzssEncoder.h"
 #include "ReferenceLzss.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
 namespace {
 
-// Stops the run at the first broken promise, saying which.
-void Fail(int line)
-{
-    std::fprintf(stderr, "check failed at line %d\n", line);
-    std::abort();
-}
-#define Check(ok) ((ok) ? void(0) : Fail(__LINE__))
 
 // Chunk sizes from the input's first byte, so that the fuzzer explores them.
 size_t Piece(uint8_t seed, size_t i)

@@ -1,24 +1,11 @@
 // Any bytes as a setup script: parsing, reading every key and record,
 // changing entries and writing the text back must stay inside their buffers,
 // and a record that parses must come back unchanged through its formatter.
+#include "FuzzCheck.h"
 #include "ScriptText.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
-
-namespace {
-
-// Stops the run at the first broken promise, saying which.
-void Fail(int line)
-{
-    std::fprintf(stderr, "check failed at line %d\n", line);
-    std::abort();
-}
-#define Check(ok) ((ok) ? void(0) : Fail(__LINE__))
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

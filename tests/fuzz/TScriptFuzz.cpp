@@ -2,30 +2,17 @@
 // buffers: every key and record must fit the 512-byte value buffer and the
 // 64-byte title buffer (the sanitizer sees one byte too many), and a record
 // must split into the fields the portable parser finds.
+#include "FuzzCheck.h"
 #include "Limits.h"
 #include "ScratchFile.h"
 #include "ScriptText.h"
 #include "TScript.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
-
-namespace {
-
-// Stops the run at the first broken promise, saying which.
-void Fail(int line)
-{
-    std::fprintf(stderr, "check failed at line %d\n", line);
-    std::abort();
-}
-#define Check(ok) ((ok) ? void(0) : Fail(__LINE__))
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
