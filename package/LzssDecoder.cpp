@@ -167,7 +167,7 @@ size_t Decompress(const void* src, size_t srcSize, void* dst, size_t dstCapacity
 LzssDecoder::LzssDecoder(size_t blockSize)
     : block_(std::max<size_t>(blockSize, lzss::kMaxMatch))
 {
-    window_.resize(std::min<size_t>(lzss::kRingSize + block_, 2 * lzss::kRingSize));
+    window_.resize(std::min<size_t>(lzss::kRingSize + block_, size_t(2) * lzss::kRingSize));
     Reset();
 }
 
