@@ -6,6 +6,7 @@
 #include "Report.h"
 #include "TListaDado.h"
 
+#include <atomic>
 #include <cstring>
 #include <string>
 
@@ -20,6 +21,11 @@ void CopyOut(char* buffer, const std::string& text, size_t size)
     std::memcpy(buffer, text.data(), length);
     buffer[length] = '\0';
 }
+
+// Scripts rewritten by any TScript of this process. A rewrite may keep the
+// file's size and, on coarse clocks or file systems, its time stamp: every
+// cache compares this count too, so one object always sees another's writes.
+std::atomic<uint32_t> scriptWrites{0};
 
 bool WriteAll(File* file, const std::vector<uint8_t>& bytes)
 {
@@ -54,11 +60,13 @@ const ScriptText* TScript::Current()
         cache.valid = false;
         return nullptr;
     }
-    if (!cache.valid || cache.size != size || cache.modified != modified) {
-        // The stamp is taken first: a change while reading is noticed next time.
+    const uint32_t writes = scriptWrites.load();
+    if (!cache.valid || cache.size != size || cache.modified != modified || cache.writes != writes) {
+        // The stamps are taken first: a change while reading is noticed next time.
         cache.text = ScriptText::Parse(ReadAll());
         cache.size = size;
         cache.modified = modified;
+        cache.writes = writes;
         cache.valid = true;
     }
     return &cache.text;
@@ -82,6 +90,7 @@ void TScript::SetEntry(const char* entry, const char* value)
         File out(nomeArq, "wb");
         if (!out.IsOpen() || !WriteAll(&out, text.Bytes()))
             FatalMessage("Can't write file in \"TScript\"!", nomeArq);
+        ++scriptWrites;
         return;
     }
 
@@ -98,6 +107,7 @@ void TScript::SetEntry(const char* entry, const char* value)
     // rather than being thrown away.
     if (!platform::RenameFile(kTempName, nomeArq))
         FatalMessage("Can't write file in \"TScript\"!", nomeArq);
+    ++scriptWrites;
 }
 
 void TScript::Read(const char* entry, char* nome, const char* absent)

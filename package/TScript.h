@@ -69,13 +69,15 @@ public:
     void LerRegistros(TListaDado* lista, size_t cut = 0);
 
 private:
-    // The script as last read, with the size and time the file had then: a
-    // rewrite by anyone changes them and the file is read again, so reading
-    // n keys costs one reading of the file, not n.
+    // The script as last read, with the size and time the file had then and
+    // the count of this process's script writes: a rewrite changes one of
+    // them and the file is read again, so reading n keys costs one reading
+    // of the file, not n.
     struct Cache {
         bool valid = false;
         uint64_t size = 0;
         int64_t modified = 0;
+        uint32_t writes = 0;
         ScriptText text;
     };
 

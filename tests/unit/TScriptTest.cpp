@@ -231,6 +231,27 @@ TEST_F(TScriptTest, SeesChangesMadeByOthers)
     EXPECT_EQ(Get(&script, "#A"), "back");
 }
 
+TEST_F(TScriptTest, SeesAnotherObjectsRewriteThatKeepsSizeAndTime)
+{
+    // As on a file system whose clock is too coarse to tell the two apart.
+    TScript writer(name_.c_str());
+    writer.SetEntry("#DIR_DEST", "C:\\AAAAAA\\");
+    TScript reader(name_.c_str());
+    EXPECT_EQ(Get(&reader, "#DIR_DEST"), "C:\\AAAAAA\\");
+    struct stat before {};
+    ASSERT_EQ(stat(name_.c_str(), &before), 0);
+
+    // Four characters fewer make up for the empty line a replacement adds.
+    writer.SetEntry("#DIR_DEST", "C:\\BB\\");
+    const struct timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(utimensat(AT_FDCWD, name_.c_str(), times, 0), 0);
+    struct stat after {};
+    ASSERT_EQ(stat(name_.c_str(), &after), 0);
+    ASSERT_EQ(after.st_size, before.st_size);
+
+    EXPECT_EQ(Get(&reader, "#DIR_DEST"), "C:\\BB\\");
+}
+
 TEST_F(TScriptTest, SplitsRecordsIntoTheCallersBuffers)
 {
     const std::string title(63, 't');
