@@ -38,16 +38,7 @@ inline bool WriteText(const std::string& path, const std::string& text)
 
 inline std::vector<uint8_t> ReadBytes(const std::string& path)
 {
-    std::vector<uint8_t> bytes;
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr)
-        return bytes;
-    uint8_t buffer[65536];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        bytes.insert(bytes.end(), buffer, buffer + got);
-    std::fclose(f);
-    return bytes;
+    return ReadFile(path);
 }
 
 inline std::string ReadText(const std::string& path)

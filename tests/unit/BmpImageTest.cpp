@@ -1,6 +1,7 @@
 // The bitmap decoder: real files written by ImageMagick at every accepted
 // depth and in both header forms, and hostile files built here.
 #include "BmpImage.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -13,36 +14,9 @@
 
 namespace {
 
-std::vector<uint8_t> ReadWhole(const std::string& path)
-{
-    std::vector<uint8_t> bytes;
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr)
-        return bytes;
-    uint8_t buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        bytes.insert(bytes.end(), buffer, buffer + n);
-    std::fclose(f);
-    return bytes;
-}
-
 // Files made by ImageMagick's `convert` in a folder of their own.
 class ConvertedBitmaps : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/kelvo-bmp-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder_ = pattern;
-    }
-
-    void TearDown() override
-    {
-        if (!folder_.empty())
-            std::system(("rm -rf '" + folder_ + "'").c_str());
-    }
-
     // Runs convert with `arguments` (the output named OUT) and returns the
     // decoded file. Without ImageMagick the test fails: these checks must
     // never pass by being skipped.
@@ -54,20 +28,20 @@ protected:
                              "(apt-get install imagemagick)";
             return image;
         }
-        const std::string out = folder_ + "/out.bmp";
+        const std::string out = folder_ / "out.bmp";
         std::string command = "convert " + arguments;
         command.replace(command.find("OUT"), 3, "'" + out + "'");
         if (std::system((command + " 2>/dev/null").c_str()) != 0) {
             ADD_FAILURE() << "convert failed: " << command;
             return image;
         }
-        bytes_ = ReadWhole(out);
+        bytes_ = ReadFile(out);
         EXPECT_TRUE(image.Parse(bytes_.data(), bytes_.size()))
             << command << ": " << BmpImage::ErrorText(image.Fail());
         return image;
     }
 
-    std::string folder_;
+    TempDir folder_{false};
     std::vector<uint8_t> bytes_;
 };
 
@@ -204,11 +178,11 @@ TEST_F(ConvertedBitmaps, RunLengthCodedRowsAreRefused)
 {
     if (std::system("convert -version >/dev/null 2>&1") != 0)
         FAIL() << "ImageMagick's `convert` is not installed; this test needs it";
-    const std::string out = folder_ + "/rle.bmp";
+    const std::string out = folder_ / "rle.bmp";
     ASSERT_EQ(std::system(("convert -size 64x64 gradient:red-blue -type Palette -colors 200 "
                            "-compress RLE BMP3:'" + out + "'").c_str()),
               0);
-    const std::vector<uint8_t> bytes = ReadWhole(out);
+    const std::vector<uint8_t> bytes = ReadFile(out);
     ASSERT_GT(bytes.size(), 34u);
     ASSERT_EQ(bytes[30], 1) << "expected an RLE8 file";
     BmpImage image;
