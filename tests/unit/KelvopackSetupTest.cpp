@@ -47,6 +47,18 @@ protected:
         return WriteSetup(SetupPlan(p, DefaultSetupPath(output)), settings);
     }
 
+    // Builds the usual project into `output`, opens it in *archive and
+    // returns its script's bytes.
+    std::vector<uint8_t> BuildAndReadScript(const std::string& output, SetupArchive* archive)
+    {
+        Build(packtest::MakeProject(dir), output);
+        std::string error;
+        std::vector<uint8_t> bytes;
+        EXPECT_TRUE(archive->Open(output, &error)) << error;
+        EXPECT_TRUE(archive->Reader().ReadScript(&bytes, &error)) << error;
+        return bytes;
+    }
+
     Scratch dir;
     std::string stub;
 };
@@ -141,14 +153,9 @@ TEST_F(KelvopackSetup, RoundTripKeepsEveryFileAndTheLayout)
 
 TEST_F(KelvopackSetup, ScriptIsLaidOutAsTheSetupExpects)
 {
-    const std::string output = dir.Path("demo-setup.exe");
-    Build(packtest::MakeProject(dir), output);
     SetupArchive archive;
-    std::string error;
-    ASSERT_TRUE(archive.Open(output, &error)) << error;
-    std::vector<uint8_t> bytes;
-    ASSERT_TRUE(archive.Reader().ReadScript(&bytes, &error));
-    std::string text(bytes.begin(), bytes.end());
+    const std::vector<uint8_t> bytes = BuildAndReadScript(dir.Path("demo-setup.exe"), &archive);
+    const std::string text(bytes.begin(), bytes.end());
     const auto& m = archive.Members();
     const auto sizes = [&m](size_t k) {
         return std::to_string(m[k].record.TamOrig) + " " + std::to_string(m[k].record.TamComp);
@@ -174,13 +181,8 @@ TEST_F(KelvopackSetup, ScriptIsLaidOutAsTheSetupExpects)
 
 TEST_F(KelvopackSetup, TScriptReadsBackTheProjectsValues)
 {
-    const std::string output = dir.Path("setup.exe");
-    Build(packtest::MakeProject(dir), output);
     SetupArchive archive;
-    std::string error;
-    ASSERT_TRUE(archive.Open(output, &error)) << error;
-    std::vector<uint8_t> bytes;
-    ASSERT_TRUE(archive.Reader().ReadScript(&bytes, &error));
+    const std::vector<uint8_t> bytes = BuildAndReadScript(dir.Path("setup.exe"), &archive);
     const std::string scriptPath = dir.Path("kelvo.se");
     ASSERT_TRUE(packtest::WriteBytes(scriptPath, bytes));
 
