@@ -18,7 +18,7 @@ namespace {
 // Chunk sizes from the input's first byte, so that the fuzzer explores them.
 size_t Piece(uint8_t seed, size_t i)
 {
-    return 1 + (seed * 31u + i * 17u) % (seed % 64u + 1u);
+    return 1 + (size_t(seed) * 31 + i * 17) % (seed % 64u + 1u);
 }
 
 class Collect : public LzssDecoder::Sink {
