@@ -76,7 +76,7 @@ protected:
         return std::filesystem::is_directory(std::filesystem::symlink_status(At(name)));
     }
 
-    testfs::TempFolder folder_;
+    TempDir folder_{false};
 };
 
 // MakePath

@@ -1,25 +1,14 @@
-// Scratch folders and file helpers for the tests that touch the disk.
+// Helpers for the tests that touch the disk, on top of TempDir.h.
 #pragma once
 
 #include "TempDir.h"
 
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 namespace testfs {
-
-// A fresh folder under /tmp that stays out of the current folder.
-class TempFolder : public TempDir {
-public:
-    TempFolder() : TempDir(false) {}
-};
 
 // Makes a folder the current one for a scope.
 class InFolder {
@@ -42,14 +31,18 @@ private:
 
 inline void WriteFile(const std::string& path, const std::string& bytes)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    ::WriteFile(path, bytes);
 }
 
+inline std::string Bytes(const std::vector<uint8_t>& bytes)
+{
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// The file's bytes as a string, which the text checks compare most easily.
 inline std::string ReadFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return Bytes(::ReadFile(path));
 }
 
 inline bool Exists(const std::string& path)
@@ -57,11 +50,6 @@ inline bool Exists(const std::string& path)
     std::error_code ignored;
     return std::filesystem::symlink_status(path, ignored).type() !=
            std::filesystem::file_type::not_found;
-}
-
-inline std::string Bytes(const std::vector<uint8_t>& bytes)
-{
-    return std::string(bytes.begin(), bytes.end());
 }
 
 }  // namespace testfs

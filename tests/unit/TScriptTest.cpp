@@ -46,7 +46,7 @@ protected:
     }
 
 
-    testfs::TempFolder folder_;
+    TempDir folder_{false};
     testfs::InFolder here_{folder_.Path()};
     const std::string name_ = "kelvo.se";
 };
