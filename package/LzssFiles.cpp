@@ -4,6 +4,7 @@
 #include "FileSink.h"
 #include "LzssDecoder.h"
 #include "LzssEncoder.h"
+#include "ProgressSink.h"
 
 #include <cstring>
 #include <vector>
@@ -39,10 +40,11 @@ bool CompressFile(File& in, File& out, LzssEncoder& encoder)
     return true;
 }
 
-bool DecompressFile(File& in, File& out)
+bool DecompressFile(File& in, File& out, ProgressHook* hook, bool* canceled)
 {
     LzssDecoder decoder;
-    FileSink sink(out);
+    FileSink file(out);
+    ProgressSink sink(file, hook);
     std::vector<uint8_t> input(kChunk + 2);
     size_t held = 0;
     for (;;) {
@@ -52,8 +54,11 @@ bool DecompressFile(File& in, File& out)
         held += n;
         const bool last = in.AtEnd() || n == 0;
         size_t consumed = 0;
-        if (!decoder.Decode(input.data(), held, last, &consumed, sink))
+        if (!decoder.Decode(input.data(), held, last, &consumed, sink)) {
+            if (canceled != nullptr)
+                *canceled = sink.Canceled();
             return false;
+        }
         if (last)
             return true;
         held -= consumed;

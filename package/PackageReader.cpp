@@ -1,6 +1,6 @@
 #include "PackageReader.h"
 
-#include "PeImage.h"
+#include "ProgressSink.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -31,11 +31,12 @@ private:
 
 PackageReader::PackageReader(size_t blockSize) : blockSize_(std::max<size_t>(blockSize, 4)) {}
 
-bool PackageReader::Open(const char* path, std::string* error)
+bool PackageReader::OpenFile(const char* path, std::string* error)
 {
     path_ = path;
     bufferAt_ = 0;
     held_ = 0;
+    filePos_ = 0;
     file_ = File(path, "rb");
     if (!file_.IsOpen()) {
         *error = "cannot open \"" + path_ + "\" for reading";
@@ -49,27 +50,44 @@ bool PackageReader::Open(const char* path, std::string* error)
     fileSize_ = static_cast<uint64_t>(size);
     // A small setup needs no block-sized buffer.
     buffer_.resize(static_cast<size_t>(std::min<uint64_t>(blockSize_, std::max<uint64_t>(fileSize_, 4))));
-    const PackageBounds bounds = FindPackageBounds(file_, fileSize_);
+    const layout::PackageBounds bounds = layout::FindPackageBounds(file_, fileSize_);
     imageEnd_ = bounds.imageEnd;
     end_ = bounds.end;
-    uint8_t trailer[4];
+    filePos_ = UINT64_MAX;  // the headers were read: seek before the next read
+    return true;
+}
+
+bool PackageReader::Open(const char* path, std::string* error)
+{
+    if (!OpenFile(path, error))
+        return false;
+    uint8_t trailer[layout::kTrailerSize];
     if (end_ < sizeof trailer) {
         *error = "\"" + path_ + "\" is too short to hold a package (" + std::to_string(end_) + " bytes)";
         return false;
     }
-    if (!file_.Seek(static_cast<int64_t>(end_ - 4), SEEK_SET) || file_.Read(trailer, 4) != 4) {
+    if (!ReadAt(end_ - sizeof trailer, trailer, sizeof trailer)) {
         *error = "cannot read the trailer of \"" + path_ + "\"";
         return false;
     }
-    filePos_ = end_;
-    scriptSize_ = static_cast<uint32_t>(trailer[0]) | (static_cast<uint32_t>(trailer[1]) << 8) |
-                  (static_cast<uint32_t>(trailer[2]) << 16) | (static_cast<uint32_t>(trailer[3]) << 24);
-    if (static_cast<uint64_t>(scriptSize_) + 4 > end_) {
+    scriptSize_ = layout::DecodeTrailer(trailer);
+    if (static_cast<uint64_t>(scriptSize_) + layout::kTrailerSize > end_) {
         *error = "the trailer of \"" + path_ + "\" gives a script of " + std::to_string(scriptSize_) +
                  " bytes, more than the file holds: not a setup, or a damaged one";
         return false;
     }
     return true;
+}
+
+bool PackageReader::ReadAt(uint64_t at, void* out, size_t size)
+{
+    if (at > end_ || size > end_ - at)
+        return false;
+    if (at != filePos_ && !file_.Seek(static_cast<int64_t>(at), SEEK_SET))
+        return false;
+    const size_t got = file_.Read(out, size);
+    filePos_ = at + got;
+    return got == size;
 }
 
 bool PackageReader::ReadScript(std::vector<uint8_t>* text, std::string* error)
@@ -93,7 +111,7 @@ bool PackageReader::Locate(const std::vector<uint32_t>& sizes, std::vector<uint6
                            std::string* error) const
 {
     starts->assign(sizes.size(), 0);
-    uint64_t index = 4 + static_cast<uint64_t>(scriptSize_);
+    uint64_t index = layout::kTrailerSize + static_cast<uint64_t>(scriptSize_);
     for (size_t k = sizes.size(); k-- > 0;) {
         index += sizes[k];
         if (index > end_) {
@@ -130,11 +148,12 @@ bool PackageReader::Refill(uint64_t at)
     return got == want;
 }
 
-bool PackageReader::Decode(uint64_t start, uint32_t size, LzssDecoder::Sink& sink, Decoded* result,
-                           std::string* error)
+bool PackageReader::Decode(uint64_t start, uint32_t size, LzssDecoder::Sink& out, Decoded* result,
+                           std::string* error, ProgressHook* hook)
 {
     error->clear();
     *result = Decoded();
+    ProgressSink sink(out, hook);
     if (start > end_ || size > end_ - start) {
         *error = "a member lies outside \"" + path_ + "\"";
         return false;
@@ -157,8 +176,10 @@ bool PackageReader::Decode(uint64_t start, uint32_t size, LzssDecoder::Sink& sin
         const bool ok = decoder_.Decode(buffer_.data() + (pos - bufferAt_), avail, last, &consumed, sink);
         result->bytesIn += consumed;
         result->bytesOut = decoder_.BytesOut();
-        if (!ok)
+        if (!ok) {
+            result->canceled = sink.Canceled();
             return false;
+        }
         if (last)
             return true;
         pos += consumed;

@@ -6,6 +6,8 @@
 #pragma once
 
 #include "LzssDecoder.h"
+#include "ProgressHook.h"
+#include "SetupLayout.h"
 
 #include "File.h"
 
@@ -19,20 +21,29 @@ public:
     struct Decoded {
         uint64_t bytesOut = 0;     // decompressed bytes
         uint64_t bytesIn = 0;      // compressed bytes consumed by whole items
+        bool canceled = false;     // the progress hook asked to stop
     };
 
     // Reads in blocks of `blockSize` bytes (at least 4; no more than the file).
     explicit PackageReader(size_t blockSize = size_t(1) << 20);
 
-    // Opens the file and reads the trailer. False, with a message naming the
-    // problem, when the file cannot be read or holds no plausible package.
+    // Opens the file and finds the package's bounds, without reading the
+    // trailer. False, with the reason, when the file cannot be read.
+    bool OpenFile(const char* path, std::string* error);
+    // OpenFile, then the trailer. False, with a message naming the problem,
+    // when the file cannot be read or holds no plausible package.
     bool Open(const char* path, std::string* error);
 
     uint64_t FileSize() const { return fileSize_; }
     uint64_t End() const { return end_; }              // package end (see PackageBounds)
     uint64_t ImageEnd() const { return imageEnd_; }    // 0 when the file is no PE image
     uint32_t ScriptSize() const { return scriptSize_; }
-    uint64_t ScriptStart() const { return end_ - 4 - scriptSize_; }
+    uint64_t ScriptStart() const { return end_ - layout::kTrailerSize - scriptSize_; }
+    layout::PackageBounds Bounds() const { return {imageEnd_, end_}; }
+
+    // `size` bytes of the package at `at`; false when they lie beyond its
+    // end or cannot be read.
+    bool ReadAt(uint64_t at, void* out, size_t size);
 
     // The decompressed setup script.
     bool ReadScript(std::vector<uint8_t>* text, std::string* error);
@@ -42,11 +53,12 @@ public:
     bool Locate(const std::vector<uint32_t>& sizes, std::vector<uint64_t>* starts,
                 std::string* error) const;
 
-    // Decodes `size` compressed bytes at `start` into the sink. False, with
-    // the reason, when they lie outside the package or cannot be read; false
-    // with an empty reason when the sink refused the data.
+    // Decodes `size` compressed bytes at `start` into the sink, telling the
+    // hook (if any) after every block. False, with the reason, when they lie
+    // outside the package or cannot be read; false with an empty reason when
+    // the sink refused the data or the hook asked to stop (result->canceled).
     bool Decode(uint64_t start, uint32_t size, LzssDecoder::Sink& sink, Decoded* result,
-                std::string* error);
+                std::string* error, ProgressHook* hook = nullptr);
 
 private:
     // Makes the buffer begin at `at` and hold as much as fits before the end.

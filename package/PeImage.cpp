@@ -90,17 +90,3 @@ bool PeImage::Read(File& file, uint64_t fileSize)
     valid_ = true;
     return true;
 }
-
-PackageBounds FindPackageBounds(File& file, uint64_t fileSize)
-{
-    PackageBounds bounds;
-    bounds.end = fileSize;
-    PeImage image;
-    if (!image.Read(file, fileSize))
-        return bounds;
-    bounds.imageEnd = image.ImageEnd();
-    if (image.CertificateSize() > 0 && image.CertificateOffset() <= fileSize &&
-        image.CertificateOffset() + image.CertificateSize() == fileSize)
-        bounds.end = image.CertificateOffset();
-    return bounds;
-}

@@ -31,12 +31,3 @@ private:
     uint64_t certOffset_ = 0;
     uint64_t certSize_ = 0;
 };
-
-// Where the package of a setup file may lie: behind the program image (0
-// for a file that is no PE image), and up to the start of a certificate
-// table that lies at the very end of the file, otherwise up to its end.
-struct PackageBounds {
-    uint64_t imageEnd = 0;
-    uint64_t end = 0;
-};
-PackageBounds FindPackageBounds(File& file, uint64_t fileSize);

@@ -1,7 +1,8 @@
 #include "TApend.h"
 
 #include "File.h"
-#include "PeImage.h"
+#include "FileSink.h"
+#include "SetupLayout.h"
 #include "Platform.h"
 #include "Report.h"
 #include "THuf.h"
@@ -13,8 +14,7 @@
 
 namespace {
 
-const char kScript[] = "kelvo.se";
-const char kTemp[] = "arq.huf";
+const char* const kTemp = layout::kMemberTemp;
 constexpr size_t kBlock = size_t(1) << 16;
 
 [[noreturn]] void Fail(const char* text)
@@ -22,11 +22,9 @@ constexpr size_t kBlock = size_t(1) << 16;
     FatalMessage(text, "Error!");
 }
 
-[[noreturn]] void Damaged(const char* nomeArq)
+Status Failure(const char* text)
 {
-    const std::string text =
-        "Damaged package: member \"" + std::string(nomeArq) + "\" lies outside the file.";
-    FatalMessage(text.c_str(), "Error!");
+    return Status::Failure(text, "Error!");
 }
 
 // Copies size bytes from `from` (already positioned) to `to`, in blocks.
@@ -51,8 +49,17 @@ TApend::TApend(const char* _arqApend) : arqApend(_arqApend) {}
 
 void TApend::IncluirFat(const char* nomeArq, uint32_t Tam)
 {
-    Indice += Tam;
-    fat.AdArq(nomeArq, Indice, Tam);
+    const Status status = Include(nomeArq, Tam);
+    if (!status)
+        FatalMessage(status);
+}
+
+Status TApend::Include(const char* nomeArq, uint32_t Tam)
+{
+    const Status status = fat.Add(nomeArq, Indice + Tam, Tam);
+    if (status)
+        Indice += Tam;
+    return status;
 }
 
 void TApend::LerFat(const char* nomeArq, uint64_t* indice, uint32_t* Tam) const
@@ -63,62 +70,75 @@ void TApend::LerFat(const char* nomeArq, uint64_t* indice, uint32_t* Tam) const
 
 void TApend::ExtrairArq(const char* nomeArq)
 {
-    File package(arqApend, "rb");
-    if (!package.IsOpen())
-        Fail("Can't read \"Apendix File\"!");
-    const int64_t size = package.Size();
-    if (size < 0)
-        Fail("Can't read \"Apendix File\"!");
-    const PackageBounds bounds = FindPackageBounds(package, static_cast<uint64_t>(size));
-    const uint64_t end = bounds.end;
+    const Status status = Extract(nomeArq);
+    if (!status)
+        FatalMessage(status);
+}
 
-    if (std::strcmp(nomeArq, kScript) == 0) {
-        uint8_t trailer[4];
-        if (end < sizeof trailer)
-            Damaged(nomeArq);
-        if (!package.Seek(static_cast<int64_t>(end - sizeof trailer), SEEK_SET) ||
-            package.Read(trailer, sizeof trailer) != sizeof trailer)
-            Fail("Can't read \"Apendix File\"!");
-        const uint32_t scriptSize = static_cast<uint32_t>(trailer[0]) | (static_cast<uint32_t>(trailer[1]) << 8) |
-                                    (static_cast<uint32_t>(trailer[2]) << 16) |
-                                    (static_cast<uint32_t>(trailer[3]) << 24);
-        IncluirFat(nomeArq, scriptSize);
+Status TApend::OpenPackage()
+{
+    if (opened)
+        return Status();
+    std::string error;
+    if (!reader.OpenFile(arqApend, &error))
+        return Failure("Can't read \"Apendix File\"!");
+    opened = true;
+    return Status();
+}
+
+Status TApend::Extract(const char* nomeArq, ProgressHook* hook, uint64_t* bytesOut)
+{
+    if (bytesOut != nullptr)
+        *bytesOut = 0;
+    Status status = OpenPackage();
+    if (!status)
+        return status;
+    const layout::PackageBounds bounds = reader.Bounds();
+
+    if (std::strcmp(nomeArq, layout::kScript) == 0) {
+        uint8_t trailer[layout::kTrailerSize];
+        if (bounds.end < sizeof trailer)
+            return Failure(layout::PlacementProblem(layout::Placement::kBeforeFile, nomeArq).c_str());
+        if (!reader.ReadAt(bounds.end - sizeof trailer, trailer, sizeof trailer))
+            return Failure("Can't read \"Apendix File\"!");
+        status = Include(nomeArq, layout::DecodeTrailer(trailer));
+        if (!status)
+            return status;
     }
 
     uint64_t offset = 0;
     uint32_t tam = 0;
     LerFat(nomeArq, &offset, &tam);
     if (offset == 0)
-        FatalMessage("Null offset! Can't read file in \"FAT\".", nomeArq);
-    // A member that begins in front of the file's start means the sizes in
-    // the script do not belong to this file: never extract wrong bytes.
-    if (offset > end)
-        Damaged(nomeArq);
-    // Nor may it begin inside the program's own image: a program with no
-    // package behind it would otherwise read its last bytes as one.
-    if (end - offset < bounds.imageEnd) {
-        const std::string text =
-            "Damaged package: member \"" + std::string(nomeArq) + "\" lies inside the program itself.";
-        FatalMessage(text.c_str(), "Error!");
-    }
-    if (!package.Seek(static_cast<int64_t>(end - offset), SEEK_SET))
-        Fail("Can't read \"Apendix File\"!");
+        return Status::Failure("Null offset! Can't read file in \"FAT\".", nomeArq);
+    // Sizes that do not belong to this file must never yield wrong bytes.
+    uint64_t start = 0;
+    const layout::Placement placement = layout::PlaceMember(bounds, offset, &start);
+    if (placement != layout::Placement::kInside)
+        return Failure(layout::PlacementProblem(placement, nomeArq).c_str());
 
-    File temp(kTemp, "wb");
-    if (!temp.IsOpen())
-        Fail("Can't write \"arq.huf\"!");
-    if (!CopyBytes(package, temp, tam, "Can't write \"arq.huf\"!"))
-        Fail("Can't read \"Apendix File\"!");
-    if (!temp.Close())
-        Fail("Can't write \"arq.huf\"!");
-    package.Close();
-
-    THuf huf(kTemp, nomeArq, 0);
-    if (huf.Executar() == 0) {
-        platform::RemoveFile(kTemp);
-        Fail("Can't decompress \"arq.huf\"!");
+    File out(nomeArq, "wb");
+    if (!out.IsOpen())
+        return Status::Failure("THuf", "Error!", kMbOk);
+    FileSink sink(out);
+    PackageReader::Decoded decoded;
+    std::string error;
+    const bool done = reader.Decode(start, tam, sink, &decoded, &error, hook);
+    const bool closed = out.Close();
+    if (done && closed && decoded.bytesIn == tam) {
+        if (bytesOut != nullptr)
+            *bytesOut = decoded.bytesOut;
+        return Status();
     }
-    platform::RemoveFile(kTemp);
+    // Half a file is no file: what could not be written completely goes.
+    platform::RemoveFile(nomeArq);
+    if (decoded.canceled)
+        return Status::Canceled();
+    if (!error.empty())
+        return Failure("Can't read \"Apendix File\"!");
+    if (done && closed)  // the member ends inside an item: damaged
+        return Failure(("Can't decompress \"" + std::string(nomeArq) + "\"!").c_str());
+    return Failure(("Can't write \"" + std::string(nomeArq) + "\"!").c_str());
 }
 
 const uint32_t* TApend::IncluirArq(const char* nomeArq)
@@ -150,9 +170,9 @@ const uint32_t* TApend::IncluirArq(const char* nomeArq)
         Fail("Can't read \"arq.huf\"!");
     if (!CopyBytes(temp, package, sizes[1], "Can't write \"Apendix File\"!"))
         Fail("Can't read \"arq.huf\"!");
-    if (std::strcmp(nomeArq, kScript) == 0) {
-        const uint8_t trailer[4] = {static_cast<uint8_t>(sizes[1]), static_cast<uint8_t>(sizes[1] >> 8),
-                                    static_cast<uint8_t>(sizes[1] >> 16), static_cast<uint8_t>(sizes[1] >> 24)};
+    if (std::strcmp(nomeArq, layout::kScript) == 0) {
+        uint8_t trailer[layout::kTrailerSize];
+        layout::EncodeTrailer(sizes[1], trailer);
         if (!package.Write(trailer, sizeof trailer))
             Fail("Can't write \"Apendix File\"!");
     }

@@ -8,15 +8,22 @@
 
 void TFat::AdArq(const char* nomeArq, uint64_t Indice, uint32_t Tam)
 {
-    if (std::strlen(nomeArq) > kMemberNameMax) {
-        const std::string text = "Member name longer than 255 characters: \"" + std::string(nomeArq) + "\".";
-        FatalMessage(text.c_str(), "Error!");
-    }
+    const Status status = Add(nomeArq, Indice, Tam);
+    if (!status)
+        FatalMessage(status);
+}
+
+Status TFat::Add(const char* nomeArq, uint64_t Indice, uint32_t Tam)
+{
+    if (std::strlen(nomeArq) > kMemberNameMax)
+        return Status::Failure("Member name longer than 255 characters: \"" + std::string(nomeArq) + "\".",
+                               "Error!");
     // The table stays a list in registration order; the map only spares the
     // linear search, so that registering many members costs linear time.
     if (!index.emplace(nomeArq, fat.size()).second)
-        FatalMessage("File already exits in \"FAT\"!", nomeArq);
+        return Status::Failure("File already exits in \"FAT\"!", nomeArq);
     fat.push_back(SFat{nomeArq, Indice, Tam});
+    return Status();
 }
 
 const TFat::SFat* TFat::Find(const char* nomeArq) const

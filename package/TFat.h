@@ -2,6 +2,8 @@
 // of the package file, compressed size. Names are unique, compared exactly.
 #pragma once
 
+#include "Status.h"
+
 #include <cstdint>
 #include <string>
 #include <unordered_map>
@@ -20,6 +22,8 @@ public:
     // Appends an entry; a name already present ends the program with the
     // table's message, as does a name over 255 characters.
     void AdArq(const char* nomeArq, uint64_t Indice, uint32_t Tam);
+    // The same, reporting instead: nothing is added then.
+    Status Add(const char* nomeArq, uint64_t Indice, uint32_t Tam);
     // Offset and size of the entry of that name; 0 when there is none.
     uint64_t Indice(const char* nomeArq) const;
     uint32_t Tam(const char* nomeArq) const;

@@ -8,6 +8,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -34,17 +35,45 @@ bool Encode(File& in, File& out)
     return true;
 }
 
-}  // namespace
+enum class Outcome { kDone, kUnopenable, kFailed, kCanceled };
 
-THuf::THuf(const char* source, const char* target, int Mode)
+Outcome Run(const char* source, const char* target, int Mode, ProgressHook* hook)
 {
     File in(source, "rb");
     if (!in.IsOpen())
-        FatalMessage("THuf", "Error!", kMbOk);
+        return Outcome::kUnopenable;
     File out(target, "wb");
     if (!out.IsOpen())
-        FatalMessage("THuf", "Error!", kMbOk);
-    const bool coded = Mode == 1 ? Encode(in, out) : DecompressFile(in, out);
+        return Outcome::kUnopenable;
+    bool canceled = false;
+    const bool coded = Mode == 1 ? Encode(in, out) : DecompressFile(in, out, hook, &canceled);
     const bool closed = out.Close();
-    ok = coded && closed;
+    if (canceled)
+        return Outcome::kCanceled;
+    return coded && closed ? Outcome::kDone : Outcome::kFailed;
+}
+
+}  // namespace
+
+Status THuf::Convert(const char* source, const char* target, int Mode, ProgressHook* hook)
+{
+    switch (Run(source, target, Mode, hook)) {
+    case Outcome::kDone:
+        break;
+    case Outcome::kUnopenable:
+        return Status::Failure("THuf", "Error!", kMbOk);
+    case Outcome::kFailed:
+        return Status::Failure("Can't write \"" + std::string(target) + "\"!", "Error!");
+    case Outcome::kCanceled:
+        return Status::Canceled();
+    }
+    return Status();
+}
+
+THuf::THuf(const char* source, const char* target, int Mode)
+{
+    const Outcome outcome = Run(source, target, Mode, nullptr);
+    if (outcome == Outcome::kUnopenable)
+        FatalMessage("THuf", "Error!", kMbOk);
+    ok = outcome == Outcome::kDone;
 }

@@ -3,6 +3,9 @@
 // constructor; Executar() tells whether it succeeded.
 #pragma once
 
+#include "ProgressHook.h"
+#include "Status.h"
+
 class THuf {
 public:
     // Mode 1 compresses source into target; any other value decompresses.
@@ -16,6 +19,13 @@ public:
 
     // 1 when the target is complete, 0 when a read or write failed.
     int Executar() const { return ok ? 1 : 0; }
+
+    // The same job, reporting instead of ending the program: a source or
+    // target that cannot be opened gives the message "THuf"; a failed read
+    // or write names the target. Decompression tells the hook (if any) how
+    // far it has come and stops, canceled, when it says so.
+    static Status Convert(const char* source, const char* target, int Mode,
+                          ProgressHook* hook = nullptr);
 
 private:
     bool ok = false;

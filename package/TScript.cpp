@@ -4,6 +4,7 @@
 #include "Limits.h"
 #include "Platform.h"
 #include "Report.h"
+#include "SetupLayout.h"
 #include "TListaDado.h"
 
 #include <atomic>
@@ -37,39 +38,64 @@ bool WriteAll(File* file, const std::vector<uint8_t>& bytes)
 
 TScript::TScript(const char* _nomeArq) : nomeArq(_nomeArq) {}
 
-std::vector<uint8_t> TScript::ReadAll() const
+bool TScript::ReadAll(std::vector<uint8_t>* bytes) const
 {
+    bytes->clear();
     File in(nomeArq, "rb");
     if (!in.IsOpen())
-        FatalMessage("Can't read file in \"TScript\"!", nomeArq);
-    std::vector<uint8_t> bytes;
+        return false;
     uint8_t block[16 * 1024];
     size_t n = 0;
     while ((n = in.Read(block, sizeof block)) > 0)
-        bytes.insert(bytes.end(), block, block + n);
-    if (in.Failed())
-        FatalMessage("Can't read file in \"TScript\"!", nomeArq);
-    return bytes;
+        bytes->insert(bytes->end(), block, block + n);
+    return !in.Failed();
 }
 
-const ScriptText* TScript::Current()
+Status TScript::ReadFailure() const
 {
+    return Status::Failure("Can't read file in \"TScript\"!", nomeArq);
+}
+
+Status TScript::Refresh(const ScriptText** text)
+{
+    *text = nullptr;
     uint64_t size = 0;
     int64_t modified = 0;
     if (!platform::FileExists(nomeArq) || !platform::FileStamp(nomeArq, &size, &modified)) {
         cache.valid = false;
-        return nullptr;
+        return Status();
     }
     const uint32_t writes = scriptWrites.load();
     if (!cache.valid || cache.size != size || cache.modified != modified || cache.writes != writes) {
         // The stamps are taken first: a change while reading is noticed next time.
-        cache.text = ScriptText::Parse(ReadAll());
+        std::vector<uint8_t> bytes;
+        if (!ReadAll(&bytes)) {
+            cache.valid = false;
+            return ReadFailure();
+        }
+        cache.text = ScriptText::Parse(bytes);
         cache.size = size;
         cache.modified = modified;
         cache.writes = writes;
         cache.valid = true;
     }
-    return &cache.text;
+    *text = &cache.text;
+    return Status();
+}
+
+const ScriptText* TScript::Current()
+{
+    const ScriptText* text = nullptr;
+    const Status status = Refresh(&text);
+    if (!status)
+        FatalMessage(status);
+    return text;
+}
+
+Status TScript::Load()
+{
+    const ScriptText* text = nullptr;
+    return Refresh(&text);
 }
 
 void TScript::GetEntry(const char* entry, char* value)
@@ -97,7 +123,10 @@ void TScript::SetEntry(const char* entry, const char* value)
     File temp(kTempName, "wb");
     if (!temp.IsOpen())
         FatalMessage("Can't write \"arq.tmp\"!", "Error!");
-    ScriptText text = ScriptText::Parse(ReadAll());
+    std::vector<uint8_t> bytes;
+    if (!ReadAll(&bytes))
+        FatalMessage(ReadFailure());
+    ScriptText text = ScriptText::Parse(bytes);
     text.Set(entry, value);
     if (!WriteAll(&temp, text.Bytes()))
         FatalMessage("Can't write \"arq.tmp\"!", "Error!");
@@ -217,6 +246,14 @@ void TScript::ZeraIndex()
 void TScript::LerCamposArq(char* arq, char* nome, uint32_t* TamOrig, uint32_t* TamComp,
                            int* Grupo, int* Ful, int* Typ, int* Min)
 {
+    const Status status = SplitRecord(arq, nome, TamOrig, TamComp, Grupo, Ful, Typ, Min);
+    if (!status)
+        FatalMessage(status);
+}
+
+Status TScript::SplitRecord(char* arq, char* nome, uint32_t* TamOrig, uint32_t* TamComp, int* Grupo,
+                            int* Ful, int* Typ, int* Min) const
+{
     size_t length = 0;
     while (length < kScriptLineMax && arq[length] != '\0')
         ++length;
@@ -224,10 +261,8 @@ void TScript::LerCamposArq(char* arq, char* nome, uint32_t* TamOrig, uint32_t* T
 
     ScriptRecord record;
     std::string error;
-    if (!ScriptText::ParseRecord(value, &record, &error)) {
-        const std::string message = "Damaged setup script: " + error + ".";
-        FatalMessage(message.c_str(), nomeArq);
-    }
+    if (!ScriptText::ParseRecord(value, &record, &error))
+        return Status::Failure("Damaged setup script: " + error + ".", nomeArq);
     CopyOut(arq, record.arq, kPathSize);
     CopyOut(nome, record.nome, kItemTitleSize);
     *TamOrig = record.TamOrig;
@@ -236,10 +271,21 @@ void TScript::LerCamposArq(char* arq, char* nome, uint32_t* TamOrig, uint32_t* T
     *Ful = record.Ful ? 1 : 0;
     *Typ = record.Typ ? 1 : 0;
     *Min = record.Min ? 1 : 0;
+    return Status();
 }
 
 void TScript::LerRegistros(TListaDado* lista, size_t cut)
 {
+    const Status status = ReadRecords(lista, cut);
+    if (!status)
+        FatalMessage(status);
+}
+
+Status TScript::ReadRecords(TListaDado* lista, size_t cut)
+{
+    const Status loaded = Load();
+    if (!loaded)
+        return loaded;
     ZeraIndex();
     for (;;) {
         char arq[kPathSize];
@@ -252,9 +298,12 @@ void TScript::LerRegistros(TListaDado* lista, size_t cut)
         int min = 0;
         LerArq(arq);
         if (std::strcmp(arq, "NULL") == 0)
-            return;
-        LerCamposArq(arq, nome, &tamOrig, &tamComp, &grupo, &ful, &typ, &min);
-        const char* path = std::strlen(arq) >= cut ? arq + cut : arq;
-        lista->Add(path, nome, tamOrig, tamComp, grupo, ful, typ, min);
+            return Status();
+        const Status status = SplitRecord(arq, nome, &tamOrig, &tamComp, &grupo, &ful, &typ, &min);
+        if (!status)
+            return status;
+        // A path no longer than the cut has no name: the installer refuses it.
+        const std::string path = cut == 0 ? std::string(arq) : layout::InstalledName(arq, cut);
+        lista->Add(path.c_str(), nome, tamOrig, tamComp, grupo, ful, typ, min);
     }
 }

@@ -12,6 +12,7 @@
 #pragma once
 
 #include "ScriptText.h"
+#include "Status.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -65,8 +66,16 @@ public:
 
     // Reads every file record from the first (ZeraIndex, LerArq until
     // "NULL", LerCamposArq) and adds it to `lista`, its path shortened by its
-    // first `cut` characters where it is that long.
+    // first `cut` characters (empty when it is not longer than that).
     void LerRegistros(TListaDado* lista, size_t cut = 0);
+
+    // The same reading, reporting instead of ending the program: a script
+    // that exists but cannot be read ("Can't read file in \"TScript\"!"), or
+    // a damaged record. `lista` holds the records read before the failure.
+    Status ReadRecords(TListaDado* lista, size_t cut = 0);
+    // Reads the file now (a missing script is no failure), so that the
+    // readers of single keys that follow cannot fail.
+    Status Load();
 
 private:
     // The script as last read, with the size and time the file had then and
@@ -82,8 +91,14 @@ private:
     };
 
     // The script as it is now on disk; nullptr when there is no such file.
+    // A file that cannot be read ends the program.
     const ScriptText* Current();
-    std::vector<uint8_t> ReadAll() const;
+    Status Refresh(const ScriptText** text);
+    bool ReadAll(std::vector<uint8_t>* bytes) const;
+    Status ReadFailure() const;
+    // One record split into the buffers, or the reason it cannot be.
+    Status SplitRecord(char* arq, char* nome, uint32_t* TamOrig, uint32_t* TamComp, int* Grupo,
+                       int* Ful, int* Typ, int* Min) const;
     // Reads a key, an absent one as `absent`.
     void Read(const char* entry, char* nome, const char* absent);
 

@@ -57,44 +57,72 @@ void Rectify(char* file, const char* nomeArq, size_t fileSize)
 
 void CopyExe(const char* dirAtual, const char* orig, const char* dest)
 {
+    const Status status = TryCopyExe(dirAtual, orig, dest);
+    if (!status)
+        FatalMessage(status);
+}
+
+Status TryCopyExe(const char* dirAtual, const char* orig, const char* dest)
+{
     const std::string source = std::string(dirAtual) + "\\" + orig;
     // Opening the destination would empty the very file we are to read.
     if (platform::SameFile(source.c_str(), dest))
-        return;
+        return Status();
 
+    const Status unreadable = Status::Failure("is -> bad() || !is -> good()", "CopyExe", kMbOk);
+    const Status unwritable = Status::Failure("Can't write \"" + std::string(dest) + "\"!", "CopyExe", kMbOk);
     File in(source.c_str(), "rb");
     File out(dest, "wb");  // created or emptied before the source is checked
     if (!in.IsOpen() || in.Failed())
-        FatalMessage("is -> bad() || !is -> good()", "CopyExe", kMbOk);
-    const std::string writeFailure = "Can't write \"" + std::string(dest) + "\"!";
+        return unreadable;
     if (!out.IsOpen())
-        FatalMessage(writeFailure.c_str(), "CopyExe", kMbOk);
+        return unwritable;
 
     std::vector<char> block(size_t(64) * 1024);
+    bool written = true;
     for (;;) {
         const size_t n = in.Read(block.data(), block.size());
-        if (n > 0 && !out.Write(block.data(), n))
-            FatalMessage(writeFailure.c_str(), "CopyExe", kMbOk);
+        if (n > 0 && !out.Write(block.data(), n)) {
+            written = false;
+            break;
+        }
         if (n < block.size())
             break;
     }
-    if (in.Failed())
-        FatalMessage("is -> bad() || !is -> good()", "CopyExe", kMbOk);
-    if (!out.Close())
-        FatalMessage(writeFailure.c_str(), "CopyExe", kMbOk);
+    const bool readFailed = in.Failed();
+    written = out.Close() && written;
+    if (written && !readFailed)
+        return Status();
+    platform::RemoveFile(dest);
+    return readFailed ? unreadable : unwritable;
 }
 
 void MakePath(const char* path)
 {
+    TryMakePath(path);
+}
+
+Status TryMakePath(const char* path)
+{
     const std::string whole(path);
     const size_t length = whole.size();
-    for (size_t i = 0; i < length; ++i) {
+    size_t i = 0;
+    if (length >= 2 && whole[0] == '\\' && whole[1] == '\\') {
+        // "\\server\share\" is there or not: nothing of it can be created.
+        size_t separators = 0;
+        while (i < length && separators < 4)
+            separators += whole[i++] == '\\' ? 1 : 0;
+    }
+    for (; i < length; ++i) {
         if (whole[i] == ':') {
             i += 2;  // a drive root's backslash never names a folder to create
         } else if (whole[i] == '\\' && i > 0) {
-            platform::CreateFolder(whole.substr(0, i).c_str());
+            const std::string folder = whole.substr(0, i);
+            if (!platform::CreateFolder(folder.c_str()) && !platform::FolderExists(folder.c_str()))
+                return Status::Failure("Can't create the folder \"" + folder + "\".", "Error!");
         }
     }
+    return Status();
 }
 
 namespace {

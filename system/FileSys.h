@@ -2,6 +2,8 @@
 // callers' 512-byte buffers; nothing here ever writes beyond kPathSize.
 #pragma once
 
+#include "Status.h"
+
 #include <cstddef>
 
 // Stored form of a name: blanks after the first character become "@".
@@ -14,8 +16,15 @@ void Rectify(char* file, const char* nomeArq, size_t fileSize = 512);
 // Copies dirAtual + "\" + orig to dest. A source that cannot be read, or a
 // destination that cannot be written, ends the program with a message.
 void CopyExe(const char* dirAtual, const char* orig, const char* dest);
+// The same, reporting instead ("is -> bad() || !is -> good()" for a source
+// that cannot be read, "Can't write ..." naming dest, caption "CopyExe").
+// A copy onto the source itself is skipped: it would empty the file. A
+// destination that cannot be written completely is removed.
+Status TryCopyExe(const char* dirAtual, const char* orig, const char* dest);
 // Creates every folder named by a prefix of path that ends before a backslash.
 void MakePath(const char* path);
+// The same, reporting a folder that does not exist afterwards.
+Status TryMakePath(const char* path);
 // Deletes the folder path (ending with a backslash) and everything below it.
 // Links found inside are removed themselves, never followed. A root path
 // (see IsRootPath) is refused: nothing is deleted.

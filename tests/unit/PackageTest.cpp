@@ -1,7 +1,9 @@
 #include "File.h"
 #include "Lzss.h"
 #include "PackageReader.h"
+#include "Platform.h"
 #include "PeImage.h"
+#include "SetupLayout.h"
 #include "TApend.h"
 #include "TFat.h"
 #include "THuf.h"
@@ -19,6 +21,14 @@
 namespace {
 
 using ::testing::ExitedWithCode;
+
+void ExpectFailure(const Status& status, const std::string& caption, const std::string& text)
+{
+    EXPECT_FALSE(status.Ok());
+    EXPECT_FALSE(status.IsCanceled());
+    EXPECT_EQ(status.Caption(), caption);
+    EXPECT_EQ(status.Text(), text);
+}
 
 std::vector<uint8_t> Packed(const std::vector<uint8_t>& in)
 {
@@ -144,14 +154,17 @@ TEST(TFat, HoldsAHundredThousandMembers)
         ASSERT_EQ(fat.Indice(("dir\\file" + std::to_string(i)).c_str()), 4ull + i * 10ull);
 }
 
-TEST(TFatDeathTest, DuplicateAndOverlongNamesEndTheProgram)
+TEST(TFat, DuplicateAndOverlongNamesAreRefusedAndLeaveTheTableAsItWas)
 {
     TFat fat;
     fat.AdArq("a.exe", 10, 5);
+    ExpectFailure(fat.Add("a.exe", 20, 5), "a.exe", "File already exits in \"FAT\"!");
+    EXPECT_EQ(fat.Indice("a.exe"), 10u);
+    const Status overlong = fat.Add(std::string(256, 'n').c_str(), 20, 5);
+    EXPECT_NE(overlong.Text().find("longer than 255 characters"), std::string::npos);
+    EXPECT_EQ(fat.NumArq(), 1);
+    EXPECT_TRUE(fat.Add(std::string(255, 'n').c_str(), 30, 5));
     EXPECT_EXIT(fat.AdArq("a.exe", 20, 5), ExitedWithCode(1), "a.exe: File already exits in \"FAT\"!");
-    EXPECT_EXIT(fat.AdArq(std::string(256, 'n').c_str(), 20, 5), ExitedWithCode(1),
-                "longer than 255 characters");
-    fat.AdArq(std::string(255, 'n').c_str(), 30, 5);
 }
 
 TEST(TApend, RegistersTheSixRecordExampleAtItsOffsets)
@@ -235,87 +248,132 @@ TEST(TApend, FindsThePackageOfASignedSetup)
     EXPECT_EQ(ReadFile("member"), member);
 }
 
-TEST(TApendDeathTest, ReadingFailuresEndTheProgramWithTheirMessages)
+TEST(TApend, ReadingFailuresAreReportedWithTheirMessages)
 {
     TempDir dir;
     const std::vector<uint8_t> member = testdata::Text(3000, 5);
     WriteFile("setup.exe", Package(testdata::Bytes("stub"), {member}, testdata::Bytes("s")));
+    ExpectFailure(TApend("missing.exe").Extract("kelvo.se"), "Error!", "Can't read \"Apendix File\"!");
+    ExpectFailure(TApend("setup.exe").Extract("never.txt"), "never.txt",
+                  "Null offset! Can't read file in \"FAT\".");
+    // A name differing from the script's only in case does not read the trailer.
+    ExpectFailure(TApend("setup.exe").Extract("Kelvo.se"), "Kelvo.se", "Null offset! Can't read file in \"FAT\".");
+    TApend twice("setup.exe");
+    ASSERT_TRUE(twice.Extract("kelvo.se"));
+    ExpectFailure(twice.Extract("kelvo.se"), "kelvo.se", "File already exits in \"FAT\"!");
+    // A member whose folder does not exist: the codec's own message.
+    ASSERT_TRUE(twice.Include("no/such/folder/file", static_cast<uint32_t>(Packed(member).size())));
+    ExpectFailure(twice.Extract("no/such/folder/file"), "Error!", "THuf");
+    // The facade shows the same message and ends the program with code 1.
     EXPECT_EXIT(TApend("missing.exe").ExtrairArq("kelvo.se"), ExitedWithCode(1),
                 "Error!: Can't read \"Apendix File\"!");
-    EXPECT_EXIT(TApend("setup.exe").ExtrairArq("never.txt"), ExitedWithCode(1),
-                "never.txt: Null offset! Can't read file in \"FAT\".");
-    // A name differing from the script's only in case does not read the trailer.
-    EXPECT_EXIT(TApend("setup.exe").ExtrairArq("Kelvo.se"), ExitedWithCode(1), "Null offset!");
-    EXPECT_EXIT(
-        {
-            TApend twice("setup.exe");
-            twice.ExtrairArq("kelvo.se");
-            twice.ExtrairArq("kelvo.se");
-        },
-        ExitedWithCode(1), "kelvo.se: File already exits in \"FAT\"!");
-    EXPECT_EXIT(
-        {
-            TApend reader("setup.exe");
-            reader.ExtrairArq("kelvo.se");
-            reader.IncluirFat("no/such/folder/file", static_cast<uint32_t>(Packed(member).size()));
-            reader.ExtrairArq("no/such/folder/file");
-        },
-        ExitedWithCode(1), "Error!: THuf");
 }
 
-TEST(TApendDeathTest, MembersOutsideTheFileAreDamageNotWrongBytes)
+TEST(TApend, MembersOutsideTheFileOrInsideTheProgramAreDamageNotWrongBytes)
 {
     TempDir dir;
     WriteFile("tiny.exe", std::string("ab"));
-    EXPECT_EXIT(TApend("tiny.exe").ExtrairArq("kelvo.se"), ExitedWithCode(1),
-                "Damaged package: member \"kelvo.se\" lies outside the file.");
+    ExpectFailure(TApend("tiny.exe").Extract("kelvo.se"), "Error!",
+                  "Damaged package: member \"kelvo.se\" lies outside the file.");
     // The trailer claims a script larger than the whole file.
     WriteFile("claims.exe", std::vector<uint8_t>{1, 2, 3, 0xFF, 0xFF, 0, 0});
-    EXPECT_EXIT(TApend("claims.exe").ExtrairArq("kelvo.se"), ExitedWithCode(1),
-                "Damaged package: member \"kelvo.se\" lies outside the file.");
+    ExpectFailure(TApend("claims.exe").Extract("kelvo.se"), "Error!",
+                  "Damaged package: member \"kelvo.se\" lies outside the file.");
     WriteFile("setup.exe", Package(testdata::Bytes("stub"), {testdata::Text(100, 1)}, testdata::Bytes("s")));
-    EXPECT_EXIT(
-        {
-            TApend reader("setup.exe");
-            reader.ExtrairArq("kelvo.se");
-            reader.IncluirFat("big.bin", 1000000);
-            reader.ExtrairArq("big.bin");
-        },
-        ExitedWithCode(1), "Damaged package: member \"big.bin\" lies outside the file.");
-}
+    TApend reader("setup.exe");
+    ASSERT_TRUE(reader.Extract("kelvo.se"));
+    reader.IncluirFat("big.bin", 1000000);
+    ExpectFailure(reader.Extract("big.bin"), "Error!",
+                  "Damaged package: member \"big.bin\" lies outside the file.");
+    EXPECT_FALSE(platform::FileExists("big.bin"));
 
-TEST(TApendDeathTest, AProgramWithoutPackageIsNotReadAsOne)
-{
-    TempDir dir;
     // The program's last bytes are zeros: read as a trailer they would make
     // an empty script lying inside the program.
     WriteFile("bare.exe", fakepe::Image());
-    EXPECT_EXIT(TApend("bare.exe").ExtrairArq("kelvo.se"), ExitedWithCode(1),
-                "Damaged package: member \"kelvo.se\" lies inside the program itself.");
+    ExpectFailure(TApend("bare.exe").Extract("kelvo.se"), "Error!",
+                  "Damaged package: member \"kelvo.se\" lies inside the program itself.");
     // Behind the image, an empty script is a package like any other.
     WriteFile("empty.exe", Package(fakepe::Image(), {}, {}));
-    TApend reader("empty.exe");
-    reader.ExtrairArq("kelvo.se");
+    TApend empty("empty.exe");
+    ASSERT_TRUE(empty.Extract("kelvo.se"));
     EXPECT_TRUE(ReadFile("kelvo.se").empty());
 }
 
-TEST(TApendDeathTest, FailedWritesAreNotReportedAsSuccess)
+TEST(TApend, AMemberCutInsideAnItemIsDamageAndLeavesNoFile)
+{
+    TempDir dir;
+    const std::vector<uint8_t> member = testdata::Text(5000, 3);
+    std::vector<uint8_t> packed = Packed(member);
+    WriteFile("setup.exe", Package(testdata::Bytes("stub"), {member}, testdata::Bytes("s")));
+    TApend reader("setup.exe");
+    ASSERT_TRUE(reader.Extract("kelvo.se"));
+    // One byte less than the member's size: the last item is cut.
+    reader.IncluirFat("skip", 1);
+    reader.IncluirFat("cut", static_cast<uint32_t>(packed.size() - 2));
+    const Status status = reader.Extract("cut");
+    EXPECT_FALSE(status.Ok());
+    EXPECT_FALSE(platform::FileExists("cut"));
+}
+
+// Counts the bytes it hears of and stops at a limit.
+class FakeProgress : public ProgressHook {
+public:
+    explicit FakeProgress(uint64_t stopAt) : stopAt_(stopAt) {}
+    bool Advance(uint64_t done) override
+    {
+        EXPECT_GT(done, last);  // always forward
+        last = done;
+        ++calls;
+        return done < stopAt_;
+    }
+    uint64_t last = 0;
+    int calls = 0;
+
+private:
+    uint64_t stopAt_;
+};
+
+TEST(TApend, ExtractionReportsProgressAndCanBeCanceled)
+{
+    TempDir dir;
+    const std::vector<uint8_t> member = testdata::Generate(3 << 20, 2, 0.5);
+    WriteFile("setup.exe", Package(testdata::Bytes("stub"), {member}, testdata::Bytes("s")));
+    const auto size = static_cast<uint32_t>(Packed(member).size());
+    {
+        TApend reader("setup.exe");
+        ASSERT_TRUE(reader.Extract("kelvo.se"));
+        reader.IncluirFat("whole", size);
+        FakeProgress hook(UINT64_MAX);
+        uint64_t written = 0;
+        ASSERT_TRUE(reader.Extract("whole", &hook, &written));
+        EXPECT_EQ(written, member.size());
+        EXPECT_EQ(hook.last, member.size());
+        EXPECT_GE(hook.calls, 4);  // block by block, not once at the end
+        EXPECT_EQ(ReadFile("whole"), member);
+    }
+    TApend reader("setup.exe");
+    ASSERT_TRUE(reader.Extract("kelvo.se"));
+    reader.IncluirFat("half", size);
+    FakeProgress hook(member.size() / 2);
+    EXPECT_TRUE(reader.Extract("half", &hook).IsCanceled());
+    EXPECT_LT(hook.last, member.size());
+    EXPECT_FALSE(platform::FileExists("half"));  // no half file left behind
+}
+
+TEST(TApend, FailedWritesAreNotReportedAsSuccess)
 {
     if (!FullDisk::Enforced())
         GTEST_SKIP() << "this system does not enforce file size limits";
     TempDir dir;
     WriteFile("setup.exe", Package(testdata::Bytes("stub"), {testdata::Text(90000, 1)}, testdata::Bytes("s")));
-    EXPECT_EXIT(
-        {
-            TApend reader("setup.exe");
-            reader.ExtrairArq("kelvo.se");
-            const size_t packed = Packed(testdata::Text(90000, 1)).size();
-            reader.IncluirFat("out", static_cast<uint32_t>(packed));
-            // Room for the compressed temporary file, not for what it expands to.
-            FullDisk full(packed);
-            reader.ExtrairArq("out");
-        },
-        ExitedWithCode(1), "Error!: Can't decompress \"arq.huf\"!");
+    {
+        TApend reader("setup.exe");
+        ASSERT_TRUE(reader.Extract("kelvo.se"));
+        reader.IncluirFat("out", static_cast<uint32_t>(Packed(testdata::Text(90000, 1)).size()));
+        FullDisk full(4096);
+        ExpectFailure(reader.Extract("out"), "Error!", "Can't write \"out\"!");
+    }
+    EXPECT_FALSE(platform::FileExists("out"));
     // The temporary file meets the full disk first: compression fails.
     WriteFile("input", testdata::Text(90000, 1));
     EXPECT_EXIT(
@@ -340,18 +398,18 @@ TEST(PeImage, ReadsMachineSubsystemImageEndAndCertificate)
     EXPECT_EQ(pe.Subsystem(), 2);
     EXPECT_EQ(pe.ImageEnd(), 0x600u);
     EXPECT_EQ(pe.CertificateSize(), 0u);
-    EXPECT_EQ(FindPackageBounds(file, image.size()).end, image.size());
-    EXPECT_EQ(FindPackageBounds(file, image.size()).imageEnd, 0x600u);
+    EXPECT_EQ(layout::FindPackageBounds(file, image.size()).end, image.size());
+    EXPECT_EQ(layout::FindPackageBounds(file, image.size()).imageEnd, 0x600u);
 
     fakepe::Sign(image, 64);
     WriteFile("b.exe", image);
     File signedFile("b.exe", "rb");
-    EXPECT_EQ(FindPackageBounds(signedFile, image.size()).end, image.size() - 64);
+    EXPECT_EQ(layout::FindPackageBounds(signedFile, image.size()).end, image.size() - 64);
     // A table that does not reach the end of the file is not a signature.
     image.push_back(0);
     WriteFile("c.exe", image);
     File padded("c.exe", "rb");
-    EXPECT_EQ(FindPackageBounds(padded, image.size()).end, image.size());
+    EXPECT_EQ(layout::FindPackageBounds(padded, image.size()).end, image.size());
 }
 
 TEST(PeImage, RejectsTruncatedAndForeignHeadersWithoutReadingOutside)
@@ -364,7 +422,7 @@ TEST(PeImage, RejectsTruncatedAndForeignHeadersWithoutReadingOutside)
         File file("cut.exe", "rb");
         PeImage pe;
         EXPECT_FALSE(pe.Read(file, part.size())) << "cut at " << cut;
-        EXPECT_EQ(FindPackageBounds(file, part.size()).end, part.size());
+        EXPECT_EQ(layout::FindPackageBounds(file, part.size()).end, part.size());
     }
     std::vector<uint8_t> hostile = image;
     fakepe::Put32(hostile, 0x3C, 0xFFFFFFF0u);  // PE header far beyond the file
@@ -381,7 +439,7 @@ TEST(PeImage, RejectsTruncatedAndForeignHeadersWithoutReadingOutside)
         File file("noisy.exe", "rb");
         PeImage any;
         any.Read(file, noisy.size());
-        EXPECT_LE(FindPackageBounds(file, noisy.size()).end, noisy.size());
+        EXPECT_LE(layout::FindPackageBounds(file, noisy.size()).end, noisy.size());
     }
 }
 
