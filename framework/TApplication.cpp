@@ -8,28 +8,12 @@ namespace {
 
 TApplication* current = nullptr;
 
-std::string ModuleBaseName(HINSTANCE instance)
-{
-    char path[MAX_PATH] = "";
-    const DWORD n = GetModuleFileNameA(instance, path, sizeof path);
-    if (n == 0 || n >= sizeof path)
-        return std::string();
-    std::string name(path);
-    const size_t slash = name.find_last_of("\\/");
-    if (slash != std::string::npos)
-        name.erase(0, slash + 1);
-    const size_t dot = name.rfind('.');
-    if (dot != std::string::npos && dot > 0)
-        name.erase(dot);
-    return name;
-}
-
 }  // namespace
 
 TApplication::TApplication(const char* name, HINSTANCE instance)
-    : instance_(instance != nullptr ? instance : GetModuleHandleA(nullptr))
+    : name_(name != nullptr ? name : ""),
+      instance_(instance != nullptr ? instance : GetModuleHandleA(nullptr))
 {
-    name_ = name != nullptr && *name != '\0' ? std::string(name) : ModuleBaseName(instance_);
     current = this;
 }
 
@@ -60,6 +44,8 @@ int TApplication::Run()
 {
     try {
         InitMainWindow();
+        if (quitting_ && !mainWindow_)
+            return exitCode_;
         if (!mainWindow_ || !mainWindow_->Create())
             FatalMessage("Cannot create the main window.", GetName());
         ShowWindow(mainWindow_->GetHandle(), SW_SHOWNORMAL);

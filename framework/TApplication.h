@@ -13,17 +13,26 @@
 
 class TApplication {
 public:
-    // Without a name the application is named after its module's file,
-    // without folder and extension ("setup" for setup.exe).
+    // Without a name (null or empty) the application has none.
     explicit TApplication(const char* name = nullptr, HINSTANCE instance = nullptr);
     virtual ~TApplication();
     TApplication(const TApplication&) = delete;
     TApplication& operator=(const TApplication&) = delete;
 
-    // InitMainWindow, then the message loop; the exit code of the loop.
+    // InitMainWindow, then the message loop; the exit code of the loop, or
+    // the one given to Quit when InitMainWindow made no main window.
     int Run();
+    // Ends the program with `exitCode` without a main window: called from
+    // InitMainWindow, which then makes none.
+    void Quit(int exitCode)
+    {
+        quitting_ = true;
+        exitCode_ = exitCode;
+    }
 
-    const char* GetName() const { return name_.c_str(); }
+    // Null when the application has no name: a message box given it as
+    // caption shows the system's default caption.
+    const char* GetName() const { return name_.empty() ? nullptr : name_.c_str(); }
     HINSTANCE GetInstance() const { return instance_; }
     void SetMainWindow(std::unique_ptr<TFrameWindow> frame);
     TFrameWindow* GetMainWindow() const { return mainWindow_.get(); }
@@ -43,4 +52,6 @@ private:
     std::string name_;
     HINSTANCE instance_;
     std::unique_ptr<TFrameWindow> mainWindow_;
+    bool quitting_ = false;
+    int exitCode_ = 0;
 };

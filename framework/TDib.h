@@ -1,7 +1,7 @@
 // A device-independent bitmap read from a BMP file: the information header,
 // colour table and pixel rows in the platform's packed layout. The file is
 // decoded by the portable BmpImage, which refuses anything it cannot read
-// safely.
+// safely; run-length coded rows arrive unpacked.
 #pragma once
 
 #include "TColor.h"

@@ -103,6 +103,15 @@ LRESULT TFrameWindow::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
             ::SetFocus(next);
         return 0;
     }
+    case WM_PALETTECHANGED:
+    case WM_QUERYNEWPALETTE:
+    case DM_GETDEFID:
+        // Only top-level windows hear of the system palette, and the dialog
+        // navigation asks the top-level window for its default button: the
+        // client holds both and answers for the frame.
+        if (client != nullptr)
+            return SendMessageA(client, msg, wParam, lParam);
+        break;
     case WM_PARENTNOTIFY:
         if (LOWORD(wParam) == WM_DESTROY && client != nullptr &&
             reinterpret_cast<HWND>(lParam) == client)

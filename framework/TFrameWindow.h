@@ -2,7 +2,9 @@
 // frame takes the size that gives its client area exactly the client's
 // width and height attributes; the client always fills the client area.
 // When the client window is destroyed, the frame closes itself; as the
-// application's main window its destruction ends the message loop.
+// application's main window its destruction ends the message loop. The
+// palette messages that only top-level windows receive (WM_PALETTECHANGED,
+// WM_QUERYNEWPALETTE) go on to the client, whose answer is the frame's.
 #pragma once
 
 #include "TWindow.h"

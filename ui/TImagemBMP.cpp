@@ -8,11 +8,13 @@
 
 namespace {
 
-// The messages of the view carry the application's name.
+// The messages of the view carry the application's name; without one (the
+// setup program's application has none) the caption is null, which the
+// system shows as its default caption.
 const char* Caption()
 {
     const TApplication* app = TApplication::Current();
-    return app != nullptr ? app->GetName() : "";
+    return app != nullptr ? app->GetName() : nullptr;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The bitmap decoder: real files written by ImageMagick at every accepted
-// depth and in both header forms, and hostile files built here.
+// depth and in both header forms, run-length coded files against their plain
+// twins, and hostile files built here.
 #include "BmpImage.h"
 #include "TempDir.h"
 
@@ -15,7 +16,7 @@
 namespace {
 
 // Files made by ImageMagick's `convert` in a folder of their own.
-class ConvertedBitmaps : public ::testing::Test {
+class BmpImageConverted : public ::testing::Test {
 protected:
     // Runs convert with `arguments` (the output named OUT) and returns the
     // decoded file. Without ImageMagick the test fails: these checks must
@@ -72,6 +73,9 @@ const char kFourBands[] =
     "-compress none ";
 const char kGradient[] =
     "-size 200x150 gradient:red-blue +dither -colors 200 -type Palette -compress none ";
+// Noise at an odd width: short runs, and rows whose byte counts are odd.
+const char kNoise[] = "-seed 3 -size 31x17 xc:gray +noise Random -colors 40 -type Palette ";
+const char kNoise16[] = "-seed 5 -size 33x9 xc:gray +noise Random -colors 16 -type Palette ";
 const char kTrueColor[] =
     "-size 7x3 xc:'rgb(10,20,30)' -fill 'rgb(200,100,50)' -draw 'point 0,0' "
     "-fill 'rgb(1,2,3)' -draw 'point 6,2' -type TrueColor ";
@@ -128,24 +132,24 @@ void ExpectGradient(const BmpImage& image)
     }
 }
 
-TEST_F(ConvertedBitmaps, TwoColorsKeepTheirOwnPalette)
+TEST_F(BmpImageConverted, TwoColorsKeepTheirOwnPalette)
 {
     ExpectTwoColors(Make(std::string(kTwoColors) + "BMP3:OUT"));
 }
 
-TEST_F(ConvertedBitmaps, SixteenColorRows)
+TEST_F(BmpImageConverted, SixteenColorRows)
 {
     ExpectFourBands(Make(std::string(kFourBands) + "BMP3:OUT"));
 }
 
-TEST_F(ConvertedBitmaps, TwoHundredByOneHundredFiftyAt256Colors)
+TEST_F(BmpImageConverted, TwoHundredByOneHundredFiftyAt256Colors)
 {
     BmpImage image = Make(std::string(kGradient) + "BMP3:OUT");
     ExpectGradient(image);
     EXPECT_EQ(image.ColorTable().size(), image.Header().clrUsed);
 }
 
-TEST_F(ConvertedBitmaps, TrueColorHasNoColorTable)
+TEST_F(BmpImageConverted, TrueColorHasNoColorTable)
 {
     BmpImage image = Make(std::string(kTrueColor) + "BMP3:OUT");
     ASSERT_TRUE(image.Ok());
@@ -158,7 +162,7 @@ TEST_F(ConvertedBitmaps, TrueColorHasNoColorTable)
     EXPECT_TRUE(SameColor(image.Color(6, 2), Rgb(1, 2, 3)));
 }
 
-TEST_F(ConvertedBitmaps, CoreHeaderDecodesLikeItsWindowsForm)
+TEST_F(BmpImageConverted, CoreHeaderDecodesLikeItsWindowsForm)
 {
     ExpectTwoColors(Make(std::string(kTwoColors) + "BMP2:OUT"));
     ExpectFourBands(Make(std::string(kFourBands) + "BMP2:OUT"));
@@ -174,20 +178,129 @@ TEST_F(ConvertedBitmaps, CoreHeaderDecodesLikeItsWindowsForm)
     EXPECT_EQ(image.ColorTable().size(), 256u);
 }
 
-TEST_F(ConvertedBitmaps, RunLengthCodedRowsAreRefused)
+uint32_t U32At(const std::vector<uint8_t>& bytes, size_t at)
 {
-    if (std::system("convert -version >/dev/null 2>&1") != 0)
-        FAIL() << "ImageMagick's `convert` is not installed; this test needs it";
-    const std::string out = folder_ / "rle.bmp";
-    ASSERT_EQ(std::system(("convert -size 64x64 gradient:red-blue -type Palette -colors 200 "
-                           "-compress RLE BMP3:'" + out + "'").c_str()),
-              0);
-    const std::vector<uint8_t> bytes = ReadFile(out);
-    ASSERT_GT(bytes.size(), 34u);
-    ASSERT_EQ(bytes[30], 1) << "expected an RLE8 file";
-    BmpImage image;
-    EXPECT_FALSE(image.Parse(bytes.data(), bytes.size()));
-    EXPECT_EQ(image.Fail(), BmpImage::Error::Compressed);
+    return static_cast<uint32_t>(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
+                                 static_cast<uint32_t>(bytes[at + 3]) << 24);
+}
+
+void PutU32(std::vector<uint8_t>& bytes, size_t at, uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes[at + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+::testing::AssertionResult SamePixels(const BmpImage& got, const BmpImage& want)
+{
+    if (got.Width() != want.Width() || got.Height() != want.Height())
+        return ::testing::AssertionFailure() << "size " << got.Width() << " x " << got.Height()
+                                             << ", want " << want.Width() << " x " << want.Height();
+    for (int y = 0; y < want.Height(); ++y)
+        for (int x = 0; x < want.Width(); ++x)
+            if (!(got.Color(x, y) == want.Color(x, y)))
+                return ::testing::AssertionFailure()
+                       << "pixel (" << x << ", " << y
+                       << "): " << SameColor(got.Color(x, y), want.Color(x, y)).message();
+    return ::testing::AssertionSuccess();
+}
+
+// A deliberately plain run-length coder at `Bits` (8 or 4) bits, for what
+// ImageMagick does not write: 4-bit files, and absolute runs. Three or more
+// equal pixels become an encoded run, other stretches absolute runs (the
+// last pixel or two of a row an encoded run); every row ends with
+// end-of-row, the bitmap with end-of-bitmap.
+template <int Bits>
+std::vector<uint8_t> EncodeRuns(const BmpImage& plain)
+{
+    std::vector<uint8_t> out;
+    const int w = plain.Width();
+    for (int y = plain.Height() - 1; y >= 0; --y) {
+        auto same = [&](int from) {
+            int n = 1;
+            while (from + n < w && n < 255 && plain.Index(from + n, y) == plain.Index(from, y))
+                ++n;
+            return n;
+        };
+        int x = 0;
+        while (x < w) {
+            const int run = same(x);
+            if (run >= 3 || w - x < 3) {
+                const int c = plain.Index(x, y);
+                out.push_back(static_cast<uint8_t>(run));
+                out.push_back(static_cast<uint8_t>(Bits == 8 ? c : c << 4 | c));
+                x += run;
+                continue;
+            }
+            int n = 3;
+            while (x + n < w && n < 255 && same(x + n) < 3)
+                ++n;
+            out.push_back(0);
+            out.push_back(static_cast<uint8_t>(n));
+            const size_t first = out.size();
+            for (int i = 0; i < n; i += 8 / Bits) {
+                if (Bits == 8)
+                    out.push_back(static_cast<uint8_t>(plain.Index(x + i, y)));
+                else
+                    out.push_back(static_cast<uint8_t>(
+                        plain.Index(x + i, y) << 4 | (i + 1 < n ? plain.Index(x + i + 1, y) : 0)));
+            }
+            if ((out.size() - first) % 2 != 0)
+                out.push_back(0);
+            x += n;
+        }
+        out.push_back(0);
+        out.push_back(0);
+    }
+    out.push_back(0);
+    out.push_back(1);
+    return out;
+}
+
+// The plain file `bytes` with its rows replaced by `stream`.
+std::vector<uint8_t> WithRuns(const std::vector<uint8_t>& bytes, uint32_t compression,
+                              const std::vector<uint8_t>& stream)
+{
+    std::vector<uint8_t> coded(bytes.begin(), bytes.begin() + U32At(bytes, 10));
+    coded.insert(coded.end(), stream.begin(), stream.end());
+    PutU32(coded, 2, static_cast<uint32_t>(coded.size()));
+    PutU32(coded, 30, compression);
+    PutU32(coded, 34, static_cast<uint32_t>(stream.size()));
+    return coded;
+}
+
+TEST_F(BmpImageConverted, RunLengthCodedFilesShowTheirPlainTwinsPixels)
+{
+    // ImageMagick codes runs at 8 bits only (fewer colours are widened to
+    // 8 bits), and as encoded runs only.
+    for (const char* picture : {kGradient, kFourBands, kTwoColors, kNoise}) {
+        const BmpImage plain = Make(std::string(picture) + "-compress none BMP3:OUT");
+        const BmpImage coded = Make(std::string(picture) + "-compress RLE BMP3:OUT");
+        ASSERT_EQ(U32At(bytes_, 30), 1u) << picture;
+        EXPECT_EQ(bytes_[28], 8) << picture;
+        EXPECT_TRUE(SamePixels(coded, plain)) << picture;
+        EXPECT_EQ(coded.Header().compression, 0u);
+        EXPECT_EQ(coded.Header().sizeImage, coded.RowBytes() * static_cast<size_t>(coded.Height()));
+        EXPECT_EQ(coded.Bits().size(), coded.Header().sizeImage);
+    }
+}
+
+TEST_F(BmpImageConverted, OwnRunLengthCodesAtBothDepths)
+{
+    for (const char* picture : {kFourBands, kNoise16, kNoise, kGradient}) {
+        const BmpImage plain = Make(std::string(picture) + "-compress none BMP3:OUT");
+        ASSERT_TRUE(plain.BitCount() == 4 || plain.BitCount() == 8) << picture;
+        const bool four = plain.BitCount() == 4;
+        const std::vector<uint8_t> stream = four ? EncodeRuns<4>(plain) : EncodeRuns<8>(plain);
+        const std::vector<uint8_t> file = WithRuns(bytes_, four ? 2 : 1, stream);
+        BmpImage coded;
+        ASSERT_TRUE(coded.Parse(file.data(), file.size()))
+            << picture << ": " << BmpImage::ErrorText(coded.Fail());
+        EXPECT_TRUE(SamePixels(coded, plain)) << picture;
+        // Unpacked, the rows are the plain file's, padding included.
+        EXPECT_EQ(coded.Bits(), plain.Bits()) << picture;
+        EXPECT_EQ(coded.BitCount(), plain.BitCount());
+        EXPECT_EQ(coded.ColorTable().size(), plain.ColorTable().size());
+    }
 }
 
 // A valid 40-byte 8-bit file of w x h, table of `entries` colours, built here.
@@ -203,6 +316,7 @@ struct Builder {
     uint32_t sizeImage = 0;
     int64_t offsetDelta = 0;  // added to the honest pixel offset
     size_t pixelBytes = 8;    // 2 rows of 4 bytes
+    std::vector<uint8_t> stream;  // run-length codes, written instead of rows
 
     std::vector<uint8_t> Build() const
     {
@@ -247,8 +361,11 @@ struct Builder {
                 f.push_back(static_cast<uint8_t>(i * 10 + k));
         while (offsetDelta > 0 && f.size() < offset)
             f.push_back(0xEE);
-        for (size_t i = 0; i < pixelBytes; ++i)
-            f.push_back(static_cast<uint8_t>(i % 4));
+        if (compression == 1 || compression == 2)
+            f.insert(f.end(), stream.begin(), stream.end());
+        else
+            for (size_t i = 0; i < pixelBytes; ++i)
+                f.push_back(static_cast<uint8_t>(i % 4));
         return f;
     }
 };
@@ -310,7 +427,7 @@ TEST(BmpImageBuilt, HeaderFormsAndFieldsRefused)
         b.bits = bits;
         EXPECT_EQ(Decode(b.Build()), BmpImage::Error::BitCount) << bits;
     }
-    for (uint32_t compression : {1u, 2u, 3u, 4u}) {
+    for (uint32_t compression : {2u, 3u, 4u, 5u}) {  // only code 1 goes with 8 bits
         b = Builder();
         b.compression = compression;
         EXPECT_EQ(Decode(b.Build()), BmpImage::Error::Compressed) << compression;
@@ -446,6 +563,171 @@ TEST(BmpImageBuilt, ReusedObjectForgetsTheOldImage)
     EXPECT_TRUE(image.Bits().empty());
     EXPECT_EQ(image.Index(0, 0), -1);
     EXPECT_TRUE(SameColor(image.Color(0, 0), Rgb(0, 0, 0)));
+}
+
+// Bytes written as hex pairs: "02 01 00 01".
+std::vector<uint8_t> Hex(const char* text)
+{
+    std::vector<uint8_t> bytes;
+    for (const char* p = text; *p != '\0'; ++p) {
+        if (*p != ' ') {
+            bytes.push_back(static_cast<uint8_t>(std::stoi(std::string(p, 2), nullptr, 16)));
+            ++p;
+        }
+    }
+    return bytes;
+}
+
+// A run-length coded file of width x height at `bits` (8 or 4), 16 colours.
+Builder Runs(uint16_t bits, int32_t width, int32_t height, const char* codes)
+{
+    Builder b;
+    b.bits = bits;
+    b.width = width;
+    b.height = height;
+    b.compression = bits == 8 ? 1 : 2;
+    b.used = 16;
+    b.entries = 16;
+    b.stream = Hex(codes);
+    return b;
+}
+
+TEST(BmpImageRuns, EveryCodeAtBothDepths)
+{
+    // 5 x 3 at 8 bits, from the bottom row up: an encoded run and an odd
+    // absolute run whose padding byte would read as a run; a move right,
+    // a pixel, a move right and up into the top row, and a run there.
+    const std::vector<uint8_t> eight =
+        Runs(8, 5, 3, "02 07 00 03 01 02 03 05 00 00  00 02 01 00 01 09 00 02 01 01 02 04 00 01")
+            .Build();
+    BmpImage image;
+    ASSERT_TRUE(image.Parse(eight.data(), eight.size())) << BmpImage::ErrorText(image.Fail());
+    EXPECT_EQ(image.Bits(), Hex("07 07 01 02 03 00 00 00  00 09 00 00 00 00 00 00  "
+                                "00 00 00 04 04 00 00 00"));
+    EXPECT_EQ(image.Index(1, 1), 9);  // the middle row
+    EXPECT_EQ(image.Index(4, 0), 4);  // the top row
+    EXPECT_EQ(image.Header().compression, 0u);
+    EXPECT_EQ(image.Header().sizeImage, 24u);
+
+    // 9 x 2 at 4 bits: an encoded run alternating its two nibbles; absolute
+    // runs of three pixels (two bytes, no padding) and of five (three bytes
+    // and padding that would read as a run); a single pixel.
+    const std::vector<uint8_t> four =
+        Runs(4, 9, 2, "05 AB 00 00  00 03 12 30 00 05 45 67 80 EE 01 C0 00 01").Build();
+    ASSERT_TRUE(image.Parse(four.data(), four.size())) << BmpImage::ErrorText(image.Fail());
+    EXPECT_EQ(image.Bits(), Hex("AB AB A0 00 00 00 00 00  12 34 56 78 C0 00 00 00"));
+    EXPECT_EQ(image.Index(8, 0), 0xC);
+    EXPECT_EQ(image.Index(1, 1), 0xB);
+}
+
+TEST(BmpImageRuns, HostileCodesAreRefusedWithoutStrayReads)
+{
+    using E = BmpImage::Error;
+    struct Case {
+        uint16_t bits;
+        int32_t width;  // two rows; a stored row holds 4 bytes: 4 pixels at 8 bits, 8 at 4
+        const char* codes;
+        E want;
+        const char* what;
+    };
+    const Case cases[] = {
+        {8, 4, "02 01 00 01", E::None, "honest"},
+        {8, 4, "04 01 00 01", E::None, "a run up to the row's end"},
+        {8, 3, "04 01 00 01", E::None, "a run up to the stored row's end"},
+        {8, 4, "05 01 00 01", E::RunOutside, "a run past the row's end"},
+        {8, 4, "03 01 02 01 00 01", E::RunOutside, "a second run past the row's end"},
+        {8, 4, "00 05 01 02 03 04 05 00 00 01", E::RunOutside, "an absolute run past the end"},
+        {8, 4, "00 00 00 00 01 07 00 01", E::RunOutside, "a run above the image"},
+        {8, 4, "00 00 00 00 00 00 00 01", E::RunOutside, "an end of row above the image"},
+        {8, 4, "00 02 04 00 00 01", E::None, "a move to the row's end"},
+        {8, 4, "00 02 05 00 00 01", E::RunOutside, "a move out on the right"},
+        {8, 4, "00 02 00 02 00 01", E::None, "a move to just above the image"},
+        {8, 4, "00 02 00 03 00 01", E::RunOutside, "a move out at the top"},
+        {8, 4, "00 02 03 00 02 01 00 01", E::RunOutside, "a run after a move, past the row's end"},
+        {8, 4, "00 02 00 02 01 01 00 01", E::RunOutside, "a run after a move above the image"},
+        {8, 4, "", E::RunsUnterminated, "no codes at all"},
+        {8, 4, "02 01", E::RunsUnterminated, "no end of bitmap"},
+        {8, 4, "02 01 00", E::RunsUnterminated, "a code cut in two"},
+        {8, 4, "00 02 01", E::RunsUnterminated, "a move cut short"},
+        {8, 4, "00 03 01 02 03", E::RunsUnterminated, "an odd absolute run without its padding"},
+        {8, 4, "00 04 01 02", E::RunsUnterminated, "an absolute run cut short"},
+        {4, 3, "03 12 00 01", E::None, "honest"},
+        {4, 3, "08 12 00 01", E::None, "a run up to the stored row's end"},
+        {4, 3, "09 12 00 01", E::RunOutside, "a run past the stored row's end"},
+        {4, 3, "00 09 12 34 56 78 90 00 00 01", E::RunOutside, "an absolute run past it"},
+        {4, 3, "00 03 12 30 00 01", E::None, "three pixels in two bytes, no padding"},
+        {4, 3, "00 03 12 00 01", E::RunsUnterminated, "an absolute run swallowing the end code"},
+        {4, 3, "00 02 08 00 00 01", E::None, "a move to the stored row's end"},
+        {4, 3, "00 02 08 00 01 01 00 01", E::RunOutside, "a run from there"},
+    };
+    for (const Case& c : cases) {
+        const std::vector<uint8_t> bytes = Runs(c.bits, c.width, 2, c.codes).Build();
+        EXPECT_EQ(Decode(bytes), c.want) << c.bits << " bits, " << c.what;
+    }
+}
+
+TEST(BmpImageRuns, PixelsInTheRowPaddingAreDropped)
+{
+    // As ImageMagick codes rows of widths that are not a multiple of four.
+    const std::vector<uint8_t> eight =
+        Runs(8, 5, 2, "08 07 00 00  00 08 01 02 03 04 05 06 07 08 00 01").Build();
+    BmpImage image;
+    ASSERT_TRUE(image.Parse(eight.data(), eight.size())) << BmpImage::ErrorText(image.Fail());
+    EXPECT_EQ(image.Bits(), Hex("07 07 07 07 07 00 00 00  01 02 03 04 05 00 00 00"));
+    const std::vector<uint8_t> four =
+        Runs(4, 3, 2, "05 12 03 34 00 00  00 05 56 78 90 00 00 01").Build();
+    ASSERT_TRUE(image.Parse(four.data(), four.size())) << BmpImage::ErrorText(image.Fail());
+    EXPECT_EQ(image.Bits(), Hex("12 10 00 00  56 70 00 00"));
+}
+
+TEST(BmpImageRuns, TheImageSizeFieldBoundsTheCodes)
+{
+    using E = BmpImage::Error;
+    Builder b = Runs(8, 4, 2, "02 01 00 00 01 03 00 01");
+    b.sizeImage = 8;
+    EXPECT_EQ(Decode(b.Build()), E::None);
+    b.sizeImage = 9;  // larger than what the file holds
+    EXPECT_EQ(Decode(b.Build()), E::PixelsTruncated);
+    b.sizeImage = 0xFFFFFFFF;
+    EXPECT_EQ(Decode(b.Build()), E::PixelsTruncated);
+    b.sizeImage = 6;  // the end code lies beyond the field's bytes
+    EXPECT_EQ(Decode(b.Build()), E::RunsUnterminated);
+    b = Runs(8, 4, 2, "02 01 00 01 05 05 05 05");  // anything after the end code is ignored
+    EXPECT_EQ(Decode(b.Build()), E::None);
+}
+
+TEST(BmpImageRuns, OnlyTheCodesOfTheirOwnDepthFromTheBottomUp)
+{
+    using E = BmpImage::Error;
+    const std::pair<uint16_t, uint32_t> refused[] = {{4, 1}, {8, 2}, {1, 1}, {1, 2}, {24, 1},
+                                                    {8, 3}, {4, 4}, {8, 5}};
+    for (const auto& [bits, compression] : refused) {
+        Builder b = Runs(bits == 4 ? 4 : 8, 4, 2, "00 01");
+        b.bits = bits;
+        b.used = b.entries = bits == 1 ? 2 : bits == 24 ? 0 : 16;
+        b.compression = compression;
+        EXPECT_EQ(Decode(b.Build()), E::Compressed) << bits << " bits, compression " << compression;
+    }
+    // Coded rows run from the bottom up: a top-down header is refused.
+    EXPECT_EQ(Decode(Runs(8, 4, -2, "02 01 00 01").Build()), E::Compressed);
+    EXPECT_EQ(Decode(Runs(4, 4, -2, "02 01 00 01").Build()), E::Compressed);
+}
+
+TEST(BmpImageRuns, AFewCodesCannotAskForAHugeImage)
+{
+    // 4096 x 4096 at 8 bits is the most a coded image may unpack to: eight
+    // bytes of codes give that many pixels, all but four of colour 0.
+    const std::vector<uint8_t> most = Runs(8, 4096, 4096, "00 02 FF FF 04 03 00 01").Build();
+    BmpImage image;
+    ASSERT_TRUE(image.Parse(most.data(), most.size())) << BmpImage::ErrorText(image.Fail());
+    EXPECT_EQ(image.Bits().size(), size_t{4096} * 4096);
+    EXPECT_EQ(image.Index(255, 4095 - 255), 3);
+    EXPECT_EQ(image.Index(258, 4095 - 255), 3);
+    EXPECT_EQ(image.Index(259, 4095 - 255), 0);
+    EXPECT_EQ(image.Index(4095, 0), 0);
+    EXPECT_EQ(Decode(Runs(8, 4096, 4097, "00 01").Build()), BmpImage::Error::Dimensions);
+    EXPECT_EQ(Decode(Runs(4, BmpImage::kMaxSide, 1025, "00 01").Build()),
+              BmpImage::Error::Dimensions);
 }
 
 // Every single-byte corruption of a real header: never a crash, and an

@@ -1,6 +1,7 @@
 // A Windows bitmap file (BMP), decoded from a caller-owned byte buffer into
 // the pieces of a packed device-independent bitmap: a 40-byte information
-// header, a colour table of 4-byte entries and the pixel rows.
+// header, a colour table of 4-byte entries and the pixel rows, always
+// unpacked.
 //
 //   +--------------+------------------+--------------+-----+-------------+
 //   | file header  | info header      | colour table | gap | pixel rows  |
@@ -18,13 +19,31 @@
 //   row         : width x bits, rounded up to a multiple of 4 bytes;
 //                 bottom row first, or top row first when height < 0
 //
-// Accepted: one plane, 1/4/8/24 bits per pixel, uncompressed rows. The
-// colour table holds the colours-used count when that is not 0 (40-byte form
-// only), else 2/16/256 entries for 1/4/8 bits and none for 24.
+// Run-length coded rows (40-byte form, bottom row first; compression 1 at 8
+// bits, 2 at 4 bits) are a stream of byte pairs, read from the bottom left:
 //
-// Safety promise: Parse never reads outside the buffer it is given, whatever
-// the input; every size is computed in 64 bits and checked against the
-// buffer before anything is copied.
+//   n c      (n > 0) n pixels of colour c; at 4 bits they alternate
+//            between c's high and low nibble
+//   0 0      end of the row: on to the start of the row above
+//   0 1      end of the bitmap
+//   0 2 x y  move right by x and up by y pixels
+//   0 n ...  (n >= 3) n pixels given one by one (at 4 bits two a byte, high
+//            nibble first), the bytes padded to an even count
+//
+// The stream is the image-size field's bytes from the pixel offset (the rest
+// of the file when the field is 0). Pixels it never reaches are colour 0.
+// Runs and moves may reach into the padding of a stored row (some coders
+// code whole stored rows); pixels there are dropped.
+//
+// Accepted: one plane, 1/4/8/24 bits per pixel, uncompressed rows or the
+// run-length codes above. The colour table holds the colours-used count when
+// that is not 0 (40-byte form only), else 2/16/256 entries for 1/4/8 bits
+// and none for 24.
+//
+// Safety promise: Parse never reads outside the buffer it is given, nor
+// writes outside the rows it unpacks into, whatever the input; every size is
+// computed in 64 bits and checked against the buffer before anything is
+// copied, and every run and move against the image before a pixel is set.
 #pragma once
 
 #include <cstddef>
@@ -38,8 +57,8 @@ struct BmpInfoHeader {
     int32_t height = 0;  // negative: the rows run from the top down
     uint16_t planes = 1;
     uint16_t bitCount = 0;
-    uint32_t compression = 0;
-    uint32_t sizeImage = 0;  // always the bytes of pixel rows held
+    uint32_t compression = 0;  // always 0: the rows held are unpacked
+    uint32_t sizeImage = 0;    // always the bytes of pixel rows held
     int32_t xPelsPerMeter = 0;
     int32_t yPelsPerMeter = 0;
     uint32_t clrUsed = 0;  // always the entries of the colour table held
@@ -68,16 +87,23 @@ public:
         HeaderSize,        // information header neither 40 nor 12 bytes
         Planes,            // plane count other than 1
         BitCount,          // not 1, 4, 8 or 24 bits per pixel
-        Compressed,        // anything but uncompressed rows
+        Compressed,        // a compression other than the run-length codes
+                           // of its depth, or coded rows from the top down
         Dimensions,        // width or height zero, negative or too large
         ColorTable,        // more colours than the depth allows, or cut short
         PixelOffset,       // rows start inside the headers or colour table
-        PixelsTruncated,   // fewer row bytes than width x height need
+        PixelsTruncated,   // fewer row bytes than width x height need, or
+                           // coded rows larger than the file
+        RunOutside,        // a coded run or move leaves the image
+        RunsUnterminated,  // coded rows end without the end-of-bitmap code
     };
 
     // Neither side may exceed this many pixels: far beyond any setup bitmap,
     // small enough that no size computed from it overflows.
     static constexpr int32_t kMaxSide = 32768;
+    // A few bytes of run-length codes can describe a huge, mostly empty
+    // image: its unpacked rows may not exceed this (4096 x 4096 at 8 bits).
+    static constexpr uint64_t kMaxUnpackedRuns = uint64_t{16} << 20;
 
     // Decodes a whole file. On failure the image is left empty and Fail()
     // tells why.
