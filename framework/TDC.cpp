@@ -114,6 +114,11 @@ TSize TDC::GetTextExtent(const char* text, int length) const
     return TSize(size.cx, size.cy);
 }
 
+bool TDC::CharWidths(UINT first, UINT last, int* widths) const
+{
+    return ::GetCharWidth32A(dc_, first, last, widths) != FALSE;
+}
+
 void TDC::IntersectClipRect(const TRect& rect)
 {
     ::IntersectClipRect(dc_, rect.left, rect.top, rect.right, rect.bottom);

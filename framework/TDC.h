@@ -59,6 +59,9 @@ public:
     void StretchBlt(const TRect& dest, const TDC& source, const TRect& sourceRect, DWORD rop);
     void TextOut(int x, int y, const char* text, int length = -1);
     TSize GetTextExtent(const char* text, int length = -1) const;
+    // Advances of the characters first..last in the font selected now, into
+    // widths (last - first + 1 of them); false if the platform could not.
+    bool CharWidths(UINT first, UINT last, int* widths) const;
     // Narrows the clipping region to its intersection with rect.
     void IntersectClipRect(const TRect& rect);
 

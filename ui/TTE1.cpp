@@ -1,0 +1,21 @@
+#include "TTE1.h"
+
+TTE1::TTE1(TWindow* pai, TButton* bBack, TButton* bNext, TButton* bCancel)
+    : TTE0(pai, pages::kPresentation, bBack, bNext, bCancel)
+{
+    // Ten pixels short of the page's right and bottom edges.
+    texto = std::make_unique<TTexto>(this, 0, 50, pai->Attr.W - 212, pai->Attr.H - 144, "pres.txt",
+                                     nullptr);
+}
+
+TTE1::~TTE1()
+{
+    texto.reset();
+}
+
+void TTE1::SetupWindow()
+{
+    if (!texto->Create())
+        throw TXWindow();
+    Invalidate(true);
+}
