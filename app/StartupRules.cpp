@@ -11,10 +11,6 @@
 
 namespace startup {
 
-const char* const kBitmapFile = "kelvo.bmp";
-const char* const kPresentationFile = "pres.txt";
-const char* const kAgreementFile = "licen.txt";
-
 namespace {
 
 const char kCaptionPrefix[] = "Kelvo \xAE - ";
@@ -81,40 +77,16 @@ void CopyPath(char* dest, const char* text)
     std::memcpy(dest, text, length + 1);
 }
 
-std::vector<DisplayStep> PlanDisplayFiles(const TListaDado& list, const char* bitmap,
-                                          const char* presentation, const char* agreement)
+std::vector<layout::PlanRecord> PlanRecords(const TListaDado& list)
 {
-    struct Role {
-        const char* source;
-        const char* fixed;
-        bool served;
-    };
-    Role roles[] = {{bitmap, kBitmapFile, false},
-                    {presentation, kPresentationFile, false},
-                    {agreement, kAgreementFile, false}};
-
-    std::vector<DisplayStep> steps;
-    for (int i = list.NDados() - 1; i >= 0; --i) {
-        if (list.Grupo(i) || list.Ful(i) || list.Typ(i) || list.Min(i))
-            continue;
-        DisplayStep step;
-        step.size = list.TamComp(i);
-        for (Role& role : roles) {
-            if (role.served || *role.source == '\0' || std::strcmp(list.Arq(i), role.source) != 0)
-                continue;
-            if (step.member.empty()) {
-                step.member = role.fixed;
-                step.extract = true;
-            } else {
-                step.copies.push_back(role.fixed);
-            }
-            role.served = true;
-        }
-        if (step.member.empty())
-            step.member = "?record " + std::to_string(i);  // '?' is in no file name
-        steps.push_back(step);
+    std::vector<layout::PlanRecord> records(static_cast<size_t>(list.NDados()));
+    for (int i = 0; i < list.NDados(); ++i) {
+        layout::PlanRecord& record = records[static_cast<size_t>(i)];
+        record.arq = list.Arq(i);
+        record.flagged = list.Grupo(i) || list.Ful(i) || list.Typ(i) || list.Min(i);
+        record.TamComp = list.TamComp(i);
     }
-    return steps;
+    return records;
 }
 
 }  // namespace startup

@@ -1,6 +1,8 @@
 #include "TKelvoApp.h"
 
+#include "SystemFolders.h"
 #include "TKelvoWindow.h"
+#include "WorkingFiles.h"
 #include "resource.h"
 
 #include "File.h"
@@ -8,6 +10,8 @@
 #include "Limits.h"
 #include "Platform.h"
 #include "Report.h"
+#include "SetupLayout.h"
+#include "FolderGuard.h"
 #include "TApend.h"
 #include "TListaDado.h"
 #include "TScript.h"
@@ -24,40 +28,23 @@ using startup::JoinPath;
 namespace {
 
 // The module's full file name; a name the buffer cannot hold is refused.
-void ModuleFileName(HINSTANCE instance, char* dest)
+Status ModuleFileName(HINSTANCE instance, char* dest)
 {
     char buffer[kPathSize + 1] = "";
     const DWORD n = GetModuleFileNameA(instance, buffer, sizeof buffer);
-    if (n == 0 || n >= sizeof buffer)
-        FatalMessage("The program's file name is longer than 511 characters.", "Error!");
+    if (n == 0 || n >= kPathSize)
+        return Status::Failure("The program's file name is longer than 511 characters.", "Error!");
     CopyPath(dest, buffer);
+    return Status();
 }
 
-void CurrentFolder(char* dest)
+Status CurrentFolder(char* dest)
 {
-    char buffer[kPathSize + 1] = "";
-    const DWORD n = GetCurrentDirectoryA(sizeof buffer, buffer);
-    if (n == 0 || n >= sizeof buffer)
-        FatalMessage("The current folder's name is longer than 511 characters.", "Error!");
-    CopyPath(dest, buffer);
-}
-
-// The Windows folder + "\TEMP"; the TEMP variable plays no part.
-void TemporaryFolder(char* dest)
-{
-    char windows[kPathSize + 1] = "";
-    const UINT n = GetWindowsDirectoryA(windows, sizeof windows);
-    if (n == 0 || n >= sizeof windows)
-        FatalMessage("The Windows folder's name is longer than 511 characters.", "Error!");
-    JoinPath(dest, windows, "\\TEMP");
-}
-
-// A working file: the text, no line break, truncating an old file.
-void WriteWorkingFile(const char* name, const char* text)
-{
-    File file(name, "w");
-    if (file.IsOpen())
-        file.Write(text);
+    const std::string folder = platform::CurrentFolder();
+    if (folder.empty() || folder.size() > kPathMax)
+        return Status::Failure("The current folder's name is longer than 511 characters.", "Error!");
+    CopyPath(dest, folder.c_str());
+    return Status();
 }
 
 // Starts `program` from the current folder only, its own name as its only
@@ -86,67 +73,84 @@ TKelvoApp::TKelvoApp(int _Modo)  // NOLINT(bugprone-reserved-identifier)
 
 TKelvoApp::~TKelvoApp() = default;
 
-void TKelvoApp::InitScript()
+Status TKelvoApp::InitScript(bool* relaunched)
 {
-    char dirWin[kPathSize];
+    *relaunched = false;
     char start[kPathSize];
     char ApendFile[kPathSize];
 
-    ModuleFileName(GetInstance(), start);
+    Status status = ModuleFileName(GetInstance(), start);
+    if (!status)
+        return status;
     Rectify(ApendFile, start, kPathSize);
-    CurrentFolder(start);
-    TemporaryFolder(dirWin);
+    status = CurrentFolder(start);
+    if (!status)
+        return status;
+    const std::string dirWin = sysfolders::TemporaryFolder();
+    if (dirWin.empty())
+        return Status::Failure("The Windows folder's name is longer than 511 characters.", "Error!");
 
-    if (Modo == startup::kUninstallMode && platform::FileExists("uninstall.s_")) {
-        // The uninstaller leaves the destination folder before it deletes
-        // it: a copy in the temporary folder does the work.
+    // The uninstaller leaves the destination folder before it deletes it: a
+    // copy in the temporary folder does the work. Started from there, it
+    // is that copy and must not relaunch once more.
+    if (Modo == startup::kUninstallMode && platform::FileExists(layout::kUninstallData) &&
+        guard::FullFolder(start, start) != guard::FullFolder(dirWin, dirWin)) {
         char dest[kPathSize];
-        JoinPath(dest, dirWin, "\\", ApendFile);
-        CopyExe(start, ApendFile, dest);
-        JoinPath(dest, dirWin, "\\modo.se");
-        CopyExe(start, "modo.se", dest);
-        JoinPath(dest, dirWin, "\\uninstall.se");
-        CopyExe(start, "uninstall.s_", dest);
-        platform::ChangeFolder(dirWin);
+        JoinPath(dest, dirWin.c_str(), "\\", ApendFile);
+        if (!(status = TryCopyExe(start, ApendFile, dest)))
+            return status;
+        JoinPath(dest, dirWin.c_str(), "\\", layout::kModeFile);
+        if (!(status = TryCopyExe(start, layout::kModeFile, dest)))
+            return status;
+        JoinPath(dest, dirWin.c_str(), "\\", layout::kUninstallCopy);
+        if (!(status = TryCopyExe(start, layout::kUninstallData, dest)))
+            return status;
+        platform::ChangeFolder(dirWin.c_str());
         StartDetached(ApendFile);
-        std::exit(0);
+        *relaunched = true;
+        return Status();
     }
 
-    platform::ChangeFolder(dirWin);
-    WriteWorkingFile("apend.se", ApendFile);
-    WriteWorkingFile("cur.se", start);
+    platform::ChangeFolder(dirWin.c_str());
+    working::Write(layout::kProgramName, ApendFile);
+    working::Write(layout::kStartFolder, start);
 
     char package[kPathSize];
     JoinPath(package, start, "\\", ApendFile);
     TApend apend(package);
-    apend.ExtrairArq("kelvo.se");
+    if (!(status = apend.Extract(layout::kScript)))
+        return status;
 
     char NomeGrupo[kPathSize] = "";
-    char ArqBMP[kPathSize] = "";
-    char ArqApres[kPathSize] = "";
-    char ArqLicen[kPathSize] = "";
+    std::string roles[3];
     TListaDado listaDado;
     {
-        TScript script("kelvo.se");
-        script.LerNomeGrupo(NomeGrupo);
-        script.LerArqBMP(ArqBMP);
-        script.LerArqApresentacao(ArqApres);
-        script.LerArqLicenca(ArqLicen);
-
+        TScript script(layout::kScript);
         // Every record, its archive name exactly as the script gives it.
-        script.LerRegistros(&listaDado);
+        if (!(status = script.ReadRecords(&listaDado)))
+            return status;
+        char buffer[kPathSize];
+        script.LerNomeGrupo(NomeGrupo);
+        script.LerArqBMP(buffer);
+        roles[0] = buffer;
+        script.LerArqApresentacao(buffer);
+        roles[1] = buffer;
+        script.LerArqLicenca(buffer);
+        roles[2] = buffer;
     }
 
-    for (const startup::DisplayStep& step :
-         startup::PlanDisplayFiles(listaDado, ArqBMP, ArqApres, ArqLicen)) {
-        apend.IncluirFat(step.member.c_str(), step.size);
+    for (const layout::DisplayStep& step : layout::PlanDisplayFiles(startup::PlanRecords(listaDado), roles)) {
+        if (!(status = apend.Include(step.member.c_str(), step.size)))
+            return status;
         if (!step.extract)
             continue;
-        apend.ExtrairArq(step.member.c_str());
+        if (!(status = apend.Extract(step.member.c_str())))
+            return status;
         for (const std::string& copy : step.copies) {
             char dest[kPathSize];
-            JoinPath(dest, dirWin, "\\", copy.c_str());
-            CopyExe(dirWin, step.member.c_str(), dest);
+            JoinPath(dest, dirWin.c_str(), "\\", copy.c_str());
+            if (!(status = TryCopyExe(dirWin.c_str(), step.member.c_str(), dest)))
+                return status;
         }
     }
 
@@ -154,11 +158,22 @@ void TKelvoApp::InitScript()
         startup::InstallCaption(Caption);
     else
         startup::UninstallCaption(Caption, NomeGrupo);
+    return Status();
 }
 
 void TKelvoApp::InitMainWindow()
 {
-    InitScript();
+    bool relaunched = false;
+    const Status status = InitScript(&relaunched);
+    if (!status) {
+        ShowMessage(status);
+        Quit(kFatalExitCode);
+        return;
+    }
+    if (relaunched) {
+        Quit(0);
+        return;
+    }
     auto frame = std::make_unique<TFrameWindow>(nullptr, "", std::make_unique<TKelvoWindow>(Modo),
                                                 true);
     frame->Attr.Style &= ~(WS_MAXIMIZEBOX | WS_THICKFRAME);

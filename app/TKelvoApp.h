@@ -7,6 +7,7 @@
 
 #include "StartupRules.h"
 
+#include "Status.h"
 #include "TApplication.h"
 
 class TKelvoApp : public TApplication {
@@ -22,5 +23,8 @@ protected:
     void InitMainWindow() override;
 
 private:
-    void InitScript();
+    // Writes the working files and extracts the script and display files;
+    // after the uninstaller's relaunch *relaunched is true and the wizard
+    // must not open. A failure is the message to end the program with.
+    Status InitScript(bool* relaunched);
 };

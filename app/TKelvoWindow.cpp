@@ -26,7 +26,7 @@ int ButtonX(int eighth)
 
 }  // namespace
 
-TKelvoWindow::TKelvoWindow(int Modo) : TWindow(nullptr, ""), modo(Modo)
+TKelvoWindow::TKelvoWindow(int Modo) : TWindow(nullptr, "")
 {
     Attr.X = 20;
     Attr.Y = 20;
@@ -46,9 +46,7 @@ TKelvoWindow::TKelvoWindow(int Modo) : TWindow(nullptr, ""), modo(Modo)
     bAbout = std::make_unique<TButton>(this, kAboutId, "About!", ButtonX(7), y, kButtonWidth,
                                        kButtonHeight);
 
-    // The step logic is made here, once it exists:
-    //   procTramor = std::make_unique<TProcTramor>(this, modo, bBack.get(), bNext.get(),
-    //                                              bCancel.get());
+    procTramor = std::make_unique<TProcTramor>(this, Modo, bBack.get(), bNext.get(), bCancel.get());
 }
 
 TKelvoWindow::~TKelvoWindow()
@@ -63,8 +61,7 @@ TKelvoWindow::~TKelvoWindow()
 void TKelvoWindow::SetupWindow()
 {
     TWindow::SetupWindow();
-    if (procTramor)
-        procTramor->Processar();
+    procTramor->Processar();
     AtualizarTela();
 }
 
@@ -80,16 +77,19 @@ void TKelvoWindow::EvSetFocus(HWND)
 
 void TKelvoWindow::Back()
 {
-    if (procTramor)
-        procTramor->Back();
+    procTramor->Back();
     AtualizarTela();
 }
 
 void TKelvoWindow::Next()
 {
-    if (procTramor)
-        procTramor->Next();
+    procTramor->Next();
     AtualizarTela();
+}
+
+bool TKelvoWindow::CanClose()
+{
+    return !procTramor->Running() && TWindow::CanClose();
 }
 
 void TKelvoWindow::Cancel()
@@ -112,14 +112,32 @@ LRESULT TKelvoWindow::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_SETFOCUS:
         EvSetFocus(reinterpret_cast<HWND>(wParam));
         return 0;
+    case DM_GETDEFID:
+        // Enter presses Next, the default push button.
+        return MAKELRESULT(kNextId, DC_HASDEFID);
+    case WM_PALETTECHANGED:
+    case WM_QUERYNEWPALETTE:
+        // Passed on by the frame; the bitmap view is what draws with a palette.
+        if (imagemBMP && imagemBMP->GetHandle() != nullptr)
+            return SendMessageA(imagemBMP->GetHandle(), msg, wParam, lParam);
+        return 0;
     }
     return TWindow::WindowProc(msg, wParam, lParam);
 }
 
 void TKelvoWindow::OnCommand(int id, int notifyCode, HWND)
 {
-    if (notifyCode != BN_CLICKED)
+    if (notifyCode != BN_CLICKED || procTramor->Running())
         return;
+    // Esc reaches the window as the dialog command IDCANCEL.
+    if (id == IDCANCEL)
+        id = kCancelId;
+    // A disabled button does nothing, also when a key or a message asks.
+    const TButton* buttons[] = {bBack.get(), bNext.get(), bCancel.get()};
+    for (const TButton* button : buttons) {
+        if (button->Attr.Id == id && !button->IsWindowEnabled())
+            return;
+    }
     switch (id) {
     case kBackId:
         Back();

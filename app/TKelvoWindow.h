@@ -4,7 +4,7 @@
 // pages of the step logic right of the bitmap.
 #pragma once
 
-#include "TStepLogic.h"
+#include "TProcTramor.h"
 
 #include "TButton.h"
 #include "TImagemBMP.h"
@@ -24,6 +24,8 @@ public:
 
     void SetupWindow() override;
     void Paint(TDC& DC, bool erase, TRect& Rect) override;
+    // Not while a procedure is at work: it would be destroyed under it.
+    bool CanClose() override;
 
     // The whole client area, background included, is painted anew.
     void AtualizarTela();
@@ -43,9 +45,7 @@ private:
     std::unique_ptr<TButton> bNext;
     std::unique_ptr<TButton> bCancel;
     // The step logic and page manager, made last by the constructor and
-    // handed this window and its Back, Next and Cancel buttons. Until it
-    // exists the window shows the bitmap and the buttons, and no page.
-    std::unique_ptr<TStepLogic> procTramor;
+    // handed this window and its Back, Next and Cancel buttons.
+    std::unique_ptr<TProcTramor> procTramor;
     std::unique_ptr<TButton> bAbout;  // never changes once made
-    int modo;                         // the run's mode, for the step logic
 };

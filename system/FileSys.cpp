@@ -182,10 +182,9 @@ void DelTree(const char* path)
     for (const platform::FolderEntry& entry : entries) {
         const std::string child = folder + entry.name;
         if (entry.link) {
-            // Remove the link itself; what it leads to belongs to another tree.
-            if (entry.folder)
-                platform::RemoveFolder(child.c_str());
-            else
+            // Remove the link itself; what it leads to belongs to another
+            // tree. Some systems remove a link to a folder only as a file.
+            if (!entry.folder || !platform::RemoveFolder(child.c_str()))
                 platform::RemoveFile(child.c_str());
         } else if (entry.folder) {
             DelTree((child + "\\").c_str());

@@ -33,6 +33,11 @@ bool ListFolder(const char* folder, std::vector<FolderEntry>* entries);
 bool SameFile(const char* a, const char* b);
 // Size and modification time, to notice that a file changed; false if missing.
 bool FileStamp(const char* path, uint64_t* size, int64_t* modified);
+// Whether the entry itself is a symbolic link or junction (not followed).
+bool IsLink(const char* path);
+// The folder's real name after every link on its way is followed, as the
+// system resolves it; empty when it cannot be told.
+std::string RealPath(const char* path);
 std::string CurrentFolder();
 bool ChangeFolder(const char* path);
 

@@ -6,6 +6,9 @@
 
 #include <cstdio>
 
+#include <climits>
+#include <cstdlib>
+
 namespace platform {
 
 std::string NativePath(const char* path)
@@ -122,6 +125,18 @@ std::string CurrentFolder()
 bool ChangeFolder(const char* path)
 {
     return chdir(NativePath(path).c_str()) == 0;
+}
+
+bool IsLink(const char* path)
+{
+    struct stat st {};
+    return *path != '\0' && lstat(NativePath(path).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+std::string RealPath(const char* path)
+{
+    char resolved[PATH_MAX];
+    return realpath(NativePath(path).c_str(), resolved) != nullptr ? std::string(resolved) : std::string();
 }
 
 }  // namespace platform

@@ -141,4 +141,31 @@ bool ChangeFolder(const char* path)
     return SetCurrentDirectoryA(path) != 0;
 }
 
+bool IsLink(const char* path)
+{
+    const DWORD attributes = Attributes(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+std::string RealPath(const char* path)
+{
+    // Looked up, not linked: systems before Vista lack it.
+    using FinalPathFn = DWORD(WINAPI*)(HANDLE, LPSTR, DWORD, DWORD);
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    const FARPROC found = kernel != nullptr ? GetProcAddress(kernel, "GetFinalPathNameByHandleA") : nullptr;
+    if (found == nullptr)
+        return std::string();
+    auto finalPath = reinterpret_cast<FinalPathFn>(reinterpret_cast<void*>(found));
+    HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return std::string();
+    char buffer[1024];
+    const DWORD n = finalPath(handle, buffer, sizeof buffer, 0);
+    CloseHandle(handle);
+    if (n == 0 || n >= sizeof buffer)
+        return std::string();
+    return std::string(buffer, n);
+}
+
 }  // namespace platform

@@ -33,6 +33,11 @@ LAST_DISPLAY = 299
 GOLDEN_RECIPE = 1
 STAMP_NAME = ".kelvo-golden-stamp"
 
+# Session.run_wine(..., dll_overrides=WITHOUT_DESKTOP): the program runs
+# without Wine's desktop process (explorer.exe), so without the shell's
+# "PROGMAN" service.
+WITHOUT_DESKTOP = "explorer.exe=d"
+
 # A crashed program ends with its exception code (0xC0000005 for an access
 # violation) once the crash handler fails to start the debugger that the
 # golden prefix names; a Linux shell sees only the low byte, 5.
@@ -422,6 +427,20 @@ class _Watchdog:
             pass
 
 
+def _unmount(folder):
+    subprocess.run(["umount", "-l", str(folder)], capture_output=True, timeout=30)
+
+
+def _mounts_below(root):
+    """Mount points below `root`, deepest first."""
+    try:
+        lines = Path("/proc/mounts").read_text().splitlines()
+    except OSError:
+        return []
+    points = [line.split()[1] for line in lines if len(line.split()) > 1]
+    return sorted((p for p in points if p.startswith(str(root) + "/")), key=len, reverse=True)
+
+
 def _prefix_processes(prefix):
     """Pids of the processes that run with WINEPREFIX=prefix."""
     wanted = b"WINEPREFIX=" + str(prefix).encode()
@@ -448,8 +467,10 @@ def _watchdog_main(prefix, root, mode):
             os.kill(pid, signal.SIGKILL)
         except OSError:
             pass
+    time.sleep(1)
+    for point in _mounts_below(root):
+        _unmount(point)
     if mode == "remove":
-        time.sleep(1)
         shutil.rmtree(root, ignore_errors=True)
     print(f"cleaned up after a killed harness: {prefix}")
     return 0
@@ -641,6 +662,7 @@ class Session:
         self._server = None
         self._watchdog = None
         self._shot_count = 0
+        self._mounts = []
         self.artifacts = self.layout.artifacts_dir / name
         self.failed = False
 
@@ -702,8 +724,8 @@ class Session:
             return
         _open_sessions.remove(self)
         problems = []
-        for step in (self._stop_driver, self._stop_wine, self._save_logs, self._stop_xvfb, self._dismiss_watchdog,
-                     self._remove_root):
+        for step in (self._stop_driver, self._stop_wine, self._unmount, self._save_logs, self._stop_xvfb,
+                     self._dismiss_watchdog, self._remove_root):
             try:
                 step()
             except Exception as problem:  # noqa: BLE001 - the other steps must still run
@@ -743,6 +765,27 @@ class Session:
         if self.root is not None and not self.keep:
             shutil.rmtree(self.root, ignore_errors=True)
 
+    def _unmount(self):
+        while self._mounts:
+            _unmount(self._mounts.pop())
+
+    def small_drive(self, letter, size):
+        """A drive `letter`: of `size` bytes that really fills up: a tmpfs of
+        the session's own (root only), unmounted at teardown. Returns the
+        Linux folder it is mounted on; raises Skip where mounting is refused."""
+        folder = self.root / f"drive_{letter.lower()}"
+        folder.mkdir()
+        done = subprocess.run(["mount", "-t", "tmpfs", "-o", f"size={size}", "tmpfs", str(folder)],
+                              capture_output=True, text=True, timeout=30)
+        if done.returncode != 0:
+            raise Skip(f"cannot mount a small file system here: {done.stderr.strip()}")
+        self._mounts.append(folder)
+        link = self.prefix / "dosdevices" / f"{letter.lower()}:"
+        if link.is_symlink() or link.exists():
+            link.unlink()
+        link.symlink_to(folder)
+        return folder
+
     def _save_logs(self):
         """Copies the output files of the programs and of kelvodrive (with
         driver.log, the transcript of every command) to artifacts/<test>/logs."""
@@ -764,16 +807,19 @@ class Session:
         return self.prefix / "drive_c"
 
     def to_linux(self, windows_path):
-        """Linux path of a Windows path of the prefix (C: or Z:), matching
-        existing names without regard to case as Windows does."""
+        """Linux path of a Windows path of the prefix (any drive its
+        dosdevices map), matching existing names without regard to case as
+        Windows does."""
         path = windows_path.replace("/", "\\")
         drive, _, rest = path.partition(":")
         if drive.upper() == "C":
             base = self.drive_c
         elif drive.upper() == "Z":
             base = Path("/")
+        elif len(drive) == 1 and (self.prefix / "dosdevices" / f"{drive.lower()}:").is_symlink():
+            base = (self.prefix / "dosdevices" / f"{drive.lower()}:").resolve()
         else:
-            raise ValueError(f"not a C: or Z: path: {windows_path}")
+            raise ValueError(f"not a drive of the prefix: {windows_path}")
         current = base
         for part in [p for p in rest.split("\\") if p]:
             exact = current / part
@@ -822,15 +868,21 @@ class Session:
 
     # ---- running programs
 
-    def run_wine(self, args, name, cwd=None, expect_crash=False):
+    def run_wine(self, args, name, cwd=None, expect_crash=False, dll_overrides=None):
         """Starts `wine64 args...` in the background with standard output and
         error in the files <name>.out/<name>.err of the session's logs
         (files, not pipes: a window the program opens may keep a pipe open).
         Returns the Popen; its return code is only the low byte, and 5 counts
-        as a crash unless expect_crash."""
+        as a crash unless expect_crash. `dll_overrides` is added to this
+        run's WINEDLLOVERRIDES: WITHOUT_DESKTOP keeps Wine's desktop process,
+        and with it the shell's program-group service, from starting (while
+        no desktop process runs in the prefix yet)."""
+        env = self.env()
+        if dll_overrides:
+            env["WINEDLLOVERRIDES"] += ";" + dll_overrides
         stdout, stderr = self.log_path(f"{name}.out"), self.log_path(f"{name}.err")
         with open(stdout, "wb") as out, open(stderr, "wb") as err:
-            process = subprocess.Popen([WINE_LOADER] + [str(a) for a in args], env=self.env(),
+            process = subprocess.Popen([WINE_LOADER] + [str(a) for a in args], env=env,
                                        cwd=cwd, stdin=subprocess.DEVNULL, stdout=out, stderr=err)
         self._raw.append((name, process, expect_crash))
         return process

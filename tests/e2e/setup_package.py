@@ -21,6 +21,22 @@ def lzss_literals(data):
     return bytes(out)
 
 
+def lzss_blanks(size):
+    """An LZSS stream of `size` blanks made of references to the ring's
+    initial blanks: about a ninth of its size, so that large members are
+    quick to make here and to read back."""
+    group = bytes([0]) + bytes([0, 0x0F]) * 8  # eight references of 18 bytes
+    whole, rest = divmod(size, 18 * 8)
+    out = bytearray(group * whole)
+    references, tail = divmod(rest, 18)
+    items = [bytes([0, 0x0F])] * references + [b" "] * tail
+    for start in range(0, len(items), 8):
+        chunk = items[start:start + 8]
+        out.append(sum(1 << k for k, item in enumerate(chunk) if len(item) == 1))
+        out += b"".join(chunk)
+    return bytes(out)
+
+
 def stored(text):
     """The stored form of a name: blanks after the first character as '@'."""
     return text[:1] + text[1:].replace(" ", "@")
@@ -35,12 +51,22 @@ class Record:
     title: str = "_"
     flags: str = "XXXX"
     packed: bytes = field(init=False, default=b"")
+    size: int = field(init=False, default=None)
 
     def __post_init__(self):
         self.packed = lzss_literals(self.data)
+        self.size = len(self.data)
 
     def line(self):
-        return f"{stored(self.path)} {stored(self.title)} {len(self.data)} {len(self.packed)} {self.flags}"
+        return f"{stored(self.path)} {stored(self.title)} {self.size} {len(self.packed)} {self.flags}"
+
+
+def blank_record(path, size, title="_", flags="XFTM"):
+    """A record of `size` blanks (lzss_blanks); its data is not kept."""
+    record = Record(path, b"", title, flags)
+    record.packed = lzss_blanks(size)
+    record.size = size
+    return record
 
 
 @dataclass
@@ -91,6 +117,61 @@ def bmp(args, path, form="BMP3"):
                    stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
     with open(path, "rb") as f:
         return f.read()
+
+
+def run_length_coded(data):
+    """The uncompressed 4- or 8-bit bitmap `data` (40-byte header, bottom row
+    first) with its rows run-length coded: RLE4 or RLE8 (ImageMagick writes
+    only RLE8). Four or more pixels of one colour (at 4 bits, of two
+    alternating colours) become an encoded run, other stretches absolute
+    runs; every row ends with end-of-row, the bitmap with end-of-bitmap."""
+    offset, header = struct.unpack_from("<II", data, 10)
+    width, height, _, bits, compression = struct.unpack_from("<iiHHI", data, 18)
+    if header != 40 or bits not in (4, 8) or compression != 0 or height < 0:
+        raise ValueError("not an uncompressed bottom-up 4- or 8-bit bitmap with a 40-byte header")
+    stride = (width * bits + 31) // 32 * 4
+    codes = bytearray()
+    for y in range(height):
+        row = data[offset + y * stride:offset + (y + 1) * stride]
+        if bits == 8:
+            pixels = list(row[:width])
+        else:
+            pixels = [row[x // 2] >> 4 if x % 2 == 0 else row[x // 2] & 15 for x in range(width)]
+
+        def encoded(x):
+            """The length of the encoded run that can start at x."""
+            if bits == 8:
+                n = 1
+                while x + n < width and n < 255 and pixels[x + n] == pixels[x]:
+                    n += 1
+                return n
+            n = min(2, width - x)
+            while x + n < width and n < 255 and pixels[x + n] == pixels[x + n - 2]:
+                n += 1
+            return n
+
+        x = 0
+        while x < width:
+            n = encoded(x)
+            if n >= 4 or width - x < 3:
+                colour = pixels[x] if bits == 8 else pixels[x] << 4 | pixels[x + (1 if n > 1 else 0)]
+                codes += bytes([n, colour])
+                x += n
+                continue
+            n = 3
+            while x + n < width and n < 255 and encoded(x + n) < 4:
+                n += 1
+            run = pixels[x:x + n]
+            if bits == 4:
+                run = [run[i] << 4 | (run[i + 1] if i + 1 < n else 0) for i in range(0, n, 2)]
+            codes += bytes([0, n] + run + [0] * (len(run) % 2))
+            x += n
+        codes += bytes([0, 0])
+    codes += bytes([0, 1])
+    header_bytes = bytearray(data[:offset])
+    struct.pack_into("<I", header_bytes, 2, offset + len(codes))
+    struct.pack_into("<II", header_bytes, 30, 2 if bits == 4 else 1, len(codes))
+    return bytes(header_bytes + codes)
 
 
 GRADIENT_256 = ["-size", "200x150", "gradient:navy-gold", "+dither", "-colors", "200",

@@ -11,12 +11,10 @@ import subprocess
 
 from kelvo_wine import Skip, time_limit
 from pictures import bmp_picture, pixels_unlike_bitmap
+from wizard_pages import BACK, BUTTONS, CANCEL_TEXT, CONFIRMATION, INSTALL_CAPTION, UNINSTALL_CAPTION, UNINSTALL_DONE, Wizard
 
 APP = "demo-setup.exe"
 FOLDER = "C:\\Downloads\\Kelvo Demo"
-INSTALL_CAPTION = 'Kelvo \u00ae - "Let The Kelvo Do The Work For You!"'
-CANCEL_TEXT = '"Kelvo" has been canceled.\nPress "Yes" for closing or\n"No" for returning.'
-BUTTONS = {51000: "< Back", 51001: "Next >", 51002: "Cancel", 51004: "About!"}
 WORKING_FILES = ("apend.se", "cur.se", "kelvo.se", "kelvo.bmp", "pres.txt", "licen.txt")
 SIGNER = "Kelvo Test Signer"
 
@@ -98,9 +96,10 @@ def check_start_up(s, demo, program, script, label):
     assert window["title"] == INSTALL_CAPTION
     assert (window["cw"], window["ch"]) == (600, 400), window
     buttons = {c["id"]: c for c in controls if c["class"] == "Button"}
-    assert {i: b["text"] for i, b in buttons.items()} == BUTTONS, controls
+    assert {i: b["text"] for i, b in buttons.items()} == {i: text for i, (text, _) in BUTTONS.items()}, controls
     for button in buttons.values():
-        assert button["enabled"] == 1 and button["visible"] == 1, button
+        # The presentation page disables Back.
+        assert button["enabled"] == (button["id"] != BACK) and button["visible"] == 1, button
         assert button["y"] >= 400 - 84, f"{button['text']} lies in the button row"
 
     bitmap = demo.input("out/kelvo.bmp")
@@ -180,5 +179,28 @@ def test_signed_demo_setup_lists_verifies_extracts_and_starts(s):
 
     program = start_from_own_folder(s, signed)
     check_start_up(s, demo, program, script, "signed-wizard")
-    # Installing from the signed setup is checked here once the wizard leads
-    # to an installation.
+
+    # The signed setup installs, and its installed copy, signature and all,
+    # uninstalls.
+    program = start_from_own_folder(s, signed)
+    wizard = Wizard(s, app=APP)
+    destination = "C:\\Kelvo Demo"
+    wizard.through_to_start(mode="full")
+    wizard.next()
+    assert program.wait(60) == 0
+    s.close_explorer_windows()
+    root = s.to_linux(destination)
+    installed = sorted(str(p.relative_to(root)) for p in root.rglob("*") if p.is_file())
+    assert installed == sorted(["hello.exe", "readme.txt", "source/hello.c", APP, "modo.se", "uninstall.s_"])
+    for name in ("hello.exe", "readme.txt", "source/hello.c"):
+        assert (root / name).read_bytes() == (files / name).read_bytes(), name
+    assert (root / APP).read_bytes() == signed_data
+    first = s.start(f"{destination}\\{APP}", cwd=destination)
+    assert first.wait(30) == 0
+    wizard = Wizard(s, UNINSTALL_CAPTION + "Kelvo Demo", app=APP)
+    wizard.wait_page(CONFIRMATION)
+    wizard.next()
+    box = s.message_box(exe=APP, title="Notice!", timeout=30)
+    assert box["text"] == UNINSTALL_DONE
+    s.press("OK", exe=APP, title="Notice!")
+    assert not root.exists()

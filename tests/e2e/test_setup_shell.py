@@ -1,24 +1,20 @@
 """The setup program's shell under Wine: start-up and its working files, the
 main window, Cancel and About, the uninstaller's relaunch, the bitmap view's
-messages and colours, and a damaged package. Packages are built here
+messages and colours (run-length coded bitmaps too), and a damaged package. Packages are built here
 (setup_package.py) behind the 64-bit kelvo.exe."""
 
 import subprocess
 
 from kelvo_wine import time_limit
-from setup_package import demo_setup
+from pictures import screen_area
+from setup_package import Record, bmp, demo_setup, run_length_coded
+from wizard_pages import (AGREEMENT, APP, BACK, BUTTONS, CANCEL_TEXT, DEST_FIELD, INSTALL_CAPTION, NEXT,
+                          OPTIONS, PRESENTATION, START, UNINSTALL_CAPTION, Wizard)
 
-INSTALL_CAPTION = 'Kelvo \u00ae - "Let The Kelvo Do The Work For You!"'
-UNINSTALL_CAPTION = "Kelvo \u00ae - Uninstalling application: "
-CANCEL_TEXT = '"Kelvo" has been canceled.\nPress "Yes" for closing or\n"No" for returning.'
-BUTTONS = {
-    51000: ("< Back", 25),
-    51001: ("Next >", 175),
-    51002: ("Cancel", 325),
-    51004: ("About!", 475),
-}
 LT_GRAY, GRAY, WHITE = (192, 192, 192), (128, 128, 128), (255, 255, 255)
-APP = "setup.exe"
+# The application object has no name, so the bitmap view's messages carry a
+# null caption, which the system shows as its default one.
+NO_CAPTION = "Error"
 
 
 def stub(s):
@@ -87,7 +83,8 @@ def test_startup_writes_working_files_and_shows_the_wizard(s):
         button = buttons[control_id]
         assert button["text"] == text
         assert (button["x"], button["y"], button["w"], button["h"]) == (x, 352, 100, 32), button
-        assert button["enabled"] == 1 and button["visible"] == 1
+        # The presentation page disables Back, leaving its caption.
+        assert button["enabled"] == (control_id != BACK) and button["visible"] == 1
     assert buttons[51001]["style"] & 0xF == 1, "Next is the default push button"
     views = [c for c in controls if c["class"] == "KelvoWindow" and (c["x"], c["y"]) == (10, 10)]
     assert [(v["w"], v["h"]) for v in views] == [(200, 150)], controls
@@ -97,7 +94,7 @@ def test_startup_writes_working_files_and_shows_the_wizard(s):
     cx, cy = window["cx"], window["cy"]
     assert pixel(shot, cx + 10, cy + 10) == (0, 0, 128)
     assert pixel(shot, cx + 209, cy + 159) == (255, 215, 0)
-    assert pixel(shot, cx + 300, cy + 200) == LT_GRAY
+    assert pixel(shot, cx + 100, cy + 250) == LT_GRAY  # below the bitmap, left of the page
     assert pixel(shot, cx + 0, cy + 200) == WHITE
     assert pixel(shot, cx + 1, cy + 200) == WHITE
     assert pixel(shot, cx + 599, cy + 200) == GRAY
@@ -113,19 +110,23 @@ def test_startup_writes_working_files_and_shows_the_wizard(s):
 @time_limit(90)
 def test_cancel_asks_and_no_keeps_the_window(s):
     program = start_setup(s, demo_setup(s.root))
-    main_window(s)
+    wizard = Wizard(s)
+    wizard.wait_page(PRESENTATION)
+    wizard.next()
+    wizard.wait_page(AGREEMENT)
+    # "No" is the agreement page's Cancel: it asks, and No keeps the page.
     s.click(exe=APP, title=INSTALL_CAPTION, id=51002)
     box = s.message_box(exe=APP, title="Application Canceled!")
     assert box["text"] == CANCEL_TEXT
     assert box["buttons"] == "YES,NO", box
     s.screenshot("cancel-question")
     s.press("NO", exe=APP, title="Application Canceled!")
-    main_window(s)
+    wizard.wait_page(AGREEMENT)
     assert program.running()
-    # Back and Next do nothing while no step logic shows pages.
-    s.click(exe=APP, title=INSTALL_CAPTION, id=51001)
-    s.click(exe=APP, title=INSTALL_CAPTION, id=51000)
-    main_window(s)
+    # Back shows a new presentation page: Back disabled, its caption kept.
+    wizard.back()
+    wizard.wait_page(PRESENTATION)
+    assert wizard.buttons()[BACK] == ("< Back", False)
     cancel_with_yes(s)
     assert program.wait(20) == 0
 
@@ -220,9 +221,10 @@ def test_bitmap_view_messages(s):
     setup.bitmap = ""
     del setup.records[2]
     program = start_setup(s, setup, "C:\\nobitmap")
-    box = s.message_box(exe=APP, title="setup")
+    box = s.message_box(exe=APP, title=NO_CAPTION)
     assert box["text"] == "Cannot open bitmap file" and box["buttons"] == "OK", box
-    s.press("OK", exe=APP, title="setup")
+    s.screenshot("no-bitmap")
+    s.press("OK", exe=APP, title=NO_CAPTION)
     window = main_window(s)
     _, controls = s.children(hwnd=window["hwnd"])
     assert not [c for c in controls if c["class"] == "KelvoWindow" and (c["x"], c["y"]) == (10, 10)
@@ -233,9 +235,10 @@ def test_bitmap_view_messages(s):
     # A 24-bit bitmap has no colour table: the default palette is used.
     setup = demo_setup(s.root, ["-size", "64x48", "gradient:red-blue", "-type", "TrueColor"])
     program = start_setup(s, setup, "C:\\truecolor")
-    box = s.message_box(exe=APP, title="setup")
+    box = s.message_box(exe=APP, title=NO_CAPTION)
     assert box["text"] == "Dib has no color table, using default palette", box
-    s.press("OK", exe=APP, title="setup")
+    assert box["buttons"] == "OK", box
+    s.press("OK", exe=APP, title=NO_CAPTION)
     window = main_window(s)
     shot = s.screenshot("truecolor")
     assert pixel(shot, window["cx"] + 10, window["cy"] + 10) == (255, 0, 0)
@@ -259,6 +262,37 @@ def test_two_colour_bitmaps_keep_their_colours_in_both_header_forms(s):
         cx, cy = window["cx"], window["cy"]
         assert pixel(shot, cx + 10, cy + 10) == (255, 255, 0)
         assert pixel(shot, cx + 49, cy + 39) == (0, 0, 128)
+        cancel_with_yes(s)
+        assert program.wait(20) == 0
+
+
+@time_limit(150)
+def test_run_length_coded_bitmaps_show_their_plain_pixels(s):
+    # Few colours at an odd width: ImageMagick codes the runs at 8 bits only,
+    # and whole stored rows, padding included; setup_package codes 4 bits.
+    shapes = ["-size", "45x30", "xc:navy", "-fill", "yellow", "-draw", "rectangle 0,0 19,14",
+              "-fill", "red", "-draw", "rectangle 25,16 44,29", "+antialias", "-fill", "lime",
+              "-draw", "line 0,29 44,0", "-type", "Palette"]
+    plain = s.root / "plain.bmp"
+    assert bmp(shapes + ["-compress", "none"], plain)[28] == 4
+    expected = screen_area(plain, 0, 0, 45, 30)
+    assert {expected[0][0], expected[29][44], expected[20][5]} == {(255, 255, 0), (255, 0, 0), (0, 0, 128)}
+
+    coded8 = demo_setup(s.root, shapes + ["-compress", "RLE"])
+    coded4 = demo_setup(s.root, shapes + ["-compress", "none"])
+    coded4.records[2] = Record(coded4.bitmap, run_length_coded(coded4.records[2].data))
+    for name, setup, bits, compression in (("RLE8", coded8, 8, 1), ("RLE4", coded4, 4, 2)):
+        data = setup.records[2].data
+        assert (data[28], data[30]) == (bits, compression), name
+        program = start_setup(s, setup, f"C:\\{name}")
+        window = main_window(s)
+        _, controls = s.children(hwnd=window["hwnd"])
+        assert [(c["w"], c["h"]) for c in controls
+                if c["class"] == "KelvoWindow" and (c["x"], c["y"]) == (10, 10)] == [(45, 30)], name
+        shot = s.screenshot(name)
+        shown = screen_area(shot, window["cx"] + 10, window["cy"] + 10, 45, 30)
+        unlike = [(x, y) for y in range(30) for x in range(45) if shown[y][x] != expected[y][x]]
+        assert not unlike, f"{name}: {len(unlike)} pixels differ, first at {unlike[:5]}"
         cancel_with_yes(s)
         assert program.wait(20) == 0
 
@@ -307,20 +341,30 @@ def test_started_from_another_folder_the_package_is_not_found(s):
     assert program.wait(20) == 1
 
 
-@time_limit(90)
-def test_tab_and_arrow_keys_move_among_the_buttons(s):
+@time_limit(120)
+def test_keyboard_drives_the_wizard(s):
     program = start_setup(s, demo_setup(s.root))
-    main_window(s)
-    # Tab reaches the first button (Back), the arrows move on to Cancel and
-    # the space bar presses it.
-    s.xdotool("key", "--delay", "200", "Tab", "Right", "Right", "space")
+    wizard = Wizard(s)
+    wizard.wait_page(PRESENTATION)
+    # Enter presses the default button, Next; Esc is Cancel.
+    s.xdotool("key", "Return")
+    wizard.wait_page(AGREEMENT)
+    s.xdotool("key", "Escape")
     box = s.message_box(exe=APP, title="Application Canceled!")
     assert box["text"] == CANCEL_TEXT
     s.press("NO", exe=APP, title="Application Canceled!")
-    # From Cancel, shift+Tab goes back to Next; two Tabs reach About.
-    s.xdotool("key", "--delay", "200", "shift+Tab", "Tab", "Tab", "space")
-    s.wait_window(exe=APP, title="About ...", id=1)
     s.xdotool("key", "Return")
-    s.wait_gone(exe=APP, title="About ...")
+    wizard.wait_page(OPTIONS)
+    # Tab goes through the buttons, then the page's controls in their order:
+    # the destination field, Browse, the group field, the checked mode.
+    s.xdotool("key", "--delay", "150", "Tab", "Tab", "Tab", "Tab", "Tab", "End", "x")
+    s.wait_until(lambda: wizard.option_controls()[DEST_FIELD]["text"] == "C:\\Program Files\\Demo App\\x",
+                 what="the destination typed into")
+    s.xdotool("key", "--delay", "150", "Tab", "Tab", "Tab", "Left")
+    s.wait_until(lambda: wizard.option_controls()["Typical"]["checked"] == 1, what="Typical checked by the arrow")
+    assert wizard.option_controls()["Minimal"]["checked"] == 0
+    s.screenshot("keyboard-options")
+    s.xdotool("key", "Return")
+    wizard.wait_page(START)
     cancel_with_yes(s)
     assert program.wait(20) == 0

@@ -1,0 +1,100 @@
+#include "InstallRules.h"
+
+#include "Limits.h"
+#include "SetupLayout.h"
+#include "TListaDado.h"
+
+#include <map>
+
+namespace install {
+
+bool Selected(const TListaDado& list, int i, const char* modos)
+{
+    return (list.Ful(i) && modos[0] == 'F') || (list.Typ(i) && modos[1] == 'T') ||
+           (list.Min(i) && modos[2] == 'M');
+}
+
+uint64_t SelectedBytes(const TListaDado& list, const char* modos)
+{
+    uint64_t total = 0;
+    for (int i = 0; i < list.NDados(); ++i) {
+        if (Selected(list, i, modos))
+            total += list.TamOrig(i);
+    }
+    return total;
+}
+
+std::string MemberName(const TListaDado& list, int i, const char* modos)
+{
+    return Selected(list, i, modos) ? std::string(list.Arq(i)) : "?record " + std::to_string(i);
+}
+
+Status CheckRecords(const TListaDado& list, const char* modos)
+{
+    const auto refuse = [](int i, const std::string& name, const std::string& why) {
+        return Status::Failure("The setup is damaged: file " + std::to_string(i + 1) + " (\"" + name + "\") " +
+                                   why + ".\nNothing has been installed.",
+                               "Error!");
+    };
+    std::map<std::string, int> installed;  // folded name -> record
+    for (int i = 0; i < list.NDados(); ++i) {
+        const bool selected = Selected(list, i, modos);
+        if (!selected && !list.Grupo(i))
+            continue;
+        const std::string name = list.Arq(i);
+        if (!layout::IsContainedName(name))
+            return refuse(i, name, "would be written outside the destination folder");
+        if (name.size() > kMemberNameMax)
+            return refuse(i, name, "has a name longer than 255 characters");
+        if (selected && layout::IsReservedName(name))
+            return refuse(i, name, "would replace a file the setup keeps for the uninstaller");
+        char bad = 0;
+        if (list.Grupo(i) && (!layout::IsCommandSafe(list.Nome(i), &bad) || name.find('"') != std::string::npos))
+            return refuse(i, name, "has a program item title or path that would break the program group's command");
+        if (selected && !installed.emplace(layout::FoldCase(name), i).second)
+            return refuse(i, name, "has the name of file " + std::to_string(installed[layout::FoldCase(name)] + 1));
+    }
+    return Status();
+}
+
+Status CheckGroupName(const std::string& group)
+{
+    if (group.empty())
+        return Status::Failure("Please type the name of the program group.", "Installation Options");
+    char bad = 0;
+    if (!layout::IsCommandSafe(group, &bad)) {
+        const std::string shown = static_cast<unsigned char>(bad) < 0x20 || bad == 0x7F
+                                      ? std::string("a control character")
+                                      : "\"" + std::string(1, bad) + "\"";
+        return Status::Failure("The program group's name cannot hold " + shown +
+                                   ".\nPlease choose another name.",
+                               "Installation Options");
+    }
+    return Status();
+}
+
+Status CheckDestination(const std::string& typed, const std::string& current,
+                        const guard::ProtectedFolders& protectedFolders, std::string* full)
+{
+    full->clear();
+    const auto refuse = [](const std::string& why) {
+        return Status::Failure(why + "\nPlease choose another destination folder.", "Installation Options");
+    };
+    const bool drive = typed.size() >= 3 && typed[1] == ':' && (typed[2] == '\\' || typed[2] == '/');
+    const bool share = typed.size() >= 2 && (typed[0] == '\\' || typed[0] == '/') &&
+                       (typed[1] == '\\' || typed[1] == '/');
+    if (!drive && !share)
+        return refuse("The destination folder \"" + typed + "\" is not a full path (such as C:\\Program Files\\App\\).");
+    const std::string folder = guard::FullFolder(typed, current);
+    if (folder.empty())
+        return refuse("The destination folder \"" + typed + "\" cannot be used.");
+    const std::string why = guard::WhyProtected(folder, protectedFolders);
+    if (!why.empty())
+        return refuse(why + ": it cannot be the destination folder, because uninstalling deletes the destination folder with everything in it.");
+    if (folder.size() > kPathMax)
+        return refuse("The destination folder \"" + typed + "\" is too long.");
+    *full = folder;
+    return Status();
+}
+
+}  // namespace install

@@ -1,0 +1,47 @@
+// The rules of the installation and uninstallation procedures that need no
+// window: which records a mode installs, what the records and the
+// destination must be before anything is written, and how the working
+// files are read. Portable, so that they are tested natively.
+#pragma once
+
+#include "FolderGuard.h"
+#include "Status.h"
+
+#include <cstdint>
+#include <string>
+
+class TListaDado;
+
+namespace install {
+
+// Whether record i is installed when the mode letters (at least three
+// characters: "F" or not, "T" or not, "M" or not) are `modos`.
+bool Selected(const TListaDado& list, int i, const char* modos);
+// The original bytes the mode installs.
+uint64_t SelectedBytes(const TListaDado& list, const char* modos);
+
+// The name record i is registered under in the package's table: its
+// installed name when the mode extracts it, else one no file can have, so
+// that records never extracted cannot collide.
+std::string MemberName(const TListaDado& list, int i, const char* modos);
+
+// Before anything is written: every record that is installed or gets a
+// program item has a name that stays inside the destination folder and is
+// not one of the setup's own files there, and no two installed records
+// share a name (letter case aside); a program item's title and path can be
+// sent to the program-group service without splitting its command. The
+// failure names the record.
+Status CheckRecords(const TListaDado& list, const char* modos);
+
+// The program group's name as the program-group service can take it: not
+// empty, no character that would split its command.
+Status CheckGroupName(const std::string& group);
+
+// The destination folder as it will be used: absolute, normalised, ending
+// with a backslash. A failure when it is relative, names nothing, or is a
+// folder the uninstaller would refuse to delete (a drive root, the system's
+// folders); the message says why and what to do.
+Status CheckDestination(const std::string& typed, const std::string& current,
+                        const guard::ProtectedFolders& protectedFolders, std::string* full);
+
+}  // namespace install

@@ -1,0 +1,370 @@
+#include "TProcTramor.h"
+
+#include "InstallRules.h"
+#include "StartupRules.h"
+#include "SystemFolders.h"
+#include "WorkingFiles.h"
+
+#include "FileSys.h"
+#include "FolderGuard.h"
+#include "Platform.h"
+#include "SetupLayout.h"
+#include "TApend.h"
+#include "TGrupoAplicativo.h"
+#include "TScript.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+namespace {
+
+const char kNothingInstalled[] = "Nothing has been installed.";
+const char kNothingRemoved[] = "Nothing has been removed.";
+
+// Shows a failure of a step the procedure goes on after; 1 if there was one.
+int Report(const Status& status)
+{
+    if (status.Ok())
+        return 0;
+    ShowMessage(status);
+    return 1;
+}
+
+// The working files of the temporary folder, in the order they are removed.
+void RemoveWorkingFiles(bool uninstalling, const std::string& program)
+{
+    const char* const installFiles[] = {layout::kScript,       layout::kBitmap,    layout::kPresentation,
+                                        layout::kAgreement,    layout::kStartFolder, layout::kProgramName};
+    for (const char* name : installFiles)
+        platform::RemoveFile(name);
+    if (!uninstalling)
+        return;
+    platform::RemoveFile(layout::kModeFile);
+    platform::RemoveFile(layout::kUninstallCopy);
+    // The running copy itself: the system refuses while it runs.
+    if (!program.empty())
+        platform::RemoveFile(program.c_str());
+}
+
+// The full form of a folder on the way to be deleted, and why it must not
+// be, under its name and under its real name behind any link.
+std::string WhyNotDelete(const std::string& full)
+{
+    const guard::ProtectedFolders protectedFolders = sysfolders::ProtectedFolders();
+    std::string why = guard::WhyProtected(full, protectedFolders);
+    if (!why.empty() || platform::IsLink(full.c_str()))
+        return why;
+    std::string real = platform::RealPath(full.c_str());
+    if (real.compare(0, 4, "\\\\?\\") == 0)
+        real = real.substr(4);
+    if (real.empty())
+        return why;
+    return guard::WhyProtected(guard::FullFolder(real, full), protectedFolders);
+}
+
+}  // namespace
+
+TProcTramor::TProcTramor(TWindow* pai, int _Modo, TButton* back, TButton* next, TButton* cancel)
+    : TWinTramor(pai, back, next, cancel), Modo(_Modo), sequence(_Modo),
+      listaDado(std::make_unique<TListaDado>())
+{
+    // The start folder, as start-up wrote it into the temporary folder.
+    std::string start;
+    if (working::ReadLine(layout::kStartFolder, &start))
+        startup::CopyPath(DirAtual, start.c_str());
+}
+
+TProcTramor::~TProcTramor()
+{
+    listaDado.reset();
+}
+
+Status TProcTramor::LerScript()
+{
+    TScript script(layout::kScript);
+    const Status loaded = script.Load();
+    if (!loaded)
+        return loaded;
+    char buffer[kPathSize];
+    script.LerDirOrig(buffer);
+    const size_t lDirOrig = std::strlen(buffer);
+    script.LerDirDest(DirDest);
+    script.LerNomeGrupo(NomeGrupo);
+    script.LerModosInstalacao(buffer);
+    // Three letters and nothing more fit the mode buffer.
+    std::snprintf(ModosInst, sizeof ModosInst, "%.3s", buffer);
+    listaDado = std::make_unique<TListaDado>();
+    return script.ReadRecords(listaDado.get(), lDirOrig);
+}
+
+void TProcTramor::End(int code)
+{
+    PostQuitMessage(code);
+}
+
+void TProcTramor::Processar()
+{
+    const wizard::Step step = sequence.Current();
+    if (wizard::PageSequence::ReadsScript(step)) {
+        // The folder browser may have left another folder current.
+        platform::ChangeFolder(sysfolders::TemporaryFolder().c_str());
+        const Status status = LerScript();
+        if (!status) {
+            ShowMessage(status);
+            End(kFatalExitCode);
+            return;
+        }
+    }
+    switch (step) {
+    case wizard::Step::kPresentation:
+        TE1();
+        break;
+    case wizard::Step::kAgreement:
+        TE2();
+        break;
+    case wizard::Step::kOptions:
+        TE3(DirDest, ModosInst, NomeGrupo);
+        // Without the program-group service the wizard cannot go on.
+        if (!te3->GroupListStatus()) {
+            ShowMessage(te3->GroupListStatus());
+            End(kFatalExitCode);
+        }
+        break;
+    case wizard::Step::kStart:
+        TE4();
+        break;
+    case wizard::Step::kInstall:
+        TEP(install::SelectedBytes(*listaDado, ModosInst));
+        End(Finish());
+        break;
+    case wizard::Step::kConfirmation:
+        _TE1();
+        break;
+    case wizard::Step::kUninstall:
+        End(Finish());
+        break;
+    case wizard::Step::kNothing:
+        break;
+    }
+}
+
+bool TProcTramor::CheckOptions()
+{
+    std::string full;
+    Status status = install::CheckGroupName(NomeGrupo);
+    if (status)
+        status = install::CheckDestination(DirDest, platform::CurrentFolder(), sysfolders::ProtectedFolders(),
+                                           &full);
+    if (status)
+        return true;
+    MessageBoxExA(pai->GetHandle(), status.Text().c_str(), status.Caption().c_str(), MB_OK | MB_ICONHAND, 0);
+    return false;
+}
+
+void TProcTramor::Next()
+{
+    if (running)
+        return;
+    if (!sequence.NextClosesPages()) {
+        sequence.Forward();
+        Processar();
+        return;
+    }
+    if (sequence.Current() == wizard::Step::kOptions && !CheckOptions())
+        return;
+    if (FecharJanelas(1) != 0) {
+        sequence.Forward();
+        Processar();
+    }
+}
+
+void TProcTramor::Back()
+{
+    if (running)
+        return;
+    FecharJanelas(0);
+    sequence.Backward();
+    Processar();
+}
+
+int TProcTramor::Finish()
+{
+    running = true;
+    // The procedure lets messages through: nothing may click or close the
+    // wizard under it.
+    EnableWindow(GetAncestor(pai->GetHandle(), GA_ROOT), FALSE);
+    return Modo == 1 ? Install() : Uninstall();
+}
+
+int TProcTramor::Fail(const Status& status, const std::string& leftBehind)
+{
+    const std::string text = leftBehind.empty() ? status.Text() : status.Text() + "\n\n" + leftBehind;
+    ShowMessage(Status::Failure(text, status.Caption(), status.Style()));
+    return kFatalExitCode;
+}
+
+int TProcTramor::Install()
+{
+    const std::string temp = sysfolders::TemporaryFolder();
+    platform::ChangeFolder(temp.c_str());
+    std::string program;
+    if (!working::ReadLine(layout::kProgramName, &program) || program.empty())
+        return Fail(Status::Failure("The working file \"apend.se\" is missing from \"" + temp + "\".", "Error!"),
+                    kNothingInstalled);
+
+    // Everything that can be checked is checked before anything is written.
+    std::string destination;
+    Status status = install::CheckDestination(DirDest, temp, sysfolders::ProtectedFolders(), &destination);
+    if (!status)
+        return Fail(status, kNothingInstalled);
+    status = install::CheckRecords(*listaDado, ModosInst);
+    if (!status)
+        return Fail(status, "");
+    const std::string package = std::string(DirAtual) + "\\" + program;
+    if (package.size() > kPathMax)
+        return Fail(Status::Failure("The setup's path is longer than 511 characters.", "Error!"), kNothingInstalled);
+    startup::CopyPath(DirDest, destination.c_str());
+
+    status = TryMakePath(DirDest);
+    if (!status || !platform::ChangeFolder(DirDest))
+        return Fail(Status::Failure("The destination folder \"" + destination + "\" cannot be created.", "Error!"),
+                    kNothingInstalled);
+    const std::string incomplete =
+        "The installation is incomplete. What was installed so far stays in \"" + destination + "\".";
+    if (!working::Write(layout::kModeFile, std::string(1, layout::kUninstallMark)))
+        return Fail(Status::Failure("Can't write \"modo.se\" in \"" + destination + "\".", "Error!"), incomplete);
+    // Installed into the folder it was started from, the setup stays as it is.
+    status = TryCopyExe(DirAtual, program.c_str(), program.c_str());
+    if (!status)
+        return Fail(status, incomplete);
+    startup::CopyPath(DirAtual, package.c_str());
+
+    TApend apend(DirAtual);
+    status = apend.Extract(layout::kScript);
+    platform::RemoveFile(layout::kScript);
+    if (!status)
+        return Fail(status, incomplete);
+    // Every member is registered, from the last: each is found by the
+    // sizes of those behind it.
+    const int N = listaDado->NDados();
+    for (int i = N - 1; i >= 0; --i) {
+        status = apend.Include(install::MemberName(*listaDado, i, ModosInst).c_str(), listaDado->TamComp(i));
+        if (!status)
+            return Fail(status, incomplete);
+    }
+
+    dProg->Texto1("Extracting file:");
+    uint64_t VAtual = 0;
+    for (int i = N - 1; i >= 0; --i) {
+        if (!install::Selected(*listaDado, i, ModosInst))
+            continue;
+        const char* arq = listaDado->Arq(i);
+        status = TryMakePath(arq);
+        if (!status)
+            return Fail(status, incomplete);
+        dProg->Texto2(arq);
+        uint64_t written = 0;
+        status = apend.Extract(arq, dProg.get(), &written);
+        if (status.IsCanceled())
+            return 0;
+        if (!status)
+            return Fail(Status::Failure("Can't install \"" + std::string(arq) + "\": " + status.Text(),
+                                        status.Caption(), status.Style()),
+                        incomplete);
+        if (written != listaDado->TamOrig(i))
+            return Fail(Status::Failure("The setup is damaged: \"" + std::string(arq) + "\" comes out with " +
+                                            std::to_string(written) + " bytes instead of " +
+                                            std::to_string(listaDado->TamOrig(i)) +
+                                            ".\nPlease download the setup again.",
+                                        "Error!"),
+                        incomplete);
+        VAtual += listaDado->TamOrig(i);
+        dProg->ValAtual(VAtual);
+        dProg->LetMessagesThrough();
+        if (dProg->IsCanceled() != 0)
+            return 0;
+    }
+    dProg->Destroy(IDCANCEL);
+
+    int code = 0;
+    TGrupoAplicativo grupo;
+    code |= Report(grupo.CreateGroup(NomeGrupo));
+    Retifica(NomeGrupo);
+    if (!working::Write(layout::kUninstallData, layout::FormatUninstallData(NomeGrupo, DirDest)))
+        code |= Report(Status::Failure("Can't write \"uninstall.s_\" in \"" + destination +
+                                           "\": the application cannot be uninstalled.",
+                                       "Error!"));
+    for (int i = 0; i < N; ++i) {
+        if (listaDado->Grupo(i))
+            code |= Report(grupo.AddItem((destination + listaDado->Arq(i)).c_str(), listaDado->Nome(i)));
+    }
+    platform::ChangeFolder(temp.c_str());
+    RemoveWorkingFiles(false, program);
+    const std::string uninstallItem = "Uninstall, " + sysfolders::WindowsFolder() + "\\SYSTEM\\shell32.dll, 58";
+    code |= Report(grupo.AddItem((destination + program).c_str(), uninstallItem.c_str()));
+    code |= Report(grupo.Close());
+    return code;
+}
+
+int TProcTramor::Uninstall()
+{
+    const std::string temp = sysfolders::TemporaryFolder();
+    platform::ChangeFolder(temp.c_str());
+    std::string program;
+    working::ReadLine(layout::kProgramName, &program);
+    std::string start;
+    if (working::ReadLine(layout::kStartFolder, &start))
+        platform::ChangeFolder(start.c_str());
+
+    // Nothing is deleted on missing or damaged uninstall data.
+    std::string data;
+    std::string group;
+    std::string destination;
+    std::string error;
+    if (!working::ReadAll(layout::kUninstallCopy, &data, 4 * kPathSize))
+        error = "it cannot be read";
+    else
+        layout::ParseUninstallData(data, &group, &destination, &error);
+    if (!error.empty())
+        return Fail(Status::Failure("The uninstallation data \"uninstall.se\" is missing or damaged: " + error + ".",
+                                    "Error!"),
+                    kNothingRemoved);
+    startup::CopyPath(NomeGrupo, group.c_str());
+    startup::CopyPath(DirDest, destination.c_str());
+    Normaliza(NomeGrupo);
+
+    // The tree is deleted under its resolved name: a drive root, the
+    // system's folders or a link to them in disguise are refused.
+    const std::string full = guard::FullFolder(DirDest, platform::CurrentFolder());
+    const std::string why = WhyNotDelete(full);
+    if (!why.empty())
+        return Fail(Status::Failure(why + ": the uninstaller does not delete it.", "Error!"), kNothingRemoved);
+
+    int code = 0;
+    {
+        TGrupoAplicativo grupo;
+        const bool connected = grupo.Connected();
+        const Status deleted = grupo.DeleteGroup(NomeGrupo);
+        // A group that is gone already (the user removed it) is no failure.
+        if (!connected)
+            code |= Report(deleted);
+        code |= Report(grupo.Close());
+    }
+    // A destination that is itself a link goes as a link: what it leads to
+    // belongs to another tree.
+    if (platform::IsLink(full.c_str()))
+        platform::RemoveFolder(full.c_str());
+    else
+        DelTree(full.c_str());
+    const bool removed = !platform::FolderExists(full.c_str());
+    if (!removed)
+        code |= Report(Status::Failure("Some files could not be removed from \"" + full +
+                                           "\" (they may be in use or read-only).",
+                                       "Error!"));
+    platform::ChangeFolder(temp.c_str());
+    RemoveWorkingFiles(true, program);
+    if (removed)
+        MessageBoxExA(nullptr, "Uninstallation is completed.", "Notice!", MB_OK, 0);
+    return code;
+}

@@ -1,0 +1,48 @@
+#include "WorkingFiles.h"
+
+#include "File.h"
+
+namespace working {
+
+bool Write(const char* name, const std::string& text)
+{
+    File file(name, "wb");
+    if (!file.IsOpen())
+        return false;
+    const bool written = file.Write(text.data(), text.size());
+    return file.Close() && written;
+}
+
+bool ReadAll(const char* name, std::string* text, size_t max)
+{
+    text->clear();
+    File file(name, "rb");
+    if (!file.IsOpen())
+        return false;
+    char block[4096];
+    size_t n = 0;
+    while ((n = file.Read(block, sizeof block)) > 0) {
+        if (text->size() + n > max)
+            return false;
+        text->append(block, n);
+    }
+    return !file.Failed();
+}
+
+bool ReadLine(const char* name, std::string* line, size_t max)
+{
+    line->clear();
+    File file(name, "rb");
+    if (!file.IsOpen())
+        return false;
+    for (int c = file.GetChar(); c != EOF && c != '\n'; c = file.GetChar()) {
+        if (line->size() == max + 1)
+            return false;
+        line->push_back(static_cast<char>(c));
+    }
+    if (!line->empty() && line->back() == '\r')
+        line->pop_back();
+    return !file.Failed() && line->size() <= max;
+}
+
+}  // namespace working

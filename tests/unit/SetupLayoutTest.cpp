@@ -1,0 +1,150 @@
+// The setup's layout: the display plan, member placement, installed names
+// and the uninstall data, as the program and kelvopack both use them.
+#include "SetupLayout.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using layout::PlanRecord;
+
+PlanRecord Display(const char* arq, uint32_t comp)
+{
+    return PlanRecord{arq, false, comp};
+}
+
+PlanRecord Installed(const char* arq, uint32_t comp)
+{
+    return PlanRecord{arq, true, comp};
+}
+
+// "member:size" per step, "(kept)" when not extracted, "+copy" for copies.
+std::string Plan(const std::vector<PlanRecord>& records, const std::string& bitmap,
+                 const std::string& presentation, const std::string& agreement)
+{
+    const std::string roles[3] = {bitmap, presentation, agreement};
+    std::string out;
+    size_t expected = records.size();
+    for (const layout::DisplayStep& s : layout::PlanDisplayFiles(records, roles)) {
+        EXPECT_EQ(s.record, --expected);  // every record once, from the last
+        out += (s.extract ? s.member : std::string("?")) + ":" + std::to_string(s.size);
+        EXPECT_EQ(s.member.find('?') == 0, !s.extract);
+        for (const std::string& c : s.copies)
+            out += "+" + c;
+        out += " ";
+    }
+    return out;
+}
+
+TEST(DisplayPlan, EveryRecordIsRegisteredOnceFromTheLastAndEachRoleServedOnce)
+{
+    const std::vector<PlanRecord> example = {
+        Installed("C:\\App\\app.exe", 372581),     Installed("C:\\App\\app.hlp", 135385),
+        Installed("C:\\App\\CTLS32.DLL", 86737),  Display("C:\\App\\logo.bmp", 20299),
+        Display("C:\\App\\readme.txt", 295),      Display("C:\\App\\license.txt", 5163)};
+    EXPECT_EQ(Plan(example, "C:\\App\\logo.bmp", "C:\\App\\readme.txt", "C:\\App\\license.txt"),
+              "licen.txt:5163 pres.txt:295 kelvo.bmp:20299 ?:86737 ?:135385 ?:372581 ");
+
+    // One record in two or three roles: extracted once, copied for the rest.
+    const std::vector<PlanRecord> shared = {Installed("app.exe", 1000), Display("logo.bmp", 300),
+                                            Display("text.txt", 40)};
+    EXPECT_EQ(Plan(shared, "logo.bmp", "text.txt", "text.txt"), "pres.txt:40+licen.txt kelvo.bmp:300 ?:1000 ");
+    EXPECT_EQ(Plan(shared, "text.txt", "logo.bmp", "text.txt"), "kelvo.bmp:40+licen.txt pres.txt:300 ?:1000 ");
+    EXPECT_EQ(Plan({Display("all.dat", 77)}, "all.dat", "all.dat", "all.dat"), "kelvo.bmp:77+pres.txt+licen.txt ");
+
+    // A display record anywhere, an unnamed one, a key the script lacks:
+    // every member still lies where the package puts it.
+    const std::vector<PlanRecord> mixed = {Display("logo.bmp", 6), Installed("a.exe", 10),
+                                           Display("unnamed.txt", 12), Display("license.txt", 50)};
+    EXPECT_EQ(Plan(mixed, "logo.bmp", "", "license.txt"), "licen.txt:50 ?:12 ?:10 kelvo.bmp:6 ");
+
+    // Exact names; the last record naming a role serves it; a flagged
+    // record never serves a role; nothing to plan for nothing.
+    const std::vector<PlanRecord> twice = {Display("LOGO.BMP", 5), Display("logo.bmp", 6), Display("logo.bmp", 7),
+                                           Installed("logo.bmp", 8)};
+    EXPECT_EQ(Plan(twice, "logo.bmp", "", ""), "?:8 kelvo.bmp:7 ?:6 ?:5 ");
+    EXPECT_EQ(Plan({}, "x", "y", "z"), "");
+
+    // The names of records not extracted never collide.
+    const auto steps = layout::PlanDisplayFiles(twice, {"", "", ""});
+    EXPECT_NE(steps[0].member, steps[1].member);
+}
+
+TEST(PackageLayout, TrailerAndPlacementCountFromTheEnd)
+{
+    uint8_t bytes[layout::kTrailerSize];
+    layout::EncodeTrailer(371, bytes);
+    EXPECT_EQ(std::vector<uint8_t>(bytes, bytes + 4), (std::vector<uint8_t>{0x73, 0x01, 0, 0}));
+    layout::EncodeTrailer(0xFEDCBA98u, bytes);
+    EXPECT_EQ(layout::DecodeTrailer(bytes), 0xFEDCBA98u);
+
+    // The six-record example: 620 835 bytes, the first member at its start.
+    const layout::PackageBounds example{0, 620835};
+    uint64_t start = 1;
+    EXPECT_EQ(layout::PlaceMember(example, 620835, &start), layout::Placement::kInside);
+    EXPECT_EQ(start, 0u);
+    EXPECT_EQ(layout::PlaceMember(example, 620836, &start), layout::Placement::kBeforeFile);
+    // Behind a program image of 4 096 bytes, a member may not begin inside it.
+    const layout::PackageBounds image{4096, 10000};
+    EXPECT_EQ(layout::PlaceMember(image, 5904, &start), layout::Placement::kInside);
+    EXPECT_EQ(start, 4096u);
+    EXPECT_EQ(layout::PlaceMember(image, 5905, &start), layout::Placement::kInImage);
+    EXPECT_EQ(layout::PlacementProblem(layout::Placement::kInImage, "kelvo.se"),
+              "Damaged package: member \"kelvo.se\" lies inside the program itself.");
+    EXPECT_EQ(layout::PlacementProblem(layout::Placement::kBeforeFile, "a"),
+              "Damaged package: member \"a\" lies outside the file.");
+}
+
+TEST(InstalledNames, StayInsideTheDestinationAndAvoidTheSetupsOwnFiles)
+{
+    EXPECT_EQ(layout::InstalledName("C:\\KELVO\\bin\\app.exe", 9), "bin\\app.exe");
+    EXPECT_EQ(layout::InstalledName("C:\\KELVO\\", 9), "");  // nothing after the cut
+    EXPECT_EQ(layout::InstalledName("short", 9), "");
+
+    for (const char* good : {"app.exe", "bin\\app.exe", "a/b.txt", "..name", "name..", "a\\.hidden"})
+        EXPECT_TRUE(layout::IsContainedName(good)) << good;
+    for (const char* bad : {"", "\\app.exe", "/etc/passwd", "C:\\x", "C:x", "..", "..\\x", "a\\..\\..\\x",
+                            "a\\.\\b", "a\\\\b", "a\\", ".", "x/../y"})
+        EXPECT_FALSE(layout::IsContainedName(bad)) << bad;
+
+    for (const char* own : {"kelvo.se", "MODO.SE", "Uninstall.S_", "arq.huf"})
+        EXPECT_TRUE(layout::IsReservedName(own)) << own;
+    EXPECT_FALSE(layout::IsReservedName("sub\\modo.se"));  // only at the destination's top
+    EXPECT_FALSE(layout::IsReservedName("uninstall.se"));
+
+    EXPECT_EQ(layout::FoldCase("Straße\xE9\xFF"), "STRAßE\xC9\x9F");
+    char bad = 0;
+    EXPECT_TRUE(layout::IsCommandSafe("My App 2.0 - Tools & more", &bad));
+    for (const char* unsafe : {"a,b", "a(b", "a)b", "a[b", "a]b", "a\"b", "a\tb", "a\x7f"}) {
+        EXPECT_FALSE(layout::IsCommandSafe(unsafe, &bad)) << unsafe;
+        EXPECT_EQ(bad, unsafe[1]);
+    }
+}
+
+TEST(UninstallData, TwoLinesBackAsTheyWereWritten)
+{
+    const std::string data = layout::FormatUninstallData("My@App", "C:\\Program Files\\My App\\");
+    EXPECT_EQ(data, "My@App\r\nC:\\Program Files\\My App\\");
+    std::string group;
+    std::string destination;
+    std::string error;
+    ASSERT_TRUE(layout::ParseUninstallData(data, &group, &destination, &error));
+    EXPECT_EQ(group, "My@App");
+    EXPECT_EQ(destination, "C:\\Program Files\\My App\\");
+    ASSERT_TRUE(layout::ParseUninstallData("G\nD:\\x\\\r\nignored", &group, &destination, &error));
+    EXPECT_EQ(destination, "D:\\x\\");
+
+    // Missing or empty lines are damage: nothing may be deleted on them.
+    for (const std::string& damaged : {std::string(""), std::string("G"), std::string("G\r\n"),
+                                       std::string("\r\nC:\\x\\"), std::string("G\n\n"),
+                                       std::string("G\n") + std::string(512, 'x'),
+                                       std::string("G\nC:\\x\0y", 8)}) {
+        EXPECT_FALSE(layout::ParseUninstallData(damaged, &group, &destination, &error)) << damaged;
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+}  // namespace
