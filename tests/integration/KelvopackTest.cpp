@@ -247,6 +247,54 @@ TEST_F(Kelvopack, DamagedSetupsAreReportedWithoutCrashing)
     EXPECT_TRUE(Has(r.err, "too short to hold a package")) << r.err;
 }
 
+TEST_F(Kelvopack, HandMadeSetupsAreListedVerifiedAndExtractedAsTheSetupReadsThem)
+{
+    // One text serving presentation and agreement, and two records that are
+    // one file on Windows.
+    const std::string head = "#DIR_ORIG C:\\K\\\r\n\r\n#DIR_DEST C:\\D\\\r\n\r\n"
+                             "#DIR_ARQ_BMP c:\\b\\kelvo.bmp\r\n\r\n#DIR_ARQ_APRESENTACAO c:\\b\\text.txt\r\n\r\n"
+                             "#DIR_ARQ_LICENCA c:\\b\\text.txt\r\n\r\n#DIR_NOME_GRUPO G\r\n\r\n"
+                             "#DIR_MODOS_INSTALACAO FXX\r\n\r\n";
+    const std::string hand = dir.Path("hand.exe");
+    packtest::PackRecords(hand, head,
+                          {{"C:\\K\\docs\\a.txt", "XFXX", "first"},
+                           {"C:\\K\\Docs\\A.TXT", "XFXX", "second"},
+                           {"c:\\b\\kelvo.bmp", "XXXX", "BM"},
+                           {"c:\\b\\text.txt", "XXXX", "the text"}});
+
+    Result r = Tool({"list", hand}, dir);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(Has(r.out, "pres.txt (presentation text), licen.txt (agreement text)")) << r.out;
+
+    r = Tool({"verify", hand}, dir);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, hand + ": #ARQ1 (\"C:\\K\\Docs\\A.TXT\"): the setup would install it under the same name as "
+                            "#ARQ0 (\"C:\\K\\docs\\a.txt\"), \"Docs\\A.TXT\" (letter case aside), and so refuses "
+                            "to install in the Full mode\n" +
+                         hand + ": 1 problem found\n");
+
+    const std::string out = dir.Path("out");
+    std::filesystem::create_directory(out);
+    r = Tool({"extract", hand, "-C", out, "-j", "4"}, dir);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "kelvopack: " + hand + ": \"Docs/A.TXT\": not extracted: #ARQ0 (\"C:\\K\\docs\\a.txt\") goes to "
+                     "the same name on Windows (letter case aside) and comes first, so its file is the one the "
+                     "setup leaves there\n");
+    EXPECT_EQ(packtest::ReadText(out + "/docs/a.txt"), "first");
+    EXPECT_FALSE(packtest::Exists(out + "/Docs"));
+    EXPECT_EQ(packtest::ReadText(out + "/pres.txt"), "the text");
+    EXPECT_EQ(packtest::ReadText(out + "/licen.txt"), "the text");
+    EXPECT_TRUE(Has(r.out, "extracted: licen.txt")) << r.out;
+
+    // Asked for by its second name, the text is written under that name only.
+    const std::string some = dir.Path("some");
+    std::filesystem::create_directory(some);
+    r = Tool({"extract", hand, "-C", some, "licen.txt"}, dir);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(packtest::ReadText(some + "/licen.txt"), "the text");
+    EXPECT_FALSE(packtest::Exists(some + "/pres.txt"));
+}
+
 TEST_F(Kelvopack, CompressAndDecompressTheRawCodec)
 {
     const std::vector<uint8_t> data = testdata::Generate(300000, 5, 0.6);

@@ -1,6 +1,7 @@
 // Scratch folders and small file helpers for the kelvopack tests.
 #pragma once
 
+#include "Lzss.h"
 #include "TempDir.h"
 
 #include <unistd.h>
@@ -85,6 +86,64 @@ inline std::string MakeProject(const Scratch& dir, const std::string& extra = st
                        "modes = [\"full\"]\n" +
                            extra);
     return project;
+}
+
+// One file record of a setup made by hand: its path, its flags ("GFTM" with
+// "X" for no), its bytes and its item title.
+struct HandRecord {
+    std::string arq;
+    std::string flags;
+    std::string bytes;
+    std::string title = "_";
+};
+
+inline std::vector<uint8_t> Compressed(const std::string& bytes)
+{
+    std::vector<uint8_t> out(lzss::CompressBound(bytes.size()) + 1);
+    out.resize(lzss::Compress(bytes.data(), bytes.size(), out.data(), out.size()));
+    return out;
+}
+
+// A setup put together by hand, as the setup program reads one: `stub`,
+// then the members back to back, the compressed script and the script's
+// compressed size in four bytes, least significant first.
+inline void PackByHand(const std::string& path, const std::string& script, const std::vector<std::string>& members,
+                       const std::vector<uint8_t>& stub = {})
+{
+    std::vector<uint8_t> file = stub;
+    for (const std::string& m : members) {
+        const std::vector<uint8_t> packed = Compressed(m);
+        file.insert(file.end(), packed.begin(), packed.end());
+    }
+    const std::vector<uint8_t> s = Compressed(script);
+    file.insert(file.end(), s.begin(), s.end());
+    for (int i = 0; i < 4; ++i)
+        file.push_back(static_cast<uint8_t>(s.size() >> (8 * i)));
+    WriteBytes(path, file);
+}
+
+// The same from records: `head` holds the settings, the records follow it
+// with their sizes filled in (blanks of path and title written as "@").
+inline void PackRecords(const std::string& path, const std::string& head, const std::vector<HandRecord>& records,
+                        const std::vector<uint8_t>& stub = {})
+{
+    const auto stored = [](std::string text) {
+        for (size_t i = 1; i < text.size(); ++i) {
+            if (text[i] == ' ')
+                text[i] = '@';
+        }
+        return text;
+    };
+    std::string script = head;
+    std::vector<std::string> members;
+    for (size_t k = 0; k < records.size(); ++k) {
+        const HandRecord& r = records[k];
+        script += "#ARQ" + std::to_string(k) + " " + stored(r.arq) + " " + stored(r.title) + " " +
+                  std::to_string(r.bytes.size()) + " " + std::to_string(Compressed(r.bytes).size()) + " " + r.flags +
+                  (k + 1 < records.size() ? "\r\n\r\n" : "\r\n");
+        members.push_back(r.bytes);
+    }
+    PackByHand(path, script, members, stub);
 }
 
 }  // namespace packtest

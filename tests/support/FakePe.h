@@ -2,6 +2,7 @@
 // section of raw data, made by hand so that the tests need no toolchain.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 

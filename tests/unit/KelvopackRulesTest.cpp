@@ -109,13 +109,6 @@ TEST(KelvopackRules, WindowsFoldersAreAbsoluteAndEndWithABackslash)
     EXPECT_TRUE(FolderOk("C:\\", true));
 }
 
-TEST(KelvopackRules, FoldCaseFollowsWindowsNames)
-{
-    EXPECT_EQ(FoldCase("Docs\\ReadMe.txt"), FoldCase("DOCS\\readme.TXT"));
-    EXPECT_EQ(FoldCase("\xE9t\xE9"), "\xC9T\xC9");  // code page 1252 letters
-    EXPECT_NE(FoldCase("a"), FoldCase("b"));
-}
-
 TEST(KelvopackRules, DefaultSetupPathIsTheOutputsName)
 {
     EXPECT_EQ(DefaultSetupPath("out/dir/demo-setup.exe"), "demo-setup.exe");

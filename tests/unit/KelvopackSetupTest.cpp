@@ -13,11 +13,22 @@
 #include "TScript.h"
 #include "TestData.h"
 #include "ToolError.h"
+#include "WorkerCrew.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <new>
 #include <random>
+#include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -371,23 +382,6 @@ TEST_F(KelvopackSetup, ArbitraryFilesAreReportedAsNoSetup)
     EXPECT_GT(ReadDamaged(dir.Path("missing.exe")), 0u);
 }
 
-// A package put together by hand from a script and the members' bytes.
-void PackByHand(const std::string& path, const std::string& script, const std::vector<std::string>& members)
-{
-    std::vector<uint8_t> file;
-    for (const std::string& m : members) {
-        std::vector<uint8_t> out(lzss::CompressBound(m.size()) + 1);
-        out.resize(lzss::Compress(m.data(), m.size(), out.data(), out.size()));
-        file.insert(file.end(), out.begin(), out.end());
-    }
-    std::vector<uint8_t> s(lzss::CompressBound(script.size()) + 1);
-    s.resize(lzss::Compress(script.data(), script.size(), s.data(), s.size()));
-    file.insert(file.end(), s.begin(), s.end());
-    for (int i = 0; i < 4; ++i)
-        file.push_back(static_cast<uint8_t>(s.size() >> (8 * i)));
-    packtest::WriteBytes(path, file);
-}
-
 const char kHandHead[] = "#DIR_ORIG C:\\K\\\r\n\r\n#DIR_DEST C:\\D\\\r\n\r\n"
                          "#DIR_ARQ_BMP c:\\b\\kelvo.bmp\r\n\r\n#DIR_ARQ_APRESENTACAO c:\\b\\pres.txt\r\n\r\n"
                          "#DIR_ARQ_LICENCA c:\\b\\licen.txt\r\n\r\n#DIR_NOME_GRUPO G\r\n\r\n"
@@ -400,7 +394,7 @@ TEST_F(KelvopackSetup, ExtractionNeverLeavesItsFolder)
     const std::string path = dir.Path("hand.exe");
     std::filesystem::create_directory(dir.Path("x"));
     for (const char* evil : {"..\\evil", "\\evil", "a\\..\\..\\evil", "D:evil"}) {
-        PackByHand(path,
+        packtest::PackByHand(path,
                    std::string(kHandHead) + "#ARQ0 C:\\K\\" + evil + " _ 2 3 XFXX\r\n\r\n#ARQ1 C:\\K\\b _ 2 3 XFXX\r\n\r\n" +
                        kHandDisplay,
                    {"aa", "bb", "BM", "p", "l"});
@@ -409,9 +403,9 @@ TEST_F(KelvopackSetup, ExtractionNeverLeavesItsFolder)
         ASSERT_TRUE(archive.Open(path, &error)) << error;
         SetupExtractor extractor(archive, dir.Path("x"));
         std::string shown;
-        EXPECT_FALSE(extractor.Extract(archive.Members()[0], &shown, &error)) << evil;
+        EXPECT_FALSE(extractor.Extract(archive.Members()[0], archive.Members()[0].name, &shown, &error)) << evil;
         EXPECT_NE(error.find("refused"), std::string::npos) << evil;
-        EXPECT_TRUE(extractor.Extract(archive.Members()[1], &shown, &error)) << error;
+        EXPECT_TRUE(extractor.Extract(archive.Members()[1], archive.Members()[1].name, &shown, &error)) << error;
         EXPECT_EQ(shown, "b");
     }
     EXPECT_FALSE(packtest::Exists(dir.Path("evil")));
@@ -419,34 +413,250 @@ TEST_F(KelvopackSetup, ExtractionNeverLeavesItsFolder)
     EXPECT_EQ(packtest::ReadText(dir.Path("x/b")), "bb");
 }
 
-TEST_F(KelvopackSetup, VerifyFindsRecordsTheInstallerCannotHandle)
+TEST_F(KelvopackSetup, VerifySaysWhatTheSetupWillDo)
 {
-    const auto pack = [this](const std::string& script, const std::vector<std::string>& members) {
-        PackByHand(dir.Path("hand.exe"), script, members);
+    using packtest::HandRecord;
+    const auto problems = [this](const std::string& head, const std::vector<HandRecord>& records) {
+        packtest::PackRecords(dir.Path("hand.exe"), head, records);
         std::string all;
         for (const std::string& p : CheckSetup(dir.Path("hand.exe")).problems)
             all += p + "\n";
         return all;
     };
     const std::string head = kHandHead;
+    const HandRecord a{"C:\\K\\a", "XFXX", "aa"};
+    const HandRecord b{"C:\\K\\b", "XFXX", "bb"};
+    const HandRecord bmp{"c:\\b\\kelvo.bmp", "XXXX", "BM"};
+    const HandRecord pres{"c:\\b\\pres.txt", "XXXX", "p"};
+    const HandRecord licen{"c:\\b\\licen.txt", "XXXX", "l"};
+    EXPECT_EQ(problems(head, {a, b, bmp, pres, licen}), "");
+
+    // What start-up handles: display records anywhere, a record without
+    // flags that no key names, a second record for a role (the last one
+    // serves), one record serving two roles (extracted once, then copied).
+    EXPECT_EQ(problems(head, {bmp, a, pres, b, licen}), "");
+    EXPECT_EQ(problems(head, {a, {"c:\\b\\spare.txt", "XXXX", "s"}, bmp, pres, licen}), "");
+    EXPECT_EQ(problems(head, {a, {"c:\\b\\pres.txt", "XXXX", "old"}, bmp, pres, licen}), "");
+    std::string shared = head;
+    shared.replace(shared.find("c:\\b\\licen.txt"), 14, "c:\\b\\pres.txt");
+    EXPECT_EQ(problems(shared, {a, bmp, pres}), "");
+
+    // A role that no record without flags serves shows nothing.
+    EXPECT_EQ(problems(head, {a, bmp, pres}),
+              "#DIR_ARQ_LICENCA \"c:\\b\\licen.txt\" names no display record (a record without flags): the setup "
+              "shows no agreement text\n");
+    EXPECT_NE(problems(head, {a, bmp, pres, {"c:\\b\\licen.txt", "XFXX", "l"}}).find("the setup shows no agreement"),
+              std::string::npos);
+    std::string noBitmap = head;
+    noBitmap.erase(noBitmap.find("#DIR_ARQ_BMP"), noBitmap.find("#DIR_ARQ_APRES") - noBitmap.find("#DIR_ARQ_BMP"));
+    EXPECT_EQ(problems(noBitmap, {a, pres, licen}), "the script has no #DIR_ARQ_BMP: the setup shows no bitmap\n");
+
+    // Names the installer refuses.
+    EXPECT_NE(problems(head, {{"C:\\K\\..\\evil", "XFXX", "e"}, bmp, pres, licen}).find("outside the destination folder"),
+              std::string::npos);
+    EXPECT_EQ(problems(head, {{"C:\\K\\MODO.SE", "XFXX", "U"}, bmp, pres, licen}),
+              "#ARQ0 (\"C:\\K\\MODO.SE\"): \"MODO.SE\" is a name the setup uses for itself\n");
+    // Two records under one name, letter case aside, in a mode that
+    // installs both; in modes that never install both they are no clash.
+    std::string modes = head;
+    modes.replace(modes.find("FXX"), 3, "FTM");
+    EXPECT_EQ(problems(modes, {a, {"C:\\K\\A", "XXTX", "AA"}, bmp, pres, licen}), "");
+    EXPECT_EQ(problems(modes, {{"C:\\K\\a", "XFTM", "aa"}, b, {"C:\\K\\A", "XFXM", "AA"}, bmp, pres, licen}),
+              "#ARQ2 (\"C:\\K\\A\"): the setup would install it under the same name as #ARQ0 (\"C:\\K\\a\"), \"A\" "
+              "(letter case aside), and so refuses to install in the Full and Minimal modes\n");
+    EXPECT_NE(problems(head, {a, a, bmp, pres, licen}).find("#ARQ1 (\"C:\\K\\a\"): the setup would install it under "
+                                                            "the same name as #ARQ0 (\"C:\\K\\a\"), \"a\", and so "
+                                                            "refuses to install in the Full mode\n"),
+              std::string::npos);
+
+    // Members that do not hold what their records say.
     const std::string display = kHandDisplay;
     const std::vector<std::string> bodies = {"aa", "bb", "BM", "p", "l"};
-    EXPECT_EQ(pack(head + "#ARQ0 C:\\K\\a _ 2 3 XFXX\r\n\r\n#ARQ1 C:\\K\\b _ 2 3 XFXX\r\n\r\n" + display, bodies), "");
-    EXPECT_NE(pack(head + "#ARQ0 C:\\K\\..\\evil _ 2 3 XFXX\r\n\r\n#ARQ1 C:\\K\\b _ 2 3 XFXX\r\n\r\n" + display, bodies)
-                  .find("outside the destination folder"),
-              std::string::npos);
-    EXPECT_NE(pack(head + "#ARQ0 C:\\K\\a _ 2 3 XFXX\r\n\r\n#ARQ1 C:\\K\\a _ 2 3 XFXX\r\n\r\n" + display, bodies)
-                  .find("under the same name"),
-              std::string::npos);
-    EXPECT_NE(pack(head + "#ARQ0 C:\\K\\a _ 2 3 XFXX\r\n\r\n#ARQ1 C:\\K\\b _ 3 3 XFXX\r\n\r\n" + display, bodies)
+    const auto raw = [&](const std::string& script) {
+        packtest::PackByHand(dir.Path("hand.exe"), script, bodies);
+        std::string all;
+        for (const std::string& p : CheckSetup(dir.Path("hand.exe")).problems)
+            all += p + "\n";
+        return all;
+    };
+    EXPECT_NE(raw(head + "#ARQ0 C:\\K\\a _ 2 3 XFXX\r\n\r\n#ARQ1 C:\\K\\b _ 3 3 XFXX\r\n\r\n" + display)
                   .find("decodes to 2 bytes, the record says 3"),
               std::string::npos);
-    EXPECT_NE(pack(head + "#ARQ0 C:\\K\\a _ 2 3 XFXX\r\n\r\n#ARQ1 c:\\b\\pres.txt _ 2 3 XXXX\r\n\r\n" + display, bodies)
-                  .find("a second record for the presentation text"),
+    EXPECT_NE(raw(head + "#ARQ0 C:\\K\\a _ 2 3 XFXX\r\n\r\n#ARQ1 C:\\K\\b _ 2 x XFXX\r\n\r\n" + display).find("#ARQ1"),
               std::string::npos);
-    EXPECT_NE(pack(head + "#ARQ0 C:\\K\\a _ 2 3 XFXX\r\n\r\n#ARQ1 C:\\K\\b _ 2 x XFXX\r\n\r\n" + display, bodies)
-                  .find("#ARQ1"),
-              std::string::npos);
+}
+
+// Every file under `folder`, relative, with its bytes as text.
+std::map<std::string, std::string> Tree(const std::string& folder)
+{
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file())
+            files[std::filesystem::relative(entry.path(), folder).generic_string()] =
+                packtest::ReadText(entry.path().string());
+    }
+    return files;
+}
+
+TEST_F(KelvopackSetup, ExtractWritesEveryFileOnceAsTheSetupLeavesIt)
+{
+    // Three records for one file on Windows, an installed file named like a
+    // display file, and one text serving as presentation and agreement.
+    std::string head = kHandHead;
+    head.replace(head.find("c:\\b\\pres.txt"), 13, "c:\\b\\text.txt");
+    head.replace(head.find("c:\\b\\licen.txt"), 14, "c:\\b\\text.txt");
+    const std::string setup = dir.Path("hand.exe");
+    packtest::PackRecords(setup, head,
+                          {{"C:\\K\\docs\\a.txt", "XFXX", "first"},
+                           {"C:\\K\\Docs\\A.TXT", "XFXX", "second"},
+                           {"C:\\K\\docs\\a.txt", "XFXX", "third"},
+                           {"C:\\K\\pres.txt", "XFXX", "installed"},
+                           {"C:\\K\\b.txt", "XFXX", "bee"},
+                           {"c:\\b\\kelvo.bmp", "XXXX", "BM"},
+                           {"c:\\b\\text.txt", "XXXX", "shown twice"}});
+    SetupArchive archive;
+    std::string error;
+    ASSERT_TRUE(archive.Open(setup, &error)) << error;
+    const SetupArchive::Member& text = archive.Members()[6];
+    EXPECT_EQ(text.name, "pres.txt");
+    EXPECT_EQ(text.copies, std::vector<std::string>{"licen.txt"});
+    EXPECT_EQ(text.roles, (std::vector<int>{1, 2}));
+    EXPECT_EQ(archive.Members()[1].name, "Docs\\A.TXT");
+
+    const std::map<std::string, std::string> expected = {{"docs/a.txt", "first"},    {"pres.txt", "installed"},
+                                                         {"b.txt", "bee"},           {"kelvo.bmp", "BM"},
+                                                         {"licen.txt", "shown twice"}};
+    std::vector<size_t> all(archive.Members().size());
+    for (size_t k = 0; k < all.size(); ++k)
+        all[k] = k;
+    for (const unsigned jobs : {1u, 2u, 8u}) {
+        const std::string out = dir.Path("out" + std::to_string(jobs));
+        std::filesystem::create_directory(out);
+        const std::vector<ExtractOutcome> outcomes = ExtractMembers(archive, out, all, jobs);
+        EXPECT_EQ(Tree(out), expected) << jobs << " jobs";
+        std::string refused;
+        for (const ExtractOutcome& o : outcomes) {
+            if (!o.error.empty())
+                refused += std::to_string(o.member) + " " + o.shown + ": " + o.error + "\n";
+        }
+        EXPECT_EQ(refused,
+                  "1 Docs/A.TXT: not extracted: #ARQ0 (\"C:\\K\\docs\\a.txt\") goes to the same name on Windows "
+                  "(letter case aside) and comes first, so its file is the one the setup leaves there\n"
+                  "2 docs/a.txt: not extracted: #ARQ0 (\"C:\\K\\docs\\a.txt\") goes to the same name and comes "
+                  "first, so its file is the one the setup leaves there\n"
+                  "6 pres.txt: not extracted: #ARQ3 (\"C:\\K\\pres.txt\") goes to the same name and comes first, "
+                  "so its file is the one the setup leaves there\n")
+            << jobs << " jobs";
+        ASSERT_EQ(outcomes.size(), 8u);
+        EXPECT_EQ(outcomes[7].shown, "licen.txt");  // the copy's name, decoded into directly
+        EXPECT_EQ(outcomes[7].error, "");
+    }
+}
+
+// Throws, or stops, once a member has given more than `after` bytes.
+class FailingHook : public ProgressHook {
+public:
+    enum class Kind { kOutOfMemory, kException, kStop };
+    FailingHook(Kind kind, uint64_t after) : kind_(kind), after_(after) {}
+    bool Advance(uint64_t done) override
+    {
+        if (done <= after_)
+            return true;
+        if (kind_ == Kind::kOutOfMemory)
+            throw std::bad_alloc();
+        if (kind_ == Kind::kException)
+            throw std::runtime_error("the disk is on fire");
+        return false;
+    }
+
+private:
+    Kind kind_;
+    uint64_t after_;
+};
+
+TEST_F(KelvopackSetup, AFailureInAnExtractWorkerFailsItsMemberOnly)
+{
+    // Only the application (70 000 bytes) grows past 1000 bytes.
+    const std::string output = dir.Path("setup.exe");
+    Build(packtest::MakeProject(dir), output);
+    SetupArchive archive;
+    std::string error;
+    ASSERT_TRUE(archive.Open(output, &error)) << error;
+    std::vector<ExtractTask> tasks;
+    for (size_t k = 0; k < archive.Members().size(); ++k)
+        tasks.push_back({k, {archive.Members()[k].name}});
+    const struct {
+        FailingHook::Kind kind;
+        const char* message;
+    } cases[] = {{FailingHook::Kind::kOutOfMemory, "out of memory"},
+                 {FailingHook::Kind::kException, "the disk is on fire"},
+                 {FailingHook::Kind::kStop, "stopped"}};
+    for (const auto& c : cases) {
+        for (const unsigned jobs : {1u, 3u}) {
+            const std::string out = dir.Path("out-" + std::string(c.message) + "-" + std::to_string(jobs));
+            std::filesystem::create_directory(out);
+            FailingHook hook(c.kind, 1000);
+            const std::vector<ExtractOutcome> outcomes = ExtractMembers(archive, out, tasks, jobs, &hook);
+            ASSERT_EQ(outcomes.size(), 7u);
+            EXPECT_EQ(outcomes[0].shown, "app.exe");
+            EXPECT_EQ(outcomes[0].error, c.message);
+            // Nothing half-written; every other member whole.
+            EXPECT_FALSE(packtest::Exists(out + "/app.exe")) << c.message;
+            for (size_t k = 1; k < outcomes.size(); ++k)
+                EXPECT_EQ(outcomes[k].error, "") << c.message << " " << outcomes[k].shown;
+            EXPECT_EQ(packtest::ReadText(out + "/licen.txt"), packtest::ReadText(dir.Path("text/licen.txt")));
+            EXPECT_EQ(Tree(out).size(), 6u) << c.message;
+        }
+    }
+}
+
+TEST(KelvopackWorkers, WhatEscapesAWorkerBecomesAMessage)
+{
+    std::mutex mutex;
+    std::vector<std::string> messages;
+    const auto keep = [&](const std::string& message) {
+        std::lock_guard<std::mutex> lock(mutex);
+        messages.push_back(message);
+    };
+    std::atomic<int> done{0};
+    {
+        WorkerCrew crew(keep);
+        crew.Start([] { throw std::bad_alloc(); });
+        crew.Start([] { throw std::runtime_error("the disk is on fire"); });
+        crew.Start([] { throw 42; });
+        crew.Start([&done, seven = std::make_unique<int>(7)] { done += *seven; });  // move-only work
+        crew.Start([&done] { done += 1; });
+        crew.Join();
+        EXPECT_EQ(done.load(), 8);
+    }
+    std::sort(messages.begin(), messages.end());
+    EXPECT_EQ(messages, (std::vector<std::string>{"out of memory", "the disk is on fire", "unexpected failure"}));
+
+    // A handler that cannot take the message (memory is exhausted) is told
+    // once more, in words that need no memory.
+    messages.clear();
+    {
+        WorkerCrew crew([&](const std::string& message) {
+            if (message != "out of memory")
+                throw std::bad_alloc();
+            keep(message);
+        });
+        crew.Start([] { throw std::length_error("a very long explanation"); });
+    }
+    EXPECT_EQ(messages, std::vector<std::string>{"out of memory"});
+
+    // The owner's failure never leaves a worker running unjoined.
+    std::atomic<bool> finished{false};
+    try {
+        WorkerCrew crew(keep);
+        crew.Start([&finished] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            finished = true;
+        });
+        throw std::runtime_error("the owner fails");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_TRUE(finished.load());
 }
 
 }  // namespace

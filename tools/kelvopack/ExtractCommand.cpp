@@ -4,6 +4,7 @@
 #include "Platform.h"
 #include "SetupArchive.h"
 #include "SetupExtractor.h"
+#include "SetupLayout.h"
 #include "ToolError.h"
 
 #include <CLI/CLI.hpp>
@@ -39,6 +40,16 @@ int run(const Options& options)
     if (!platform::FolderExists(options.folder.c_str()))
         throw ToolError("\"" + options.folder + "\": no such folder");
 
+    // Every name a member is written under: its own, and the display names
+    // the setup copies it to.
+    const auto namesOf = [](const SetupArchive::Member& m) {
+        std::vector<std::string> names;
+        if (!m.name.empty())
+            names.push_back(m.name);
+        names.insert(names.end(), m.copies.begin(), m.copies.end());
+        return names;
+    };
+
     // The names asked for must all exist before anything is written.
     std::set<std::string> wanted;
     bool script = false;
@@ -46,13 +57,15 @@ int run(const Options& options)
         std::string ansi;
         if (!codepage::NativeToAnsi(Slashed(name), &ansi, &error))
             throw ToolError("\"" + options.setup + "\": no member named \"" + name + "\" (it holds " + error + ")");
-        if (ansi == kScriptName) {
+        if (ansi == layout::kScript) {
             script = true;
             continue;
         }
         bool found = false;
-        for (const SetupArchive::Member& m : archive.Members())
-            found = found || (!m.name.empty() && Slashed(m.name) == ansi);
+        for (const SetupArchive::Member& m : archive.Members()) {
+            for (const std::string& n : namesOf(m))
+                found = found || Slashed(n) == ansi;
+        }
         if (!found)
             throw ToolError("\"" + options.setup + "\": no member named \"" + name + "\" (see kelvopack list)");
         wanted.insert(ansi);
@@ -77,21 +90,23 @@ int run(const Options& options)
         else
             problem(error);
     }
-    std::vector<size_t> chosen;
+    std::vector<ExtractTask> tasks;
     for (size_t k = 0; k < archive.Members().size(); ++k) {
         const SetupArchive::Member& m = archive.Members()[k];
-        if (!options.names.empty() && (m.name.empty() || wanted.count(Slashed(m.name)) == 0))
-            continue;
-        if (m.name.empty()) {
-            if (m.parsed)
-                problem(ScriptText::RecordKey(static_cast<int>(k)) + " (\"" + codepage::AnsiToUtf8(m.record.arq) +
-                        "\"): skipped, the setup never extracts it under any name");
-            continue;
+        ExtractTask task{k, {}};
+        for (const std::string& n : namesOf(m)) {
+            if (options.names.empty() || wanted.count(Slashed(n)) != 0)
+                task.names.push_back(n);
         }
-        chosen.push_back(k);
+        if (!task.names.empty()) {
+            tasks.push_back(task);
+        } else if (m.name.empty() && options.names.empty() && m.parsed) {
+            problem(ScriptText::RecordKey(static_cast<int>(k)) + " (\"" + codepage::AnsiToUtf8(m.record.arq) +
+                    "\"): skipped, the setup never extracts it under any name");
+        }
     }
     const unsigned jobs = options.jobs > 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
-    for (const ExtractOutcome& outcome : ExtractMembers(archive, options.folder, chosen, jobs)) {
+    for (const ExtractOutcome& outcome : ExtractMembers(archive, options.folder, tasks, jobs)) {
         if (outcome.error.empty())
             done(outcome.shown);
         else

@@ -2,7 +2,7 @@
 
 #include "Codepage.h"
 #include "SetupArchive.h"
-#include "SetupPlan.h"
+#include "SetupLayout.h"
 #include "ToolError.h"
 
 #include <CLI/CLI.hpp>
@@ -90,8 +90,13 @@ int run(const Options& options)
         }
         const ScriptRecord& r = m.record;
         std::string name = m.name.empty() ? Show(r.arq) : Show(m.name);
-        if (m.role >= 0)
-            name += std::string(" (") + kDisplayRoles[m.role].what + ")";
+        for (size_t i = 0; i < m.roles.size(); ++i) {
+            if (m.roles[i] < 0)
+                continue;
+            if (i > 0)
+                name += ", " + Show(m.copies[i - 1]);
+            name += std::string(" (") + layout::kDisplayRoles[m.roles[i]].what + ")";
+        }
         const std::string title = r.Grupo ? Show(r.nome) : std::string();
         std::printf("%12u %12u %6s  %-5s  %-30s %s\n", r.TamOrig, r.TamComp, Ratio(r.TamOrig, r.TamComp).c_str(),
                     Flags(r).c_str(), name.c_str(), title.c_str());

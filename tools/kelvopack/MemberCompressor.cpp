@@ -4,6 +4,7 @@
 #include "LzssEncoder.h"
 #include "Progress.h"
 #include "ToolError.h"
+#include "WorkerCrew.h"
 
 #include <algorithm>
 #include <atomic>
@@ -46,12 +47,21 @@ struct Pipeline {
     std::atomic<size_t> next{0};
     std::atomic<uint64_t> bytesRead{0};
 
+    // The first failure stops the build; its message is what the writer
+    // reports. Called by workers, also while memory is exhausted: stopping
+    // comes first, as it needs none.
     void Fail(const std::string& message)
     {
-        std::lock_guard<std::mutex> lock(mutex);
-        if (!stop) {
-            stop = true;
-            error = message;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (!stop) {
+                stop = true;
+                try {
+                    error = message;
+                } catch (...) {
+                    error.clear();
+                }
+            }
         }
         data.notify_all();
         space.notify_all();
@@ -95,8 +105,15 @@ public:
     {
         for (;;) {
             const size_t k = pipeline_.next.fetch_add(1);
-            if (k >= members_.size() || !Compress(k))
+            if (k >= members_.size())
                 return;
+            try {
+                if (!Compress(k))
+                    return;
+            } catch (...) {
+                pipeline_.Fail("\"" + members_[k].source + "\": " + WorkerCrew::CurrentMessage());
+                return;
+            }
         }
     }
 
@@ -187,10 +204,14 @@ bool Worker::Compress(size_t k)
     return true;
 }
 
-// Stops and joins the workers however the writer leaves.
+// Stops and joins the workers however the writer leaves; whatever escapes
+// a worker stops the build with its message.
 class Crew {
 public:
-    explicit Crew(Pipeline& pipeline) : pipeline_(pipeline) {}
+    explicit Crew(Pipeline& pipeline)
+        : pipeline_(pipeline), workers_([&pipeline](const std::string& message) { pipeline.Fail(message); })
+    {
+    }
     ~Crew()
     {
         {
@@ -198,8 +219,7 @@ public:
             pipeline_.stop = true;
         }
         pipeline_.space.notify_all();
-        for (std::thread& t : threads_)
-            t.join();
+        workers_.Join();
     }
     Crew(const Crew&) = delete;
     Crew& operator=(const Crew&) = delete;
@@ -207,12 +227,12 @@ public:
     void Start(unsigned count, const std::vector<MemberCompressor::Member>& members)
     {
         for (unsigned i = 0; i < count; ++i)
-            threads_.emplace_back(Worker(pipeline_, members));
+            workers_.Start(Worker(pipeline_, members));
     }
 
 private:
     Pipeline& pipeline_;
-    std::vector<std::thread> threads_;
+    WorkerCrew workers_;
 };
 
 }  // namespace
@@ -249,7 +269,7 @@ std::vector<MemberCompressor::Sizes> MemberCompressor::Run(const std::vector<Mem
             pipeline.data.wait_for(lock, std::chrono::milliseconds(100),
                                    [&] { return pipeline.stop || !slot.chunks.empty() || slot.done; });
             if (pipeline.stop)
-                throw ToolError(pipeline.error);
+                throw ToolError(pipeline.error.empty() ? std::string("out of memory") : pipeline.error);
             if (!slot.chunks.empty()) {
                 std::vector<uint8_t> chunk = std::move(slot.chunks.front());
                 slot.chunks.pop_front();

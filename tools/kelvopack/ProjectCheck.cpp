@@ -7,6 +7,7 @@
 #include "PeImage.h"
 #include "Platform.h"
 #include "ScriptText.h"
+#include "SetupLayout.h"
 #include "SetupPlan.h"
 
 #include <algorithm>
@@ -30,15 +31,10 @@ bool IsControl(char c)
     return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
 }
 
-bool HasControl(const std::string& text)
-{
-    return std::any_of(text.begin(), text.end(), IsControl);
-}
-
 // A name that Windows reserves for a device, with or without an extension.
 bool IsDeviceName(const std::string& name)
 {
-    std::string base = FoldCase(name.substr(0, name.find('.')));
+    std::string base = layout::FoldCase(name.substr(0, name.find('.')));
     while (!base.empty() && base.back() == ' ')
         base.pop_back();
     static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
@@ -94,17 +90,36 @@ bool CheckCommandText(const std::string& text, const char* what, std::string* er
         *error = std::string("the ") + what + " \"" + text + "\" holds \"@\", which the setup turns into a blank";
         return false;
     }
-    if (HasControl(text)) {
-        *error = std::string("the ") + what + " \"" + text + "\" holds a control character";
-        return false;
-    }
-    const size_t bad = text.find_first_of(",()[]\"");
-    if (bad != std::string::npos) {
-        *error = std::string("the ") + what + " \"" + text + "\" holds \"" + text[bad] +
-                 "\", which would break the program group command";
+    char bad = 0;
+    if (!layout::IsCommandSafe(text, &bad)) {
+        *error = std::string("the ") + what + " \"" + text + "\" holds " +
+                 (IsControl(bad) ? std::string("a control character")
+                                 : "\"" + std::string(1, bad) + "\", which would break the program group command");
         return false;
     }
     return true;
+}
+
+// Why the setup would refuse `path` as a name inside the destination
+// folder (layout::IsContainedName), in the words of the check that finds it.
+std::string NotContained(const std::string& path)
+{
+    if (path.empty())
+        return "an empty path";
+    if (path[0] == '\\' || path[0] == '/')
+        return "\"" + path + "\" begins with a backslash; paths are relative to the destination folder";
+    if (path.size() >= 2 && path[1] == ':')
+        return "\"" + path + "\" names a drive; paths are relative to the destination folder";
+    std::string error;
+    size_t start = 0;
+    for (;;) {
+        const size_t slash = path.find_first_of("\\/", start);
+        if (!CheckName(path.substr(start, slash - start), path, &error))
+            return error;
+        if (slash == std::string::npos)
+            return "\"" + path + "\" leaves the destination folder";
+        start = slash + 1;
+    }
 }
 
 std::string Quote(const std::string& ansi)
@@ -158,35 +173,11 @@ bool SameAs(const std::string& input, uint64_t inputSize, const std::string& out
 
 }  // namespace
 
-std::string FoldCase(const std::string& ansi)
-{
-    std::string folded = ansi;
-    for (char& c : folded) {
-        const auto b = static_cast<unsigned char>(c);
-        const bool ascii = b >= 'a' && b <= 'z';
-        const bool latin = b >= 0xE0 && b <= 0xFE && b != 0xF7;
-        if (ascii || latin)
-            c = static_cast<char>(b - 0x20);
-        else if (b == 0x9A || b == 0x9C || b == 0x9E)
-            c = static_cast<char>(b - 0x10);
-        else if (b == 0xFF)
-            c = static_cast<char>(0x9F);
-    }
-    return folded;
-}
-
 bool CheckRelativePath(const std::string& path, std::string* error)
 {
-    if (path.empty()) {
-        *error = "an empty path";
-        return false;
-    }
-    if (path[0] == '\\') {
-        *error = "\"" + path + "\" begins with a backslash; paths are relative to the destination folder";
-        return false;
-    }
-    if (path.size() >= 2 && path[1] == ':') {
-        *error = "\"" + path + "\" names a drive; paths are relative to the destination folder";
+    // The setup's own rule first, then what Windows and the script need.
+    if (!layout::IsContainedName(path)) {
+        *error = NotContained(path);
         return false;
     }
     if (path.find('@') != std::string::npos) {
@@ -293,8 +284,8 @@ std::vector<std::string> CheckProject(Project* project, const CheckInputs& input
         sourceFolderOk = false;
     }
     size_t shortestDisplay = std::string::npos;
-    for (const DisplayRole& role : kDisplayRoles)
-        shortestDisplay = std::min(shortestDisplay, std::strlen(role.path));
+    for (const layout::DisplayRole& role : layout::kDisplayRoles)
+        shortestDisplay = std::min(shortestDisplay, std::strlen(role.recordPath));
     if (sourceFolderOk && project->sourceFolder.size() >= shortestDisplay) {
         problem(project->sourceFolderOrigin,
                 "the source folder " + Quote(project->sourceFolder) + " has " +
@@ -324,17 +315,17 @@ std::vector<std::string> CheckProject(Project* project, const CheckInputs& input
             const std::string& sa = display[a]->source;
             const std::string& sb = display[b]->source;
             if (Absolute(sa) == Absolute(sb) || platform::SameFile(sa.c_str(), sb.c_str()))
-                problem(display[b]->origin, std::string("the ") + kDisplayRoles[b].what + " names the same file as the " +
-                                                kDisplayRoles[a].what + " (\"" + sb + "\")");
+                problem(display[b]->origin, std::string("the ") + layout::kDisplayRoles[b].what +
+                                                " names the same file as the " + layout::kDisplayRoles[a].what +
+                                                " (\"" + sb + "\")");
         }
     }
 
     // Installed files: names, titles, modes, collisions. The setup writes
     // its own files and a copy of itself into the destination folder.
     const std::string setupPath = project->setupPath.empty() ? DefaultSetupPath(inputs.output) : project->setupPath;
-    std::vector<std::string> reservedNames = {"kelvo.se", "modo.se", "uninstall.s_", "arq.huf"};
     const size_t slash = setupPath.find_last_of('\\');
-    reservedNames.push_back(slash == std::string::npos ? setupPath : setupPath.substr(slash + 1));
+    const std::string setupName = slash == std::string::npos ? setupPath : setupPath.substr(slash + 1);
     std::map<std::string, size_t> folded;  // folded path -> file index
     for (size_t i = 0; i < project->files.size(); ++i) {
         const InstallFile& file = project->files[i];
@@ -345,11 +336,9 @@ std::vector<std::string> CheckProject(Project* project, const CheckInputs& input
         if (!file.modes.Shares(project->modes))
             problem(file.origin, "\"" + file.source + "\" is in none of the modes the setup offers (" +
                                      project->modes.Letters() + "), so it would never be installed");
-        for (const std::string& reserved : reservedNames) {
-            if (FoldCase(file.path) == FoldCase(reserved))
-                problem(file.origin, Quote(file.path) + " is a name the setup itself uses in the destination folder");
-        }
-        const auto [at, fresh] = folded.emplace(FoldCase(file.path), i);
+        if (layout::IsReservedName(file.path) || layout::FoldCase(file.path) == layout::FoldCase(setupName))
+            problem(file.origin, Quote(file.path) + " is a name the setup itself uses in the destination folder");
+        const auto [at, fresh] = folded.emplace(layout::FoldCase(file.path), i);
         if (!fresh)
             problem(file.origin, "two files go to " + Quote(file.path) + " (\"" +
                                      project->files[at->second].source + "\" and \"" + file.source + "\")");
@@ -365,34 +354,28 @@ std::vector<std::string> CheckProject(Project* project, const CheckInputs& input
         }
     }
 
-    // The script's lines and the names the setup registers.
+    // The script's lines, and the names the installer registers.
     const SetupPlan plan(*project, setupPath);
     for (const auto& [key, value] : plan.Settings()) {
         if (!ScriptText::CheckEntry(key, value, &error))
             problem(key == kKeyArqMontagem ? project->setupPathOrigin : top, "the setting " + key + ": " + error);
     }
     if (sourceFolderOk) {
-        std::map<std::string, size_t> members;  // name the setup registers -> record
         for (size_t k = 0; k < plan.Records().size(); ++k) {
             const SetupPlan::Record& r = plan.Records()[k];
             ScriptRecord widest = r.record;
             widest.TamComp = static_cast<uint32_t>(std::min<uint64_t>(lzss::CompressBound(r.size), kMaxSize));
             if (!ScriptText::CheckEntry(ScriptText::RecordKey(static_cast<int>(k)), ScriptText::FormatRecord(widest), &error))
                 problem(r.origin, "the record of " + Quote(r.record.arq) + ": " + error);
+            // Start-up matches the display records by their whole paths;
+            // only installed files are registered under their names.
+            if (r.role >= 0)
+                continue;
             const std::string name = plan.MemberName(k);
             if (name.size() > kMemberNameMax)
                 problem(r.origin, Quote(name) + " has " + std::to_string(name.size()) +
                                       " characters; the setup's file table holds names of at most " +
                                       std::to_string(kMemberNameMax));
-            const auto [at, fresh] = members.emplace(name, k);
-            if (!fresh) {
-                const SetupPlan::Record& other = plan.Records()[at->second];
-                problem(r.origin, "the setup would register " + Quote(other.record.arq) + " and " +
-                                      Quote(r.record.arq) + " under one name, " + Quote(name) +
-                                      " (the source folder's length is cut off every record)");
-            }
-            if (r.role >= 0)
-                continue;
             const std::string installed = project->destination + project->files[k].path;
             if (installed.size() > kPathMax)
                 problem(r.origin, Quote(installed) + " has " + std::to_string(installed.size()) +
@@ -424,7 +407,8 @@ std::vector<std::string> CheckProject(Project* project, const CheckInputs& input
     std::vector<Input> inputsRead = {{project->file, projectSize, "the project file"},
                                      {inputs.stub, stubBytes, "the stub"}};
     for (int role = 0; role < 3; ++role)
-        inputsRead.push_back({display[role]->source, display[role]->size, std::string("the ") + kDisplayRoles[role].what});
+            inputsRead.push_back({display[role]->source, display[role]->size,
+                              std::string("the ") + layout::kDisplayRoles[role].what});
     for (const InstallFile& file : project->files)
         inputsRead.push_back({file.source, file.size, "an input file"});
     for (const Input& input : inputsRead) {

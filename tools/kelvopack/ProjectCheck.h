@@ -8,14 +8,15 @@
 #include <string>
 #include <vector>
 
-// A path inside the destination folder: relative, no "." or "..", no drive,
-// no character Windows refuses in a name, no "@" (it would come back as a
-// blank), no device names, no name ending with a dot or a blank.
+// A path inside the destination folder as the setup requires it
+// (layout::IsContainedName), and beyond that: no character Windows refuses
+// in a name, no "@" (it would come back as a blank), no device names, no
+// name ending with a dot or a blank.
 bool CheckRelativePath(const std::string& path, std::string* error);
 
 // A program item title: 1 to 63 characters; nothing that the program-group
-// command would take apart (",", brackets, parentheses, double quotes);
-// no "@"; no blank in front.
+// command would take apart (layout::IsCommandSafe); no "@"; no blank in
+// front.
 bool CheckItemTitle(const std::string& title, std::string* error);
 
 // A program group name, with the rules of an item title, the characters a
@@ -24,9 +25,6 @@ bool CheckGroupName(const std::string& name, std::string* error);
 
 // A Windows folder "X:\...\" ending with a backslash. `root` allows "X:\".
 bool CheckWindowsFolder(const std::string& folder, bool root, std::string* error);
-
-// Windows names ignore letter case: the key under which two paths collide.
-std::string FoldCase(const std::string& ansi);
 
 // The setup path that the script states when the project names none.
 std::string DefaultSetupPath(const std::string& output);

@@ -1,6 +1,20 @@
 #include "SetupArchive.h"
 
-#include "SetupPlan.h"
+#include "Codepage.h"
+
+namespace {
+
+// The display role whose fixed name this is.
+int RoleNamed(const std::string& fixedName)
+{
+    for (int role = 0; role < 3; ++role) {
+        if (fixedName == layout::kDisplayRoles[role].fixedName)
+            return role;
+    }
+    return -1;
+}
+
+}  // namespace
 
 std::string Slashed(std::string name)
 {
@@ -22,9 +36,7 @@ bool SetupArchive::Open(const std::string& path, std::string* error)
     scriptBytes_ = text.size();
     script_ = ScriptText::Parse(text);
     ReadRecords();
-    MatchRoles();
-    LocateMembers();
-    NameMembers();
+    PlanMembers();
     return true;
 }
 
@@ -38,6 +50,13 @@ bool SetupArchive::HasSetting(const char* key) const
 {
     std::string value;
     return script_.Get(key, &value);
+}
+
+std::string SetupArchive::Label(size_t k) const
+{
+    const Member& m = members_[k];
+    return ScriptText::RecordKey(static_cast<int>(k)) +
+           (m.parsed ? " (\"" + codepage::AnsiToUtf8(m.record.arq) + "\")" : std::string());
 }
 
 void SetupArchive::ReadRecords()
@@ -55,25 +74,10 @@ void SetupArchive::ReadRecords()
     }
 }
 
-void SetupArchive::MatchRoles()
+void SetupArchive::PlanMembers()
 {
-    for (Member& member : members_) {
-        if (!member.parsed || member.Flagged())
-            continue;
-        for (int role = 0; role < 3; ++role) {
-            std::string value;
-            if (script_.Get(kDisplayRoles[role].key, &value) && value == member.record.arq) {
-                member.role = role;
-                break;
-            }
-        }
-    }
-}
-
-void SetupArchive::LocateMembers()
-{
-    // Members are counted back from the script: a record that cannot be
-    // read hides the place of every member in front of it.
+    // A record that cannot be read hides the place of every member in front
+    // of it; those nearer the end are still found.
     size_t first = 0;
     for (size_t k = members_.size(); k-- > 0;) {
         if (!members_[k].parsed) {
@@ -81,39 +85,46 @@ void SetupArchive::LocateMembers()
             break;
         }
     }
-    std::vector<uint32_t> sizes;
-    for (size_t k = first; k < members_.size(); ++k)
-        sizes.push_back(members_[k].record.TamComp);
-    std::vector<uint64_t> starts;
-    std::string error;
-    if (!reader_.Locate(sizes, &starts, &error)) {
-        problems_.push_back(error);
-        // Those nearer the end are still in place.
-        uint64_t index = 4 + static_cast<uint64_t>(reader_.ScriptSize());
-        for (size_t k = members_.size(); k-- > first;) {
-            index += members_[k].record.TamComp;
-            if (index > reader_.End())
-                break;
-            members_[k].start = reader_.End() - index;
-            members_[k].located = true;
-        }
-        return;
+    std::vector<layout::PlanRecord> records(members_.size());
+    for (size_t k = 0; k < members_.size(); ++k) {
+        const Member& m = members_[k];
+        records[k] = {m.record.arq, !m.parsed || m.Flagged(), m.record.TamComp};
     }
-    for (size_t k = first; k < members_.size(); ++k) {
-        members_[k].start = starts[k - first];
-        members_[k].located = true;
-    }
-}
-
-void SetupArchive::NameMembers()
-{
+    std::string rolePaths[3];
+    for (int role = 0; role < 3; ++role)
+        rolePaths[role] = Setting(layout::kDisplayRoles[role].key);
     const size_t cut = Setting(kKeyDirOrig).size();
-    for (Member& member : members_) {
-        if (!member.parsed)
+    const layout::PackageBounds bounds = reader_.Bounds();
+
+    // Start-up's walk and the installer's register the same members in the
+    // same order; only the names differ, and extract takes both kinds.
+    uint64_t indice = layout::kTrailerSize + static_cast<uint64_t>(reader_.ScriptSize());
+    bool lost = false;
+    for (const layout::DisplayStep& step : layout::PlanDisplayFiles(records, rolePaths)) {
+        Member& m = members_[step.record];
+        if (!m.parsed)
             continue;
-        if (member.role >= 0)
-            member.name = kDisplayRoles[member.role].name;
-        else if (member.Flagged() && member.record.arq.size() > cut)
-            member.name = member.record.arq.substr(cut);
+        if (step.extract) {
+            m.name = step.member;
+            m.copies = step.copies;
+            m.roles.push_back(RoleNamed(step.member));
+            for (const std::string& copy : step.copies)
+                m.roles.push_back(RoleNamed(copy));
+        } else if (m.Flagged()) {
+            m.name = layout::InstalledName(m.record.arq, cut);
+        }
+        if (lost || step.record < first)
+            continue;
+        indice += step.size;
+        m.indice = indice;
+        m.placement = layout::PlaceMember(bounds, indice, &m.start);
+        if (m.placement == layout::Placement::kBeforeFile) {
+            problems_.push_back("member " + std::to_string(step.record) + " would begin " +
+                                std::to_string(indice - bounds.end) + " bytes in front of the start of \"" +
+                                path_ + "\"");
+            lost = true;
+            continue;
+        }
+        m.located = true;
     }
 }

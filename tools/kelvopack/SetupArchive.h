@@ -1,11 +1,13 @@
 // A finished setup opened for reading: its package, its script, and its
 // file records with the place of each member, found as the setup program
-// finds them (backwards from the end, by the sizes the records state).
-// Never ends the program, whatever the file holds.
+// finds them (SetupLayout.h: backwards from the end, by the sizes the
+// records state, every record registered once). Never ends the program,
+// whatever the file holds.
 #pragma once
 
 #include "PackageReader.h"
 #include "ScriptText.h"
+#include "SetupLayout.h"
 
 #include <cstdint>
 #include <string>
@@ -21,12 +23,21 @@ public:
         std::string value;    // the record as the script holds it
         ScriptRecord record;  // its fields, when `parsed`
         bool parsed = false;
-        bool located = false; // `start` is known
+        // Where the setup program finds it, when `located`: its distance
+        // from the package's end, its first byte, and whether a member may
+        // lie there (layout::PlaceMember).
+        bool located = false;
+        uint64_t indice = 0;
         uint64_t start = 0;
-        int role = -1;        // the display role whose key names it, or -1
-        std::string name;     // where extract puts it (code page 1252), or empty
+        layout::Placement placement = layout::Placement::kBeforeFile;
+        // The display roles it serves (indexes into layout::kDisplayRoles),
+        // the first one naming the file.
+        std::vector<int> roles;
+        std::string name;                 // where extract puts it (code page 1252), or empty
+        std::vector<std::string> copies;  // further names the setup copies it to
 
         bool Flagged() const { return record.Grupo || record.Ful || record.Typ || record.Min; }
+        bool Inside() const { return located && placement == layout::Placement::kInside; }
     };
 
     // Opens the setup and reads its script. False, with the reason, when no
@@ -43,14 +54,14 @@ public:
 
     std::vector<Member>& Members() { return members_; }
     const std::vector<Member>& Members() const { return members_; }
+    // "#ARQ<k>" and the record's path, for messages.
+    std::string Label(size_t k) const;
     // What opening found wrong with the records, one line each.
     const std::vector<std::string>& Problems() const { return problems_; }
 
 private:
     void ReadRecords();
-    void MatchRoles();
-    void LocateMembers();
-    void NameMembers();
+    void PlanMembers();
 
     std::string path_;
     PackageReader reader_;

@@ -2,11 +2,11 @@
 
 #include "Codepage.h"
 #include "Limits.h"
-#include "ProjectCheck.h"
 #include "SetupArchive.h"
-#include "SetupPlan.h"
+#include "SetupLayout.h"
 
 #include <map>
+#include <utility>
 
 namespace {
 
@@ -14,10 +14,6 @@ class CountingSink : public LzssDecoder::Sink {
 public:
     bool Put(const uint8_t*, size_t) override { return true; }
 };
-
-// Names the installer itself uses in the destination folder, and the
-// script's own entry in its file table.
-const char* const kReservedNames[] = {"kelvo.se", "modo.se", "uninstall.s_", "arq.huf"};
 
 std::string Quote(const std::string& ansi)
 {
@@ -32,7 +28,7 @@ public:
 
 private:
     void Problem(const std::string& text) { result_->problems.push_back(text); }
-    std::string Label(size_t k) const;
+    std::string Label(size_t k) const { return archive_.Label(k); }
     void CheckSettings();
     void CheckDisplayRecords();
     void CheckNames();
@@ -41,12 +37,6 @@ private:
     SetupCheckResult* result_;
     SetupArchive archive_;
 };
-
-std::string Checker::Label(size_t k) const
-{
-    const SetupArchive::Member& m = archive_.Members()[k];
-    return ScriptText::RecordKey(static_cast<int>(k)) + (m.parsed ? " (" + Quote(m.record.arq) + ")" : "");
-}
 
 void Checker::Run(const std::string& path)
 {
@@ -95,45 +85,25 @@ void Checker::CheckSettings()
 
 void Checker::CheckDisplayRecords()
 {
-    const std::vector<SetupArchive::Member>& members = archive_.Members();
-    // The setup registers the display files walking back from the last
-    // record, skipping without registering: a flagged record among them, or
-    // one that no key names, puts every display file in front of it astray.
-    size_t firstDisplay = members.size();
-    for (size_t k = members.size(); k-- > 0;) {
-        if (!members[k].parsed || members[k].Flagged())
-            break;
-        firstDisplay = k;
-    }
-    for (size_t k = 0; k < firstDisplay; ++k) {
-        if (members[k].parsed && !members[k].Flagged())
-            Problem(Label(k) + ": a display record (no flag) in front of installed records; display records must come last");
-    }
-    int named[3] = {-1, -1, -1};
-    for (size_t k = firstDisplay; k < members.size(); ++k) {
-        const SetupArchive::Member& m = members[k];
-        int keys = 0;
-        for (int role = 0; role < 3; ++role) {
-            if (archive_.Setting(kDisplayRoles[role].key) == m.record.arq)
-                ++keys;
-        }
-        if (keys == 0)
-            Problem(Label(k) + ": a display record that no display key names");
-        else if (keys > 1)
-            Problem(Label(k) + ": named by more than one display key; the setup would register it twice");
-        if (m.role >= 0) {
-            if (named[m.role] >= 0)
-                Problem(Label(k) + ": a second record for the " + kDisplayRoles[m.role].what +
-                        "; the setup would register \"" + kDisplayRoles[m.role].name + "\" twice");
-            named[m.role] = static_cast<int>(k);
+    // Start-up registers every record and extracts each display file from
+    // the last record without flags that its key names (SetupArchive takes
+    // the same plan), wherever that record lies and whatever else it
+    // serves. Only a role that no record serves leaves the wizard without
+    // its file.
+    bool served[3] = {false, false, false};
+    for (const SetupArchive::Member& m : archive_.Members()) {
+        for (const int role : m.roles) {
+            if (role >= 0)
+                served[role] = true;
         }
     }
     for (int role = 0; role < 3; ++role) {
-        const char* key = kDisplayRoles[role].key;
-        if (!archive_.HasSetting(key))
-            Problem(std::string("the script has no ") + key + ": the setup shows no " + kDisplayRoles[role].what);
-        else if (named[role] < 0)
-            Problem(std::string(key) + " " + Quote(archive_.Setting(key)) + " names no display record at the end of the script");
+        const layout::DisplayRole& r = layout::kDisplayRoles[role];
+        if (!archive_.HasSetting(r.key))
+            Problem(std::string("the script has no ") + r.key + ": the setup shows no " + r.what);
+        else if (!served[role])
+            Problem(std::string(r.key) + " " + Quote(archive_.Setting(r.key)) +
+                    " names no display record (a record without flags): the setup shows no " + r.what);
     }
 }
 
@@ -141,37 +111,62 @@ void Checker::CheckNames()
 {
     const std::vector<SetupArchive::Member>& members = archive_.Members();
     const std::string origin = archive_.Setting(kKeyDirOrig);
-    // The installer registers every record, under its path less the
-    // source folder's length, in one table with the script.
-    std::map<std::string, size_t> names;
+    const std::string offered = archive_.Setting(kKeyModosInstalacao);
+    // The installer installs a mode's records under their paths less the
+    // source folder's length, and refuses, before it writes anything, a
+    // mode that would put two of them under one name; Windows names ignore
+    // letter case.
+    const struct {
+        bool ScriptRecord::*flag;
+        char letter;
+        const char* what;
+    } modes[3] = {{&ScriptRecord::Ful, 'F', "Full"}, {&ScriptRecord::Typ, 'T', "Typical"},
+                  {&ScriptRecord::Min, 'M', "Minimal"}};
+    std::map<std::string, size_t> installed[3];  // folded name -> first record, per mode
+    struct Clash {
+        std::string name;
+        std::vector<std::string> modes;
+    };
+    std::map<std::pair<size_t, size_t>, Clash> clashes;  // (record, earlier record)
     for (size_t k = 0; k < members.size(); ++k) {
         const SetupArchive::Member& m = members[k];
-        if (!m.parsed)
+        if (!m.parsed || !m.Flagged())
             continue;
         if (m.record.arq.size() <= origin.size()) {
             Problem(Label(k) + ": the path is not longer than " + kKeyDirOrig + " " + Quote(origin) +
                     ", which the setup cuts off it");
             continue;
         }
-        const std::string name = m.record.arq.substr(origin.size());
-        if (m.Flagged()) {
-            if (m.record.arq.compare(0, origin.size(), origin) != 0)
-                Problem(Label(k) + ": the path does not begin with " + kKeyDirOrig + " " + Quote(origin));
-            if (!IsContainedName(name))
-                Problem(Label(k) + ": " + Quote(name) + " would be installed outside the destination folder");
-            for (const char* reserved : kReservedNames) {
-                if (FoldCase(name) == FoldCase(reserved))
-                    Problem(Label(k) + ": " + Quote(name) + " is a name the setup uses for itself");
-            }
-        }
+        const std::string name = layout::InstalledName(m.record.arq, origin.size());
+        if (m.record.arq.compare(0, origin.size(), origin) != 0)
+            Problem(Label(k) + ": the path does not begin with " + kKeyDirOrig + " " + Quote(origin));
+        if (!layout::IsContainedName(name))
+            Problem(Label(k) + ": " + Quote(name) + " would be installed outside the destination folder");
+        const bool inMode = m.record.Ful || m.record.Typ || m.record.Min;
+        if (inMode && layout::IsReservedName(name))
+            Problem(Label(k) + ": " + Quote(name) + " is a name the setup uses for itself");
         if (name.size() > kMemberNameMax)
             Problem(Label(k) + ": the name " + Quote(name) + " is longer than the setup's file table holds (255)");
-        if (name == "kelvo.se")
-            Problem(Label(k) + ": the name \"kelvo.se\" is the script's own");
-        const auto [at, fresh] = names.emplace(name, k);
-        if (!fresh)
-            Problem(Label(k) + ": the setup registers it under the same name as " + Label(at->second) + ", " +
-                    Quote(name) + ", and stops");
+        for (size_t mode = 0; mode < 3; ++mode) {
+            if (!(m.record.*modes[mode].flag) || offered.size() <= mode || offered[mode] != modes[mode].letter)
+                continue;
+            const auto [at, fresh] = installed[mode].emplace(layout::FoldCase(name), k);
+            if (fresh)
+                continue;
+            Clash& clash = clashes[{k, at->second}];
+            clash.name = name;
+            clash.modes.push_back(modes[mode].what);
+        }
+    }
+    for (const auto& [pair, clash] : clashes) {
+        const std::string& other = members[pair.second].record.arq;
+        const bool exact = layout::InstalledName(other, origin.size()) == clash.name;
+        std::string modeList;
+        for (size_t i = 0; i < clash.modes.size(); ++i)
+            modeList += (i == 0 ? "" : i + 1 == clash.modes.size() ? " and " : ", ") + clash.modes[i];
+        Problem(Label(pair.first) + ": the setup would install it under the same name as " + Label(pair.second) +
+                ", " + Quote(clash.name) + (exact ? "" : " (letter case aside)") + ", and so refuses to install in the " +
+                modeList + " mode" + (clash.modes.size() > 1 ? "s" : ""));
     }
 }
 
@@ -179,15 +174,16 @@ void Checker::CheckMembers()
 {
     std::vector<SetupArchive::Member>& members = archive_.Members();
     PackageReader& reader = archive_.Reader();
-    const uint64_t imageEnd = reader.ImageEnd();
-    if (!members.empty() && members[0].located && members[0].start < imageEnd)
+    // Members lie back to back, so the first is the one a program image
+    // overlaps; the setup refuses to read any member from inside it.
+    if (!members.empty() && members[0].located && members[0].placement == layout::Placement::kInImage)
         Problem("the first member begins at " + std::to_string(members[0].start) +
-                ", inside the program image, which ends at " + std::to_string(imageEnd));
+                ", inside the program image, which ends at " + std::to_string(reader.ImageEnd()));
     CountingSink sink;
     std::string error;
     for (size_t k = 0; k < members.size(); ++k) {
         const SetupArchive::Member& m = members[k];
-        if (!m.located)
+        if (!m.Inside())
             continue;
         PackageReader::Decoded decoded;
         if (!reader.Decode(m.start, m.record.TamComp, sink, &decoded, &error)) {
@@ -206,22 +202,6 @@ void Checker::CheckMembers()
 }
 
 }  // namespace
-
-bool IsContainedName(const std::string& name)
-{
-    if (name.empty() || name[0] == '\\' || name[0] == '/' || name.find(':') != std::string::npos)
-        return false;
-    size_t start = 0;
-    for (;;) {
-        const size_t cut = name.find_first_of("\\/", start);
-        const std::string part = name.substr(start, cut - start);
-        if (part.empty() || part == "." || part == "..")
-            return false;
-        if (cut == std::string::npos)
-            return true;
-        start = cut + 1;
-    }
-}
 
 SetupCheckResult CheckSetup(const std::string& path)
 {

@@ -16,7 +16,3 @@ struct SetupCheckResult {
 };
 
 SetupCheckResult CheckSetup(const std::string& path);
-
-// Whether a member name, as the setup stores it, stays inside the folder it
-// is extracted or installed into: relative, no drive, no "." or "..".
-bool IsContainedName(const std::string& name);

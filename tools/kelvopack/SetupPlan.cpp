@@ -2,12 +2,6 @@
 
 #include <limits>
 
-const DisplayRole kDisplayRoles[3] = {
-    {kKeyArqBmp, "c:\\Windows\\TEMP\\kelvo.bmp", "kelvo.bmp", "bitmap"},
-    {kKeyArqApresentacao, "c:\\Windows\\TEMP\\pres.txt", "pres.txt", "presentation text"},
-    {kKeyArqLicenca, "c:\\Windows\\TEMP\\licen.txt", "licen.txt", "agreement text"},
-};
-
 namespace {
 
 uint32_t Size32(uint64_t size)
@@ -24,9 +18,9 @@ SetupPlan::SetupPlan(const Project& project, const std::string& setupPath)
     settings_ = {
         {kKeyDirOrig, project.sourceFolder},
         {kKeyDirDest, project.destination},
-        {kKeyArqBmp, kDisplayRoles[0].path},
-        {kKeyArqApresentacao, kDisplayRoles[1].path},
-        {kKeyArqLicenca, kDisplayRoles[2].path},
+        {layout::kDisplayRoles[0].key, layout::kDisplayRoles[0].recordPath},
+        {layout::kDisplayRoles[1].key, layout::kDisplayRoles[1].recordPath},
+        {layout::kDisplayRoles[2].key, layout::kDisplayRoles[2].recordPath},
         {kKeyArqMontagem, setupPath},
         {kKeyNomeGrupo, project.group},
         {kKeyModosInstalacao, project.modes.Letters()},
@@ -48,7 +42,7 @@ SetupPlan::SetupPlan(const Project& project, const std::string& setupPath)
     const DisplayFile* display[3] = {&project.bitmap, &project.presentation, &project.agreement};
     for (int role = 0; role < 3; ++role) {
         Record r;
-        r.record.arq = kDisplayRoles[role].path;
+        r.record.arq = layout::kDisplayRoles[role].recordPath;
         r.record.nome = "_";
         r.record.TamOrig = Size32(display[role]->size);
         r.source = display[role]->source;
@@ -61,8 +55,7 @@ SetupPlan::SetupPlan(const Project& project, const std::string& setupPath)
 
 std::string SetupPlan::MemberName(size_t k) const
 {
-    const std::string& path = records_[k].record.arq;
-    return path.size() > sourceFolder_.size() ? path.substr(sourceFolder_.size()) : std::string();
+    return layout::InstalledName(records_[k].record.arq, sourceFolder_.size());
 }
 
 std::vector<uint8_t> SetupPlan::Script(const std::vector<uint32_t>& packed) const

@@ -5,23 +5,12 @@
 
 #include "Project.h"
 #include "ScriptText.h"
+#include "SetupLayout.h"
 
 #include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
-
-// The display files' records, in the order bitmap, presentation text,
-// agreement text. The setup matches each against its key by this path and
-// extracts it under its fixed name; it cuts the source folder's length off
-// these paths too, so they must be longer than the source folder.
-struct DisplayRole {
-    const char* key;    // the script key that names the record
-    const char* path;   // the record's path, and the key's value
-    const char* name;   // the name the setup extracts it under
-    const char* what;   // for messages
-};
-extern const DisplayRole kDisplayRoles[3];
 
 class SetupPlan {
 public:
@@ -30,7 +19,7 @@ public:
         std::string source;   // the file on this machine
         Origin origin;
         uint64_t size = 0;
-        int role = -1;        // index into kDisplayRoles; -1 for an installed file
+        int role = -1;        // index into layout::kDisplayRoles; -1 for an installed file
     };
 
     // The project must have been checked: sizes measured, names valid.
@@ -43,8 +32,7 @@ public:
     // The script's bytes, with the compressed sizes of the records in order.
     std::vector<uint8_t> Script(const std::vector<uint32_t>& packed) const;
 
-    // The name the setup registers record k under: its path without the
-    // source folder's length.
+    // The name record k is installed under (layout::InstalledName).
     std::string MemberName(size_t k) const;
 
 private:

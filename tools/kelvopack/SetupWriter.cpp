@@ -5,6 +5,7 @@
 #include "MemberCompressor.h"
 #include "Platform.h"
 #include "Progress.h"
+#include "SetupLayout.h"
 #include "ToolError.h"
 
 #include <algorithm>
@@ -131,12 +132,12 @@ SetupSummary WriteSetup(const SetupPlan& plan, const SetupSettings& settings)
     const size_t scriptSize = lzss::Compress(script.data(), script.size(), compressed.data(), compressed.size());
     summary.scriptSize = static_cast<uint32_t>(scriptSize);
     // The setup locates members by 32-bit distances from the end.
-    const uint64_t package = summary.packedBytes + scriptSize + 4;
+    const uint64_t package = summary.packedBytes + scriptSize + layout::kTrailerSize;
     if (package > std::numeric_limits<uint32_t>::max())
         throw ToolError("\"" + settings.output + "\": the package would hold " + std::to_string(package) +
                         " bytes; the setup locates members by 32-bit offsets (at most 4294967295 bytes)");
-    const uint8_t trailer[4] = {static_cast<uint8_t>(scriptSize), static_cast<uint8_t>(scriptSize >> 8),
-                                static_cast<uint8_t>(scriptSize >> 16), static_cast<uint8_t>(scriptSize >> 24)};
+    uint8_t trailer[layout::kTrailerSize];
+    layout::EncodeTrailer(summary.scriptSize, trailer);
     if (!out.Write(compressed.data(), scriptSize) || !out.Write(trailer, sizeof trailer))
         throw ToolError("\"" + partial.Name() + "\": write error (disk full?)");
 
