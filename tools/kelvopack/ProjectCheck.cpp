@@ -2,6 +2,7 @@
 
 #include "Codepage.h"
 #include "File.h"
+#include "GroupCommand.h"
 #include "Limits.h"
 #include "Lzss.h"
 #include "PeImage.h"
@@ -20,12 +21,6 @@
 namespace {
 
 constexpr uint64_t kMaxSize = std::numeric_limits<uint32_t>::max();
-// "[CreateGroup(" name ")]" and "[AddItem(\"" path "\", " title ")]" must fit
-// the program-group client's 255-character command buffer.
-constexpr size_t kCommandMax = 255;
-constexpr size_t kCreateGroupExtra = 15;
-constexpr size_t kAddItemExtra = 15;
-
 bool IsControl(char c)
 {
     return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
@@ -216,9 +211,10 @@ bool CheckGroupName(const std::string& name, std::string* error)
         *error = "the group name \"" + name + "\" holds \"" + name[bad] + "\", which a program group cannot hold";
         return false;
     }
-    if (name.size() + kCreateGroupExtra > kCommandMax) {
-        *error = "the group name has " + std::to_string(name.size()) + " characters; at most " +
-                 std::to_string(kCommandMax - kCreateGroupExtra) + " fit the program group command";
+    groupcommand::CommandBuffer command;
+    if (!groupcommand::CreateGroup(command, name.c_str())) {
+        *error = "the group name has " + std::to_string(name.size()) + " characters; the program group command "
+                 "holds at most " + std::to_string(groupcommand::kMaxCommandLength);
         return false;
     }
     return true;
@@ -380,10 +376,11 @@ std::vector<std::string> CheckProject(Project* project, const CheckInputs& input
             if (installed.size() > kPathMax)
                 problem(r.origin, Quote(installed) + " has " + std::to_string(installed.size()) +
                                       " characters; the setup's paths hold at most " + std::to_string(kPathMax));
-            else if (r.record.Grupo && installed.size() + r.record.nome.size() + kAddItemExtra > kCommandMax)
+            else if (groupcommand::CommandBuffer command;
+                     r.record.Grupo && !groupcommand::AddItem(command, installed.c_str(), r.record.nome.c_str()))
                 problem(r.origin, "the program item of " + Quote(installed) + " titled " + Quote(r.record.nome) +
-                                      " does not fit the program group command (" + std::to_string(kCommandMax) +
-                                      " characters)");
+                                      " does not fit the program group command (" +
+                                      std::to_string(groupcommand::kMaxCommandLength) + " characters)");
         }
     }
 
