@@ -8,8 +8,11 @@ in a private copy of the end-to-end tests' Wine prefix, on a private X server
 with a virtual desktop. Waits for the wizard window, checks that it shows the
 setup's bitmap, saves the window's picture as DIR/wizard.png (and copies it
 to every --copy-to), copies the working files that start-up wrote to
-DIR/working-files/, then closes the wizard with Cancel and Yes and tears
-everything down. Exit code 0 when all of that worked, 1 otherwise.
+DIR/working-files/. Then installs the demo as a person would (the agreement
+read to its end, the offered destination, group and mode), checks what was
+installed against what the setup holds, runs the installed copy to
+uninstall it again, and tears everything down. Exit code 0 when all of that
+worked, 1 otherwise.
 """
 
 import argparse
@@ -26,10 +29,11 @@ ROOT = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 import kelvo_wine  # noqa: E402
 from pictures import bmp_picture, pixels_unlike_bitmap  # noqa: E402
+from wizard_pages import CONFIRMATION, UNINSTALL_CAPTION, UNINSTALL_DONE, Wizard  # noqa: E402
 
 FOLDER = "C:\\Downloads\\Kelvo Demo"
 INSTALL_CAPTION = 'Kelvo \u00ae - "Let The Kelvo Do The Work For You!"'
-CANCEL_ID, ABOUT_ID = 51002, 51004
+ABOUT_ID = 51004
 WORKING_FILES = ("apend.se", "cur.se", "kelvo.se", "kelvo.bmp", "pres.txt", "licen.txt")
 TIME_LIMIT = 240
 
@@ -110,13 +114,46 @@ def show_wizard(s, setup, out, copies):
         print(f"  copied to {copy}")
     print(f"whole screen: {shot}")
 
-    s.click(exe=app, title=INSTALL_CAPTION, id=CANCEL_ID)
-    s.press("YES", exe=app, title="Application Canceled!")
-    s.wait_gone(exe=app, title=INSTALL_CAPTION)
-    code = program.wait(30)
+    install_and_uninstall(s, app, program, files)
+
+
+def install_and_uninstall(s, app, program, working_files):
+    """Takes the wizard to its end with the script's settings, checks the
+    destination, then uninstalls through the installed copy."""
+    wizard = Wizard(s, app=app)
+    wizard.through_to_start()
+    wizard.next()
+    code = program.wait(120)
     if code != 0:
-        raise Failure(f"{app} ended with exit code {code} after Cancel and Yes")
-    print("wizard closed with Cancel and Yes, exit code 0")
+        raise Failure(f"{app} ended the installation with exit code {code}")
+    s.close_explorer_windows()
+    script = (working_files / "kelvo.se").read_bytes().decode("cp1252")
+    destination = script.split("#DIR_DEST ", 1)[1].split("\r\n", 1)[0]
+    group = script.split("#DIR_NOME_GRUPO ", 1)[1].split("\r\n", 1)[0]
+    root = s.to_linux(destination)
+    installed = sorted(str(p.relative_to(root)) for p in root.rglob("*") if p.is_file())
+    print(f"installed into {destination} (in the Wine prefix: {root}):")
+    for name in installed:
+        print(f"  {name} ({(root / name).stat().st_size} bytes)")
+    for own in (app, "modo.se", "uninstall.s_"):
+        if own not in installed:
+            raise Failure(f"the installation left no {own} in {destination}")
+    _, items = s.group_items(group)
+    print(f"program group {group!r}: " + ", ".join(sorted(i["item"] for i in items)))
+
+    first = s.start(f"{destination}{app}", cwd=destination)
+    if first.wait(30) != 0:
+        raise Failure("the installed copy did not relaunch itself for the uninstallation")
+    uninstall = Wizard(s, UNINSTALL_CAPTION + group, app=app)
+    uninstall.wait_page(CONFIRMATION)
+    uninstall.next()
+    box = s.message_box(exe=app, title="Notice!", timeout=60)
+    if box["text"] != UNINSTALL_DONE:
+        raise Failure(f"the uninstallation ended with: {box['text']}")
+    s.press("OK", exe=app, title="Notice!")
+    if root.exists():
+        raise Failure(f"{destination} is still there after the uninstallation")
+    print(f"uninstalled: {destination} and the program group are gone")
 
 
 def _interrupt(signum, frame):
