@@ -256,13 +256,19 @@ int TProcTramor::Install()
 
     dProg->Texto1("Extracting file:");
     uint64_t VAtual = 0;
+    std::string madeFolder;
     for (int i = N - 1; i >= 0; --i) {
         if (!install::Selected(*listaDado, i, ModosInst))
             continue;
         const char* arq = listaDado->Arq(i);
-        status = TryMakePath(arq);
-        if (!status)
-            return Fail(status, incomplete);
+        // Files of one folder mostly follow each other: its folders are made once.
+        const std::string folder(arq, std::strrchr(arq, '\\') != nullptr ? std::strrchr(arq, '\\') - arq : 0);
+        if (folder != madeFolder) {
+            status = TryMakePath(arq);
+            if (!status)
+                return Fail(status, incomplete);
+            madeFolder = folder;
+        }
         dProg->Texto2(arq);
         uint64_t written = 0;
         status = apend.Extract(arq, dProg.get(), &written);
@@ -285,6 +291,7 @@ int TProcTramor::Install()
         if (dProg->IsCanceled() != 0)
             return 0;
     }
+    dProg->Flush();
     dProg->Destroy(IDCANCEL);
 
     int code = 0;

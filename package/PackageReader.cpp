@@ -158,6 +158,15 @@ bool PackageReader::Decode(uint64_t start, uint32_t size, LzssDecoder::Sink& out
         *error = "a member lies outside \"" + path_ + "\"";
         return false;
     }
+    // Members read from the last to the first, as the installer reads them,
+    // find those in front already read: the block then ends with this one.
+    if (start < bufferAt_ && size < buffer_.size()) {
+        const uint64_t memberEnd = start + size;
+        if (!Refill(memberEnd > buffer_.size() ? memberEnd - buffer_.size() : 0)) {
+            *error = "cannot read \"" + path_ + "\"";
+            return false;
+        }
+    }
     decoder_.Reset();
     uint64_t pos = start;
     uint64_t left = size;

@@ -3,6 +3,9 @@
 namespace {
 
 constexpr int kTextLimit = 128;
+// Drawing more often than this shows nothing more and costs the
+// installation its speed.
+constexpr DWORD kDrawingInterval = 40;
 
 }  // namespace
 
@@ -29,13 +32,33 @@ void TDProgresso::Texto1(const char* s)
 
 void TDProgresso::Texto2(const char* s)
 {
-    sTexto2->SetText(s);
+    text2_ = s;
+    text2Pending_ = true;
+    Show(total_, false);
 }
 
 void TDProgresso::ValAtual(uint64_t VAtual)
 {
     total_ = VAtual;
-    sProg->ValAtual(VAtual);
+    Show(VAtual, VAtual >= sProg->GetMax());
+}
+
+void TDProgresso::Flush()
+{
+    Show(total_, true);
+}
+
+void TDProgresso::Show(uint64_t value, bool now)
+{
+    const DWORD tick = GetTickCount();
+    if (!now && tick - lastShown_ < kDrawingInterval)
+        return;
+    lastShown_ = tick;
+    if (text2Pending_) {
+        sTexto2->SetText(text2_.c_str());
+        text2Pending_ = false;
+    }
+    sProg->ValAtual(value);
 }
 
 void TDProgresso::Cancel()
@@ -54,13 +77,19 @@ void TDProgresso::OnCommand(int id, int notifyCode, HWND control)
 
 bool TDProgresso::Advance(uint64_t done)
 {
-    sProg->ValAtual(total_ + done);
+    Show(total_ + done, false);
     LetMessagesThrough();
     return Canceled == 0;
 }
 
 void TDProgresso::LetMessagesThrough()
 {
+    // Looking at the queue costs the system a round trip: a few times
+    // in a drawing interval is often enough to repaint and hear Cancel.
+    const DWORD tick = GetTickCount();
+    if (tick - lastPumped_ < kDrawingInterval / 4)
+        return;
+    lastPumped_ = tick;
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {

@@ -6,7 +6,9 @@
 // As the progress hook of an extraction, the dialog shows the running
 // total plus the bytes of the file at hand, and lets the thread's pending
 // messages through, so that it repaints, moves and hears Cancel while a
-// large file is written.
+// large file is written. Thousands of small files go by faster than anyone
+// reads: the second line and the bar are drawn at most every few hundredths
+// of a second, and at once when the total is reached.
 #pragma once
 
 #include "TSProgresso.h"
@@ -19,6 +21,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 class TDProgresso : public TDialog, public ProgressHook {
 public:
@@ -31,9 +34,12 @@ public:
     ~TDProgresso() override;
 
     void Texto1(const char* s);
+    // Shown at the next drawing (at once when one is due).
     void Texto2(const char* s);
-    // The running total, in bytes; the bar is drawn at once.
+    // The running total, in bytes.
     void ValAtual(uint64_t VAtual);
+    // Draws the second line and the bar as they stand now.
+    void Flush();
     // The Cancel command: recorded, the dialog stays.
     void Cancel();
     int IsCanceled() const { return Canceled; }
@@ -48,8 +54,15 @@ protected:
     void OnCommand(int id, int notifyCode, HWND control) override;
 
 private:
+    // Draws what is pending when a drawing is due, or `now`.
+    void Show(uint64_t value, bool now);
+
     int Canceled = 0;
     uint64_t total_ = 0;  // the last ValAtual
+    std::string text2_;   // the second line, shown or not yet
+    bool text2Pending_ = false;
+    DWORD lastShown_ = 0;   // tick count of the last drawing
+    DWORD lastPumped_ = 0;  // and of the last look at the message queue
     std::unique_ptr<TStatic> sTexto1;
     std::unique_ptr<TStatic> sTexto2;
     std::unique_ptr<TSProgresso> sProg;

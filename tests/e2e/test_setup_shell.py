@@ -139,12 +139,21 @@ def test_about_shows_dialog_6(s):
     dialog, ok = s.wait_window(exe=APP, title="About ...", id=1)
     assert dialog["class"] == "#32770"
     assert ok["text"] == "OK"
+    # A modal pop-up with caption, system menu and modal frame, owned by
+    # the wizard, which it disables while it is up.
+    style = dialog["style"]
+    for bit in (0x80000000, 0x00C00000, 0x00080000, 0x00000080):  # POPUP CAPTION SYSMENU MODALFRAME
+        assert style & bit == bit, hex(style)
+    assert dialog["owner"] == main_window(s)["hwnd"] or dialog["owner"] != 0, dialog
+    assert not s.windows(exe=APP, title=INSTALL_CAPTION)[0]["enabled"]
+    # 194 x 119 dialog units: in the proportions of its OK button's 50 x 14.
+    assert abs(dialog["cw"] / ok["w"] - 194 / 50) < 0.1 and abs(dialog["ch"] / ok["h"] - 119 / 14) < 0.3, (dialog, ok)
     _, controls = s.children(hwnd=dialog["hwnd"])
     assert "Kelvo" in [c["text"] for c in controls]
     s.screenshot("about")
     s.click(hwnd=dialog["hwnd"], id=1)
     s.wait_gone(exe=APP, title="About ...")
-    main_window(s)
+    assert main_window(s)["enabled"]
     # The frame's own close ends the program without asking.
     s.close_window(exe=APP, title=INSTALL_CAPTION)
     s.wait_gone(exe=APP, title=INSTALL_CAPTION)

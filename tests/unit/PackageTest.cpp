@@ -456,7 +456,8 @@ public:
 TEST(PackageReader, LocatesAndDecodesMembersWithoutEndingTheProgram)
 {
     TempDir dir;
-    const std::vector<std::vector<uint8_t>> members = {testdata::Text(40000, 1), testdata::Generate(9000, 2, 0.5)};
+    const std::vector<std::vector<uint8_t>> members = {testdata::Text(40000, 1), testdata::Generate(9000, 2, 0.5),
+                                                       testdata::Text(300, 3)};
     WriteFile("setup.exe", Package(fakepe::Image(), members, testdata::Bytes("#ARQ0 x\r\n")));
     PackageReader reader;
     std::string error;
@@ -478,6 +479,20 @@ TEST(PackageReader, LocatesAndDecodesMembersWithoutEndingTheProgram)
         EXPECT_EQ(sink.bytes, members[k]);
         EXPECT_EQ(decoded.bytesIn, sizes[k]);
         EXPECT_EQ(decoded.bytesOut, members[k].size());
+    }
+    // From the last member to the first, as the installer reads them, with
+    // blocks smaller and larger than the members, and twice in a row.
+    for (const size_t block : {size_t(4096), size_t(20000), size_t(1) << 20}) {
+        PackageReader backwards(block);
+        ASSERT_TRUE(backwards.Open("setup.exe", &error)) << error;
+        for (int round = 0; round < 2; ++round) {
+            for (size_t k = members.size(); k-- > 0;) {
+                CountingSink sink;
+                PackageReader::Decoded decoded;
+                ASSERT_TRUE(backwards.Decode(starts[k], sizes[k], sink, &decoded, &error)) << error;
+                EXPECT_EQ(sink.bytes, members[k]) << block << " " << k;
+            }
+        }
     }
     // Sizes that reach in front of the file are refused.
     sizes[0] += 0x401;

@@ -70,7 +70,8 @@ OutputLine WindowLine(HWND top) {
         .Number("cy", origin.y)
         .Number("cw", client.right)
         .Number("ch", client.bottom)
-        .Hex("owner", Handle(GetWindow(top, GW_OWNER)));
+        .Hex("owner", Handle(GetWindow(top, GW_OWNER)))
+        .Hex("style", static_cast<unsigned long>(GetWindowLongW(top, GWL_STYLE)));
     return line;
 }
 
