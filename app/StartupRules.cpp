@@ -2,6 +2,8 @@
 
 #include "File.h"
 #include "Limits.h"
+#include "PackageIntegrity.h"
+#include "PackageReader.h"
 #include "Report.h"
 #include "TListaDado.h"
 
@@ -75,6 +77,21 @@ void CopyPath(char* dest, const char* text)
     if (length > kPathMax)
         PathTooLong(text);
     std::memcpy(dest, text, length + 1);
+}
+
+Status CheckSetupIntegrity(const char* package)
+{
+    PackageReader reader;
+    std::string error;
+    if (!reader.Open(package, &error))
+        return Status();
+    if (CheckIntegrity(reader).state != IntegrityReport::State::kDamaged)
+        return Status();
+    std::string name = package;
+    name.erase(0, name.find_last_of('\\') + 1);
+    return Status::Failure("The setup \"" + name + "\" is damaged or incomplete: nothing has been installed.\n"
+                           "Please download it again.",
+                           "Error!");
 }
 
 std::vector<layout::PlanRecord> PlanRecords(const TListaDado& list)

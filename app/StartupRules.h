@@ -3,6 +3,7 @@
 #pragma once
 
 #include "SetupLayout.h"
+#include "Status.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -33,6 +34,12 @@ void UninstallCaption(char (&caption)[kCaptionSize], const char* group);
 void JoinPath(char* dest, const char* first, const char* second, const char* third = nullptr);
 // A text the platform gave into a 512-byte path buffer, or the same message.
 void CopyPath(char* dest, const char* text);
+
+// The integrity check of the setup at `package` before anything is written:
+// a failure ("damaged or incomplete: download it again") when its integrity
+// record does not match; success when it matches, when it has none, or
+// when the file cannot be read at all (reading it reports that).
+Status CheckSetupIntegrity(const char* package);
 
 // The records as the display-file plan (SetupLayout.h) sees them.
 std::vector<layout::PlanRecord> PlanRecords(const TListaDado& list);

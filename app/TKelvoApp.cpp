@@ -86,6 +86,12 @@ Status TKelvoApp::InitScript(bool* relaunched)
     status = CurrentFolder(start);
     if (!status)
         return status;
+    // A damaged download installs nothing, and no uninstaller works from a
+    // damaged copy: checked before anything is written.
+    char package[kPathSize];
+    JoinPath(package, start, "\\", ApendFile);
+    if (!(status = startup::CheckSetupIntegrity(package)))
+        return status;
     const std::string dirWin = sysfolders::TemporaryFolder();
     if (dirWin.empty())
         return Status::Failure("The Windows folder's name is longer than 511 characters.", "Error!");
@@ -115,8 +121,6 @@ Status TKelvoApp::InitScript(bool* relaunched)
     working::Write(layout::kProgramName, ApendFile);
     working::Write(layout::kStartFolder, start);
 
-    char package[kPathSize];
-    JoinPath(package, start, "\\", ApendFile);
     TApend apend(package);
     if (!(status = apend.Extract(layout::kScript)))
         return status;

@@ -1,5 +1,6 @@
 #include "SetupLayout.h"
 
+#include "Crc32.h"
 #include "Limits.h"
 #include "PeImage.h"
 #include "ScriptText.h"
@@ -71,6 +72,70 @@ std::string PlacementProblem(Placement placement, const std::string& member)
         break;
     }
     return std::string();
+}
+
+namespace {
+
+constexpr uint32_t kIntegrityVersion = 1;
+constexpr size_t kMagicSize = sizeof kIntegrityMagic - 1;
+
+void Put32(std::vector<uint8_t>* out, uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        out->push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+uint32_t Get32(const uint8_t* p)
+{
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+           static_cast<uint32_t>(p[3]) << 24;
+}
+
+}  // namespace
+
+uint64_t IntegrityRecordSize(uint64_t members)
+{
+    return 28 + 4 * members + 4;
+}
+
+std::vector<uint8_t> EncodeIntegrity(const IntegrityRecord& record)
+{
+    std::vector<uint8_t> out(kIntegrityMagic, kIntegrityMagic + kMagicSize);
+    Put32(&out, kIntegrityVersion);
+    Put32(&out, static_cast<uint32_t>(record.memberCrcs.size()));
+    Put32(&out, static_cast<uint32_t>(record.packageSize));
+    Put32(&out, static_cast<uint32_t>(record.packageSize >> 32));
+    Put32(&out, record.scriptCrc);
+    for (const uint32_t crc : record.memberCrcs)
+        Put32(&out, crc);
+    Put32(&out, Crc32(out.data(), out.size()));
+    return out;
+}
+
+bool IntegrityHeader(const uint8_t* header, uint32_t* members)
+{
+    if (std::memcmp(header, kIntegrityMagic, kMagicSize) != 0)
+        return false;
+    *members = Get32(header + 12);
+    return true;
+}
+
+bool DecodeIntegrity(const std::vector<uint8_t>& bytes, IntegrityRecord* record)
+{
+    uint32_t members = 0;
+    if (bytes.size() < kIntegrityHeaderSize || !IntegrityHeader(bytes.data(), &members) ||
+        bytes.size() != IntegrityRecordSize(members))
+        return false;
+    const size_t body = bytes.size() - 4;
+    if (Get32(bytes.data() + 8) != kIntegrityVersion || Get32(bytes.data() + body) != Crc32(bytes.data(), body))
+        return false;
+    record->packageSize = static_cast<uint64_t>(Get32(bytes.data() + 16)) |
+                          static_cast<uint64_t>(Get32(bytes.data() + 20)) << 32;
+    record->scriptCrc = Get32(bytes.data() + 24);
+    record->memberCrcs.resize(members);
+    for (uint32_t k = 0; k < members; ++k)
+        record->memberCrcs[k] = Get32(bytes.data() + 28 + 4 * k);
+    return true;
 }
 
 const DisplayRole kDisplayRoles[3] = {
@@ -195,7 +260,10 @@ bool ParseUninstallData(const std::string& bytes, std::string* storedGroup, std:
             *error = std::string("it holds no ") + line.what;
             return false;
         }
-        if (line.line.size() > kPathMax || line.line.find('\0') != std::string::npos) {
+        // A CR left inside a line was never written by the installer, and
+        // one at the very end would be taken for half a line break.
+        if (line.line.size() > kPathMax ||
+            line.line.find_first_of(std::string("\r\0", 2)) != std::string::npos) {
             *error = std::string("its line for ") + line.what + " is damaged";
             return false;
         }

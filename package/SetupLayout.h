@@ -80,6 +80,36 @@ Placement PlaceMember(const PackageBounds& bounds, uint64_t indice, uint64_t* st
 // The message for a misplaced member, naming it.
 std::string PlacementProblem(Placement placement, const std::string& member);
 
+// ---- The integrity record ----------------------------------------------------
+//
+// kelvopack writes it directly behind the program image, in the gap in
+// front of the first member that the reading protocol never reads: a setup
+// without one reads as before, and an older reader reads one with it.
+//
+//   offset  size  content (little-endian)
+//     0      8    "KELVOCRC"
+//     8      4    version, 1
+//    12      4    n, the number of file records
+//    16      8    P, the package's size: members, script and trailer lie
+//                 in the last P bytes before the package's end
+//    24      4    CRC-32 of the script and the trailer
+//    28     4 n   CRC-32 of member k, for k = 0 .. n - 1
+//  28+4n     4    CRC-32 of the record's bytes above
+struct IntegrityRecord {
+    uint64_t packageSize = 0;
+    uint32_t scriptCrc = 0;
+    std::vector<uint32_t> memberCrcs;
+};
+inline constexpr char kIntegrityMagic[] = "KELVOCRC";
+inline constexpr size_t kIntegrityHeaderSize = 16;  // what tells the record's size
+uint64_t IntegrityRecordSize(uint64_t members);
+std::vector<uint8_t> EncodeIntegrity(const IntegrityRecord& record);
+// From the first kIntegrityHeaderSize bytes at the image's end: whether a
+// record begins there, and with how many members.
+bool IntegrityHeader(const uint8_t* header, uint32_t* members);
+// The whole record; false when its own CRC or version does not match.
+bool DecodeIntegrity(const std::vector<uint8_t>& bytes, IntegrityRecord* record);
+
 // ---- The display files -----------------------------------------------------
 
 struct DisplayRole {
@@ -143,7 +173,8 @@ bool IsCommandSafe(const std::string& text, char* bad);
 // character as "@"), a line break (CR LF), the destination folder.
 std::string FormatUninstallData(const std::string& storedGroup, const std::string& destination);
 // Its two lines (a line break is LF or CR LF; a line holds at most 511
-// characters). False, with the reason, when a line is missing or empty.
+// characters). False, with the reason, when a line is missing or empty, or
+// holds a CR or a zero.
 bool ParseUninstallData(const std::string& bytes, std::string* storedGroup, std::string* destination,
                         std::string* error);
 

@@ -204,3 +204,47 @@ def test_signed_demo_setup_lists_verifies_extracts_and_starts(s):
     assert box["text"] == UNINSTALL_DONE
     s.press("OK", exe=APP, title="Notice!")
     assert not root.exists()
+
+
+def flip_in_package(data, back=60):
+    """`data` with one bit changed inside the last member, `back` bytes in
+    front of the script (the trailer gives the script's size)."""
+    script = struct.unpack_from("<I", data, len(data) - 4)[0]
+    changed = bytearray(data)
+    changed[len(data) - 4 - script - back] ^= 0x01
+    return bytes(changed)
+
+
+@time_limit(120)
+def test_a_damaged_download_or_installed_copy_is_refused_before_anything_is_written(s):
+    demo = Demo(s)
+    damaged = s.root / "damaged" / APP
+    damaged.parent.mkdir()
+    damaged.write_bytes(flip_in_package(demo.setup.read_bytes()))
+    verify = subprocess.run([str(demo.kelvopack), "verify", str(damaged)], capture_output=True, text=True)
+    assert verify.returncode == 1 and "damaged (its checksum does not match): member 5" in verify.stderr, verify
+
+    program = start_from_own_folder(s, damaged)
+    box = s.message_box(exe=APP)
+    assert box["text"] == (f'The setup "{APP}" is damaged or incomplete: nothing has been installed.\n'
+                           "Please download it again."), box
+    s.screenshot("damaged-download")
+    s.press("OK", exe=APP)
+    assert program.wait(20) == 1
+    assert not [p for p in s.temp_dir.iterdir() if p.name in WORKING_FILES]
+
+    # Installed, then damaged: the copy refuses to uninstall, deleting nothing.
+    program = start_from_own_folder(s, demo.setup)
+    wizard = Wizard(s, app=APP)
+    wizard.through_to_start()
+    wizard.next()
+    assert program.wait(60) == 0
+    s.close_explorer_windows()
+    installed = s.to_linux("C:\\Kelvo Demo") / APP
+    installed.write_bytes(flip_in_package(installed.read_bytes(), back=300))
+    first = s.start(f"C:\\Kelvo Demo\\{APP}", cwd="C:\\Kelvo Demo")
+    box = s.message_box(exe=APP)
+    assert "is damaged or incomplete" in box["text"], box
+    s.press("OK", exe=APP)
+    assert first.wait(20) == 1
+    assert (installed.parent / "hello.exe").exists()

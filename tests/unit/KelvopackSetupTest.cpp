@@ -1,5 +1,6 @@
 // Setups written by kelvopack, read back as the setup program reads them:
 // layout, script, determinism, and damaged files that must never crash.
+#include "FakePe.h"
 #include "Lzss.h"
 #include "PackScratch.h"
 #include "PackageReader.h"
@@ -21,6 +22,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -150,10 +152,13 @@ TEST_F(KelvopackSetup, RoundTripKeepsEveryFileAndTheLayout)
         EXPECT_EQ(m.record.TamComp, lzss::Compress(original.data(), original.size(), one.data(), one.size()));
         packed += m.record.TamComp;
     }
-    // Nothing but the padding between the stub and the first member.
-    EXPECT_EQ(archive.Members()[0].start, stubBytes.size() + summary.padding);
+    // Between the stub and the first member: the integrity record, then
+    // nothing but the padding.
+    EXPECT_EQ(summary.integrityBytes, 32u + 4 * 7);
+    EXPECT_EQ(archive.Members()[0].start, stubBytes.size() + summary.integrityBytes + summary.padding);
     EXPECT_LT(summary.padding, 8u);
-    for (uint64_t i = stubBytes.size(); i < archive.Members()[0].start; ++i)
+    EXPECT_EQ(std::string(setup.begin() + stubBytes.size(), setup.begin() + stubBytes.size() + 8), "KELVOCRC");
+    for (uint64_t i = stubBytes.size() + summary.integrityBytes; i < archive.Members()[0].start; ++i)
         EXPECT_EQ(setup[i], 0);
     EXPECT_EQ(packed, summary.packedBytes);
 
@@ -699,3 +704,58 @@ TEST_F(KelvopackSetup, ReaderDecodesAlikeWhateverItsBlockSize)
 }
 
 }  // namespace
+
+namespace {
+
+// Problems verify finds in `setup` after `damage` changed its bytes.
+std::vector<std::string> VerifyAfter(const std::string& setup, const std::string& copy,
+                                     const std::function<void(std::vector<uint8_t>&)>& damage)
+{
+    std::vector<uint8_t> bytes = packtest::ReadBytes(setup);
+    damage(bytes);
+    packtest::WriteBytes(copy, bytes);
+    return CheckSetup(copy).problems;
+}
+
+bool Mentions(const std::vector<std::string>& problems, const std::string& part)
+{
+    return std::any_of(problems.begin(), problems.end(),
+                       [&](const std::string& p) { return p.find(part) != std::string::npos; });
+}
+
+}  // namespace
+
+TEST_F(KelvopackSetup, TheIntegrityRecordNamesTheDamagedPart)
+{
+    packtest::WriteBytes(stub, fakepe::Image());
+    const std::string output = dir.Path("setup.exe");
+    const SetupSummary summary = Build(packtest::MakeProject(dir), output);
+    SetupCheckResult intact = CheckSetup(output);
+    ASSERT_TRUE(intact.problems.empty()) << intact.problems.front();
+    EXPECT_EQ(intact.integrity, IntegrityReport::State::kIntact);
+
+    SetupArchive archive;
+    std::string error;
+    ASSERT_TRUE(archive.Open(output, &error)) << error;
+    const uint64_t member2 = archive.Members()[2].start;
+    const uint64_t script = archive.Reader().ScriptStart();
+    const std::string copy = dir.Path("damaged.exe");
+    // A flipped byte inside a member decodes to bytes of the right length:
+    // only the checksum sees it, and names the member.
+    auto problems = VerifyAfter(output, copy, [&](std::vector<uint8_t>& b) { b[member2 + 1] ^= 0x01; });
+    EXPECT_TRUE(Mentions(problems, "member 2 (#ARQ2)")) << problems.front();
+    EXPECT_FALSE(Mentions(problems, "member 1 "));
+    problems = VerifyAfter(output, copy, [&](std::vector<uint8_t>& b) { b[script + 3] ^= 0x40; });
+    EXPECT_TRUE(Mentions(problems, "the setup script"));
+    problems = VerifyAfter(output, copy, [&](std::vector<uint8_t>& b) { b[summary.stubSize + 30] ^= 0x10; });
+    EXPECT_TRUE(Mentions(problems, "the integrity record"));
+    // Cut short in front of the package (a download missing its middle).
+    problems = VerifyAfter(output, copy, [&](std::vector<uint8_t>& b) {
+        b.erase(b.begin() + static_cast<std::ptrdiff_t>(member2), b.begin() + static_cast<std::ptrdiff_t>(member2) + 16);
+    });
+    EXPECT_FALSE(problems.empty());
+    // Without the record (an older builder's setup) nothing is claimed.
+    problems = VerifyAfter(output, copy, [&](std::vector<uint8_t>& b) { b[summary.stubSize] = 'X'; });
+    EXPECT_TRUE(problems.empty()) << problems.front();
+    EXPECT_EQ(CheckSetup(copy).integrity, IntegrityReport::State::kAbsent);
+}

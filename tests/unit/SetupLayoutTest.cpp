@@ -1,5 +1,6 @@
 // The setup's layout: the display plan, member placement, installed names
 // and the uninstall data, as the program and kelvopack both use them.
+#include "Crc32.h"
 #include "SetupLayout.h"
 
 #include <gtest/gtest.h>
@@ -145,6 +146,46 @@ TEST(UninstallData, TwoLinesBackAsTheyWereWritten)
         EXPECT_FALSE(layout::ParseUninstallData(damaged, &group, &destination, &error)) << damaged;
         EXPECT_FALSE(error.empty());
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(IntegrityRecord, CrcAndRecordComeBackAsWritten)
+{
+    EXPECT_EQ(Crc32("123456789", 9), 0xCBF43926u);  // the check value of CRC-32
+    EXPECT_EQ(Crc32("", 0), 0u);
+    std::vector<uint8_t> data(1000);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<uint8_t>(i * 131 + 7);
+    const uint32_t whole = Crc32(data.data(), data.size());
+    for (size_t cut : {size_t(0), size_t(1), size_t(7), size_t(8), size_t(333), size_t(999)})
+        EXPECT_EQ(Crc32(data.data() + cut, data.size() - cut, Crc32(data.data(), cut)), whole) << cut;
+
+    layout::IntegrityRecord record;
+    record.packageSize = (uint64_t(5) << 32) + 17;  // past 4 GiB
+    record.scriptCrc = 0x12345678;
+    record.memberCrcs = {1, 0xFFFFFFFF, 3};
+    std::vector<uint8_t> bytes = layout::EncodeIntegrity(record);
+    ASSERT_EQ(bytes.size(), layout::IntegrityRecordSize(3));
+    uint32_t members = 0;
+    ASSERT_TRUE(layout::IntegrityHeader(bytes.data(), &members));
+    EXPECT_EQ(members, 3u);
+    layout::IntegrityRecord back;
+    ASSERT_TRUE(layout::DecodeIntegrity(bytes, &back));
+    EXPECT_EQ(back.packageSize, record.packageSize);
+    EXPECT_EQ(back.scriptCrc, record.scriptCrc);
+    EXPECT_EQ(back.memberCrcs, record.memberCrcs);
+    // Any changed byte, a cut or a different version is refused.
+    for (size_t i = 8; i < bytes.size(); ++i) {
+        std::vector<uint8_t> changed = bytes;
+        changed[i] ^= 0x20;
+        EXPECT_FALSE(layout::DecodeIntegrity(changed, &back)) << i;
+    }
+    bytes.pop_back();
+    EXPECT_FALSE(layout::DecodeIntegrity(bytes, &back));
+    EXPECT_FALSE(layout::IntegrityHeader(reinterpret_cast<const uint8_t*>("KELVOCRX????????"), &members));
 }
 
 }  // namespace

@@ -254,7 +254,7 @@ TEST_F(SetupReading, KelvopackSetupsReadAsTheProgramReadsThemPlainPaddedAndSigne
         ASSERT_TRUE(archive.Open(signedSetup, &error)) << error;
         EXPECT_EQ(archive.Reader().End(), summary.setupSize);
         EXPECT_EQ(archive.Reader().ImageEnd(), 0x200u + raw);
-        EXPECT_EQ(archive.Members()[0].start, 0x200u + raw + summary.padding);
+        EXPECT_EQ(archive.Members()[0].start, 0x200u + raw + summary.integrityBytes + summary.padding);
         EXPECT_TRUE(CheckSetup(signedSetup).problems.empty());
     }
     EXPECT_EQ(paddings.size(), 3u) << "three stub sizes, three paddings";

@@ -2,6 +2,7 @@
 
 #include "Codepage.h"
 #include "Limits.h"
+#include "PackageIntegrity.h"
 #include "SetupArchive.h"
 #include "SetupLayout.h"
 
@@ -29,6 +30,7 @@ public:
 private:
     void Problem(const std::string& text) { result_->problems.push_back(text); }
     std::string Label(size_t k) const { return archive_.Label(k); }
+    void CheckIntegrityRecord();
     void CheckSettings();
     void CheckDisplayRecords();
     void CheckNames();
@@ -48,6 +50,7 @@ void Checker::Run(const std::string& path)
     for (const std::string& p : archive_.Problems())
         Problem(p);
     result_->members = archive_.Members().size();
+    CheckIntegrityRecord();
     CheckSettings();
     if (archive_.Members().empty()) {
         Problem("the script holds no file record");
@@ -56,6 +59,14 @@ void Checker::Run(const std::string& path)
     CheckDisplayRecords();
     CheckNames();
     CheckMembers();
+}
+
+void Checker::CheckIntegrityRecord()
+{
+    const IntegrityReport report = CheckIntegrity(archive_.Reader());
+    result_->integrity = report.state;
+    for (const std::string& part : report.damaged)
+        Problem("damaged (its checksum does not match): " + part);
 }
 
 void Checker::CheckSettings()

@@ -1,5 +1,6 @@
 #include "SetupWriter.h"
 
+#include "Crc32.h"
 #include "File.h"
 #include "Lzss.h"
 #include "MemberCompressor.h"
@@ -96,6 +97,41 @@ void ShiftUp(File& file, uint64_t from, uint64_t length, uint64_t by, const std:
         throw ToolError("\"" + name + "\": cannot write the padding");
 }
 
+// The CRC of `size` bytes of the file at `at`.
+uint32_t CrcOf(File& file, uint64_t at, uint64_t size, std::vector<uint8_t>& block, const std::string& name)
+{
+    uint32_t crc = 0;
+    if (!file.Seek(static_cast<int64_t>(at), SEEK_SET))
+        throw ToolError("\"" + name + "\": cannot read the package back");
+    while (size > 0) {
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(size, block.size()));
+        if (file.Read(block.data(), n) != n)
+            throw ToolError("\"" + name + "\": cannot read the package back");
+        crc = Crc32(block.data(), n, crc);
+        size -= n;
+    }
+    return crc;
+}
+
+// Sums the members, the script and the trailer as they lie in the file and
+// writes the integrity record at `recordAt`.
+void WriteIntegrity(File& file, uint64_t packageStart, const std::vector<uint32_t>& packed, uint64_t package,
+                    const std::string& name, uint64_t recordAt)
+{
+    std::vector<uint8_t> block(kCopyBlock);
+    layout::IntegrityRecord record;
+    record.packageSize = package;
+    uint64_t at = packageStart;
+    for (const uint32_t size : packed) {
+        record.memberCrcs.push_back(CrcOf(file, at, size, block, name));
+        at += size;
+    }
+    record.scriptCrc = CrcOf(file, at, packageStart + package - at, block, name);
+    const std::vector<uint8_t> bytes = layout::EncodeIntegrity(record);
+    if (!file.Seek(static_cast<int64_t>(recordAt), SEEK_SET) || !file.Write(bytes.data(), bytes.size()))
+        throw ToolError("\"" + name + "\": cannot write the integrity record");
+}
+
 }  // namespace
 
 std::string PartialName(const std::string& output)
@@ -109,6 +145,13 @@ SetupSummary WriteSetup(const SetupPlan& plan, const SetupSettings& settings)
     PartialFile partial(settings.output);
     File& out = partial.Get();
     summary.stubSize = CopyStub(settings.stub, out, partial.Name());
+
+    // The integrity record's place, right behind the program image; it is
+    // written once the members' sums are known.
+    const uint64_t recordSize = layout::IntegrityRecordSize(plan.Records().size());
+    const std::vector<uint8_t> placeholder(static_cast<size_t>(recordSize));
+    if (!out.Write(placeholder.data(), placeholder.size()))
+        throw ToolError("\"" + partial.Name() + "\": write error (disk full?)");
 
     std::vector<MemberCompressor::Member> members;
     uint64_t totalBytes = 0;
@@ -141,10 +184,13 @@ SetupSummary WriteSetup(const SetupPlan& plan, const SetupSettings& settings)
     if (!out.Write(compressed.data(), scriptSize) || !out.Write(trailer, sizeof trailer))
         throw ToolError("\"" + partial.Name() + "\": write error (disk full?)");
 
-    summary.padding = (kAlignment - (summary.stubSize + package) % kAlignment) % kAlignment;
+    const uint64_t packageStart = summary.stubSize + recordSize;
+    summary.padding = (kAlignment - (packageStart + package) % kAlignment) % kAlignment;
     if (summary.padding > 0)
-        ShiftUp(out, summary.stubSize, package, summary.padding, partial.Name());
-    summary.setupSize = summary.stubSize + summary.padding + package;
+        ShiftUp(out, packageStart, package, summary.padding, partial.Name());
+    summary.integrityBytes = recordSize;
+    summary.setupSize = packageStart + summary.padding + package;
+    WriteIntegrity(out, packageStart + summary.padding, packed, package, partial.Name(), summary.stubSize);
     partial.Commit();
     return summary;
 }

@@ -1,14 +1,15 @@
-// Writes a setup: a copy of the stub, the members in record order, the
-// compressed script and its 4-byte size, as the setup program reads them
-// back from the end of its own file.
+// Writes a setup: a copy of the stub, the integrity record, the members in
+// record order, the compressed script and its 4-byte size, as the setup
+// program reads them back from the end of its own file.
 //
-//   +------+-----+----------+-----+------------+--------+---------+
-//   | stub | pad | member 0 | ... | member n-1 | script | trailer |
-//   +------+-----+----------+-----+------------+--------+---------+
+//   +------+-----------+-----+----------+-----+------------+--------+---------+
+//   | stub | integrity | pad | member 0 | ... | member n-1 | script | trailer |
+//   +------+-----------+-----+----------+-----+------------+--------+---------+
 //
-// The pad, 0 to 7 zero bytes that the reader never looks at, makes the
-// file's length a multiple of 8: a signer then appends its certificate table
-// directly, and the reader finds the package's end at the table's start.
+// The integrity record (SetupLayout.h) and the pad lie where the reading
+// protocol never looks. The pad, 0 to 7 zero bytes, makes the file's length
+// a multiple of 8: a signer then appends its certificate table directly,
+// and the reader finds the package's end at the table's start.
 // Everything goes to a temporary file beside the output, renamed at the end,
 // so a failed build leaves no half-written setup behind.
 #pragma once
@@ -29,6 +30,7 @@ struct SetupSettings {
 
 struct SetupSummary {
     uint64_t stubSize = 0;
+    uint64_t integrityBytes = 0;
     uint64_t padding = 0;
     uint64_t originalBytes = 0;  // all members
     uint64_t packedBytes = 0;    // all members

@@ -28,9 +28,12 @@ int run(const Options& options)
         return 1;
     }
     if (!options.quiet)
-        std::printf("%s: OK, %zu members, %llu bytes decoded from %llu\n", options.setup.c_str(), result.members,
-                    static_cast<unsigned long long>(result.originalBytes),
-                    static_cast<unsigned long long>(result.packedBytes));
+        std::printf("%s: OK, %zu members, %llu bytes decoded from %llu, %s\n", options.setup.c_str(),
+                    result.members, static_cast<unsigned long long>(result.originalBytes),
+                    static_cast<unsigned long long>(result.packedBytes),
+                    result.integrity == IntegrityReport::State::kIntact
+                        ? "checksums match"
+                        : "no checksums (made by an older kelvopack)");
     return 0;
 }
 

@@ -1,0 +1,47 @@
+#include "Crc32.h"
+
+#include <array>
+
+namespace {
+
+using Tables = std::array<std::array<uint32_t, 256>, 8>;
+
+// Table k gives the CRC of a byte followed by k zero bytes.
+constexpr Tables MakeTables()
+{
+    Tables t{};
+    for (uint32_t b = 0; b < 256; ++b) {
+        uint32_t c = b;
+        for (int bit = 0; bit < 8; ++bit)
+            c = (c & 1) != 0 ? (c >> 1) ^ 0xEDB88320u : c >> 1;
+        t[0][b] = c;
+    }
+    for (size_t k = 1; k < 8; ++k) {
+        for (size_t b = 0; b < 256; ++b)
+            t[k][b] = (t[k - 1][b] >> 8) ^ t[0][t[k - 1][b] & 0xFF];
+    }
+    return t;
+}
+
+constexpr Tables kTables = MakeTables();
+
+}  // namespace
+
+uint32_t Crc32(const void* data, size_t size, uint32_t crc)
+{
+    const auto* p = static_cast<const uint8_t*>(data);
+    const uint8_t* const end = p + size;
+    crc = ~crc;
+    // Eight bytes at a time, read byte by byte so that any alignment and
+    // either byte order give the same result.
+    while (end - p >= 8) {
+        const uint32_t low = crc ^ (static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+                                    static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24);
+        crc = kTables[7][low & 0xFF] ^ kTables[6][(low >> 8) & 0xFF] ^ kTables[5][(low >> 16) & 0xFF] ^
+              kTables[4][low >> 24] ^ kTables[3][p[4]] ^ kTables[2][p[5]] ^ kTables[1][p[6]] ^ kTables[0][p[7]];
+        p += 8;
+    }
+    while (p != end)
+        crc = (crc >> 8) ^ kTables[0][(crc ^ *p++) & 0xFF];
+    return ~crc;
+}

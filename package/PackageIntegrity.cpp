@@ -1,0 +1,105 @@
+#include "PackageIntegrity.h"
+
+#include "Crc32.h"
+#include "ScriptText.h"
+#include "SetupLayout.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr size_t kBlock = size_t(1) << 20;
+
+// The CRC of `size` bytes of the package at `at`; false when unreadable.
+bool CrcOf(PackageReader& reader, uint64_t at, uint64_t size, std::vector<uint8_t>& block, uint32_t* crc)
+{
+    *crc = 0;
+    while (size > 0) {
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(size, block.size()));
+        if (!reader.ReadAt(at, block.data(), n))
+            return false;
+        *crc = Crc32(block.data(), n, *crc);
+        at += n;
+        size -= n;
+    }
+    return true;
+}
+
+// The compressed sizes of the script's file records, as the setup reads them.
+bool RecordSizes(const std::vector<uint8_t>& script, std::vector<uint32_t>* sizes)
+{
+    const ScriptText text = ScriptText::Parse(script);
+    for (int k = 0;; ++k) {
+        std::string value;
+        if (!text.Get(ScriptText::RecordKey(k).c_str(), &value) || value == "NULL")
+            return true;
+        ScriptRecord record;
+        std::string error;
+        if (!ScriptText::ParseRecord(value, &record, &error))
+            return false;
+        sizes->push_back(record.TamComp);
+    }
+}
+
+IntegrityReport Damaged(const std::string& part)
+{
+    IntegrityReport report;
+    report.state = IntegrityReport::State::kDamaged;
+    report.damaged.push_back(part);
+    return report;
+}
+
+}  // namespace
+
+IntegrityReport CheckIntegrity(PackageReader& reader)
+{
+    const uint64_t at = reader.ImageEnd();
+    const uint64_t end = reader.End();
+    uint8_t header[layout::kIntegrityHeaderSize];
+    uint32_t members = 0;
+    if (at == 0 || end - at < sizeof header || !reader.ReadAt(at, header, sizeof header) ||
+        !layout::IntegrityHeader(header, &members))
+        return IntegrityReport();
+
+    const uint64_t recordSize = layout::IntegrityRecordSize(members);
+    layout::IntegrityRecord record;
+    std::vector<uint8_t> bytes;
+    if (recordSize <= end - at) {
+        bytes.resize(static_cast<size_t>(recordSize));
+        if (!reader.ReadAt(at, bytes.data(), bytes.size()))
+            bytes.clear();
+    }
+    if (!layout::DecodeIntegrity(bytes, &record))
+        return Damaged("the integrity record behind the program");
+    if (record.packageSize > end - at - recordSize || record.packageSize < layout::kTrailerSize)
+        return Damaged("the package's length (the file is cut short or has grown)");
+
+    std::vector<uint8_t> block(kBlock);
+    const uint64_t scriptStart = reader.ScriptStart();
+    uint32_t crc = 0;
+    if (!CrcOf(reader, scriptStart, end - scriptStart, block, &crc) || crc != record.scriptCrc)
+        return Damaged("the setup script (or the trailer behind it)");
+
+    std::vector<uint8_t> script;
+    std::vector<uint32_t> sizes;
+    std::string error;
+    if (!reader.ReadScript(&script, &error) || !RecordSizes(script, &sizes) || sizes.size() != members)
+        return Damaged("the setup script's file records");
+    uint64_t packed = 0;
+    for (const uint32_t size : sizes)
+        packed += size;
+    if (packed + (end - scriptStart) != record.packageSize)
+        return Damaged("the package's length (the file is cut short or has grown)");
+
+    IntegrityReport report;
+    report.state = IntegrityReport::State::kIntact;
+    uint64_t memberStart = end - record.packageSize;
+    for (uint32_t k = 0; k < members; ++k) {
+        if (!CrcOf(reader, memberStart, sizes[k], block, &crc) || crc != record.memberCrcs[k]) {
+            report.state = IntegrityReport::State::kDamaged;
+            report.damaged.push_back("member " + std::to_string(k) + " (" + ScriptText::RecordKey(static_cast<int>(k)) + ")");
+        }
+        memberStart += sizes[k];
+    }
+    return report;
+}
