@@ -5,7 +5,11 @@
 #include "SetupLayout.h"
 
 #include <windows.h>
+#include <sddl.h>
 #include <shlobj.h>
+
+#include <cstdio>
+#include <vector>
 
 namespace sysfolders {
 
@@ -35,7 +39,84 @@ std::string ShellFolder(int csidl)
     return path;
 }
 
+// The string form of the current user's SID; empty when it cannot be told.
+std::string UserSid()
+{
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return std::string();
+    std::vector<uint8_t> buffer(256);
+    DWORD needed = 0;
+    std::string sid;
+    if (GetTokenInformation(token, TokenUser, buffer.data(), static_cast<DWORD>(buffer.size()), &needed) ||
+        (needed > buffer.size() && (buffer.resize(needed), true) &&
+         GetTokenInformation(token, TokenUser, buffer.data(), needed, &needed))) {
+        char* text = nullptr;
+        if (ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
+            sid = text;
+            LocalFree(text);
+        }
+    }
+    CloseHandle(token);
+    return sid;
+}
+
+// Owns a security descriptor made from its text form.
+class SecurityDescriptor {
+public:
+    explicit SecurityDescriptor(const std::string& sddl)
+    {
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &descriptor_,
+                                                                  nullptr))
+            descriptor_ = nullptr;
+    }
+    ~SecurityDescriptor()
+    {
+        if (descriptor_ != nullptr)
+            LocalFree(descriptor_);
+    }
+    SecurityDescriptor(const SecurityDescriptor&) = delete;
+    SecurityDescriptor& operator=(const SecurityDescriptor&) = delete;
+
+    PSECURITY_DESCRIPTOR Get() const { return descriptor_; }
+
+private:
+    PSECURITY_DESCRIPTOR descriptor_ = nullptr;
+};
+
 }  // namespace
+
+Status MakeRunFolder(std::string* folder)
+{
+    const std::string temp = TemporaryFolder();
+    const std::string sid = UserSid();
+    // Protected from what the shared folder passes on to its sub-folders:
+    // the user, the system and the administrators only.
+    const SecurityDescriptor descriptor(sid.empty() ? std::string()
+                                                    : "D:P(A;OICI;FA;;;" + sid + ")(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor.Get(), FALSE};
+    LARGE_INTEGER counter = {};
+    QueryPerformanceCounter(&counter);
+    uint32_t seed = static_cast<uint32_t>(counter.QuadPart) ^ (GetCurrentProcessId() << 16) ^ GetTickCount();
+    for (int attempt = 0; attempt < 100 && !temp.empty(); ++attempt) {
+        seed = seed * 1664525u + 1013904223u;
+        char name[32];
+        std::snprintf(name, sizeof name, "\\%s%08x", layout::kRunFolderPrefix, static_cast<unsigned>(seed));
+        const std::string candidate = temp + name;
+        if (candidate.size() + 1 + 12 > kPathMax)
+            break;
+        if (CreateDirectoryA(candidate.c_str(), descriptor.Get() != nullptr ? &attributes : nullptr)) {
+            *folder = candidate;
+            return Status();
+        }
+        // Taken already, by anyone: never used, another name is drawn.
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            break;
+    }
+    return Status::Failure("Can't create a working folder in \"" + temp +
+                               "\".\nThe temporary folder must exist and be writable.",
+                           "Error!");
+}
 
 std::string WindowsFolder()
 {

@@ -4,10 +4,17 @@
 #pragma once
 
 #include "FolderGuard.h"
+#include "Status.h"
 
 #include <string>
 
 namespace sysfolders {
+
+// A fresh folder of this run inside the temporary folder, for its working
+// files: made under a new name (a name that exists already is never taken,
+// so nothing another user planted there is used) and open to the current
+// user, the system and administrators only. *folder receives its full name.
+Status MakeRunFolder(std::string* folder);
 
 // Empty when the system's answer does not fit a path buffer.
 std::string WindowsFolder();

@@ -96,28 +96,35 @@ Status TKelvoApp::InitScript(bool* relaunched)
     if (dirWin.empty())
         return Status::Failure("The Windows folder's name is longer than 511 characters.", "Error!");
 
+    // Every run keeps its working files in a fresh folder of its own inside
+    // the shared temporary folder: nothing another user put there is read,
+    // run or written through.
+    std::string runFolder;
+    if (!(status = sysfolders::MakeRunFolder(&runFolder)))
+        return status;
+
     // The uninstaller leaves the destination folder before it deletes it: a
-    // copy in the temporary folder does the work. Started from there, it
-    // is that copy and must not relaunch once more.
+    // copy in a run folder does the work. Started inside the temporary
+    // folder, it is that copy and must not relaunch once more.
+    const std::string fullStart = guard::FullFolder(start, start);
     if (Modo == startup::kUninstallMode && platform::FileExists(layout::kUninstallData) &&
-        guard::FullFolder(start, start) != guard::FullFolder(dirWin, dirWin)) {
-        char dest[kPathSize];
-        JoinPath(dest, dirWin.c_str(), "\\", ApendFile);
-        if (!(status = TryCopyExe(start, ApendFile, dest)))
-            return status;
-        JoinPath(dest, dirWin.c_str(), "\\", layout::kModeFile);
-        if (!(status = TryCopyExe(start, layout::kModeFile, dest)))
-            return status;
-        JoinPath(dest, dirWin.c_str(), "\\", layout::kUninstallCopy);
-        if (!(status = TryCopyExe(start, layout::kUninstallData, dest)))
-            return status;
-        platform::ChangeFolder(dirWin.c_str());
+        !guard::IsWithin(fullStart, guard::FullFolder(dirWin, dirWin))) {
+        const char* const copies[][2] = {{ApendFile, ApendFile},
+                                         {layout::kModeFile, layout::kModeFile},
+                                         {layout::kUninstallData, layout::kUninstallCopy}};
+        for (const auto& copy : copies) {
+            char dest[kPathSize];
+            JoinPath(dest, runFolder.c_str(), "\\", copy[1]);
+            if (!(status = TryCopyExe(start, copy[0], dest)))
+                return status;
+        }
+        platform::ChangeFolder(runFolder.c_str());
         StartDetached(ApendFile);
         *relaunched = true;
         return Status();
     }
 
-    platform::ChangeFolder(dirWin.c_str());
+    platform::ChangeFolder(runFolder.c_str());
     working::Write(layout::kProgramName, ApendFile);
     working::Write(layout::kStartFolder, start);
 
@@ -152,8 +159,8 @@ Status TKelvoApp::InitScript(bool* relaunched)
             return status;
         for (const std::string& copy : step.copies) {
             char dest[kPathSize];
-            JoinPath(dest, dirWin.c_str(), "\\", copy.c_str());
-            if (!(status = TryCopyExe(dirWin.c_str(), step.member.c_str(), dest)))
+            JoinPath(dest, runFolder.c_str(), "\\", copy.c_str());
+            if (!(status = TryCopyExe(runFolder.c_str(), step.member.c_str(), dest)))
                 return status;
         }
     }

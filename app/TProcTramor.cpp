@@ -98,6 +98,20 @@ Status TProcTramor::LerScript()
     return script.ReadRecords(listaDado.get(), lDirOrig);
 }
 
+void TProcTramor::LeaveWorkFolder() const
+{
+    // A folder that is current cannot go.
+    platform::ChangeFolder(sysfolders::TemporaryFolder().c_str());
+    platform::RemoveFolder(workFolder.c_str());
+}
+
+void TProcTramor::LeaveDestination(const std::string& destination, bool existed) const
+{
+    EnterWorkFolder();
+    if (!existed)
+        platform::RemoveFolder(destination.c_str());
+}
+
 void TProcTramor::End(int code)
 {
     PostQuitMessage(code);
@@ -108,7 +122,7 @@ void TProcTramor::Processar()
     const wizard::Step step = sequence.Current();
     if (wizard::PageSequence::ReadsScript(step)) {
         // The folder browser may have left another folder current.
-        platform::ChangeFolder(sysfolders::TemporaryFolder().c_str());
+        EnterWorkFolder();
         const Status status = LerScript();
         if (!status) {
             ShowMessage(status);
@@ -206,16 +220,16 @@ int TProcTramor::Fail(const Status& status, const std::string& leftBehind)
 
 int TProcTramor::Install()
 {
-    const std::string temp = sysfolders::TemporaryFolder();
-    platform::ChangeFolder(temp.c_str());
+    EnterWorkFolder();
     std::string program;
     if (!working::ReadLine(layout::kProgramName, &program) || program.empty())
-        return Fail(Status::Failure("The working file \"apend.se\" is missing from \"" + temp + "\".", "Error!"),
+        return Fail(Status::Failure("The working file \"apend.se\" is missing from \"" + workFolder + "\".",
+                                    "Error!"),
                     kNothingInstalled);
 
     // Everything that can be checked is checked before anything is written.
     std::string destination;
-    Status status = install::CheckDestination(DirDest, temp, sysfolders::ProtectedFolders(), &destination);
+    Status status = install::CheckDestination(DirDest, workFolder, sysfolders::ProtectedFolders(), &destination);
     if (!status)
         return Fail(status, kNothingInstalled);
     status = install::CheckRecords(*listaDado, ModosInst);
@@ -224,16 +238,31 @@ int TProcTramor::Install()
     const std::string package = std::string(DirAtual) + "\\" + program;
     if (package.size() > kPathMax)
         return Fail(Status::Failure("The setup's path is longer than 511 characters.", "Error!"), kNothingInstalled);
+    // The setup may have gone or changed since start-up checked it.
+    if (!platform::FileExists(package.c_str()))
+        return Fail(Status::Failure("The setup \"" + package + "\" is no longer there.", "Error!"), kNothingInstalled);
+    status = startup::CheckSetupIntegrity(package.c_str());
+    if (!status)
+        return Fail(status, "");
     startup::CopyPath(DirDest, destination.c_str());
 
+    const bool existed = platform::FolderExists(DirDest);
     status = TryMakePath(DirDest);
     if (!status || !platform::ChangeFolder(DirDest))
-        return Fail(Status::Failure("The destination folder \"" + destination + "\" cannot be created.", "Error!"),
+        return Fail(Status::Failure("The destination folder \"" + destination + "\" cannot be created.\n"
+                                    "Choose another folder, or start the setup as an administrator.",
+                                    "Error!"),
                     kNothingInstalled);
     const std::string incomplete =
         "The installation is incomplete. What was installed so far stays in \"" + destination + "\".";
-    if (!working::Write(layout::kModeFile, std::string(1, layout::kUninstallMark)))
-        return Fail(Status::Failure("Can't write \"modo.se\" in \"" + destination + "\".", "Error!"), incomplete);
+    if (!working::Write(layout::kModeFile, std::string(1, layout::kUninstallMark))) {
+        // Nothing is left half-installed: a folder made just now goes again.
+        LeaveDestination(destination, existed);
+        return Fail(Status::Failure("The destination folder \"" + destination + "\" cannot be written to.\n"
+                                    "Choose another folder, or start the setup as an administrator.",
+                                    "Error!"),
+                    kNothingInstalled);
+    }
     // Installed into the folder it was started from, the setup stays as it is.
     status = TryCopyExe(DirAtual, program.c_str(), program.c_str());
     if (!status)
@@ -274,10 +303,16 @@ int TProcTramor::Install()
         status = apend.Extract(arq, dProg.get(), &written);
         if (status.IsCanceled())
             return 0;
-        if (!status)
-            return Fail(Status::Failure("Can't install \"" + std::string(arq) + "\": " + status.Text(),
-                                        status.Caption(), status.Style()),
+        if (!status) {
+            // The file layer's word for a file it cannot create says little.
+            const std::string why = status.Text() == "THuf"
+                                        ? "the file cannot be created (another program may be using it, or the "
+                                          "folder is read-only)"
+                                        : status.Text();
+            return Fail(Status::Failure("Can't install \"" + std::string(arq) + "\": " + why, status.Caption(),
+                                        status.Style()),
                         incomplete);
+        }
         if (written != listaDado->TamOrig(i))
             return Fail(Status::Failure("The setup is damaged: \"" + std::string(arq) + "\" comes out with " +
                                             std::to_string(written) + " bytes instead of " +
@@ -306,8 +341,9 @@ int TProcTramor::Install()
         if (listaDado->Grupo(i))
             code |= Report(grupo.AddItem((destination + listaDado->Arq(i)).c_str(), listaDado->Nome(i)));
     }
-    platform::ChangeFolder(temp.c_str());
+    EnterWorkFolder();
     RemoveWorkingFiles(false, program);
+    LeaveWorkFolder();
     const std::string uninstallItem = "Uninstall, " + sysfolders::WindowsFolder() + "\\SYSTEM\\shell32.dll, 58";
     code |= Report(grupo.AddItem((destination + program).c_str(), uninstallItem.c_str()));
     code |= Report(grupo.Close());
@@ -316,20 +352,21 @@ int TProcTramor::Install()
 
 int TProcTramor::Uninstall()
 {
-    const std::string temp = sysfolders::TemporaryFolder();
-    platform::ChangeFolder(temp.c_str());
+    EnterWorkFolder();
     std::string program;
     working::ReadLine(layout::kProgramName, &program);
+    // The relaunch left the uninstall data beside the copy it started.
     std::string start;
-    if (working::ReadLine(layout::kStartFolder, &start))
-        platform::ChangeFolder(start.c_str());
+    working::ReadLine(layout::kStartFolder, &start);
+    const std::string uninstallCopy = start + "\\" + layout::kUninstallCopy;
+    platform::ChangeFolder(start.c_str());
 
     // Nothing is deleted on missing or damaged uninstall data.
     std::string data;
     std::string group;
     std::string destination;
     std::string error;
-    if (!working::ReadAll(layout::kUninstallCopy, &data, 4 * kPathSize))
+    if (start.empty() || !working::ReadAll(uninstallCopy.c_str(), &data, 4 * kPathSize))
         error = "it cannot be read";
     else
         layout::ParseUninstallData(data, &group, &destination, &error);
@@ -369,8 +406,17 @@ int TProcTramor::Uninstall()
         code |= Report(Status::Failure("Some files could not be removed from \"" + full +
                                            "\" (they may be in use or read-only).",
                                        "Error!"));
-    platform::ChangeFolder(temp.c_str());
+    EnterWorkFolder();
+    RemoveWorkingFiles(false, program);
+    // The relaunch's own folder: the data and the copy that runs (which the
+    // system keeps while it runs).
+    platform::ChangeFolder(start.c_str());
     RemoveWorkingFiles(true, program);
+    LeaveWorkFolder();
+    const size_t slash = start.find_last_of('\\');
+    if (slash != std::string::npos && start.compare(slash + 1, sizeof layout::kRunFolderPrefix - 1,
+                                                    layout::kRunFolderPrefix) == 0)
+        platform::RemoveFolder(start.c_str());
     if (removed)
         MessageBoxExA(nullptr, "Uninstallation is completed.", "Notice!", MB_OK, 0);
     return code;

@@ -46,6 +46,11 @@ private:
     int Uninstall();
     // Shows the failure with what it leaves behind; the exit code 1.
     int Fail(const Status& status, const std::string& leftBehind);
+    // Leaves the destination folder, removing it when the installation
+    // made it and it is empty.
+    void LeaveDestination(const std::string& destination, bool existed) const;
+    // Leaves the run's working folder and removes it (it must be empty).
+    void LeaveWorkFolder() const;
     // Ends the wizard with `code` once the handler at work returns.
     void End(int code);
     // Whether the options typed on the options page can be used; says why not.

@@ -1,7 +1,5 @@
 #include "TWinTramor.h"
 
-#include "SystemFolders.h"
-
 #include "Platform.h"
 
 namespace {
@@ -32,7 +30,7 @@ void Show(std::unique_ptr<Page>& slot, std::unique_ptr<Page> page)
 }  // namespace
 
 TWinTramor::TWinTramor(TWindow* _pai, TButton* _back, TButton* _next, TButton* _cancel)
-    : pai(_pai), back(_back), next(_next), cancel(_cancel)
+    : pai(_pai), back(_back), next(_next), cancel(_cancel), workFolder(platform::CurrentFolder())
 {
 }
 
@@ -55,20 +53,20 @@ int TWinTramor::FecharJanelas(int Verificar)
     return 1;
 }
 
-void TWinTramor::EnterTemporaryFolder()
+void TWinTramor::EnterWorkFolder() const
 {
-    platform::ChangeFolder(sysfolders::TemporaryFolder().c_str());
+    platform::ChangeFolder(workFolder.c_str());
 }
 
 void TWinTramor::TE1()
 {
-    EnterTemporaryFolder();
+    EnterWorkFolder();
     Show(te1, std::make_unique<TTE1>(pai, back, next, cancel));
 }
 
 void TWinTramor::TE2()
 {
-    EnterTemporaryFolder();
+    EnterWorkFolder();
     Show(te2, std::make_unique<TTE2>(pai, back, next, cancel));
 }
 

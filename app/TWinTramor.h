@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 class TWinTramor {
 public:
@@ -36,8 +37,8 @@ public:
     // one refused and Verificar is non-zero (it and those after it stay).
     int FecharJanelas(int Verificar);
 
-    // The presentation and agreement pages read their texts from the
-    // temporary folder, which they make current first.
+    // The presentation and agreement pages read their texts from the run's
+    // working folder, which they make current first.
     void TE1();
     void TE2();
     // The options page edits the three buffers in place.
@@ -59,9 +60,12 @@ protected:
     std::unique_ptr<TTE0> te0;
     std::unique_ptr<TDProgresso> dProg;
 
+    // The run's working folder (current when the page manager is made),
+    // where start-up left the script and the display files.
+    const std::string workFolder;
+    void EnterWorkFolder() const;
+
 private:
     // A plain page showing `page`.
     void PlainPage(const PageText& page);
-    // Makes the temporary folder the current folder.
-    static void EnterTemporaryFolder();
 };

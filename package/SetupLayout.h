@@ -47,8 +47,11 @@ inline constexpr char kUninstallCopy[] = "uninstall.se";
 // Transient files of one operation in the current folder.
 inline constexpr char kMemberTemp[] = "arq.huf";
 inline constexpr char kScriptTemp[] = "arq.tmp";
-// The temporary folder is the Windows folder followed by this.
+// The temporary folder is the Windows folder followed by this; each run
+// keeps its working files in a fresh folder in it, named this and eight
+// hexadecimal digits.
 inline constexpr char kTempBelowWindows[] = "\\TEMP";
+inline constexpr char kRunFolderPrefix[] = "kelvo-";
 // What the mode file holds after an installation.
 inline constexpr char kUninstallMark = 'U';
 

@@ -29,7 +29,7 @@ ROOT = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 import kelvo_wine  # noqa: E402
 from pictures import bmp_picture, pixels_unlike_bitmap  # noqa: E402
-from wizard_pages import CONFIRMATION, UNINSTALL_CAPTION, UNINSTALL_DONE, Wizard  # noqa: E402
+from wizard_pages import CONFIRMATION, UNINSTALL_CAPTION, UNINSTALL_DONE, Wizard, working_files  # noqa: E402
 
 FOLDER = "C:\\Downloads\\Kelvo Demo"
 INSTALL_CAPTION = 'Kelvo \u00ae - "Let The Kelvo Do The Work For You!"'
@@ -68,10 +68,10 @@ def show_wizard(s, setup, out, copies):
     window = wait_for_wizard(s, app, program)
     print(f"wizard window up: {window['title']} ({window['cw']} x {window['ch']})")
 
-    temp = s.temp_dir
+    temp = working_files(s)
     missing = [name for name in WORKING_FILES if not (temp / name).is_file()]
     if missing:
-        raise Failure(f"start-up did not write {', '.join(missing)} into C:\\windows\\TEMP")
+        raise Failure(f"start-up did not write {', '.join(missing)} into its run folder")
 
     # The window may still be painting when it first shows: take pictures
     # until the bitmap appears in full.
@@ -106,7 +106,7 @@ def show_wizard(s, setup, out, copies):
     for name in WORKING_FILES:
         shutil.copyfile(temp / name, files / name)
 
-    print("working files written by start-up, in C:\\windows\\TEMP of the Wine prefix, copied to:")
+    print(f"working files written by start-up, in {s.to_windows(temp)} of the Wine prefix, copied to:")
     for name in WORKING_FILES:
         print(f"  {files / name} ({(files / name).stat().st_size} bytes)")
     print(f"screenshot of the wizard: {picture}")

@@ -769,17 +769,29 @@ class Session:
         while self._mounts:
             _unmount(self._mounts.pop())
 
-    def small_drive(self, letter, size):
-        """A drive `letter`: of `size` bytes that really fills up: a tmpfs of
-        the session's own (root only), unmounted at teardown. Returns the
-        Linux folder it is mounted on; raises Skip where mounting is refused."""
-        folder = self.root / f"drive_{letter.lower()}"
-        folder.mkdir()
+    def mount_tmpfs(self, folder, size, folders=(), read_only=False):
+        """A tmpfs of `size` bytes of the session's own (root only) on the
+        Linux `folder`, made if needed, with the given sub-folders; read-only
+        if asked, which even root cannot write to. Unmounted at teardown;
+        Skip where mounting is refused."""
+        folder = Path(folder)
+        folder.mkdir(parents=True, exist_ok=True)
         done = subprocess.run(["mount", "-t", "tmpfs", "-o", f"size={size}", "tmpfs", str(folder)],
                               capture_output=True, text=True, timeout=30)
         if done.returncode != 0:
             raise Skip(f"cannot mount a small file system here: {done.stderr.strip()}")
         self._mounts.append(folder)
+        for name in folders:
+            (folder / name).mkdir(parents=True, exist_ok=True)
+        if read_only:
+            subprocess.run(["mount", "-o", "remount,ro", str(folder)], check=True, timeout=30)
+        return folder
+
+    def small_drive(self, letter, size, folders=(), read_only=False):
+        """A drive `letter`: of `size` bytes that really fills up (or cannot
+        be written at all), with the given folders: mount_tmpfs mapped as a
+        Wine drive. Returns the Linux folder it is mounted on."""
+        folder = self.mount_tmpfs(self.root / f"drive_{letter.lower()}", size, folders, read_only)
         link = self.prefix / "dosdevices" / f"{letter.lower()}:"
         if link.is_symlink() or link.exists():
             link.unlink()
@@ -799,6 +811,36 @@ class Session:
 
     def env(self):
         return wine_env(self.prefix, self.tmpdir, self.display)
+
+    def snapshot(self):
+        """Every file and folder of drive C: (files with their size and
+        modification time): compared before and after a run, the changes.
+        A folder counts by its being there, not by its time stamp, which
+        every file made or removed in it changes."""
+        listing = {}
+        for path in self.drive_c.rglob("*"):
+            try:
+                info = path.lstat()
+            except OSError:
+                continue
+            kind = info.st_mode >> 12
+            listing[str(path.relative_to(self.drive_c))] = (kind,) if path.is_dir() and not path.is_symlink() \
+                else (kind, info.st_size, info.st_mtime_ns)
+        return listing
+
+    @staticmethod
+    def changes(before, after, allowed=()):
+        """Paths created, changed or removed between two snapshots, except
+        those at or below an `allowed` prefix (relative to C:, '/' separated,
+        compared without regard to case)."""
+        prefixes = [a.lower().rstrip("/") for a in allowed]
+
+        def counted(path):
+            lower = path.lower()
+            return not any(lower == p or lower.startswith(p + "/") for p in prefixes)
+
+        paths = set(before) | set(after)
+        return sorted(p for p in paths if before.get(p) != after.get(p) and counted(p))
 
     # ---- paths
 

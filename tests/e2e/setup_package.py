@@ -7,6 +7,7 @@ exactly; that keeps hostile layouts (two display roles on one record, a cut
 package) as easy to write as honest ones."""
 
 import struct
+import zlib
 import subprocess
 from dataclasses import dataclass, field
 
@@ -102,11 +103,23 @@ class Setup:
         body = b"".join(r.packed for r in self.records)
         return body + packed_script + struct.pack("<I", len(packed_script))
 
-    def write(self, stub_path, out_path):
+    def integrity(self, package):
+        """The integrity record kelvopack writes behind the program image:
+        CRC-32 of every member and of the script with the trailer."""
+        crcs = [zlib.crc32(r.packed) for r in self.records]
+        script = package[sum(len(r.packed) for r in self.records):]
+        body = b"KELVOCRC" + struct.pack("<IIQI", 1, len(crcs), len(package), zlib.crc32(script))
+        body += b"".join(struct.pack("<I", crc) for crc in crcs)
+        return body + struct.pack("<I", zlib.crc32(body))
+
+    def write(self, stub_path, out_path, integrity=True):
+        """The setup behind the program `stub_path`, with the integrity
+        record unless `integrity` is false (as an older builder wrote it)."""
         with open(stub_path, "rb") as stub:
             image = stub.read()
+        package = self.package()
         with open(out_path, "wb") as out:
-            out.write(image + self.package())
+            out.write(image + (self.integrity(package) if integrity else b"") + package)
         return out_path
 
 

@@ -11,7 +11,7 @@ import subprocess
 
 from kelvo_wine import Skip, time_limit
 from pictures import bmp_picture, pixels_unlike_bitmap
-from wizard_pages import BACK, BUTTONS, CANCEL_TEXT, CONFIRMATION, INSTALL_CAPTION, UNINSTALL_CAPTION, UNINSTALL_DONE, Wizard
+from wizard_pages import BACK, BUTTONS, CANCEL_TEXT, CONFIRMATION, INSTALL_CAPTION, UNINSTALL_CAPTION, UNINSTALL_DONE, Wizard, run_folders, working_files
 
 APP = "demo-setup.exe"
 FOLDER = "C:\\Downloads\\Kelvo Demo"
@@ -82,7 +82,7 @@ def check_start_up(s, demo, program, script, label):
     window = s.wait_window(exe=APP, title=INSTALL_CAPTION, id=51004, timeout=20)[0]
     shot = s.screenshot(label)
 
-    temp = s.temp_dir
+    temp = working_files(s)
     assert sorted(p.name for p in temp.iterdir()) == sorted(WORKING_FILES), \
         "start-up writes the six working files and nothing else"
     assert (temp / "apend.se").read_bytes() == APP.encode()
@@ -231,7 +231,7 @@ def test_a_damaged_download_or_installed_copy_is_refused_before_anything_is_writ
     s.screenshot("damaged-download")
     s.press("OK", exe=APP)
     assert program.wait(20) == 1
-    assert not [p for p in s.temp_dir.iterdir() if p.name in WORKING_FILES]
+    assert not [p for f in run_folders(s) for p in f.iterdir()], "nothing written"
 
     # Installed, then damaged: the copy refuses to uninstall, deleting nothing.
     program = start_from_own_folder(s, demo.setup)

@@ -8,7 +8,7 @@ import subprocess
 from kelvo_wine import time_limit
 from pictures import screen_area
 from setup_package import Record, bmp, demo_setup, run_length_coded
-from wizard_pages import (AGREEMENT, APP, BACK, BUTTONS, CANCEL_TEXT, DEST_FIELD, INSTALL_CAPTION, NEXT,
+from wizard_pages import (run_folders, working_files, AGREEMENT, APP, BACK, BUTTONS, CANCEL_TEXT, DEST_FIELD, INSTALL_CAPTION, NEXT,
                           OPTIONS, PRESENTATION, START, UNINSTALL_CAPTION, Wizard)
 
 LT_GRAY, GRAY, WHITE = (192, 192, 192), (128, 128, 128), (255, 255, 255)
@@ -34,7 +34,8 @@ def start_setup(s, setup, folder="C:\\dist", extra=None):
 
 
 def temp_file(s, name):
-    return (s.temp_dir / name).read_bytes()
+    """A working file of the newest run."""
+    return (working_files(s) / name).read_bytes()
 
 
 def pixel(shot, x, y):
@@ -71,8 +72,10 @@ def test_startup_writes_working_files_and_shows_the_wizard(s):
     assert temp_file(s, "kelvo.bmp") == by_path[setup.bitmap]
     assert temp_file(s, "pres.txt") == by_path[setup.presentation]
     assert temp_file(s, "licen.txt") == by_path[setup.agreement]
-    assert not (s.temp_dir / "arq.huf").exists()
-    assert not (s.temp_dir / "demo.exe").exists()
+    assert sorted(p.name for p in working_files(s).iterdir()) == sorted(
+        ["apend.se", "cur.se", "kelvo.se", "kelvo.bmp", "pres.txt", "licen.txt"])
+    # Nothing in the shared temporary folder itself.
+    assert [p.name for p in s.temp_dir.iterdir() if p.is_file()] == []
 
     window, controls = s.children(hwnd=window["hwnd"])
     assert window["title"] == INSTALL_CAPTION
@@ -173,13 +176,16 @@ def test_uninstaller_relaunches_from_the_temporary_folder(s):
     s.screenshot("uninstall")
 
     installed = s.to_linux(f"{folder}\\{APP}").read_bytes()
-    assert temp_file(s, APP) == installed
-    assert temp_file(s, "modo.se") == b"U"
-    assert temp_file(s, "uninstall.se") == uninstall
-    assert not (s.temp_dir / "uninstall.s_").exists()
-    # The copy started from the temporary folder.
-    assert temp_file(s, "cur.se").decode().lower() == "c:\\windows\\temp"
-    assert temp_file(s, "apend.se") == b"setup.exe"
+    # The first run put its copy and the uninstall data into a run folder of
+    # its own; the copy, started there, keeps its working files in another.
+    relaunch, second = run_folders(s)
+    assert sorted(p.name for p in relaunch.iterdir()) == sorted([APP, "modo.se", "uninstall.se"])
+    assert (relaunch / APP).read_bytes() == installed
+    assert (relaunch / "modo.se").read_bytes() == b"U"
+    assert (relaunch / "uninstall.se").read_bytes() == uninstall
+    assert (second / "cur.se").read_bytes().decode().lower() == s.to_windows(relaunch).lower()
+    assert (second / "apend.se").read_bytes() == b"setup.exe"
+    assert [p.name for p in s.temp_dir.iterdir() if p.is_file()] == []
     cancel_with_yes(s, UNINSTALL_CAPTION + "Demo App")
 
 
@@ -310,7 +316,7 @@ def test_run_length_coded_bitmaps_show_their_plain_pixels(s):
 def test_damaged_setup_reports_and_fails(s):
     setup = demo_setup(s.root)
     local = s.root / "damaged.exe"
-    setup.write(stub(s), local)
+    setup.write(stub(s), local, integrity=False)  # what the reader itself sees
     data = bytearray(local.read_bytes())
     data[-4:] = (len(data) * 2).to_bytes(4, "little")  # a script larger than the file
     local.write_bytes(bytes(data))

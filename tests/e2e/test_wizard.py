@@ -7,7 +7,7 @@ from setup_package import blank_record, demo_setup
 from test_install import DIST, expected_files, installed_files, put_setup
 from wizard_pages import (AGREEMENT, APP, BACK, BROWSE, CANCEL, CANCEL_TITLE, CONFIRMATION, DEST_FIELD,
                           GROUP_FIELD, GROUP_LIST, NEXT, OPTIONS, PRESENTATION, PROGRESS_TITLE, START,
-                          UNINSTALL_CAPTION, UNINSTALL_DONE, Wizard)
+                          UNINSTALL_CAPTION, UNINSTALL_DONE, Wizard, working_files)
 
 LONG_AGREEMENT = b"".join(b"%d. The licensee may use the demo as it likes.\r\n" % n for n in range(1, 121))
 
@@ -166,7 +166,7 @@ def test_cancel_at_every_step_asks_and_keeps_or_ends(s):
         wizard.cancel("YES")
         assert program.wait(20) == 0
         # Canceling removes nothing: the working files stay.
-        assert (s.temp_dir / "kelvo.se").exists()
+        assert (working_files(s) / "kelvo.se").exists()
         assert not s.to_linux(setup.destination).exists()
 
     # The uninstall confirmation's "No" asks too.

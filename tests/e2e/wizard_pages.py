@@ -4,6 +4,7 @@ captions, the controls of the options page and of the text view, the
 progress dialog, and the steps a person takes through them. The one place
 that knows these ids, captions and texts."""
 
+import re
 from dataclasses import dataclass
 
 APP = "setup.exe"
@@ -155,3 +156,21 @@ class Wizard:
         self.set_options(destination, group, mode)
         self.next()
         self.wait_page(START)
+
+
+RUN_FOLDER = re.compile(r"kelvo-[0-9a-f]{8}")
+
+
+def run_folders(s):
+    """The setup program's run folders in C:\\windows\\TEMP, each holding one
+    run's working files, oldest first."""
+    folders = [p for p in s.temp_dir.iterdir() if p.is_dir() and RUN_FOLDER.fullmatch(p.name)]
+    return sorted(folders, key=lambda p: p.stat().st_mtime_ns)
+
+
+def working_files(s):
+    """The run folder of the one run so far (or the newest): where start-up
+    wrote its working files."""
+    folders = run_folders(s)
+    assert folders, f"no run folder in {s.temp_dir}: {sorted(p.name for p in s.temp_dir.iterdir())}"
+    return folders[-1]
