@@ -1,9 +1,11 @@
 #include "InstallRules.h"
 
+#include "Crc32.h"
 #include "Limits.h"
 #include "SetupLayout.h"
 #include "TListaDado.h"
 
+#include <cstdio>
 #include <map>
 
 namespace install {
@@ -95,6 +97,32 @@ Status CheckDestination(const std::string& typed, const std::string& current,
         return refuse("The destination folder \"" + typed + "\" is too long.");
     *full = folder;
     return Status();
+}
+
+std::string ProgramEntryKey(const std::string& destination)
+{
+    const std::string folded = layout::FoldCase(destination);
+    char key[32];
+    std::snprintf(key, sizeof key, "Kelvo-%08x", static_cast<unsigned>(Crc32(folded.data(), folded.size())));
+    return key;
+}
+
+ProgramEntry MakeProgramEntry(const std::string& destination, const std::string& program, const std::string& name,
+                              const std::string& group, const std::string& publisher, const std::string& version,
+                              uint64_t bytes, const std::string& shell)
+{
+    ProgramEntry entry;
+    entry.key = ProgramEntryKey(destination);
+    entry.displayName = name.empty() ? group : name;
+    entry.publisher = publisher;
+    entry.version = version;
+    entry.location = destination;
+    entry.icon = destination + program + ",0";
+    entry.uninstall = "\"" + shell + "\" /c cd /d \"" + destination + "\" && \"" + program + "\"";
+    entry.quietUninstall = entry.uninstall + " /S";
+    const uint64_t kb = (bytes + 1023) / 1024;
+    entry.sizeKb = kb > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(kb);
+    return entry;
 }
 
 }  // namespace install

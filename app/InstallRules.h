@@ -44,4 +44,29 @@ Status CheckGroupName(const std::string& group);
 Status CheckDestination(const std::string& typed, const std::string& current,
                         const guard::ProtectedFolders& protectedFolders, std::string* full);
 
+// The entry of an installation in the system's list of installed programs.
+struct ProgramEntry {
+    std::string key;  // the name of its registry key
+    std::string displayName;
+    std::string publisher;
+    std::string version;
+    std::string location;        // the destination folder
+    std::string icon;            // the installed copy of the setup, icon 0
+    std::string uninstall;       // the command that uninstalls
+    std::string quietUninstall;  // the same, unattended (/S)
+    uint32_t sizeKb = 0;
+};
+
+// The key an installation into `destination` (full form) is listed under:
+// one per destination, letter case aside.
+std::string ProgramEntryKey(const std::string& destination);
+
+// The entry of an installation into `destination` by the setup file
+// `program` (its name only) of `bytes` in all. The installed copy must run
+// from its own folder, so the commands first make it current (`shell` is
+// the system's command interpreter). An empty name shows the group's.
+ProgramEntry MakeProgramEntry(const std::string& destination, const std::string& program, const std::string& name,
+                              const std::string& group, const std::string& publisher, const std::string& version,
+                              uint64_t bytes, const std::string& shell);
+
 }  // namespace install

@@ -1,9 +1,15 @@
 // The program's entry: refuses Windows versions it cannot run on, chooses
 // install or uninstall mode from "modo.se" and runs the application.
+#include "CommandLine.h"
 #include "StartupRules.h"
 #include "TKelvoApp.h"
 
+#include "Report.h"
+#include "SetupLayout.h"
+
 #include <windows.h>
+
+#include <string>
 
 int OwlMain(int, char*[])
 {
@@ -17,9 +23,24 @@ int OwlMain(int, char*[])
         return 0;
     }
 
+    // Options, for unattended runs; none: the wizard as always.
+    const std::string arguments = cmdline::ArgumentsOf(GetCommandLineA());
+    cmdline::Options options;
+    std::string error;
+    if (!cmdline::Parse(arguments, &options, &error)) {
+        const bool silent = (" " + arguments + " ").find(" /S ") != std::string::npos ||
+                            (" " + arguments + " ").find(" /s ") != std::string::npos;
+        if (silent)
+            SendMessagesToConsole();
+        ShowMessage(("Wrong arguments: " + error + ".\n\n" + cmdline::kUsage).c_str(), "Kelvo", MB_OK | MB_ICONHAND);
+        return cmdline::kBadArguments;
+    }
+    if (options.silent)
+        SendMessagesToConsole();
+
     int result;
     {
-        TKelvoApp app(startup::ModeFromFile("modo.se"));
+        TKelvoApp app(startup::ModeFromFile(layout::kModeFile), options);
         result = app.Run();
     }
     return result;

@@ -127,6 +127,15 @@ std::string WindowsFolder()
     return std::string(windows, n);
 }
 
+std::string CommandInterpreter()
+{
+    char system[kPathSize + 1] = "";
+    const UINT n = GetSystemDirectoryA(system, sizeof system);
+    if (n == 0 || n >= sizeof system)
+        return "cmd.exe";
+    return std::string(system, n) + "\\cmd.exe";
+}
+
 std::string TemporaryFolder()
 {
     const std::string windows = WindowsFolder();

@@ -18,6 +18,8 @@ Status MakeRunFolder(std::string* folder);
 
 // Empty when the system's answer does not fit a path buffer.
 std::string WindowsFolder();
+// The system's command interpreter (cmd.exe in the system folder).
+std::string CommandInterpreter();
 std::string TemporaryFolder();
 // The Windows folder as a protected tree; the user's profile, the program
 // files folders and the shell's folders of the user's data as protected

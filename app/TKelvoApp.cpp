@@ -2,6 +2,7 @@
 
 #include "SystemFolders.h"
 #include "TKelvoWindow.h"
+#include "TProcTramor.h"
 #include "WorkingFiles.h"
 #include "resource.h"
 
@@ -47,13 +48,14 @@ Status CurrentFolder(char* dest)
     return Status();
 }
 
-// Starts `program` from the current folder only, its own name as its only
-// argument, without waiting for it.
-void StartDetached(const char* program)
+// Starts `program` from the current folder only, its own name as argument
+// zero and `arguments` after it, without waiting for it.
+void StartDetached(const char* program, const char* arguments)
 {
     std::string commandLine = "\"";
     commandLine += program;
     commandLine += "\"";
+    commandLine += arguments;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
@@ -66,8 +68,9 @@ void StartDetached(const char* program)
 
 }  // namespace
 
-TKelvoApp::TKelvoApp(int _Modo)  // NOLINT(bugprone-reserved-identifier)
-    : TApplication(nullptr, GetModuleHandleA(nullptr)), Modo(_Modo)
+TKelvoApp::TKelvoApp(int _Modo,  // NOLINT(bugprone-reserved-identifier)
+                     const cmdline::Options& _options)
+    : TApplication(nullptr, GetModuleHandleA(nullptr)), Modo(_Modo), options(_options)
 {
 }
 
@@ -119,7 +122,8 @@ Status TKelvoApp::InitScript(bool* relaunched)
                 return status;
         }
         platform::ChangeFolder(runFolder.c_str());
-        StartDetached(ApendFile);
+        // An unattended uninstallation stays unattended in the copy.
+        StartDetached(ApendFile, options.silent ? " /S" : "");
         *relaunched = true;
         return Status();
     }
@@ -183,6 +187,11 @@ void TKelvoApp::InitMainWindow()
     }
     if (relaunched) {
         Quit(0);
+        return;
+    }
+    if (options.silent) {
+        TProcTramor procedure(nullptr, Modo, nullptr, nullptr, nullptr);
+        Quit(procedure.RunSilent(options));
         return;
     }
     auto frame = std::make_unique<TFrameWindow>(nullptr, "", std::make_unique<TKelvoWindow>(Modo),

@@ -5,6 +5,7 @@
 // the wizard window.
 #pragma once
 
+#include "CommandLine.h"
 #include "StartupRules.h"
 
 #include "Status.h"
@@ -12,11 +13,14 @@
 
 class TKelvoApp : public TApplication {
 public:
-    // 1: install mode, 2: uninstall mode.
-    explicit TKelvoApp(int _Modo);  // NOLINT(bugprone-reserved-identifier)
+    // 1: install mode, 2: uninstall mode. With the /S option, no window:
+    // the procedure runs at once and its exit code is the run's.
+    explicit TKelvoApp(int _Modo,  // NOLINT(bugprone-reserved-identifier)
+                       const cmdline::Options& options = cmdline::Options());
     ~TKelvoApp() override;
 
     const int Modo;
+    const cmdline::Options options;
     char Caption[startup::kCaptionSize] = "";
 
 protected:

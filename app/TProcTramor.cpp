@@ -1,6 +1,8 @@
 #include "TProcTramor.h"
 
+#include "CommandLine.h"
 #include "InstallRules.h"
+#include "ProgramsList.h"
 #include "StartupRules.h"
 #include "SystemFolders.h"
 #include "WorkingFiles.h"
@@ -94,6 +96,14 @@ Status TProcTramor::LerScript()
     script.LerModosInstalacao(buffer);
     // Three letters and nothing more fit the mode buffer.
     std::snprintf(ModosInst, sizeof ModosInst, "%.3s", buffer);
+    const struct {
+        const char* key;
+        std::string* value;
+    } app[] = {{kKeyAppName, &appName}, {kKeyAppPublisher, &appPublisher}, {kKeyAppVersion, &appVersion}};
+    for (const auto& setting : app) {
+        script.GetEntry(setting.key, buffer);
+        *setting.value = std::strcmp(buffer, "NULL") == 0 ? std::string() : std::string(buffer);
+    }
     listaDado = std::make_unique<TListaDado>();
     return script.ReadRecords(listaDado.get(), lDirOrig);
 }
@@ -110,6 +120,48 @@ void TProcTramor::LeaveDestination(const std::string& destination, bool existed)
     EnterWorkFolder();
     if (!existed)
         platform::RemoveFolder(destination.c_str());
+}
+
+int TProcTramor::RunSilent(const cmdline::Options& options)
+{
+    silent = true;
+    EnterWorkFolder();
+    Status status = LerScript();
+    if (!status) {
+        ShowMessage(status);
+        return cmdline::kFailed;
+    }
+    if (Modo != 1)
+        return Finish();  // the installed copy: no confirmation asked
+
+    const auto refuse = [](const std::string& why) {
+        ShowMessage(Status::Failure(why + "\n\n" + cmdline::kUsage, "Error!"));
+        return cmdline::kBadArguments;
+    };
+    if (options.hasGroup) {
+        if (options.group.size() > kPathMax)
+            return refuse("The program group's name is longer than 511 characters.");
+        startup::CopyPath(NomeGrupo, options.group.c_str());
+    }
+    if (options.hasDestination) {
+        if (options.destination.size() > kPathMax)
+            return refuse("The destination folder is longer than 511 characters.");
+        startup::CopyPath(DirDest, options.destination.c_str());
+    }
+    std::string letters;
+    std::string error;
+    if (!cmdline::ModeLetters(options.mode, ModosInst, &letters, &error))
+        return refuse("Wrong arguments: " + error + ".");
+    std::snprintf(ModosInst, sizeof ModosInst, "%s", letters.c_str());
+    // The options page's checks, on what the arguments or the script give.
+    status = install::CheckGroupName(NomeGrupo);
+    if (!status) {
+        if (options.hasGroup)
+            return refuse(status.Text());
+        ShowMessage(status);
+        return cmdline::kFailed;
+    }
+    return Finish();
 }
 
 void TProcTramor::End(int code)
@@ -207,7 +259,8 @@ int TProcTramor::Finish()
     running = true;
     // The procedure lets messages through: nothing may click or close the
     // wizard under it.
-    EnableWindow(GetAncestor(pai->GetHandle(), GA_ROOT), FALSE);
+    if (pai != nullptr)
+        EnableWindow(GetAncestor(pai->GetHandle(), GA_ROOT), FALSE);
     return Modo == 1 ? Install() : Uninstall();
 }
 
@@ -283,7 +336,10 @@ int TProcTramor::Install()
             return Fail(status, incomplete);
     }
 
-    dProg->Texto1("Extracting file:");
+    // Unattended, there is no dialog to show the progress or hear Cancel.
+    TDProgresso* progress = dProg.get();
+    if (progress != nullptr)
+        progress->Texto1("Extracting file:");
     uint64_t VAtual = 0;
     std::string madeFolder;
     for (int i = N - 1; i >= 0; --i) {
@@ -298,9 +354,10 @@ int TProcTramor::Install()
                 return Fail(status, incomplete);
             madeFolder = folder;
         }
-        dProg->Texto2(arq);
+        if (progress != nullptr)
+            progress->Texto2(arq);
         uint64_t written = 0;
-        status = apend.Extract(arq, dProg.get(), &written);
+        status = apend.Extract(arq, progress, &written);
         if (status.IsCanceled())
             return 0;
         if (!status) {
@@ -321,13 +378,17 @@ int TProcTramor::Install()
                                         "Error!"),
                         incomplete);
         VAtual += listaDado->TamOrig(i);
-        dProg->ValAtual(VAtual);
-        dProg->LetMessagesThrough();
-        if (dProg->IsCanceled() != 0)
+        if (progress == nullptr)
+            continue;
+        progress->ValAtual(VAtual);
+        progress->LetMessagesThrough();
+        if (progress->IsCanceled() != 0)
             return 0;
     }
-    dProg->Flush();
-    dProg->Destroy(IDCANCEL);
+    if (progress != nullptr) {
+        progress->Flush();
+        progress->Destroy(IDCANCEL);
+    }
 
     int code = 0;
     TGrupoAplicativo grupo;
@@ -347,6 +408,13 @@ int TProcTramor::Install()
     const std::string uninstallItem = "Uninstall, " + sysfolders::WindowsFolder() + "\\SYSTEM\\shell32.dll, 58";
     code |= Report(grupo.AddItem((destination + program).c_str(), uninstallItem.c_str()));
     code |= Report(grupo.Close());
+    int64_t modified = 0;
+    uint64_t setupBytes = 0;
+    platform::FileStamp(package.c_str(), &setupBytes, &modified);
+    Normaliza(NomeGrupo);
+    code |= Report(programs::Register(install::MakeProgramEntry(
+        destination, program, appName, NomeGrupo, appPublisher, appVersion,
+        install::SelectedBytes(*listaDado, ModosInst) + setupBytes, sysfolders::CommandInterpreter())));
     return code;
 }
 
@@ -381,6 +449,7 @@ int TProcTramor::Uninstall()
     // The tree is deleted under its resolved name: a drive root, the
     // system's folders or a link to them in disguise are refused.
     const std::string full = guard::FullFolder(DirDest, platform::CurrentFolder());
+    const bool alreadyGone = !full.empty() && !platform::FolderExists(full.c_str());
     const std::string why = WhyNotDelete(full);
     if (!why.empty())
         return Fail(Status::Failure(why + ": the uninstaller does not delete it.", "Error!"), kNothingRemoved);
@@ -402,6 +471,10 @@ int TProcTramor::Uninstall()
     else
         DelTree(full.c_str());
     const bool removed = !platform::FolderExists(full.c_str());
+    if (removed && programs::Unregister(install::ProgramEntryKey(full)) && alreadyGone)
+        Report(Status::Failure("The application was removed from \"" + full + "\" already: its entry in the list "
+                               "of installed programs is removed too.",
+                               "Notice!", kMbOk | kMbIconAsterisk));
     if (!removed)
         code |= Report(Status::Failure("Some files could not be removed from \"" + full +
                                            "\" (they may be in use or read-only).",
@@ -417,7 +490,7 @@ int TProcTramor::Uninstall()
     if (slash != std::string::npos && start.compare(slash + 1, sizeof layout::kRunFolderPrefix - 1,
                                                     layout::kRunFolderPrefix) == 0)
         platform::RemoveFolder(start.c_str());
-    if (removed)
+    if (removed && !silent)
         MessageBoxExA(nullptr, "Uninstallation is completed.", "Notice!", MB_OK, 0);
     return code;
 }

@@ -12,6 +12,7 @@
 
 #include "TWinTramor.h"
 
+#include "CommandLine.h"
 #include "PageSequence.h"
 
 #include "Limits.h"
@@ -31,6 +32,10 @@ public:
     Status LerScript();
     // The installation (mode 1) or the uninstallation; the exit code.
     int Finish();
+    // The procedure without a window (`pai` and the buttons null): the
+    // script's settings or the options' for the installation, none asked
+    // for the uninstallation, no message box. The exit code (CommandLine.h).
+    int RunSilent(const cmdline::Options& options);
 
     void Processar() override;
     void Next() override;
@@ -63,5 +68,11 @@ private:
     char NomeGrupo[kPathSize] = "";
     char ModosInst[5] = "XXX";
     std::unique_ptr<TListaDado> listaDado;
+    // For the list of installed programs: the script's name, publisher and
+    // version of the application (empty when it has none).
+    std::string appName;
+    std::string appPublisher;
+    std::string appVersion;
     bool running = false;
+    bool silent = false;
 };

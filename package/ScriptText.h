@@ -39,6 +39,10 @@ constexpr char kKeyArqLicenca[] = "#DIR_ARQ_LICENCA";
 constexpr char kKeyArqMontagem[] = "#DIR_ARQ_MONTAGEM";
 constexpr char kKeyNomeGrupo[] = "#DIR_NOME_GRUPO";
 constexpr char kKeyModosInstalacao[] = "#DIR_MODOS_INSTALACAO";
+// For the list of installed programs; unknown keys, which older readers skip.
+constexpr char kKeyAppName[] = "#APP_NAME";
+constexpr char kKeyAppPublisher[] = "#APP_PUBLISHER";
+constexpr char kKeyAppVersion[] = "#APP_VERSION";
 
 // One file record, split into its fields; names in their ordinary form.
 struct ScriptRecord {

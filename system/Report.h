@@ -14,6 +14,11 @@ enum MessageStyle : unsigned {
 // Exit code of every fatal message: a failure must never look like success.
 constexpr int kFatalExitCode = 1;
 
+// From now on (for the rest of the process) messages are written as lines
+// on the console the program was started from, if it has one, and never
+// shown in a window: for unattended runs. Elsewhere they always are lines.
+void SendMessagesToConsole();
+
 // Shows the message and returns once the user has closed it.
 void ShowMessage(const char* text, const char* caption, unsigned style);
 

@@ -1,0 +1,146 @@
+#include "CommandLine.h"
+
+#include <cctype>
+
+namespace cmdline {
+
+const char* const kUsage =
+    "Usage: SETUP [/S] [/MODE=full|typical|minimal] [/GROUP=name] [/D=folder]\n"
+    "\n"
+    "/S  installs without a window (an installed copy uninstalls)\n"
+    "/MODE  the installation mode (default: as the wizard offers it)\n"
+    "/GROUP  the program group's name\n"
+    "/D  the destination folder; last on the line, it may hold blanks\n"
+    "\n"
+    "Exit codes: 0 done, 1 failed, 2 wrong arguments.";
+
+namespace {
+
+std::string Upper(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+// The next argument from `at`: up to a blank outside quotes, quotes removed.
+std::string NextWord(const std::string& text, size_t* at)
+{
+    std::string word;
+    bool quoted = false;
+    size_t i = *at;
+    for (; i < text.size() && (quoted || !IsBlank(text[i])); ++i) {
+        if (text[i] == '"')
+            quoted = !quoted;
+        else
+            word += text[i];
+    }
+    *at = i;
+    return word;
+}
+
+std::string Unquoted(std::string text)
+{
+    while (!text.empty() && IsBlank(text.back()))
+        text.pop_back();
+    if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
+        text = text.substr(1, text.size() - 2);
+    return text;
+}
+
+}  // namespace
+
+bool Parse(const std::string& arguments, Options* options, std::string* error)
+{
+    *options = Options();
+    size_t at = 0;
+    for (;;) {
+        while (at < arguments.size() && IsBlank(arguments[at]))
+            ++at;
+        if (at >= arguments.size())
+            return true;
+        // The destination takes the rest of the line as it stands (the
+        // whole switch may be quoted, as programs that start others quote
+        // an argument with blanks).
+        const bool quoted = arguments[at] == '"';
+        if (Upper(arguments.substr(at + (quoted ? 1 : 0), 3)) == "/D=") {
+            std::string rest = arguments.substr(at + (quoted ? 4 : 3));
+            if (quoted)
+                rest = "\"" + rest;
+            options->destination = Unquoted(rest);
+            options->hasDestination = true;
+            if (options->destination.empty()) {
+                *error = "/D= names no folder";
+                return false;
+            }
+            return true;
+        }
+        const std::string word = NextWord(arguments, &at);
+        const std::string upper = Upper(word);
+        if (upper == "/S") {
+            options->silent = true;
+        } else if (upper.compare(0, 6, "/MODE=") == 0) {
+            const std::string mode = upper.substr(6);
+            if (mode == "FULL")
+                options->mode = 'F';
+            else if (mode == "TYPICAL")
+                options->mode = 'T';
+            else if (mode == "MINIMAL")
+                options->mode = 'M';
+            else {
+                *error = "unknown mode \"" + word.substr(6) + "\" (full, typical or minimal)";
+                return false;
+            }
+        } else if (upper.compare(0, 7, "/GROUP=") == 0) {
+            options->group = word.substr(7);
+            options->hasGroup = true;
+        } else {
+            *error = "unknown argument \"" + word + "\"";
+            return false;
+        }
+    }
+}
+
+std::string ArgumentsOf(const std::string& commandLine)
+{
+    size_t at = 0;
+    while (at < commandLine.size() && IsBlank(commandLine[at]))
+        ++at;
+    NextWord(commandLine, &at);
+    return commandLine.substr(at);
+}
+
+bool ModeLetters(char asked, const std::string& offered, std::string* letters, std::string* error)
+{
+    const char modes[3] = {'F', 'T', 'M'};
+    const char* names[3] = {"full", "typical", "minimal"};
+    int chosen = -1;
+    if (asked != 0) {
+        for (int k = 0; k < 3; ++k) {
+            if (modes[k] == asked)
+                chosen = k;
+        }
+        if (chosen < 0 || offered.size() <= static_cast<size_t>(chosen) || offered[chosen] != asked) {
+            *error = std::string("this setup does not offer the ") + (chosen < 0 ? "asked" : names[chosen]) +
+                     " mode";
+            return false;
+        }
+    } else {
+        // The smallest offered mode, as the options page checks it.
+        for (int k = 2; k >= 0 && chosen < 0; --k) {
+            if (offered.size() > static_cast<size_t>(k) && offered[k] == modes[k])
+                chosen = k;
+        }
+    }
+    *letters = "XXX";
+    if (chosen >= 0)
+        (*letters)[chosen] = modes[chosen];
+    return true;
+}
+
+}  // namespace cmdline

@@ -1,0 +1,50 @@
+// The setup program's command-line options, for unattended installs. None
+// given: the wizard, as always.
+//
+//   /S              silent: no window; install with the script's settings
+//                   (or those below), or uninstall when started as the
+//                   installed copy
+//   /MODE=full|typical|minimal
+//   /GROUP=name     the program group
+//   /D=folder       the destination folder; last on the line, the rest of
+//                   the line (blanks included) is the folder
+//
+// Letter case of the switches does not count. Portable, tested natively.
+#pragma once
+
+#include <string>
+
+namespace cmdline {
+
+// Exit codes of unattended runs.
+constexpr int kDone = 0;
+constexpr int kFailed = 1;
+constexpr int kBadArguments = 2;
+
+struct Options {
+    bool silent = false;
+    char mode = 0;            // 'F', 'T', 'M', or 0 for the script's default
+    bool hasGroup = false;
+    std::string group;
+    bool hasDestination = false;
+    std::string destination;
+};
+
+// The usage text shown for bad arguments.
+extern const char* const kUsage;
+
+// Parses the arguments after the program's name: the raw command line
+// without it. False, with the reason, for anything it does not know.
+bool Parse(const std::string& arguments, Options* options, std::string* error);
+
+// The arguments of a raw command line (as the system hands it over): what
+// follows the program's name, quoted or not.
+std::string ArgumentsOf(const std::string& commandLine);
+
+// The mode letters ("FXX", "XTX", "XXM") an unattended install uses: the
+// one asked for, which the script must offer, or else the smallest offered
+// mode, as the options page checks it. False, with the reason, when the
+// asked mode is not offered.
+bool ModeLetters(char asked, const std::string& offered, std::string* letters, std::string* error);
+
+}  // namespace cmdline

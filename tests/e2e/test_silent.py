@@ -1,0 +1,94 @@
+"""Unattended installs under Wine: /S with /MODE, /GROUP and /D, the same
+files, group and uninstall data as the wizard's, the entry in the list of
+installed programs that Wine's own `uninstaller --list` reads, an
+unattended uninstallation through the installed copy, bad arguments and a
+destination that cannot be created."""
+
+from kelvo_wine import time_limit
+from setup_package import demo_setup
+from test_install import DIST, expected_files, installed_files, put_setup
+from wizard_pages import APP
+
+USAGE = "Usage: SETUP [/S] [/MODE=full|typical|minimal] [/GROUP=name] [/D=folder]"
+
+
+def installed_programs(s):
+    """The display names Wine's own reader of the list shows."""
+    run = s.run_wine(["uninstaller", "--list"], f"uninstaller-{len(s._raw)}")
+    assert run.wait(60) == 0
+    out = s.log_path(f"uninstaller-{len(s._raw) - 1}.out").read_text(errors="replace")
+    return [line.split("|||", 1)[1].strip() for line in out.splitlines() if "|||" in line]
+
+
+@time_limit(300)
+def test_silent_installs_in_each_mode_then_silent_uninstalls(s):
+    setup = demo_setup(s.root)
+    exe, exe_bytes = put_setup(s, setup)
+    for mode in ("full", "typical", "minimal"):
+        destination = f"C:\\Program Files\\Silent {mode}"
+        group = f"Silent {mode.title()}"
+        program = s.run(exe, ["/S", f"/MODE={mode}", f"/GROUP={group}", f"/D={destination}"], cwd=DIST)
+        assert program.exit_code == 0, program.stderr()
+        assert not s.windows(exe=APP), "no window at all"
+        s.close_explorer_windows()
+        expected = expected_files(setup, mode, exe_bytes)
+        expected["uninstall.s_"] = f"{group.replace(' ', '@')}\r\n{destination}\\".encode()
+        assert installed_files(s.to_linux(destination)) == expected
+        _, items = s.group_items(group)
+        assert sorted(i["item"] for i in items) == ["Demo App", "Uninstall"]
+    # Listed among the installed programs, under the group's name (the
+    # script names no application).
+    listed = installed_programs(s)
+    assert {"Silent Full", "Silent Typical", "Silent Minimal"} <= set(listed), listed
+
+    # The script's own settings when none are given: the smallest mode.
+    program = s.run(exe, ["/S"], cwd=DIST)
+    assert program.exit_code == 0, program.stderr()
+    s.close_explorer_windows()
+    expected = expected_files(setup, "minimal", exe_bytes)
+    expected["uninstall.s_"] = b"Demo@App\r\nC:\\Program Files\\Demo App\\"
+    assert installed_files(s.to_linux(setup.destination)) == expected
+
+    # The installed copy uninstalls unattended: no confirmation, no notice.
+    destination = "C:\\Program Files\\Silent typical"
+    first = s.run(f"{destination}\\{APP}", ["/S"], cwd=destination)
+    assert first.exit_code == 0, first.stderr()
+    s.wait_until(lambda: not s.to_linux(destination).exists(), timeout=60, what="the destination gone")
+    s.wait_no_process(APP)
+    assert not s.windows(exe=APP)
+    assert "Silent Typical" not in s.groups()
+    listed = installed_programs(s)
+    assert "Silent Typical" not in listed and "Silent Full" in listed, listed
+
+
+@time_limit(150)
+def test_bad_arguments_and_a_destination_that_cannot_be_created(s):
+    setup = demo_setup(s.root)
+    exe, _ = put_setup(s, setup)
+    # Unattended: the reason on standard error, exit code 2.
+    for arguments, reason in ((["/S", "/X"], 'unknown argument "/X"'),
+                              (["/S", "/MODE=huge"], 'unknown mode "huge"'),
+                              (["/S", "/MODE=full", "/GROUP=a,b"], "cannot hold")):
+        program = s.run(exe, arguments, cwd=DIST)
+        assert program.exit_code == 2, (arguments, program.exit_code)
+        assert reason in program.stderr(), program.stderr()
+    # With the wizard: the usage in a box.
+    program = s.start(exe, ["/Q"], cwd=DIST)
+    box = s.message_box(exe=APP)
+    assert 'unknown argument "/Q"' in box["text"] and USAGE in box["text"], box
+    s.screenshot("usage")
+    s.press("OK", exe=APP)
+    assert program.wait(20) == 2
+    # A mode the setup does not offer is a wrong argument too.
+    setup.modes = "FXX"
+    exe, _ = put_setup(s, setup)
+    program = s.run(exe, ["/S", "/MODE=minimal"], cwd=DIST)
+    assert program.exit_code == 2 and "does not offer the minimal mode" in program.stderr(), program.stderr()
+
+    # A destination that cannot be created: a failure, nothing installed.
+    s.small_drive("R", 1 << 20, read_only=True)
+    program = s.run(exe, ["/S", "/D=R:\\Apps\\Demo"], cwd=DIST)
+    assert program.exit_code == 1, program.stderr()
+    assert 'The destination folder "R:\\Apps\\Demo\\" cannot be created' in program.stderr(), program.stderr()
+    assert "Nothing has been installed." in program.stderr()
+    assert not s.windows(exe=APP)

@@ -1,0 +1,54 @@
+// The setup program's options for unattended runs.
+#include "CommandLine.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(CommandLine, SwitchesAndADestinationThatTakesTheRestOfTheLine)
+{
+    cmdline::Options o;
+    std::string error;
+    ASSERT_TRUE(cmdline::Parse("", &o, &error));
+    EXPECT_FALSE(o.silent);
+    EXPECT_FALSE(o.hasDestination);
+
+    ASSERT_TRUE(cmdline::Parse(" /s /Mode=Typical \"/GROUP=My Tools\" /D=C:\\Program Files\\My App  ", &o, &error));
+    EXPECT_TRUE(o.silent);
+    EXPECT_EQ(o.mode, 'T');
+    EXPECT_EQ(o.group, "My Tools");
+    EXPECT_EQ(o.destination, "C:\\Program Files\\My App");
+    ASSERT_TRUE(cmdline::Parse("/S /D=\"D:\\x y\\\"", &o, &error));
+    EXPECT_EQ(o.destination, "D:\\x y\\");
+    ASSERT_TRUE(cmdline::Parse("/S \"/D=C:\\Program Files\\App\"", &o, &error));
+    EXPECT_EQ(o.destination, "C:\\Program Files\\App");
+    ASSERT_TRUE(cmdline::Parse("/D=C:\\a /S", &o, &error));  // /D is last: the rest is the folder
+    EXPECT_FALSE(o.silent);
+    EXPECT_EQ(o.destination, "C:\\a /S");
+
+    for (const char* bad : {"/X", "/MODE=huge", "/D=", "/S extra", "-S", "/MODE"}) {
+        EXPECT_FALSE(cmdline::Parse(bad, &o, &error)) << bad;
+        EXPECT_FALSE(error.empty());
+    }
+
+    EXPECT_EQ(cmdline::ArgumentsOf("\"C:\\My Setup\\setup.exe\" /S /D=C:\\x"), " /S /D=C:\\x");
+    EXPECT_EQ(cmdline::ArgumentsOf("setup.exe"), "");
+}
+
+TEST(CommandLine, ModesAreTheAskedOneWhenOfferedElseTheSmallestOffered)
+{
+    std::string letters;
+    std::string error;
+    ASSERT_TRUE(cmdline::ModeLetters(0, "FTM", &letters, &error));
+    EXPECT_EQ(letters, "XXM");
+    ASSERT_TRUE(cmdline::ModeLetters(0, "FTX", &letters, &error));
+    EXPECT_EQ(letters, "XTX");
+    ASSERT_TRUE(cmdline::ModeLetters(0, "XXX", &letters, &error));
+    EXPECT_EQ(letters, "XXX");
+    ASSERT_TRUE(cmdline::ModeLetters('F', "FTM", &letters, &error));
+    EXPECT_EQ(letters, "FXX");
+    EXPECT_FALSE(cmdline::ModeLetters('M', "FTX", &letters, &error));
+    EXPECT_NE(error.find("minimal"), std::string::npos);
+}
+
+}  // namespace
