@@ -71,6 +71,18 @@ def build_setup(s, files, texts, out):
     subprocess.run([kelvopack, "build", project, "-o", out, "--stub", stub, "-q"], check=True)
 
 
+def payload_setup(s, root, count):
+    """The files (100 MB in `count` files) and the setup made of them."""
+    files = root / "files"
+    make_files(files, count, 100 << 20)
+    texts = [root / "pres.txt", root / "licen.txt"]
+    for text in texts:
+        text.write_text("Benchmark.\n")
+    setup = root / APP
+    build_setup(s, files, texts, setup)
+    return files, setup
+
+
 def start_to_first_page(s, exe):
     started = time.monotonic()
     program = s.start(exe, cwd="C:\\dist")
@@ -81,13 +93,7 @@ def start_to_first_page(s, exe):
 
 def bench_install(root):
     with Session("bench.install") as s:
-        files = root / "files"
-        make_files(files, 2000, 100 << 20)
-        texts = [root / "pres.txt", root / "licen.txt"]
-        for text in texts:
-            text.write_text("Benchmark.\n")
-        setup = root / APP
-        build_setup(s, files, texts, setup)
+        files, setup = payload_setup(s, root, 2000)
         exe = s.put(setup, f"C:\\dist\\{APP}")
         program, wizard, startup = start_to_first_page(s, exe)
         wizard.next()
@@ -153,13 +159,7 @@ def bench_start(root):
 
 def bench_integrity(root):
     with Session("bench.integrity") as s:
-        files = root / "files"
-        make_files(files, 200, 100 << 20)
-        texts = [root / "pres.txt", root / "licen.txt"]
-        for text in texts:
-            text.write_text("Benchmark.\n")
-        setup = root / APP
-        build_setup(s, files, texts, setup)
+        _, setup = payload_setup(s, root, 200)
         data = setup.read_bytes()
         magic = data.find(b"KELVOCRC")
         assert magic > 0, "no integrity record"
