@@ -134,7 +134,7 @@ bool DecodeIntegrity(const std::vector<uint8_t>& bytes, IntegrityRecord* record)
     record->scriptCrc = Get32(bytes.data() + 24);
     record->memberCrcs.resize(members);
     for (uint32_t k = 0; k < members; ++k)
-        record->memberCrcs[k] = Get32(bytes.data() + 28 + 4 * k);
+        record->memberCrcs[k] = Get32(bytes.data() + 28 + size_t(4) * k);
     return true;
 }
 
