@@ -10,6 +10,7 @@ packages=(
     wine wine64 xvfb xdotool imagemagick fonts-wine
     osslsigncode openssl clang-tidy procps
     clang libclang-rt-14-dev
+    dpkg-dev file  # cpack -G DEB: dpkg-shlibdeps works out the dependencies
 )
 
 sudo=""

@@ -53,11 +53,40 @@ inline bool Exists(const std::string& path)
     return std::filesystem::exists(path);
 }
 
+// An uncompressed 8-bit Windows bitmap of width x height pixels with a grey
+// colour table: one the setup shows without complaint when it fits.
+inline std::vector<uint8_t> SmallBmp(int width, int height, int bits = 8)
+{
+    const auto put = [](std::vector<uint8_t>* out, uint32_t value, int bytes) {
+        for (int k = 0; k < bytes; ++k)
+            out->push_back(static_cast<uint8_t>(value >> (8 * k)));
+    };
+    const uint32_t colours = bits <= 8 ? 1u << bits : 0;
+    const uint32_t row = (static_cast<uint32_t>(width * bits) + 31) / 32 * 4;
+    const uint32_t offset = 14 + 40 + 4 * colours;
+    std::vector<uint8_t> bmp = {'B', 'M'};
+    put(&bmp, offset + row * static_cast<uint32_t>(height), 4);
+    put(&bmp, 0, 4);
+    put(&bmp, offset, 4);
+    for (const uint32_t v : {40u, static_cast<uint32_t>(width), static_cast<uint32_t>(height)})
+        put(&bmp, v, 4);
+    put(&bmp, 1, 2);
+    put(&bmp, static_cast<uint32_t>(bits), 2);
+    for (const uint32_t v : {0u, row * static_cast<uint32_t>(height), 2835u, 2835u, colours, 0u})
+        put(&bmp, v, 4);
+    for (uint32_t k = 0; k < colours; ++k)
+        put(&bmp, (k * 255 / (colours - 1)) * 0x010101u, 4);
+    for (int y = 0; y < height; ++y)
+        for (uint32_t x = 0; x < row; ++x)
+            bmp.push_back(static_cast<uint8_t>(x + static_cast<uint32_t>(y)));
+    return bmp;
+}
+
 // A valid-looking project folder: three display files, an application with
 // an item, and a documentation folder. Returns the project file's path.
 inline std::string MakeProject(const Scratch& dir, const std::string& extra = std::string())
 {
-    WriteText(dir.Path("art/kelvo.bmp"), "BM a bitmap, or near enough");
+    WriteBytes(dir.Path("art/kelvo.bmp"), SmallBmp(16, 16, 4));
     WriteText(dir.Path("text/pres.txt"), "Welcome to the demo.\r\n");
     WriteText(dir.Path("text/licen.txt"), "You may use this program.\r\nNo warranty.\r\n");
     std::vector<uint8_t> app(70000);
@@ -70,6 +99,8 @@ inline std::string MakeProject(const Scratch& dir, const std::string& extra = st
     WriteText(dir.Path("docs/.hidden"), "not packed");
     const std::string project = dir.Path("demo.toml");
     WriteText(project, "name = \"Demo App\"\n"
+                       "publisher = \"Kelvo Tests\"\n"
+                       "version = \"1.2.3\"\n"
                        "destination = 'C:\\Program Files\\Demo App'\n"
                        "modes = [\"full\", \"typical\"]\n"
                        "bitmap = \"art/kelvo.bmp\"\n"

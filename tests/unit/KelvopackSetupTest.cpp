@@ -185,6 +185,11 @@ TEST_F(KelvopackSetup, ScriptIsLaidOutAsTheSetupExpects)
         "#DIR_ARQ_MONTAGEM demo-setup.exe\r\n\r\n"
         "#DIR_NOME_GRUPO Demo App\r\n\r\n"
         "#DIR_MODOS_INSTALACAO FTX\r\n\r\n"
+        // What only the list of installed programs reads; older setup
+        // programs skip these keys.
+        "#APP_NAME Demo App\r\n\r\n"
+        "#APP_PUBLISHER Kelvo Tests\r\n\r\n"
+        "#APP_VERSION 1.2.3\r\n\r\n"
         "#ARQ0 C:\\KELVO\\app.exe Demo@App " + sizes(0) + " GFTX\r\n\r\n"
         "#ARQ1 C:\\KELVO\\Docs\\guide\\empty.txt _ " + sizes(1) + " XFXX\r\n\r\n"
         "#ARQ2 C:\\KELVO\\Docs\\guide\\start@here.txt _ " + sizes(2) + " XFXX\r\n\r\n"

@@ -4,8 +4,10 @@
 #include "Progress.h"
 #include "ProjectCheck.h"
 #include "ProjectFile.h"
+#include "ProjectWarnings.h"
 #include "SetupPlan.h"
 #include "SetupWriter.h"
+#include "StubLocator.h"
 #include "ToolError.h"
 
 #include <CLI/CLI.hpp>
@@ -13,78 +15,31 @@
 #include <cstdio>
 #include <thread>
 
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
-
-#ifndef KELVOPACK_DEFAULT_STUB
-#define KELVOPACK_DEFAULT_STUB "kelvo.exe"
-#endif
-
 namespace build_command {
-
-namespace {
-
-// The folder of this program, to find a stub that lies beside it.
-std::string ProgramFolder()
-{
-#ifdef _WIN32
-    char buffer[MAX_PATH];
-    const DWORD n = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-    std::string self = n > 0 && n < MAX_PATH ? std::string(buffer, n) : std::string();
-#else
-    char buffer[4096];
-    const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    std::string self = n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
-#endif
-    const size_t cut = self.find_last_of("/\\");
-    return cut == std::string::npos ? std::string(".") : self.substr(0, cut);
-}
-
-bool IsAbsolute(const std::string& path)
-{
-    return (!path.empty() && (path[0] == '/' || path[0] == '\\')) || (path.size() >= 2 && path[1] == ':');
-}
-
-}  // namespace
-
-std::string DefaultStub()
-{
-    const std::string stub = KELVOPACK_DEFAULT_STUB;
-#ifdef _WIN32
-    const char* separator = "\\";
-#else
-    const char* separator = "/";
-#endif
-    return IsAbsolute(stub) ? stub : ProgramFolder() + separator + stub;
-}
 
 CLI::App* setup(CLI::App& app, Options& options)
 {
     CLI::App* cmd = app.add_subcommand("build", "Build a setup from a project file");
     cmd->add_option("project", options.project, "The project file (TOML)")->required();
     cmd->add_option("-o,--output", options.output, "The setup to write")->required();
-    cmd->add_option("--stub", options.stub, "The setup program to put in front of the package (default: " +
-                                                DefaultStub() + ")");
+    cmd->add_option("--stub", options.stub,
+                    "The setup program to put in front of the package (default: kelvo.exe, or kelvo-admin.exe "
+                    "for level = \"admin\", beside kelvopack or in ../share/kelvo)");
     cmd->add_flag("-q,--quiet", options.quiet, "No progress bar and no summary");
     cmd->add_option("-j,--jobs", options.jobs, "Members compressed at once (default: one per core)")
         ->check(CLI::Range(1u, 1024u));
+    cmd->add_flag("--best", options.best,
+                  "Choose the matches for the smallest setup the format allows (slower; any setup program reads it)");
     return cmd;
 }
 
 int run(const Options& options)
 {
-    const std::string stub = options.stub.empty() ? DefaultStub() : options.stub;
-    if (options.stub.empty() && !platform::FileExists(stub.c_str()))
-        throw ToolError("\"" + stub + "\": the default stub does not exist; build the setup program "
-                        "(cmake --preset mingw-i686 && cmake --build --preset mingw-i686) or give --stub");
-
     Project project = LoadProject(options.project);
+    std::string stub = options.stub;
+    std::string missing;
+    if (stub.empty() && !StubLocator::ForThisProgram().Find(project.level, &stub, &missing))
+        throw ToolError(missing);
     const std::vector<std::string> problems = CheckProject(&project, CheckInputs{options.output, stub});
     if (!problems.empty()) {
         std::string message;
@@ -92,12 +47,16 @@ int run(const Options& options)
             message += (message.empty() ? "" : "\n") + p;
         throw ToolError(message);
     }
+    // What the setup will do that its author would rather know now.
+    for (const std::string& warning : ProjectWarnings(project))
+        std::fprintf(stderr, "kelvopack: warning: %s\n", warning.c_str());
 
     SetupSettings settings;
     settings.stub = stub;
     settings.output = options.output;
     settings.threads = options.jobs > 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
     settings.progress = !options.quiet && Progress::ErrorIsTerminal();
+    settings.best = options.best;
     const SetupPlan plan(project, project.setupPath.empty() ? DefaultSetupPath(options.output) : project.setupPath);
     const SetupSummary summary = WriteSetup(plan, settings);
     if (!options.quiet) {

@@ -1,4 +1,4 @@
-// kelvopack build PROJECT.toml -o SETUP.exe [--stub STUB.exe] [-q] [-j N]
+// kelvopack build PROJECT.toml -o SETUP.exe [--stub STUB.exe] [-q] [-j N] [--best]
 #pragma once
 
 #include <string>
@@ -12,15 +12,13 @@ namespace build_command {
 struct Options {
     std::string project;
     std::string output;
-    std::string stub;   // empty: the setup program of this build
+    std::string stub;   // empty: the one for the project's level (StubLocator)
     bool quiet = false;
     unsigned jobs = 0;  // 0: one per core
+    bool best = false;  // optimal parsing: smaller, slower to build
 };
 
 CLI::App* setup(CLI::App& app, Options& options);
 int run(const Options& options);
-
-// The stub used when none is given.
-std::string DefaultStub();
 
 }  // namespace build_command

@@ -2,6 +2,7 @@
 
 #include "File.h"
 #include "LzssEncoder.h"
+#include "LzssOptimal.h"
 #include "Progress.h"
 #include "ToolError.h"
 #include "WorkerCrew.h"
@@ -93,10 +94,12 @@ struct Pipeline {
 };
 
 // One worker thread: its own encoder and buffers, one member at a time.
+// Encoder: LzssEncoder or LzssOptimal, which share their interface.
+template <class Encoder>
 class Worker {
 public:
     Worker(Pipeline& pipeline, const std::vector<MemberCompressor::Member>& members)
-        : pipeline_(pipeline), members_(members), encoder_(std::make_unique<LzssEncoder>()),
+        : pipeline_(pipeline), members_(members), encoder_(std::make_unique<Encoder>()),
           input_(kInputBlock + lzss::kMaxMatch)
     {
     }
@@ -122,7 +125,7 @@ private:
 
     Pipeline& pipeline_;
     const std::vector<MemberCompressor::Member>& members_;
-    std::unique_ptr<LzssEncoder> encoder_;
+    std::unique_ptr<Encoder> encoder_;
     std::vector<uint8_t> input_;
 };
 
@@ -133,7 +136,8 @@ std::vector<uint8_t> NewChunk(uint64_t expected)
     return std::vector<uint8_t>(static_cast<size_t>(std::min<uint64_t>(whole, kOutputChunk)));
 }
 
-bool Worker::Compress(size_t k)
+template <class Encoder>
+bool Worker<Encoder>::Compress(size_t k)
 {
     const MemberCompressor::Member& member = members_[k];
     File in(member.source.c_str(), "rb");
@@ -141,7 +145,7 @@ bool Worker::Compress(size_t k)
         pipeline_.Fail("\"" + member.source + "\": cannot open it for reading");
         return false;
     }
-    LzssEncoder& encoder = *encoder_;
+    Encoder& encoder = *encoder_;
     encoder.Reset();
     std::vector<uint8_t> chunk = NewChunk(member.size);
     size_t used = 0;
@@ -224,10 +228,11 @@ public:
     Crew(const Crew&) = delete;
     Crew& operator=(const Crew&) = delete;
 
+    template <class Encoder>
     void Start(unsigned count, const std::vector<MemberCompressor::Member>& members)
     {
         for (unsigned i = 0; i < count; ++i)
-            workers_.Start(Worker(pipeline_, members));
+            workers_.Start(Worker<Encoder>(pipeline_, members));
     }
 
 private:
@@ -237,9 +242,18 @@ private:
 
 }  // namespace
 
-MemberCompressor::MemberCompressor(unsigned threads, size_t memoryBudget)
-    : threads_(std::max(1u, threads)), memoryBudget_(std::max<size_t>(memoryBudget, 1))
+MemberCompressor::MemberCompressor(unsigned threads, size_t memoryBudget, bool best)
+    : threads_(std::max(1u, threads)), memoryBudget_(std::max<size_t>(memoryBudget, 1)), best_(best)
 {
+}
+
+std::vector<uint8_t> MemberCompressor::Pack(const std::vector<uint8_t>& bytes) const
+{
+    std::vector<uint8_t> packed(lzss::CompressBound(bytes.size()));
+    const size_t n = best_ ? lzss::CompressBest(bytes.data(), bytes.size(), packed.data(), packed.size())
+                           : lzss::Compress(bytes.data(), bytes.size(), packed.data(), packed.size());
+    packed.resize(n);
+    return packed;
 }
 
 std::vector<MemberCompressor::Sizes> MemberCompressor::Run(const std::vector<Member>& members, File& out,
@@ -248,7 +262,11 @@ std::vector<MemberCompressor::Sizes> MemberCompressor::Run(const std::vector<Mem
     std::vector<Sizes> sizes(members.size());
     Pipeline pipeline(members.size(), memoryBudget_);
     Crew crew(pipeline);
-    crew.Start(static_cast<unsigned>(std::min<size_t>(threads_, members.size())), members);
+    const unsigned workers = static_cast<unsigned>(std::min<size_t>(threads_, members.size()));
+    if (best_)
+        crew.Start<LzssOptimal>(workers, members);
+    else
+        crew.Start<LzssEncoder>(workers, members);
 
     // Small members' chunks are gathered into large writes.
     std::vector<uint8_t> pending;

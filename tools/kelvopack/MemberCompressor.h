@@ -26,15 +26,20 @@ public:
     };
 
     // threads: workers (at least 1); memoryBudget: bytes of compressed output
-    // that may wait for the writer.
-    MemberCompressor(unsigned threads, size_t memoryBudget);
+    // that may wait for the writer; best: parse optimally (LzssOptimal), a
+    // smaller stream for more time, instead of the plain coder's bytes.
+    MemberCompressor(unsigned threads, size_t memoryBudget, bool best = false);
 
     // Appends every member, compressed, to `out`, in order. Throws ToolError
     // naming the file when a member cannot be read, changed since it was
     // measured, or compresses to more than 32-bit sizes hold.
     std::vector<Sizes> Run(const std::vector<Member>& members, File& out, Progress& progress);
 
+    // Bytes in memory (the script) compressed by the same coder.
+    std::vector<uint8_t> Pack(const std::vector<uint8_t>& bytes) const;
+
 private:
     unsigned threads_;
     size_t memoryBudget_;
+    bool best_;
 };

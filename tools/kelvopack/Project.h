@@ -29,6 +29,10 @@ struct Modes {
     std::string Letters() const;
 };
 
+// The rights the setup asks for when it starts: those of whoever starts it,
+// or an administrator's. Each has its own build of the setup program.
+enum class ExecutionLevel { User, Admin };
+
 // A file that the setup installs.
 struct InstallFile {
     std::string source;  // on this machine
@@ -49,11 +53,15 @@ struct DisplayFile {
 struct Project {
     std::string file;          // the project file itself
     std::string name;          // the application's display name (UTF-8)
+    std::string nameAnsi;      // the same in code page 1252, for the list of installed programs
+    std::string publisher;     // for that list, code page 1252; may be empty
+    std::string version;       // likewise
     std::string group;         // program group, code page 1252
     std::string destination;   // default destination folder, ends with a backslash
     std::string sourceFolder;  // the folder the records name, ends with a backslash
     std::string setupPath;     // the executable the package is built into; empty: the output's name
     Modes modes;               // the modes offered
+    ExecutionLevel level = ExecutionLevel::User;
     DisplayFile bitmap;
     DisplayFile presentation;
     DisplayFile agreement;
@@ -64,6 +72,7 @@ struct Project {
     Origin sourceFolderOrigin;
     Origin setupPathOrigin;
     Origin modesOrigin;
+    Origin levelOrigin;
 };
 
 // The source folder a project uses unless it names one.

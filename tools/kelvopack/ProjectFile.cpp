@@ -377,6 +377,7 @@ Project Reader::Read(const std::string& text)
     project.modesOrigin = top;
     project.sourceFolderOrigin = top;
     project.setupPathOrigin = top;
+    project.levelOrigin = top;
     if (const toml::node* node = root.get("modes")) {
         if (const std::optional<Modes> modes = ReadModes(*node))
             project.modes = *modes;
@@ -399,6 +400,10 @@ Project Reader::Read(const std::string& text)
             if (const std::optional<std::string> s = String(node, "\"name\"")) {
                 project.name = *s;
                 haveName = true;
+                // A name outside the code page is listed under the group's.
+                std::string error;
+                if (!codepage::Utf8ToAnsi(*s, &project.nameAnsi, &error))
+                    project.nameAnsi.clear();
                 if (!haveGroup) {
                     if (const std::optional<std::string> g = Ansi(node, "\"name\"")) {
                         project.group = *g;
@@ -429,6 +434,22 @@ Project Reader::Read(const std::string& text)
                 project.setupPathOrigin = At(node);
                 if (s->empty())
                     Problem(At(node), "an empty \"setup_path\": leave it out to use the output's name");
+            }
+        } else if (name == "publisher") {
+            if (const std::optional<std::string> s = Ansi(node, "\"publisher\""))
+                project.publisher = *s;
+        } else if (name == "version") {
+            if (const std::optional<std::string> s = Ansi(node, "\"version\""))
+                project.version = *s;
+        } else if (name == "level") {
+            if (const std::optional<std::string> s = String(node, "\"level\"")) {
+                project.levelOrigin = At(node);
+                if (*s == "user")
+                    project.level = ExecutionLevel::User;
+                else if (*s == "admin")
+                    project.level = ExecutionLevel::Admin;
+                else
+                    Problem(At(node), "unknown level \"" + *s + "\" (the levels are \"user\" and \"admin\")");
             }
         } else if (name == "bitmap") {
             ReadDisplay(node, "\"bitmap\"", &project.bitmap);

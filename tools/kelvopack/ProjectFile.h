@@ -6,6 +6,7 @@
 //   modes = ["full", "typical", "minimal"]   modes offered (default: all)
 //   source_folder = 'C:\KELVO\'           folder the records name (default)
 //   setup_path = 'demo-setup.exe'         "built into" (default: output name)
+//   level = "user"                        rights asked for: "user" or "admin"
 //   bitmap = "art/kelvo.bmp"              the three files the wizard shows
 //   presentation = "text/pres.txt"
 //   agreement = "text/licen.txt"

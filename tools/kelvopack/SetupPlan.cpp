@@ -25,6 +25,13 @@ SetupPlan::SetupPlan(const Project& project, const std::string& setupPath)
         {kKeyNomeGrupo, project.group},
         {kKeyModosInstalacao, project.modes.Letters()},
     };
+    // For the list of installed programs; older setup programs skip them.
+    const std::pair<const char*, const std::string*> app[] = {
+        {kKeyAppName, &project.nameAnsi}, {kKeyAppPublisher, &project.publisher}, {kKeyAppVersion, &project.version}};
+    for (const auto& [key, value] : app) {
+        if (!value->empty())
+            settings_.emplace_back(key, *value);
+    }
     for (const InstallFile& file : project.files) {
         Record r;
         r.record.arq = project.sourceFolder + file.path;

@@ -160,7 +160,7 @@ SetupSummary WriteSetup(const SetupPlan& plan, const SetupSettings& settings)
         totalBytes += r.size;
     }
     Progress progress(settings.progress, members.size(), totalBytes);
-    MemberCompressor compressor(settings.threads, settings.memoryBudget);
+    MemberCompressor compressor(settings.threads, settings.memoryBudget, settings.best);
     const std::vector<MemberCompressor::Sizes> sizes = compressor.Run(members, out, progress);
     progress.Finish(members.size(), totalBytes);
 
@@ -171,25 +171,27 @@ SetupSummary WriteSetup(const SetupPlan& plan, const SetupSettings& settings)
         summary.packedBytes += s.packed;
     }
     const std::vector<uint8_t> script = plan.Script(packed);
-    std::vector<uint8_t> compressed(lzss::CompressBound(script.size()));
-    const size_t scriptSize = lzss::Compress(script.data(), script.size(), compressed.data(), compressed.size());
+    const std::vector<uint8_t> compressed = compressor.Pack(script);
+    const size_t scriptSize = compressed.size();
     summary.scriptSize = static_cast<uint32_t>(scriptSize);
-    // The setup locates members by 32-bit distances from the end.
     const uint64_t package = summary.packedBytes + scriptSize + layout::kTrailerSize;
-    if (package > std::numeric_limits<uint32_t>::max())
-        throw ToolError("\"" + settings.output + "\": the package would hold " + std::to_string(package) +
-                        " bytes; the setup locates members by 32-bit offsets (at most 4294967295 bytes)");
+    const uint64_t packageStart = summary.stubSize + recordSize;
+    summary.padding = (kAlignment - (packageStart + package) % kAlignment) % kAlignment;
+    // The readers take 64-bit offsets, but Windows does not start a program
+    // file of 4 GiB or more, whatever lies behind its image.
+    const uint64_t setupSize = packageStart + summary.padding + package;
+    if (setupSize > std::numeric_limits<uint32_t>::max())
+        throw ToolError("\"" + settings.output + "\": the setup would be " + std::to_string(setupSize) +
+                        " bytes; Windows does not start a program file of 4 GiB or more (at most 4294967295 bytes)");
     uint8_t trailer[layout::kTrailerSize];
     layout::EncodeTrailer(summary.scriptSize, trailer);
     if (!out.Write(compressed.data(), scriptSize) || !out.Write(trailer, sizeof trailer))
         throw ToolError("\"" + partial.Name() + "\": write error (disk full?)");
 
-    const uint64_t packageStart = summary.stubSize + recordSize;
-    summary.padding = (kAlignment - (packageStart + package) % kAlignment) % kAlignment;
     if (summary.padding > 0)
         ShiftUp(out, packageStart, package, summary.padding, partial.Name());
     summary.integrityBytes = recordSize;
-    summary.setupSize = packageStart + summary.padding + package;
+    summary.setupSize = setupSize;
     WriteIntegrity(out, packageStart + summary.padding, packed, package, partial.Name(), summary.stubSize);
     partial.Commit();
     return summary;

@@ -26,6 +26,7 @@ struct SetupSettings {
     unsigned threads = 1;
     size_t memoryBudget = size_t(256) << 20;
     bool progress = false;
+    bool best = false;  // members and script parsed optimally (build --best)
 };
 
 struct SetupSummary {

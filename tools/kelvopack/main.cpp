@@ -1,9 +1,11 @@
-// kelvopack: builds Kelvo setups from a project file, and lists, verifies
-// and extracts them. Exit codes: 0 success, 1 failure, 2 wrong usage.
+// kelvopack: starts Kelvo projects, builds setups from them, and lists,
+// verifies and extracts setups. Exit codes: 0 success, 1 failure, 2 wrong
+// usage.
 #include "BuildCommand.h"
 #include "CompressCommand.h"
 #include "DecompressCommand.h"
 #include "ExtractCommand.h"
+#include "InitCommand.h"
 #include "ListCommand.h"
 #include "ToolError.h"
 #include "VerifyCommand.h"
@@ -44,12 +46,14 @@ int Main(int argc, char** argv)
     app.set_version_flag("--version", "kelvopack " KELVOPACK_VERSION);
     app.require_subcommand(1);
 
+    init_command::Options init;
     build_command::Options build;
     list_command::Options list;
     verify_command::Options verify;
     extract_command::Options extract;
     compress_command::Options compress;
     decompress_command::Options decompress;
+    CLI::App* initCmd = init_command::setup(app, init);
     CLI::App* buildCmd = build_command::setup(app, build);
     CLI::App* listCmd = list_command::setup(app, list);
     CLI::App* verifyCmd = verify_command::setup(app, verify);
@@ -64,6 +68,8 @@ int Main(int argc, char** argv)
     }
 
     try {
+        if (initCmd->parsed())
+            return init_command::run(init);
         if (buildCmd->parsed())
             return build_command::run(build);
         if (listCmd->parsed())

@@ -1,0 +1,130 @@
+"""The Windows zip as an author on Windows gets it: cpack's zip of the
+64-bit build (this machine's Wine runs only 64-bit code; the shipped 32-bit
+zip is made and checked by the test package.zip_i686) unpacked into the
+prefix. Its kelvopack.exe, run under Wine, builds the demo setup with the
+setup program that lies beside it, for either level, and starts a project
+with init; the native kelvopack verifies what it wrote. The setups it
+built start and show their wizard and bitmap."""
+
+import os
+import shutil
+import subprocess
+import zipfile
+
+from kelvo_wine import Skip, time_limit
+from pictures import pixels_unlike_bitmap
+from wizard_pages import CANCEL, CANCEL_TEXT, CANCEL_TITLE, INSTALL_CAPTION, NEXT
+
+KELVO = "C:\\Kelvo"
+PROJECTS = "C:\\Projects"
+APP = "demo-setup.exe"
+
+
+def run_tool(args, **options):
+    done = subprocess.run([str(a) for a in args], capture_output=True, text=True, timeout=120, **options)
+    assert done.returncode == 0, f"{args[0]} failed ({done.returncode}):\n{done.stdout}{done.stderr}"
+    return done.stdout
+
+
+def unpack_zip(s):
+    """cpack's zip of the 64-bit build, unpacked as C:\\Kelvo; returns the
+    Linux folder."""
+    tree = s.layout.win64_dir
+    if not (tree / "CPackConfig.cmake").exists():
+        raise Skip(f"no CPack configuration in {tree} (cmake --preset mingw-x86_64)")
+    cpack = shutil.which("cpack")
+    if not cpack:
+        raise Skip("cpack is not installed")
+    run_tool([cpack, "-G", "ZIP", "-B", s.root / "zip"], cwd=tree)
+    [archive] = list((s.root / "zip").glob("*.zip"))
+    target = s.to_linux(KELVO)
+    with zipfile.ZipFile(archive) as z:
+        for member in z.infolist():
+            inside = member.filename.split("/", 1)[1] if "/" in member.filename else ""
+            if not inside or member.is_dir():
+                continue
+            (target / inside).parent.mkdir(parents=True, exist_ok=True)
+            (target / inside).write_bytes(z.read(member))
+    return target
+
+
+def kelvopack_exe(s, args, cwd, expect=0):
+    """kelvopack.exe of the zip under Wine; returns its output."""
+    program = s.run(f"{KELVO}\\kelvopack.exe", args, cwd=cwd, timeout=60)
+    code = program.exit_code
+    assert code == expect, f"kelvopack.exe {' '.join(args)} ended with {code}:\n{program.stdout()}{program.stderr()}"
+    return program.stdout(), program.stderr()
+
+
+def start_and_cancel(s, folder, setup, label, bitmap=None):
+    """Starts a setup, waits for its wizard (a message box about the bitmap
+    would come first and stop it), compares the bitmap shown with `bitmap`,
+    and cancels."""
+    program = s.start(f"{folder}\\{setup}", cwd=folder)
+    window = s.wait_window(exe=setup, title=INSTALL_CAPTION, id=NEXT, timeout=20)[0]
+    shot = s.screenshot(label)
+    if bitmap is not None:
+        window, _ = s.children(hwnd=window["hwnd"])
+        wrong = pixels_unlike_bitmap(shot, window["cx"] + 10, window["cy"] + 10, bitmap)
+        assert not wrong, f"{len(wrong)} pixels differ from the bitmap, the first at {wrong[0]}"
+    s.click(exe=setup, title=INSTALL_CAPTION, id=CANCEL)
+    box = s.message_box(exe=setup, title=CANCEL_TITLE)
+    assert box["text"] == CANCEL_TEXT, box
+    s.press("YES", exe=setup, title=CANCEL_TITLE)
+    assert program.wait(20) == 0
+
+
+@time_limit(150)
+def test_zip_kelvopack_builds_and_starts_setups_under_wine(s):
+    compiler = "x86_64-w64-mingw32-gcc"
+    if not shutil.which(compiler):
+        raise Skip(f"{compiler} is not installed (scripts/install-deps.sh)")
+    native = s.layout.native_file("tools/kelvopack/kelvopack")
+    kelvo = unpack_zip(s)
+    assert sorted(p.name for p in kelvo.iterdir()) == \
+        ["cmake", "kelvo-admin.exe", "kelvo.exe", "kelvopack.exe", "kelvopack.txt"]
+
+    # The demo project, its program built for this Wine, in the prefix.
+    demo = s.to_linux(f"{PROJECTS}\\Demo")
+    shutil.copytree(s.layout.source_dir / "examples" / "demo", demo,
+                    ignore=shutil.ignore_patterns("out", "*.sh", "CMakeLists.txt", "README.md"))
+    run_tool(["sh", s.layout.source_dir / "examples" / "demo" / "make-demo-inputs.sh", demo / "out"],
+             env=dict(os.environ, KELVO_DEMO_CC=compiler))
+    text = (demo / "demo.toml").read_text()
+    (demo / "admin.toml").write_text('level = "admin"\n' + text)
+
+    setups = s.to_linux(PROJECTS)
+    for project, setup, stub in (("demo.toml", APP, "kelvo.exe"), ("admin.toml", "admin-setup.exe", "kelvo-admin.exe")):
+        out, err = kelvopack_exe(s, ["build", project, "-o", f"..\\{setup}"], cwd=f"{PROJECTS}\\Demo")
+        assert "6 files" in out, out
+        assert "warning" not in err, err
+        data = (setups / setup).read_bytes()
+        assert data.startswith((kelvo / stub).read_bytes()), f"{setup} is not built on {stub}"
+        report = run_tool([native, "verify", setups / setup])
+        assert "OK, 6 members" in report, report
+        listed = run_tool([native, "list", setups / setup])
+        assert f"Built as:      {setup}" in listed and "hello.exe" in listed, listed
+
+    # A first project under Windows paths, from a folder of the prefix.
+    dist = s.to_linux("C:\\Dist\\Hello")
+    (dist / "docs").mkdir(parents=True)
+    shutil.copy(demo / "out" / "hello.exe", dist / "hello.exe")
+    (dist / "docs" / "guide.txt").write_bytes(b"A guide.\r\n")
+    out, _ = kelvopack_exe(s, ["init", "C:\\Dist\\Hello", "-o", "C:\\Projects\\Init\\hello.toml"], cwd=PROJECTS)
+    assert "installs 2 files" in out, out
+    project = (setups / "Init" / "hello.toml").read_text()
+    assert "source = '../../Dist/Hello/hello.exe'" in project, project
+    assert "name = 'Hello'" in project, project
+    kelvopack_exe(s, ["build", "hello.toml", "-o", "hello-setup.exe"], cwd=f"{PROJECTS}\\Init")
+    assert "OK, 5 members" in run_tool([native, "verify", setups / "Init" / "hello-setup.exe"])
+
+    # An existing project file stays; the exit code says so.
+    _, err = kelvopack_exe(s, ["init", "C:\\Dist\\Hello", "-o", "Init\\hello.toml"], cwd=PROJECTS, expect=1)
+    assert "already exists" in err, err
+
+    # Both builds of the setup program, each with its manifest, start.
+    start_and_cancel(s, PROJECTS, APP, "user-level", (demo / "out" / "kelvo.bmp").read_bytes())
+    start_and_cancel(s, PROJECTS, "admin-setup.exe", "admin-level")
+    # The stand-in bitmap of init is shown as it is, without a word about it.
+    start_and_cancel(s, f"{PROJECTS}\\Init", "hello-setup.exe", "init-stand-ins",
+                     (setups / "Init" / "kelvo.bmp").read_bytes())
