@@ -238,10 +238,6 @@ bool ScriptText::ParseRecord(const std::string& value, ScriptRecord* out, std::s
         *error = "the path of " + quoted + " is longer than 511 characters";
         return false;
     }
-    if (words[1].size() > kItemTitleMax) {
-        *error = "the item title of " + quoted + " is longer than 63 characters";
-        return false;
-    }
     ScriptRecord record;
     uint32_t* const sizes[2] = {&record.TamOrig, &record.TamComp};
     for (size_t i = 0; i < 2; ++i) {
@@ -259,6 +255,10 @@ bool ScriptText::ParseRecord(const std::string& value, ScriptRecord* out, std::s
     }
     record.arq = words[0];
     record.nome = words[1];
+    // A longer title is cut to what the setup's buffer holds, marked as
+    // the caption marks a cut group name: it is no reason to refuse a setup.
+    if (record.nome.size() > kItemTitleMax)
+        record.nome = record.nome.substr(0, kItemTitleMax - 3) + "...";
     Normaliza(&record.arq[0]);
     Normaliza(&record.nome[0]);
     record.Grupo = flags[0] == 'G';

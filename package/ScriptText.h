@@ -92,10 +92,10 @@ public:
     static std::string RecordKey(int index);
 
     // Splits a record value into its fields and turns the "@" of path and
-    // title back into blanks (Normaliza). False, with a reason that quotes
-    // the record, when it has other than five fields, a title over 63
-    // characters, a size that is not an unsigned 32-bit decimal of at most
-    // 15 digits, or flags of other than four characters.
+    // title back into blanks (Normaliza); a title over 63 characters is cut
+    // to 60 and "...". False, with a reason that quotes the record, when it
+    // has other than five fields, a size that is not an unsigned 32-bit
+    // decimal of at most 15 digits, or flags of other than four characters.
     static bool ParseRecord(const std::string& value, ScriptRecord* out, std::string* error);
     // The record value for `record`, blanks of path and title as "@"
     // (Retifica); an empty title is written "_". A path or title holding

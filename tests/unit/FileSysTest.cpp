@@ -315,41 +315,47 @@ TEST_F(FileSysDisk, CopyExeOntoItselfKeepsTheFile)
     EXPECT_EQ(ReadFile(At("SETUP.EXE")), "the program and its package");
 }
 
-TEST_F(FileSysDisk, CopyExeEndsOnAMissingSourceAfterEmptyingTheDestination)
+TEST_F(FileSysDisk, CopyExeReportsAnUnreadableSourceAfterEmptyingTheDestination)
 {
     WriteFile(At("dest"), "old content");
-    EXPECT_EXIT(CopyExe(folder_.Windows().c_str(), "MISSING.EXE", folder_.Windows("dest").c_str()),
-                ::testing::ExitedWithCode(1), "CopyExe: is -> bad\\(\\) \\|\\| !is -> good\\(\\)");
+    const Status missing = TryCopyExe(folder_.Windows().c_str(), "MISSING.EXE", folder_.Windows("dest").c_str());
+    EXPECT_FALSE(missing.Ok());
+    EXPECT_EQ(missing.Text(), "is -> bad() || !is -> good()");
+    EXPECT_EQ(missing.Caption(), "CopyExe");
     EXPECT_TRUE(Exists(At("dest")));
     EXPECT_EQ(ReadFile(At("dest")), "");
-    EXPECT_EXIT(CopyExe(folder_.Windows().c_str(), "MISSING.EXE", folder_.Windows("new").c_str()),
-                ::testing::ExitedWithCode(1), "is -> bad");
+    EXPECT_FALSE(TryCopyExe(folder_.Windows().c_str(), "MISSING.EXE", folder_.Windows("new").c_str()).Ok());
     EXPECT_TRUE(Exists(At("new")));
+
+    // A folder opens as a stream on this system but cannot be read.
+    ASSERT_EQ(mkdir(At("folder").c_str(), 0777), 0);
+    const Status unread = TryCopyExe(folder_.Windows().c_str(), "folder", folder_.Windows("dest").c_str());
+    EXPECT_EQ(unread.Text(), "is -> bad() || !is -> good()");
+    EXPECT_FALSE(Exists(At("dest")));
+
+    // The program's own call shows the message and ends.
+    EXPECT_EXIT(CopyExe(folder_.Windows().c_str(), "MISSING.EXE", folder_.Windows("dest").c_str()),
+                ::testing::ExitedWithCode(1), "CopyExe: is -> bad\\(\\) \\|\\| !is -> good\\(\\)");
 }
 
-TEST_F(FileSysDisk, CopyExeEndsWhenTheDestinationCannotBeWritten)
+TEST_F(FileSysDisk, CopyExeReportsADestinationThatCannotBeWrittenAndRemovesIt)
 {
     WriteFile(At("SETUP.EXE"), "x");
-    EXPECT_EXIT(CopyExe(folder_.Windows().c_str(), "SETUP.EXE",
-                        folder_.Windows("no-folder\\SETUP.EXE").c_str()),
-                ::testing::ExitedWithCode(1), "CopyExe: Can't write \".*SETUP.EXE\"!");
+    const Status nowhere = TryCopyExe(folder_.Windows().c_str(), "SETUP.EXE",
+                                      folder_.Windows("no-folder\\SETUP.EXE").c_str());
+    EXPECT_FALSE(nowhere.Ok());
+    EXPECT_EQ(nowhere.Text(), "Can't write \"" + folder_.Windows("no-folder\\SETUP.EXE") + "\"!");
+    EXPECT_EQ(nowhere.Caption(), "CopyExe");
     if (!FullDisk::Enforced())
         GTEST_SKIP() << "this system does not enforce file size limits";
     WriteFile(At("BIG.EXE"), std::string(100000, 'x'));
-    EXPECT_EXIT(
-        {
-            FullDisk full(4096);
-            CopyExe(folder_.Windows().c_str(), "BIG.EXE", folder_.Windows("copy").c_str());
-        },
-        ::testing::ExitedWithCode(1), "CopyExe: Can't write \".*copy\"!");
-}
-
-TEST_F(FileSysDisk, CopyExeEndsWhenTheSourceFailsWhileReading)
-{
-    // A folder opens as a stream on this system but cannot be read.
-    ASSERT_EQ(mkdir(At("folder").c_str(), 0777), 0);
-    EXPECT_EXIT(CopyExe(folder_.Windows().c_str(), "folder", folder_.Windows("dest").c_str()),
-                ::testing::ExitedWithCode(1), "CopyExe: is -> bad");
+    Status full;
+    {
+        FullDisk limit(4096);
+        full = TryCopyExe(folder_.Windows().c_str(), "BIG.EXE", folder_.Windows("copy").c_str());
+    }
+    EXPECT_EQ(full.Text(), "Can't write \"" + folder_.Windows("copy") + "\"!");
+    EXPECT_FALSE(Exists(At("copy")));  // no half copy left behind
 }
 
 }  // namespace

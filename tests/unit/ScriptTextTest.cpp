@@ -270,6 +270,21 @@ TEST(ScriptTextRecord, SplitsTheFiveFields)
     EXPECT_EQ(record.nome.size(), 63u);
 }
 
+TEST(ScriptTextRecord, CutsTitlesToWhatTheSetupHolds)
+{
+    ScriptRecord record;
+    std::string error;
+    for (const size_t length : {size_t(63), size_t(64), size_t(300)}) {
+        const std::string title = std::string(length - 1, 't') + "@z";  // "@" back to a blank
+        ASSERT_TRUE(ScriptText::ParseRecord("a " + title + " 1 2 GXXX", &record, &error)) << error;
+        if (length + 1 <= 63)
+            EXPECT_EQ(record.nome, std::string(length - 1, 't') + " z");
+        else
+            EXPECT_EQ(record.nome, std::string(60, 't') + "...");
+        EXPECT_LE(record.nome.size(), 63u);
+    }
+}
+
 TEST(ScriptTextRecord, RefusesRecordsOutsideTheLimits)
 {
     const struct {
@@ -279,7 +294,6 @@ TEST(ScriptTextRecord, RefusesRecordsOutsideTheLimits)
         {"a _ 1 2", "fewer than five fields"},
         {"", "fewer than five fields"},
         {"a _ 1 2 XXXX extra", "more than five fields"},
-        {"a " + std::string(64, 't') + " 1 2 XXXX", "longer than 63"},
         {"a _ 1234567890123456 2 XXXX", "\"1234567890123456\""},
         {"a _ 1 12a XXXX", "\"12a\""},
         {"a _ -1 2 XXXX", "\"-1\""},

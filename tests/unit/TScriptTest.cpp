@@ -283,24 +283,34 @@ TEST_F(TScriptTest, SplitsRecordsIntoTheCallersBuffers)
     EXPECT_EQ(t, 1);
 }
 
-TEST_F(TScriptTest, DamagedRecordsEndTheProgram)
+TEST_F(TScriptTest, DamagedRecordsAreReportedAndTheFacadeEndsTheProgram)
 {
+    const struct {
+        std::string record;
+        const char* reason;
+    } cases[] = {
+        {"a _ 1 2", "kelvo.se: Damaged setup script: the file record \"a _ 1 2\" has fewer than five"},
+        {"a _ 1 2 XXXX more", "more than five"},
+        {"a _ 99999999999 2 XXXX", "99999999999"},
+        {"a _ 1 2 XX", "XX\" of the file record"},
+    };
+    for (const auto& c : cases) {
+        testfs::WriteFile(name_, "#ARQ0 ok _ 1 1 XFXX\r\n#ARQ1 " + c.record + "\r\n");
+        TScript script(name_.c_str());
+        TListaDado lista;
+        const Status status = script.ReadRecords(&lista);
+        EXPECT_FALSE(status.Ok()) << c.record;
+        EXPECT_NE((status.Caption() + ": " + status.Text()).find(c.reason), std::string::npos) << status.Text();
+        EXPECT_EQ(lista.NDados(), 1) << "the records read before the damage";
+    }
     TScript script(name_.c_str());
+    std::vector<char> arq(512);
     std::vector<char> nome(64);
     uint32_t size = 0;
     int flag = 0;
-    const auto split = [&](const std::string& record) {
-        std::vector<char> arq(512);
-        std::memcpy(arq.data(), record.c_str(), record.size() + 1);
-        script.LerCamposArq(arq.data(), nome.data(), &size, &size, &flag, &flag, &flag, &flag);
-    };
-    EXPECT_EXIT(split("a _ 1 2"), ::testing::ExitedWithCode(1),
-                "kelvo.se: Damaged setup script: the file record \"a _ 1 2\" has fewer than five");
-    EXPECT_EXIT(split("a _ 1 2 XXXX more"), ::testing::ExitedWithCode(1), "more than five");
-    EXPECT_EXIT(split("a " + std::string(64, 't') + " 1 2 XXXX"), ::testing::ExitedWithCode(1),
-                "longer than 63");
-    EXPECT_EXIT(split("a _ 99999999999 2 XXXX"), ::testing::ExitedWithCode(1), "99999999999");
-    EXPECT_EXIT(split("a _ 1 2 XX"), ::testing::ExitedWithCode(1), "XX\" of the file record");
+    std::strcpy(arq.data(), "a _ 1 2");
+    EXPECT_EXIT(script.LerCamposArq(arq.data(), nome.data(), &size, &size, &flag, &flag, &flag, &flag),
+                ::testing::ExitedWithCode(1), "Damaged setup script");
 }
 
 TEST_F(TScriptTest, UnreadableScriptEndsTheProgram)
@@ -315,6 +325,8 @@ TEST_F(TScriptTest, UnreadableScriptEndsTheProgram)
     close(fd);
 
     TScript script(name_.c_str());
+    const Status status = script.Load();
+    EXPECT_EQ(status.Caption() + ": " + status.Text(), "kelvo.se: Can't read file in \"TScript\"!");
     std::vector<char> buffer(512);
     EXPECT_EXIT(script.GetEntry("#A", buffer.data()), ::testing::ExitedWithCode(1),
                 "kelvo.se: Can't read file in \"TScript\"!");
