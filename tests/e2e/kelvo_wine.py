@@ -42,6 +42,9 @@ WITHOUT_DESKTOP = "explorer.exe=d"
 # violation) once the crash handler fails to start the debugger that the
 # golden prefix names; a Linux shell sees only the low byte, 5.
 CRASH_LOW_BYTE = 5
+# The log name of the first client of every session, whose standard error
+# Wine's service processes inherit.
+WINE_SERVICES = "wine-services"
 
 
 def is_crash_code(code):
@@ -700,6 +703,7 @@ class Session:
         self.xvfb = Xvfb(self.root / "logs" / "xvfb.log")
         self.display = self.xvfb.start()
         self._start_wineserver()
+        self._start_wine_services()
 
     def _start_wineserver(self, timeout=15):
         """One server for the whole session, started before any client (two
@@ -714,6 +718,19 @@ class Session:
             if self._server.poll() is not None or time.monotonic() > deadline:
                 raise HarnessError(f"wineserver did not start, see {self.log_path('wineserver.log')}")
             time.sleep(0.02)
+
+    def _start_wine_services(self, timeout=30):
+        """Wine's own service processes (services.exe, winedevice.exe, ...)
+        are started by the prefix's first client and inherit its standard
+        error. A client of our own that holds a file until the session ends
+        comes first, so their output lands in wine-services.err, not in the
+        log of the first program a test starts: a fault of Wine's driver host
+        is not a crash of that program. It starts no desktop."""
+        holder = self.layout.win64_file("tests/e2e/fixtures/holdfile.exe")
+        held = "Z:" + str(self.log_path("wine-services.hold")).replace("/", "\\")
+        self.run_wine([holder, held], WINE_SERVICES, expect_crash=True)
+        self.wait_until(lambda: "held" in self.log_path(f"{WINE_SERVICES}.out").read_text(errors="replace"),
+                        timeout=timeout, what="Wine's service processes")
 
     def close(self):
         """Stops what this session started: the driver, the prefix's
@@ -984,6 +1001,9 @@ class Session:
         return [r for r in reasons if r]
 
     def check_crashes(self):
+        services = self.log_path(f"{WINE_SERVICES}.err")
+        if services.exists() and "wine: Unhandled" in services.read_text(errors="replace"):
+            print(f"note: one of Wine's service processes faulted, see {services.name}")
         reasons = self.crash_reasons()
         if reasons:
             raise CrashError("; ".join(reasons))
