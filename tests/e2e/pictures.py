@@ -4,6 +4,7 @@ convert reads the screenshots; standard library otherwise."""
 
 import struct
 import subprocess
+import time
 
 
 def bmp_picture(data):
@@ -36,3 +37,16 @@ def pixels_unlike_bitmap(shot, x, y, bitmap):
     width, height, picture = bmp_picture(bitmap)
     shown = screen_area(shot, x, y, width, height)
     return [(px, py) for py in range(height) for px in range(width) if shown[py][px] != picture[py][px]]
+
+
+def bitmap_shown(s, x, y, bitmap, label, timeout=10):
+    """Screenshots of session `s` until the bitmap shows at (x, y), or the
+    timeout: a window that has just appeared may not be painted yet. Returns
+    the last screenshot and its differing pixels (none when it showed)."""
+    deadline = time.monotonic() + timeout
+    while True:
+        shot = s.screenshot(label)
+        wrong = pixels_unlike_bitmap(shot, x, y, bitmap)
+        if not wrong or time.monotonic() > deadline:
+            return shot, wrong
+        time.sleep(0.2)

@@ -10,7 +10,7 @@ import struct
 import subprocess
 
 from kelvo_wine import Skip, time_limit
-from pictures import bmp_picture, pixels_unlike_bitmap
+from pictures import bitmap_shown, bmp_picture
 from wizard_pages import BACK, BUTTONS, CANCEL_TEXT, CONFIRMATION, INSTALL_CAPTION, UNINSTALL_CAPTION, UNINSTALL_DONE, Wizard, run_folders, working_files
 
 APP = "demo-setup.exe"
@@ -80,8 +80,6 @@ def check_start_up(s, demo, program, script, label):
     """The working files and the wizard window of a setup built from `demo`
     whose script is `script`; ends it with Cancel and Yes."""
     window = s.wait_window(exe=APP, title=INSTALL_CAPTION, id=51004, timeout=20)[0]
-    shot = s.screenshot(label)
-
     temp = working_files(s)
     assert sorted(p.name for p in temp.iterdir()) == sorted(WORKING_FILES), \
         "start-up writes the six working files and nothing else"
@@ -106,7 +104,7 @@ def check_start_up(s, demo, program, script, label):
     width, height, _ = bmp_picture(bitmap)
     views = [c for c in controls if c["class"] == "KelvoWindow" and (c["x"], c["y"]) == (10, 10)]
     assert [(v["w"], v["h"]) for v in views] == [(width, height)], controls
-    wrong = pixels_unlike_bitmap(shot, window["cx"] + 10, window["cy"] + 10, bitmap)
+    _, wrong = bitmap_shown(s, window["cx"] + 10, window["cy"] + 10, bitmap, label)
     assert not wrong, f"{len(wrong)} pixels differ from the demo's bitmap, the first at {wrong[0]}"
 
     s.click(exe=APP, title=INSTALL_CAPTION, id=51002)

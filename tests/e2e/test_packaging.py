@@ -12,7 +12,7 @@ import subprocess
 import zipfile
 
 from kelvo_wine import Skip, time_limit
-from pictures import pixels_unlike_bitmap
+from pictures import bitmap_shown
 from wizard_pages import CANCEL, CANCEL_TEXT, CANCEL_TITLE, INSTALL_CAPTION, NEXT
 
 KELVO = "C:\\Kelvo"
@@ -62,10 +62,11 @@ def start_and_cancel(s, folder, setup, label, bitmap=None):
     and cancels."""
     program = s.start(f"{folder}\\{setup}", cwd=folder)
     window = s.wait_window(exe=setup, title=INSTALL_CAPTION, id=NEXT, timeout=20)[0]
-    shot = s.screenshot(label)
-    if bitmap is not None:
+    if bitmap is None:
+        s.screenshot(label)
+    else:
         window, _ = s.children(hwnd=window["hwnd"])
-        wrong = pixels_unlike_bitmap(shot, window["cx"] + 10, window["cy"] + 10, bitmap)
+        _, wrong = bitmap_shown(s, window["cx"] + 10, window["cy"] + 10, bitmap, label)
         assert not wrong, f"{len(wrong)} pixels differ from the bitmap, the first at {wrong[0]}"
     s.click(exe=setup, title=INSTALL_CAPTION, id=CANCEL)
     box = s.message_box(exe=setup, title=CANCEL_TITLE)
