@@ -3,6 +3,7 @@
 // bytes whatever the pieces and the room; and, as blocks end on the plain
 // coder's item boundaries, no stream is ever larger than the plain coder's,
 // with blocks of any size.
+#include "CollectingSink.h"
 #include "FuzzCheck.h"
 #include "Lzss.h"
 #include "LzssDecoder.h"
@@ -20,16 +21,6 @@ size_t Piece(uint8_t seed, size_t i)
 {
     return (size_t(seed) * 31 + i * 17) % (seed % 64u + 2u);
 }
-
-class Collect : public LzssDecoder::Sink {
-public:
-    bool Put(const uint8_t* data, size_t size) override
-    {
-        bytes.insert(bytes.end(), data, data + size);
-        return true;
-    }
-    std::vector<uint8_t> bytes;
-};
 
 std::vector<uint8_t> EncodeInPieces(LzssOptimal& encoder, const std::vector<uint8_t>& input, uint8_t seed)
 {
@@ -58,7 +49,7 @@ void CheckDecodes(const std::vector<uint8_t>& stream, const std::vector<uint8_t>
     back.resize(input.size());
     Check(back == input);
     LzssDecoder decoder(lzss::kMaxMatch);
-    Collect sink;
+    CollectingSink sink;
     size_t consumed = 0;
     Check(decoder.Decode(stream.data(), stream.size(), true, &consumed, sink));
     Check(sink.bytes == input);

@@ -3,6 +3,7 @@
 // that stream must decode back; and any byte string, read as a stream, must
 // decode as the transcription decodes it, without reading or writing outside
 // the buffers.
+#include "CollectingSink.h"
 #include "FuzzCheck.h"
 #include "Lzss.h"
 #include "LzssDecoder.h"
@@ -20,16 +21,6 @@ size_t Piece(uint8_t seed, size_t i)
 {
     return 1 + (size_t(seed) * 31 + i * 17) % (seed % 64u + 1u);
 }
-
-class Collect : public LzssDecoder::Sink {
-public:
-    bool Put(const uint8_t* data, size_t size) override
-    {
-        bytes.insert(bytes.end(), data, data + size);
-        return true;
-    }
-    std::vector<uint8_t> bytes;
-};
 
 std::vector<uint8_t> EncodeInPieces(const std::vector<uint8_t>& input, uint8_t seed)
 {
@@ -53,7 +44,7 @@ std::vector<uint8_t> EncodeInPieces(const std::vector<uint8_t>& input, uint8_t s
 std::vector<uint8_t> DecodeInPieces(const std::vector<uint8_t>& stream, uint8_t seed)
 {
     LzssDecoder decoder(lzss::kMaxMatch + seed % 50);
-    Collect sink;
+    CollectingSink sink;
     size_t fed = 0;
     size_t read = 0;
     for (size_t i = 0;; ++i) {

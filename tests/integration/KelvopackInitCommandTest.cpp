@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <cstddef>
 #include <cstdlib>
@@ -16,39 +14,13 @@
 namespace {
 
 using packtest::Scratch;
-
-struct Result {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Quote(const std::string& arg)
-{
-    std::string quoted = "'";
-    for (const char c : arg)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
+using packtest::Has;
+using packtest::Result;
 
 // kelvopack with the arguments, run in `cwd`, its output captured.
 Result Tool(const std::vector<std::string>& args, const Scratch& dir, const std::string& cwd)
 {
-    std::string command = "cd " + Quote(cwd) + " && " + Quote(KELVOPACK_EXE);
-    for (const std::string& a : args)
-        command += " " + Quote(a);
-    command += " >" + Quote(dir.Path(".out")) + " 2>" + Quote(dir.Path(".err")) + " </dev/null";
-    const int status = std::system(command.c_str());
-    Result r;
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    r.out = packtest::ReadText(dir.Path(".out"));
-    r.err = packtest::ReadText(dir.Path(".err"));
-    return r;
-}
-
-bool Has(const std::string& text, const std::string& part)
-{
-    return text.find(part) != std::string::npos;
+    return packtest::RunProgram(KELVOPACK_EXE, args, dir, cwd);
 }
 
 class KelvopackInitCommand : public ::testing::Test {

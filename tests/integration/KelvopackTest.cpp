@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -16,46 +14,13 @@
 namespace {
 
 using packtest::Scratch;
-
-struct Result {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Quote(const std::string& arg)
-{
-    std::string quoted = "'";
-    for (const char c : arg)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-// Runs a program with the arguments, standard output and error captured.
-Result RunProgram(const std::string& program, const std::vector<std::string>& args, const Scratch& dir)
-{
-    std::string command = Quote(program);
-    for (const std::string& a : args)
-        command += " " + Quote(a);
-    const std::string out = dir.Path(".out");
-    const std::string err = dir.Path(".err");
-    command += " >" + Quote(out) + " 2>" + Quote(err) + " </dev/null";
-    const int status = std::system(command.c_str());
-    Result r;
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    r.out = packtest::ReadText(out);
-    r.err = packtest::ReadText(err);
-    return r;
-}
+using packtest::Has;
+using packtest::Result;
+using packtest::RunProgram;
 
 Result Tool(const std::vector<std::string>& args, const Scratch& dir)
 {
     return RunProgram(KELVOPACK_EXE, args, dir);
-}
-
-bool Has(const std::string& text, const std::string& part)
-{
-    return text.find(part) != std::string::npos;
 }
 
 // Exit codes a command may end with on any input: success or failure,

@@ -4,6 +4,7 @@
 #include "Lzss.h"
 #include "TempDir.h"
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -51,6 +52,45 @@ inline std::string ReadText(const std::string& path)
 inline bool Exists(const std::string& path)
 {
     return std::filesystem::exists(path);
+}
+
+inline bool Has(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+// What a program run by RunProgram did.
+struct Result {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+inline std::string Quote(const std::string& arg)
+{
+    std::string quoted = "'";
+    for (const char c : arg)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// Runs a program with the arguments in `cwd` (empty: this process's current
+// folder), standard output and error captured through files in `dir`.
+inline Result RunProgram(const std::string& program, const std::vector<std::string>& args, const Scratch& dir,
+                         const std::string& cwd = "")
+{
+    std::string command = cwd.empty() ? Quote(program) : "cd " + Quote(cwd) + " && " + Quote(program);
+    for (const std::string& a : args)
+        command += " " + Quote(a);
+    const std::string out = dir.Path(".out");
+    const std::string err = dir.Path(".err");
+    command += " >" + Quote(out) + " 2>" + Quote(err) + " </dev/null";
+    const int status = std::system(command.c_str());
+    Result r;
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    r.out = ReadText(out);
+    r.err = ReadText(err);
+    return r;
 }
 
 // An uncompressed 8-bit Windows bitmap of width x height pixels with a grey

@@ -31,10 +31,7 @@ std::string Joined(const std::vector<std::string>& lines)
     return joined;
 }
 
-bool Has(const std::string& text, const std::string& part)
-{
-    return text.find(part) != std::string::npos;
-}
+using packtest::Has;
 
 TEST(KelvopackWarnings, BitmapsThatFitAndBitmapsThatDoNot)
 {

@@ -4,6 +4,7 @@
 // trailer behind them, more than 4 GiB from the start. Both readers must
 // find every member exactly where the layout puts it; only a few MB are
 // written to the disk.
+#include "CollectingSink.h"
 #include "FileSys.h"
 #include "Lzss.h"
 #include "LzssDecoder.h"
@@ -64,16 +65,6 @@ std::vector<uint8_t> Content(size_t size, unsigned seed)
     out.resize(size);
     return out;
 }
-
-class VectorSink final : public LzssDecoder::Sink {
-public:
-    bool Put(const uint8_t* data, size_t size) override
-    {
-        bytes.insert(bytes.end(), data, data + size);
-        return true;
-    }
-    std::vector<uint8_t> bytes;
-};
 
 // A file written only where asked; what lies between stays a hole.
 class SparseFile {
@@ -215,7 +206,7 @@ TEST(LargePackage, MembersPastFourGiBAreReadWhereTheLayoutPutsThem)
             EXPECT_EQ(starts[k], members[k].start) << members[k].name;
 
         for (const size_t k : real) {
-            VectorSink sink;
+            CollectingSink sink;
             PackageReader::Decoded decoded;
             ASSERT_TRUE(reader.Decode(starts[k], sizes[k], sink, &decoded, &error)) << error;
             EXPECT_EQ(decoded.bytesIn, sizes[k]) << members[k].name;
@@ -223,7 +214,7 @@ TEST(LargePackage, MembersPastFourGiBAreReadWhereTheLayoutPutsThem)
             EXPECT_TRUE(sink.bytes == members[k].original) << members[k].name;
         }
         // Nothing is read from beyond the package's end.
-        VectorSink sink;
+        CollectingSink sink;
         PackageReader::Decoded decoded;
         EXPECT_FALSE(reader.Decode(fileSize - 2, 3, sink, &decoded, &error));
         EXPECT_FALSE(error.empty());

@@ -1,3 +1,4 @@
+#include "CollectingSink.h"
 #include "Lzss.h"
 #include "LzssDecoder.h"
 #include "LzssOptimal.h"
@@ -29,16 +30,6 @@ std::vector<uint8_t> Best(const std::vector<uint8_t>& in)
     return out;
 }
 
-class VectorSink : public LzssDecoder::Sink {
-public:
-    bool Put(const uint8_t* data, size_t size) override
-    {
-        bytes.insert(bytes.end(), data, data + size);
-        return true;
-    }
-    std::vector<uint8_t> bytes;
-};
-
 // The stream decodes to `in` through every decoder: the one-shot one, the
 // streaming one, and the plain transcription.
 void ExpectDecodes(const std::vector<uint8_t>& stream, const std::vector<uint8_t>& in, const std::string& what)
@@ -47,7 +38,7 @@ void ExpectDecodes(const std::vector<uint8_t>& stream, const std::vector<uint8_t
     out.resize(lzss::Decompress(stream.data(), stream.size(), out.data(), out.size()));
     EXPECT_EQ(out, in) << what;
     LzssDecoder decoder(1000);
-    VectorSink sink;
+    CollectingSink sink;
     size_t consumed = 0;
     EXPECT_TRUE(decoder.Decode(stream.data(), stream.size(), true, &consumed, sink));
     EXPECT_EQ(sink.bytes, in) << what;

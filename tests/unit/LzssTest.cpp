@@ -1,3 +1,4 @@
+#include "CollectingSink.h"
 #include "Lzss.h"
 #include "LzssDecoder.h"
 #include "LzssEncoder.h"
@@ -28,19 +29,6 @@ std::vector<uint8_t> Decompress(const std::vector<uint8_t>& in, size_t capacity)
     out.resize(n == lzss::kError ? 0 : n);
     return out;
 }
-
-// Collects what a streaming decoder hands out.
-class VectorSink : public LzssDecoder::Sink {
-public:
-    bool Put(const uint8_t* data, size_t size) override
-    {
-        bytes.insert(bytes.end(), data, data + size);
-        largest = std::max(largest, size);
-        return true;
-    }
-    std::vector<uint8_t> bytes;
-    size_t largest = 0;  // the largest block handed out
-};
 
 // Feeds the streaming encoder in pieces of random size, carrying the bytes it
 // leaves unconsumed, into an output of random small capacities.
@@ -73,7 +61,7 @@ std::vector<uint8_t> DecodeInPieces(const std::vector<uint8_t>& in, uint32_t see
     std::mt19937 rng(seed);
     std::uniform_int_distribution<size_t> piece(0, 300);
     LzssDecoder decoder(block);
-    VectorSink sink;
+    CollectingSink sink;
     size_t read = 0;
     size_t fed = 0;
     for (;;) {
