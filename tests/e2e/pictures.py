@@ -39,14 +39,26 @@ def pixels_unlike_bitmap(shot, x, y, bitmap):
     return [(px, py) for py in range(height) for px in range(width) if shown[py][px] != picture[py][px]]
 
 
-def bitmap_shown(s, x, y, bitmap, label, timeout=10):
-    """Screenshots of session `s` until the bitmap shows at (x, y), or the
-    timeout: a window that has just appeared may not be painted yet. Returns
-    the last screenshot and its differing pixels (none when it showed)."""
+def screenshot_until(s, label, accept, timeout=10):
+    """Screenshots of session `s` until accept(shot) holds, or the timeout;
+    returns the last. A window that has just appeared or changed may not be
+    painted yet."""
     deadline = time.monotonic() + timeout
     while True:
         shot = s.screenshot(label)
-        wrong = pixels_unlike_bitmap(shot, x, y, bitmap)
-        if not wrong or time.monotonic() > deadline:
-            return shot, wrong
+        if accept(shot) or time.monotonic() > deadline:
+            return shot
         time.sleep(0.2)
+
+
+def bitmap_shown(s, x, y, bitmap, label, timeout=10):
+    """screenshot_until the bitmap shows at (x, y); returns the last
+    screenshot and its differing pixels (none when it showed)."""
+    wrong = []
+
+    def shown(shot):
+        wrong[:] = pixels_unlike_bitmap(shot, x, y, bitmap)
+        return not wrong
+
+    shot = screenshot_until(s, label, shown, timeout)
+    return shot, wrong

@@ -8,7 +8,7 @@ tabs and a 5 MB text, and the options page on its buffers."""
 import re
 
 from kelvo_wine import time_limit
-from pictures import screen_area
+from pictures import screen_area, screenshot_until
 
 # By title: the browse dialog belongs to the same program.
 FIXTURE = {"title": "Page Fixture"}
@@ -371,11 +371,15 @@ def test_options_page_modes_follow_the_offered_letters(s):
     s.wait_until(lambda: radios(s)["Typical"] == (1, 1) and radios(s)["Minimal"] == (1, 0),
                  what="Typical alone checked")
     # The mode buttons paint on the page's grey, not on the system's.
-    shot = s.screenshot("typical")
-    for button in [c for c in controls(s) if c["text"] in ("Full", "Typical", "Minimal")]:
-        x, y = window["cx"] + button["x"] + button["w"] // 2, window["cy"] + button["y"] + 1
-        above_text = screen_area(shot, x, y, 1, 1)
-        assert above_text == [[LT_GRAY]], (button["text"], above_text)
+    modes = [c for c in controls(s) if c["text"] in ("Full", "Typical", "Minimal")]
+
+    def above_texts(shot):
+        return {b["text"]: screen_area(shot, window["cx"] + b["x"] + b["w"] // 2, window["cy"] + b["y"] + 1, 1, 1)
+                for b in modes}
+
+    grey = {b["text"]: [[LT_GRAY]] for b in modes}
+    shot = screenshot_until(s, "typical", lambda shot: above_texts(shot) == grey)
+    assert len(modes) == 3 and above_texts(shot) == grey
     s.click(**FIXTURE, id=NEXT)
     s.wait_until(lambda: status(s).startswith("next:"), what="the page closed by Next")
     assert buffers(cancel(s, program), "next") == ("C:\\Dest\\", "XTX", "Group")

@@ -6,7 +6,7 @@ messages and colours (run-length coded bitmaps too), and a damaged package. Pack
 import subprocess
 
 from kelvo_wine import time_limit
-from pictures import screen_area
+from pictures import screen_area, screenshot_until
 from setup_package import Record, bmp, demo_setup, run_length_coded
 from wizard_pages import (run_folders, working_files, AGREEMENT, APP, BACK, BUTTONS, CANCEL_TEXT, DEST_FIELD, INSTALL_CAPTION, NEXT,
                           OPTIONS, PRESENTATION, START, UNINSTALL_CAPTION, Wizard)
@@ -63,7 +63,6 @@ def test_startup_writes_working_files_and_shows_the_wizard(s):
     setup = demo_setup(s.root)
     program = start_setup(s, setup)
     window = main_window(s)
-    shot = s.screenshot("wizard")
 
     assert temp_file(s, "apend.se") == b"setup.exe"
     assert temp_file(s, "cur.se") == b"C:\\dist"
@@ -95,16 +94,19 @@ def test_startup_writes_working_files_and_shows_the_wizard(s):
     # The picture's corners, the background, the raised border and the
     # etched line above the buttons (two grey lines over two white ones).
     cx, cy = window["cx"], window["cy"]
-    assert pixel(shot, cx + 10, cy + 10) == (0, 0, 128)
-    assert pixel(shot, cx + 209, cy + 159) == (255, 215, 0)
-    assert pixel(shot, cx + 100, cy + 250) == LT_GRAY  # below the bitmap, left of the page
-    assert pixel(shot, cx + 0, cy + 200) == WHITE
-    assert pixel(shot, cx + 1, cy + 200) == WHITE
-    assert pixel(shot, cx + 599, cy + 200) == GRAY
-    assert pixel(shot, cx + 300, cy + 0) == WHITE
-    assert pixel(shot, cx + 300, cy + 399) == GRAY
-    assert [pixel(shot, cx + 300, cy + 400 - k) for k in (67, 66, 65, 64, 63, 62)] == \
-        [LT_GRAY, GRAY, GRAY, WHITE, WHITE, LT_GRAY]
+    expected = {(10, 10): (0, 0, 128), (209, 159): (255, 215, 0),
+                (100, 250): LT_GRAY,  # below the bitmap, left of the page
+                (0, 200): WHITE, (1, 200): WHITE, (599, 200): GRAY, (300, 0): WHITE, (300, 399): GRAY}
+    expected.update({(300, 400 - k): colour for k, colour in
+                     zip((67, 66, 65, 64, 63, 62), (LT_GRAY, GRAY, GRAY, WHITE, WHITE, LT_GRAY))})
+    shown = {}
+
+    def painted(shot):
+        shown.update({p: pixel(shot, cx + p[0], cy + p[1]) for p in expected})
+        return shown == expected
+
+    screenshot_until(s, "wizard", painted)
+    assert shown == expected
 
     cancel_with_yes(s)
     assert program.wait(20) == 0
@@ -257,8 +259,9 @@ def test_bitmap_view_messages(s):
     assert box["buttons"] == "OK", box
     s.press("OK", exe=APP, title=NO_CAPTION)
     window = main_window(s)
-    shot = s.screenshot("truecolor")
-    assert pixel(shot, window["cx"] + 10, window["cy"] + 10) == (255, 0, 0)
+    red = (255, 0, 0)
+    shot = screenshot_until(s, "truecolor", lambda shot: pixel(shot, window["cx"] + 10, window["cy"] + 10) == red)
+    assert pixel(shot, window["cx"] + 10, window["cy"] + 10) == red
     cancel_with_yes(s)
     assert program.wait(20) == 0
 
@@ -275,10 +278,14 @@ def test_two_colour_bitmaps_keep_their_colours_in_both_header_forms(s):
         _, controls = s.children(hwnd=window["hwnd"])
         assert [(c["w"], c["h"]) for c in controls
                 if c["class"] == "KelvoWindow" and (c["x"], c["y"]) == (10, 10)] == [(40, 30)]
-        shot = s.screenshot(f"two-colours-{form}")
         cx, cy = window["cx"], window["cy"]
-        assert pixel(shot, cx + 10, cy + 10) == (255, 255, 0)
-        assert pixel(shot, cx + 49, cy + 39) == (0, 0, 128)
+
+        def corners(shot):
+            return pixel(shot, cx + 10, cy + 10), pixel(shot, cx + 49, cy + 39)
+
+        expected = ((255, 255, 0), (0, 0, 128))
+        shot = screenshot_until(s, f"two-colours-{form}", lambda shot: corners(shot) == expected)
+        assert corners(shot) == expected
         cancel_with_yes(s)
         assert program.wait(20) == 0
 
@@ -306,7 +313,8 @@ def test_run_length_coded_bitmaps_show_their_plain_pixels(s):
         _, controls = s.children(hwnd=window["hwnd"])
         assert [(c["w"], c["h"]) for c in controls
                 if c["class"] == "KelvoWindow" and (c["x"], c["y"]) == (10, 10)] == [(45, 30)], name
-        shot = s.screenshot(name)
+        shot = screenshot_until(s, name, lambda shot: screen_area(
+            shot, window["cx"] + 10, window["cy"] + 10, 45, 30) == expected)
         shown = screen_area(shot, window["cx"] + 10, window["cy"] + 10, 45, 30)
         unlike = [(x, y) for y in range(30) for x in range(45) if shown[y][x] != expected[y][x]]
         assert not unlike, f"{name}: {len(unlike)} pixels differ, first at {unlike[:5]}"
