@@ -33,7 +33,8 @@ LAST_DISPLAY = 299
 GOLDEN_RECIPE = 1
 STAMP_NAME = ".kelvo-golden-stamp"
 
-# Session.run_wine(..., dll_overrides=WITHOUT_DESKTOP): the program runs
+# Session.run_wine(..., dll_overrides=WITHOUT_DESKTOP) in a session opened
+# with desktop=False (a test marked @without_desktop): the program runs
 # without Wine's desktop process (explorer.exe), so without the shell's
 # "PROGMAN" service.
 WITHOUT_DESKTOP = "explorer.exe=d"
@@ -649,8 +650,9 @@ class Session:
     id=, text=, text_part=, ctl_class=, ctl_hwnd=, nth=; timeout= in seconds.
     """
 
-    def __init__(self, name, layout=None, keep=None):
+    def __init__(self, name, layout=None, keep=None, desktop=True):
         self.name = name
+        self.desktop = desktop
         self.layout = layout or Layout.from_env()
         self.keep = os.environ.get("KELVO_E2E_KEEP") == "1" if keep is None else keep
         self.root = None
@@ -704,6 +706,8 @@ class Session:
         self.display = self.xvfb.start()
         self._start_wineserver()
         self._start_wine_services()
+        if self.desktop:
+            self._start_desktop()
 
     def _start_wineserver(self, timeout=15):
         """One server for the whole session, started before any client (two
@@ -731,6 +735,14 @@ class Session:
         self.run_wine([holder, held], WINE_SERVICES, expect_crash=True)
         self.wait_until(lambda: "held" in self.log_path(f"{WINE_SERVICES}.out").read_text(errors="replace"),
                         timeout=timeout, what="Wine's service processes")
+
+    def _start_desktop(self, timeout=30):
+        """Wine's desktop process, started by kelvodrive before any program
+        of the test: two programs that both find no desktop start one each,
+        and the one that loses that race may get no windows at all."""
+        self.windows()
+        self.wait_until(lambda: any(p["exe"].lower() == "explorer.exe" for p in self.processes()),
+                        timeout=timeout, what="Wine's desktop process")
 
     def close(self):
         """Stops what this session started: the driver, the prefix's
@@ -1186,6 +1198,13 @@ class Session:
 # Test functions
 
 DEFAULT_TIME_LIMIT = 60
+
+
+def without_desktop(function):
+    """Marks a test whose session starts no desktop process: its programs
+    may then run without one (WITHOUT_DESKTOP)."""
+    function.e2e_desktop = False
+    return function
 
 
 def time_limit(seconds):

@@ -68,7 +68,7 @@ def run_test(script, function_name):
         return 1
     limit = getattr(function, "e2e_time_limit", kelvo_wine.DEFAULT_TIME_LIMIT)
     name = test_name(script, function_name)
-    session = kelvo_wine.Session(name)
+    session = kelvo_wine.Session(name, desktop=getattr(function, "e2e_desktop", True))
     signal.signal(signal.SIGALRM, _raise(TestTimeout, f"{name} ran longer than {limit} s"))
     for signum in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
         signal.signal(signum, _raise(Interrupted, f"{name} interrupted by signal {signum}"))

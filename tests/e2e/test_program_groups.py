@@ -6,7 +6,7 @@ options page splits it, refusals, and the texts without the service.
 groupfixture (tests/e2e/fixtures/GroupFixture.cpp) runs the operations named
 on its command line with one client and prints one line per operation."""
 
-from kelvo_wine import WITHOUT_DESKTOP, parse_output, time_limit
+from kelvo_wine import WITHOUT_DESKTOP, parse_output, time_limit, without_desktop
 
 FIXTURE = "tests/e2e/fixtures/groupfixture.exe"
 GROUP = "Kelvo Probe Group"
@@ -140,6 +140,7 @@ def test_groups_and_items_are_made_listed_and_removed(s):
 
 
 @time_limit(90)
+@without_desktop
 def test_without_the_desktop_every_operation_reports_no_conversation(s):
     exe = s.layout.win64_file(FIXTURE)
     # Nothing has started Wine's desktop in this fresh prefix copy; the
