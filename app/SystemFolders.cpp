@@ -8,7 +8,6 @@
 #include <sddl.h>
 #include <shlobj.h>
 
-#include <cstdio>
 #include <vector>
 
 namespace sysfolders {
@@ -23,9 +22,8 @@ void AddFolder(std::vector<std::string>* list, const std::string& folder)
     const std::string full = guard::FullFolder(folder, folder);
     if (!full.empty())
         list->push_back(full);
-    std::string real = platform::RealPath(folder.c_str());
-    if (real.compare(0, 4, "\\\\?\\") == 0)
-        real = real.substr(4);
+    // FullFolder takes off the "\\?\" the system puts before a real name.
+    const std::string real = platform::RealPath(folder.c_str());
     const std::string realFull = guard::FullFolder(real, folder);
     if (!real.empty() && !realFull.empty() && realFull != full)
         list->push_back(realFull);
@@ -100,9 +98,7 @@ Status MakeRunFolder(std::string* folder)
     uint32_t seed = static_cast<uint32_t>(counter.QuadPart) ^ (GetCurrentProcessId() << 16) ^ GetTickCount();
     for (int attempt = 0; attempt < 100 && !temp.empty(); ++attempt) {
         seed = seed * 1664525u + 1013904223u;
-        char name[32];
-        std::snprintf(name, sizeof name, "\\%s%08x", layout::kRunFolderPrefix, static_cast<unsigned>(seed));
-        const std::string candidate = temp + name;
+        const std::string candidate = temp + "\\" + layout::RunFolderName(seed);
         if (candidate.size() + 1 + 12 > kPathMax)
             break;
         if (CreateDirectoryA(candidate.c_str(), descriptor.Get() != nullptr ? &attributes : nullptr)) {

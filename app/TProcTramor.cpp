@@ -33,6 +33,15 @@ int Report(const Status& status)
     return 1;
 }
 
+// The destination folder cannot take the installation: what it cannot do,
+// and what the user can do about it.
+Status DestinationRefuses(const std::string& destination, const char* cannot)
+{
+    return Status::Failure("The destination folder \"" + destination + "\" " + cannot +
+                               ".\nChoose another folder, or start the setup as an administrator.",
+                           "Error!");
+}
+
 // The working files of the temporary folder, in the order they are removed.
 void RemoveWorkingFiles(bool uninstalling, const std::string& program)
 {
@@ -57,9 +66,7 @@ std::string WhyNotDelete(const std::string& full)
     std::string why = guard::WhyProtected(full, protectedFolders);
     if (!why.empty() || platform::IsLink(full.c_str()))
         return why;
-    std::string real = platform::RealPath(full.c_str());
-    if (real.compare(0, 4, "\\\\?\\") == 0)
-        real = real.substr(4);
+    const std::string real = platform::RealPath(full.c_str());
     if (real.empty())
         return why;
     return guard::WhyProtected(guard::FullFolder(real, full), protectedFolders);
@@ -302,19 +309,13 @@ int TProcTramor::Install()
     const bool existed = platform::FolderExists(DirDest);
     status = TryMakePath(DirDest);
     if (!status || !platform::ChangeFolder(DirDest))
-        return Fail(Status::Failure("The destination folder \"" + destination + "\" cannot be created.\n"
-                                    "Choose another folder, or start the setup as an administrator.",
-                                    "Error!"),
-                    kNothingInstalled);
+        return Fail(DestinationRefuses(destination, "cannot be created"), kNothingInstalled);
     const std::string incomplete =
         "The installation is incomplete. What was installed so far stays in \"" + destination + "\".";
     if (!working::Write(layout::kModeFile, std::string(1, layout::kUninstallMark))) {
         // Nothing is left half-installed: a folder made just now goes again.
         LeaveDestination(destination, existed);
-        return Fail(Status::Failure("The destination folder \"" + destination + "\" cannot be written to.\n"
-                                    "Choose another folder, or start the setup as an administrator.",
-                                    "Error!"),
-                    kNothingInstalled);
+        return Fail(DestinationRefuses(destination, "cannot be written to"), kNothingInstalled);
     }
     // Installed into the folder it was started from, the setup stays as it is.
     status = TryCopyExe(DirAtual, program.c_str(), program.c_str());
@@ -347,7 +348,8 @@ int TProcTramor::Install()
             continue;
         const char* arq = listaDado->Arq(i);
         // Files of one folder mostly follow each other: its folders are made once.
-        const std::string folder(arq, std::strrchr(arq, '\\') != nullptr ? std::strrchr(arq, '\\') - arq : 0);
+        const char* const slash = std::strrchr(arq, '\\');
+        const std::string folder(arq, slash != nullptr ? slash - arq : 0);
         if (folder != madeFolder) {
             status = TryMakePath(arq);
             if (!status)
@@ -486,9 +488,7 @@ int TProcTramor::Uninstall()
     platform::ChangeFolder(start.c_str());
     RemoveWorkingFiles(true, program);
     LeaveWorkFolder();
-    const size_t slash = start.find_last_of('\\');
-    if (slash != std::string::npos && start.compare(slash + 1, sizeof layout::kRunFolderPrefix - 1,
-                                                    layout::kRunFolderPrefix) == 0)
+    if (layout::IsRunFolder(start))
         platform::RemoveFolder(start.c_str());
     if (removed && !silent)
         MessageBoxExA(nullptr, "Uninstallation is completed.", "Notice!", MB_OK, 0);

@@ -5,9 +5,27 @@
 #include "PeImage.h"
 #include "ScriptText.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace layout {
+
+std::string RunFolderName(uint32_t number)
+{
+    char digits[9];
+    std::snprintf(digits, sizeof digits, "%08x", static_cast<unsigned>(number));
+    return kRunFolderPrefix + std::string(digits);
+}
+
+bool IsRunFolder(const std::string& folder)
+{
+    const size_t slash = folder.find_last_of("\\/");
+    const std::string name = slash == std::string::npos ? folder : folder.substr(slash + 1);
+    const size_t prefix = sizeof kRunFolderPrefix - 1;
+    if (name.size() != prefix + 8 || name.compare(0, prefix, kRunFolderPrefix) != 0)
+        return false;
+    return name.find_first_not_of("0123456789abcdef", prefix) == std::string::npos;
+}
 
 bool IsReservedName(const std::string& name)
 {

@@ -55,6 +55,12 @@ inline constexpr char kRunFolderPrefix[] = "kelvo-";
 // What the mode file holds after an installation.
 inline constexpr char kUninstallMark = 'U';
 
+// The name of a run's own working folder: kRunFolderPrefix and `number`
+// in eight hexadecimal digits.
+std::string RunFolderName(uint32_t number);
+// Whether the last component of `folder` is such a name.
+bool IsRunFolder(const std::string& folder);
+
 // Whether a name installed into the destination folder's top would take
 // the place of a file the setup keeps there for itself (letter case aside).
 bool IsReservedName(const std::string& name);

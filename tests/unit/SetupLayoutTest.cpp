@@ -125,6 +125,18 @@ TEST(InstalledNames, StayInsideTheDestinationAndAvoidTheSetupsOwnFiles)
     }
 }
 
+TEST(RunFolders, OnlyAFolderNamedAsARunFolderCountsAsOne)
+{
+    EXPECT_EQ(layout::RunFolderName(0x00ab12cdu), "kelvo-00ab12cd");
+    EXPECT_TRUE(layout::IsRunFolder("C:\\WINDOWS\\TEMP\\" + layout::RunFolderName(0xffffffffu)));
+    EXPECT_TRUE(layout::IsRunFolder("kelvo-00000000"));
+    // The uninstaller removes its start folder only when it is one.
+    for (const char* other : {"C:\\WINDOWS\\TEMP", "C:\\kelvo-\\x", "C:\\TEMP\\kelvo-1234567",
+                              "C:\\TEMP\\kelvo-123456789", "C:\\TEMP\\kelvo-0000000g", "C:\\TEMP\\Kelvo-00000000",
+                              "C:\\kelvo-00000000\\sub", ""})
+        EXPECT_FALSE(layout::IsRunFolder(other)) << other;
+}
+
 TEST(UninstallData, TwoLinesBackAsTheyWereWritten)
 {
     const std::string data = layout::FormatUninstallData("My@App", "C:\\Program Files\\My App\\");
