@@ -4,7 +4,6 @@
 #include "FileSink.h"
 #include "LzssDecoder.h"
 #include "LzssEncoder.h"
-#include "ProgressSink.h"
 
 #include <cstring>
 #include <vector>
@@ -40,11 +39,10 @@ bool CompressFile(File& in, File& out, LzssEncoder& encoder)
     return true;
 }
 
-bool DecompressFile(File& in, File& out, ProgressHook* hook, bool* canceled)
+bool DecompressFile(File& in, File& out)
 {
     LzssDecoder decoder;
-    FileSink file(out);
-    ProgressSink sink(file, hook);
+    FileSink sink(out);
     std::vector<uint8_t> input(kChunk + 2);
     size_t held = 0;
     for (;;) {
@@ -54,11 +52,8 @@ bool DecompressFile(File& in, File& out, ProgressHook* hook, bool* canceled)
         held += n;
         const bool last = in.AtEnd() || n == 0;
         size_t consumed = 0;
-        if (!decoder.Decode(input.data(), held, last, &consumed, sink)) {
-            if (canceled != nullptr)
-                *canceled = sink.Canceled();
+        if (!decoder.Decode(input.data(), held, last, &consumed, sink))
             return false;
-        }
         if (last)
             return true;
         held -= consumed;

@@ -35,9 +35,9 @@ bool Encode(File& in, File& out)
     return true;
 }
 
-enum class Outcome { kDone, kUnopenable, kFailed, kCanceled };
+enum class Outcome { kDone, kUnopenable, kFailed };
 
-Outcome Run(const char* source, const char* target, int Mode, ProgressHook* hook)
+Outcome Run(const char* source, const char* target, int Mode)
 {
     File in(source, "rb");
     if (!in.IsOpen())
@@ -45,34 +45,29 @@ Outcome Run(const char* source, const char* target, int Mode, ProgressHook* hook
     File out(target, "wb");
     if (!out.IsOpen())
         return Outcome::kUnopenable;
-    bool canceled = false;
-    const bool coded = Mode == 1 ? Encode(in, out) : DecompressFile(in, out, hook, &canceled);
+    const bool coded = Mode == 1 ? Encode(in, out) : DecompressFile(in, out);
     const bool closed = out.Close();
-    if (canceled)
-        return Outcome::kCanceled;
     return coded && closed ? Outcome::kDone : Outcome::kFailed;
 }
 
 }  // namespace
 
-Status THuf::Convert(const char* source, const char* target, int Mode, ProgressHook* hook)
+Status THuf::Convert(const char* source, const char* target, int Mode)
 {
-    switch (Run(source, target, Mode, hook)) {
+    switch (Run(source, target, Mode)) {
     case Outcome::kDone:
         break;
     case Outcome::kUnopenable:
         return Status::Failure("THuf", "Error!", kMbOk);
     case Outcome::kFailed:
         return Status::Failure("Can't write \"" + std::string(target) + "\"!", "Error!");
-    case Outcome::kCanceled:
-        return Status::Canceled();
     }
     return Status();
 }
 
 THuf::THuf(const char* source, const char* target, int Mode)
 {
-    const Outcome outcome = Run(source, target, Mode, nullptr);
+    const Outcome outcome = Run(source, target, Mode);
     if (outcome == Outcome::kUnopenable)
         FatalMessage("THuf", "Error!", kMbOk);
     ok = outcome == Outcome::kDone;

@@ -3,7 +3,6 @@
 // constructor; Executar() tells whether it succeeded.
 #pragma once
 
-#include "ProgressHook.h"
 #include "Status.h"
 
 class THuf {
@@ -22,10 +21,8 @@ public:
 
     // The same job, reporting instead of ending the program: a source or
     // target that cannot be opened gives the message "THuf"; a failed read
-    // or write names the target. Decompression tells the hook (if any) how
-    // far it has come and stops, canceled, when it says so.
-    static Status Convert(const char* source, const char* target, int Mode,
-                          ProgressHook* hook = nullptr);
+    // or write names the target.
+    static Status Convert(const char* source, const char* target, int Mode);
 
 private:
     bool ok = false;

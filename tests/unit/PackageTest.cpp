@@ -114,6 +114,8 @@ TEST(THuf, FailedWritesAreReportedAsFailure)
         FullDisk full(4096);
         EXPECT_EQ(THuf("data", "out.huf", 1).Executar(), 0);
         EXPECT_EQ(THuf("data.huf", "out", 0).Executar(), 0);
+        // The reporting form names the file it could not write.
+        EXPECT_EQ(THuf::Convert("data.huf", "out", 0).Text(), "Can't write \"out\"!");
     }
     testing::internal::GetCapturedStdout();
     // The limit really was the cause: lifted, both succeed.
@@ -122,6 +124,9 @@ TEST(THuf, FailedWritesAreReportedAsFailure)
     EXPECT_EQ(THuf("data.huf", "out", 0).Executar(), 1);
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(ReadFile("out"), data);
+    EXPECT_TRUE(THuf::Convert("out.huf", "again", 0).Ok());
+    EXPECT_EQ(ReadFile("again"), data);
+    EXPECT_EQ(THuf::Convert("missing", "again", 0).Text(), "THuf");  // where the façade ends the program
 }
 
 TEST(THufDeathTest, UnopenableFilesEndTheProgramWithItsMessage)
