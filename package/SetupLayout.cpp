@@ -38,10 +38,20 @@ bool IsReservedName(const std::string& name)
     return false;
 }
 
+namespace {
+
+// Little-endian, as the trailer and the integrity record store numbers.
+uint32_t Get32(const uint8_t* p)
+{
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+           static_cast<uint32_t>(p[3]) << 24;
+}
+
+}  // namespace
+
 uint32_t DecodeTrailer(const uint8_t bytes[kTrailerSize])
 {
-    return static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
-           (static_cast<uint32_t>(bytes[2]) << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
+    return Get32(bytes);
 }
 
 void EncodeTrailer(uint32_t scriptSize, uint8_t bytes[kTrailerSize])
@@ -101,12 +111,6 @@ void Put32(std::vector<uint8_t>* out, uint32_t value)
 {
     for (int i = 0; i < 4; ++i)
         out->push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-uint32_t Get32(const uint8_t* p)
-{
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
 }
 
 }  // namespace

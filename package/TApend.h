@@ -6,6 +6,7 @@
 
 #include "PackageReader.h"
 #include "ProgressHook.h"
+#include "SetupLayout.h"
 #include "Status.h"
 #include "TFat.h"
 
@@ -43,7 +44,7 @@ private:
     Status OpenPackage();
 
     const char* arqApend;
-    uint64_t Indice = 4;
+    uint64_t Indice = layout::kTrailerSize;
     TFat fat;
     uint32_t sizes[2] = {0, 0};
     PackageReader reader;

@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr char kTempName[] = "arq.tmp";
-
 // Copies text into a buffer of `size` bytes, cut to fit.
 void CopyOut(char* buffer, const std::string& text, size_t size)
 {
@@ -120,7 +118,7 @@ void TScript::SetEntry(const char* entry, const char* value)
         return;
     }
 
-    File temp(kTempName, "wb");
+    File temp(layout::kScriptTemp, "wb");
     if (!temp.IsOpen())
         FatalMessage("Can't write \"arq.tmp\"!", "Error!");
     std::vector<uint8_t> bytes;
@@ -134,7 +132,7 @@ void TScript::SetEntry(const char* entry, const char* value)
     platform::RemoveFile(nomeArq);
     // Should the new text not take the script's place, it stays in "arq.tmp"
     // rather than being thrown away.
-    if (!platform::RenameFile(kTempName, nomeArq))
+    if (!platform::RenameFile(layout::kScriptTemp, nomeArq))
         FatalMessage("Can't write file in \"TScript\"!", nomeArq);
     ++scriptWrites;
 }
