@@ -28,17 +28,14 @@ bool CrcOf(PackageReader& reader, uint64_t at, uint64_t size, std::vector<uint8_
 // The compressed sizes of the script's file records, as the setup reads them.
 bool RecordSizes(const std::vector<uint8_t>& script, std::vector<uint32_t>* sizes)
 {
-    const ScriptText text = ScriptText::Parse(script);
-    for (int k = 0;; ++k) {
-        std::string value;
-        if (!text.Get(ScriptText::RecordKey(k).c_str(), &value) || value == "NULL")
-            return true;
+    for (const std::string& value : ScriptText::Parse(script).RecordValues()) {
         ScriptRecord record;
         std::string error;
         if (!ScriptText::ParseRecord(value, &record, &error))
             return false;
         sizes->push_back(record.TamComp);
     }
+    return true;
 }
 
 IntegrityReport Damaged(const std::string& part)

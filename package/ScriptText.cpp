@@ -222,6 +222,17 @@ std::string ScriptText::RecordKey(int index)
     return "#ARQ" + std::to_string(index);
 }
 
+std::vector<std::string> ScriptText::RecordValues() const
+{
+    std::vector<std::string> values;
+    for (int k = 0;; ++k) {
+        std::string value;
+        if (!Get(RecordKey(k).c_str(), &value) || value == "NULL")
+            return values;
+        values.push_back(value);
+    }
+}
+
 bool ScriptText::ParseRecord(const std::string& value, ScriptRecord* out, std::string* error)
 {
     const std::string quoted = "the file record \"" + value + "\"";

@@ -90,6 +90,9 @@ public:
 
     // "#ARQ" followed by the record number in decimal.
     static std::string RecordKey(int index);
+    // The file records' values as the setup reads them: from "#ARQ0" up to
+    // the first number missing, a value "NULL" ending them too.
+    std::vector<std::string> RecordValues() const;
 
     // Splits a record value into its fields and turns the "@" of path and
     // title back into blanks (Normaliza); a title over 63 characters is cut

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -223,11 +224,19 @@ TEST(ScriptTextCheck, ReportsEntriesThatWouldNotReadBack)
     EXPECT_FALSE(ScriptText::CheckEntry("#A", "one\ntwo", &error));
 }
 
-TEST(ScriptTextRecord, KeysAreNumberedInDecimal)
+TEST(ScriptTextRecord, KeysAreNumberedInDecimalAndReadUpToAGapOrNull)
 {
     EXPECT_EQ(ScriptText::RecordKey(0), "#ARQ0");
     EXPECT_EQ(ScriptText::RecordKey(10), "#ARQ10");
     EXPECT_EQ(ScriptText::RecordKey(9999), "#ARQ9999");
+
+    const auto values = [](const char* text) {
+        return ScriptText::Parse(std::vector<uint8_t>(text, text + std::strlen(text))).RecordValues();
+    };
+    using Values = std::vector<std::string>;
+    EXPECT_EQ(values("#ARQ1 b\r\n#ARQ0 a\r\n#ARQ3 d\r\n"), (Values{"a", "b"}));
+    EXPECT_EQ(values("#ARQ0 a\r\n#ARQ1 NULL\r\n#ARQ2 c\r\n"), (Values{"a"}));
+    EXPECT_EQ(values("#ARQ1 b\r\n"), Values{});
 }
 
 TEST(ScriptTextRecord, SplitsTheFiveFields)
