@@ -69,11 +69,6 @@ void TextLines::Build()
         if (nextCr < begin)
             nextCr = Find(text_, '\r', begin);
         const std::size_t end = std::min(nextLf, nextCr);
-        const std::size_t columns = ColumnsOf(text_.data() + begin, text_.data() + end);
-        if (columns > maxColumns_ || lines_.empty()) {
-            maxColumns_ = columns;
-            widest_ = lines_.size();
-        }
         lines_.push_back(Span{begin, end});
         if (end == size)
             break;
@@ -109,6 +104,20 @@ std::size_t TextLines::Columns(std::size_t index) const
 {
     const std::string_view line = Line(index);
     return ColumnsOf(line.data(), line.data() + line.size());
+}
+
+std::size_t TextLines::WidestLine() const
+{
+    std::size_t widest = 0;
+    std::size_t most = 0;
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        const std::size_t columns = Columns(i);
+        if (columns > most) {
+            most = columns;
+            widest = i;
+        }
+    }
+    return widest;
 }
 
 void TextLines::Expand(std::size_t index, std::size_t first, std::size_t count,

@@ -49,9 +49,10 @@ public:
     std::string_view Line(std::size_t index) const;
     // Display columns of line `index` (0 beyond the last line).
     std::size_t Columns(std::size_t index) const;
-    // The first of the lines with the most display columns, and their count.
-    std::size_t WidestLine() const { return widest_; }
-    std::size_t MaxColumns() const { return maxColumns_; }
+    // The first of the lines with the most display columns, and their count
+    // (each a walk over the whole text: the view measures in pixels instead).
+    std::size_t WidestLine() const;
+    std::size_t MaxColumns() const { return Columns(WidestLine()); }
 
     // Display columns [first, first + count) of line `index` into `out`
     // (replacing what it held), tabs expanded to blanks; a tab cut by either
@@ -80,6 +81,4 @@ private:
 
     std::string text_;
     std::vector<Span> lines_;
-    std::size_t widest_ = 0;
-    std::size_t maxColumns_ = 0;
 };
