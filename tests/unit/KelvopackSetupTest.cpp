@@ -764,3 +764,34 @@ TEST_F(KelvopackSetup, TheIntegrityRecordNamesTheDamagedPart)
     EXPECT_TRUE(problems.empty()) << problems.front();
     EXPECT_EQ(CheckSetup(copy).integrity, IntegrityReport::State::kAbsent);
 }
+
+TEST_F(KelvopackSetup, TheIntegrityRecordSumsAMemberOfManyChunks)
+{
+    // Over 3 MiB that do not compress: the member leaves its worker in
+    // several chunks, whose sums must run on from one to the next.
+    packtest::WriteBytes(stub, fakepe::Image());
+    packtest::WriteBytes(dir.Path("big/big.bin"), testdata::Generate(size_t(3) << 20, 7, 0.0));
+    const std::string project = packtest::MakeProject(dir, "\n[[folder]]\nsource = \"big\"\npath = \"big\"\n");
+    const std::string output = dir.Path("setup.exe");
+    Build(project, output, 3, 1);
+    const SetupCheckResult intact = CheckSetup(output);
+    ASSERT_TRUE(intact.problems.empty()) << intact.problems.front();
+    EXPECT_EQ(intact.integrity, IntegrityReport::State::kIntact);
+
+    SetupArchive archive;
+    std::string error;
+    ASSERT_TRUE(archive.Open(output, &error)) << error;
+    const auto& members = archive.Members();
+    const auto big = std::find_if(members.begin(), members.end(),
+                                  [](const SetupArchive::Member& m) { return m.name == "big\\big.bin"; });
+    ASSERT_NE(big, members.end());
+    ASSERT_GT(big->record.TamComp, size_t(3) << 20);
+    const std::string k = std::to_string(big - members.begin());
+    // A byte in the last chunk.
+    const auto problems = VerifyAfter(output, dir.Path("damaged.exe"), [&](std::vector<uint8_t>& b) {
+        b[big->start + big->record.TamComp - 100] ^= 0x01;
+    });
+    ASSERT_FALSE(problems.empty());
+    EXPECT_TRUE(Mentions(problems, "damaged (its checksum does not match): member " + k + " (#ARQ" + k + ")"))
+        << problems.front();
+}

@@ -1,5 +1,6 @@
 #include "MemberCompressor.h"
 
+#include "Crc32.h"
 #include "File.h"
 #include "LzssEncoder.h"
 #include "LzssOptimal.h"
@@ -151,6 +152,7 @@ bool Worker<Encoder>::Compress(size_t k)
     size_t used = 0;
     size_t held = 0;
     uint64_t total = 0;
+    uint32_t crc = 0;  // summed here, while the bytes are in memory anyway
     bool eof = false;
     while (!encoder.Finished()) {
         if (!eof) {
@@ -175,6 +177,7 @@ bool Worker<Encoder>::Compress(size_t k)
         for (;;) {
             if (chunk.size() - used < lzss::kMaxGroupSize) {
                 chunk.resize(used);
+                crc = Crc32(chunk.data(), chunk.size(), crc);
                 if (!pipeline_.Emit(k, std::move(chunk)))
                     return false;
                 chunk = NewChunk(member.size - std::min(member.size, total));
@@ -201,10 +204,11 @@ bool Worker<Encoder>::Compress(size_t k)
     }
     if (used > 0) {
         chunk.resize(used);
+        crc = Crc32(chunk.data(), chunk.size(), crc);
         if (!pipeline_.Emit(k, std::move(chunk)))
             return false;
     }
-    pipeline_.Done(k, {static_cast<uint32_t>(total), static_cast<uint32_t>(encoder.BytesOut())});
+    pipeline_.Done(k, {static_cast<uint32_t>(total), static_cast<uint32_t>(encoder.BytesOut()), crc});
     return true;
 }
 

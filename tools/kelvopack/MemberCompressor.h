@@ -23,6 +23,7 @@ public:
     struct Sizes {
         uint32_t original = 0;
         uint32_t packed = 0;
+        uint32_t crc = 0;  // CRC-32 of the packed bytes, for the integrity record
     };
 
     // threads: workers (at least 1); memoryBudget: bytes of compressed output

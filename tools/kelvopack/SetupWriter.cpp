@@ -97,36 +97,9 @@ void ShiftUp(File& file, uint64_t from, uint64_t length, uint64_t by, const std:
         throw ToolError("\"" + name + "\": cannot write the padding");
 }
 
-// The CRC of `size` bytes of the file at `at`.
-uint32_t CrcOf(File& file, uint64_t at, uint64_t size, std::vector<uint8_t>& block, const std::string& name)
+// Fills the place kept for the integrity record at `recordAt`.
+void WriteIntegrity(File& file, const layout::IntegrityRecord& record, const std::string& name, uint64_t recordAt)
 {
-    uint32_t crc = 0;
-    if (!file.Seek(static_cast<int64_t>(at), SEEK_SET))
-        throw ToolError("\"" + name + "\": cannot read the package back");
-    while (size > 0) {
-        const size_t n = static_cast<size_t>(std::min<uint64_t>(size, block.size()));
-        if (file.Read(block.data(), n) != n)
-            throw ToolError("\"" + name + "\": cannot read the package back");
-        crc = Crc32(block.data(), n, crc);
-        size -= n;
-    }
-    return crc;
-}
-
-// Sums the members, the script and the trailer as they lie in the file and
-// writes the integrity record at `recordAt`.
-void WriteIntegrity(File& file, uint64_t packageStart, const std::vector<uint32_t>& packed, uint64_t package,
-                    const std::string& name, uint64_t recordAt)
-{
-    std::vector<uint8_t> block(kCopyBlock);
-    layout::IntegrityRecord record;
-    record.packageSize = package;
-    uint64_t at = packageStart;
-    for (const uint32_t size : packed) {
-        record.memberCrcs.push_back(CrcOf(file, at, size, block, name));
-        at += size;
-    }
-    record.scriptCrc = CrcOf(file, at, packageStart + package - at, block, name);
     const std::vector<uint8_t> bytes = layout::EncodeIntegrity(record);
     if (!file.Seek(static_cast<int64_t>(recordAt), SEEK_SET) || !file.Write(bytes.data(), bytes.size()))
         throw ToolError("\"" + name + "\": cannot write the integrity record");
@@ -165,8 +138,10 @@ SetupSummary WriteSetup(const SetupPlan& plan, const SetupSettings& settings)
     progress.Finish(members.size(), totalBytes);
 
     std::vector<uint32_t> packed;
+    layout::IntegrityRecord record;
     for (const MemberCompressor::Sizes& s : sizes) {
         packed.push_back(s.packed);
+        record.memberCrcs.push_back(s.crc);
         summary.originalBytes += s.original;
         summary.packedBytes += s.packed;
     }
@@ -187,12 +162,15 @@ SetupSummary WriteSetup(const SetupPlan& plan, const SetupSettings& settings)
     layout::EncodeTrailer(summary.scriptSize, trailer);
     if (!out.Write(compressed.data(), scriptSize) || !out.Write(trailer, sizeof trailer))
         throw ToolError("\"" + partial.Name() + "\": write error (disk full?)");
+    record.packageSize = package;
+    record.scriptCrc = Crc32(trailer, sizeof trailer, Crc32(compressed.data(), scriptSize));
 
+    // Shifting moves the package whole, so the sums still hold.
     if (summary.padding > 0)
         ShiftUp(out, packageStart, package, summary.padding, partial.Name());
     summary.integrityBytes = recordSize;
     summary.setupSize = setupSize;
-    WriteIntegrity(out, packageStart + summary.padding, packed, package, partial.Name(), summary.stubSize);
+    WriteIntegrity(out, record, partial.Name(), summary.stubSize);
     partial.Commit();
     return summary;
 }
