@@ -2,7 +2,6 @@
 
 #include "TColor.h"
 #include "TDC.h"
-#include "TFont.h"
 
 #include <cstring>
 
@@ -11,7 +10,8 @@ TTE0::TTE0(TWindow* pai, int X, int Y, int W, int H, const char* _titulo, const 
            const char* cancel)
     // The title is also the window's text, which no one sees but tools
     // that look for the page.
-    : TWindow(pai, _titulo), titulo(_titulo), texto(_texto), background(TColor::LtGray)
+    : TWindow(pai, _titulo), titulo(_titulo), texto(_texto), background(TColor::LtGray),
+      bold("ARIAL", 0, 0, 0, 0, FW_BOLD), normal("ARIAL", 0, 0, 0, 0, FW_NORMAL)
 {
     SetupButton(bBack, back);
     SetupButton(bNext, next);
@@ -68,8 +68,6 @@ void TTE0::Paint(TDC& DC, bool, TRect& Rect)
     DC.SetBkMode(OPAQUE);
     DC.FillRect(Rect, background);
 
-    const TFont bold("ARIAL", 0, 0, 0, 0, FW_BOLD);
-    const TFont normal("ARIAL", 0, 0, 0, 0, FW_NORMAL);
     {
         auto selected = DC.SelectObject(bold);
         if (titulo != nullptr)

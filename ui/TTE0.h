@@ -14,6 +14,7 @@
 
 #include "TBrush.h"
 #include "TButton.h"
+#include "TFont.h"
 #include "TWindow.h"
 
 class TTE0 : public TWindow {
@@ -48,4 +49,6 @@ private:
     static void SetupButton(TButton* button, const char* caption);
 
     TBrush background;
+    TFont bold;
+    TFont normal;
 };
