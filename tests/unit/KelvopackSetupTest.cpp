@@ -563,6 +563,38 @@ TEST_F(KelvopackSetup, ExtractWritesEveryFileOnceAsTheSetupLeavesIt)
     }
 }
 
+TEST_F(KelvopackSetup, AMemberTheSetupNeverExtractsHasNoName)
+{
+    // A record without flags that no display key names: start-up registers
+    // it under no file name, and the installer skips it.
+    const std::string setup = dir.Path("hand.exe");
+    packtest::PackRecords(setup, kHandHead,
+                          {{"C:\\K\\a", "XFXX", "aa"},
+                           {"c:\\b\\spare.txt", "XXXX", "s"},
+                           {"c:\\b\\kelvo.bmp", "XXXX", "BM"},
+                           {"c:\\b\\pres.txt", "XXXX", "p"},
+                           {"c:\\b\\licen.txt", "XXXX", "l"}});
+    SetupArchive archive;
+    std::string error;
+    ASSERT_TRUE(archive.Open(setup, &error)) << error;
+    const auto& members = archive.Members();
+    ASSERT_EQ(members.size(), 5u);
+    EXPECT_EQ(members[0].Names(), std::vector<std::string>{"a"});
+    EXPECT_TRUE(members[1].Names().empty());
+    EXPECT_EQ(members[3].Names(), std::vector<std::string>{"pres.txt"});
+
+    const std::string out = dir.Path("out");
+    std::filesystem::create_directory(out);
+    const std::vector<ExtractOutcome> outcomes = ExtractMembers(archive, out, {0, 1, 2, 3, 4}, 2);
+    ASSERT_EQ(outcomes.size(), 4u);
+    for (const ExtractOutcome& o : outcomes) {
+        EXPECT_NE(o.member, 1u);
+        EXPECT_EQ(o.error, "") << o.shown;
+    }
+    EXPECT_EQ(Tree(out), (std::map<std::string, std::string>{
+                             {"a", "aa"}, {"kelvo.bmp", "BM"}, {"pres.txt", "p"}, {"licen.txt", "l"}}));
+}
+
 // Throws, or stops, once a member has given more than `after` bytes.
 class FailingHook : public ProgressHook {
 public:

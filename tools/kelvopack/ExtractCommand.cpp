@@ -40,17 +40,12 @@ int run(const Options& options)
     if (!platform::FolderExists(options.folder.c_str()))
         throw ToolError("\"" + options.folder + "\": no such folder");
 
-    // Every name a member is written under: its own, and the display names
-    // the setup copies it to.
-    const auto namesOf = [](const SetupArchive::Member& m) {
-        std::vector<std::string> names;
-        if (!m.name.empty())
-            names.push_back(m.name);
-        names.insert(names.end(), m.copies.begin(), m.copies.end());
-        return names;
-    };
-
     // The names asked for must all exist before anything is written.
+    std::set<std::string> present;
+    for (const SetupArchive::Member& m : archive.Members()) {
+        for (const std::string& n : m.Names())
+            present.insert(Slashed(n));
+    }
     std::set<std::string> wanted;
     bool script = false;
     for (const std::string& name : options.names) {
@@ -61,12 +56,7 @@ int run(const Options& options)
             script = true;
             continue;
         }
-        bool found = false;
-        for (const SetupArchive::Member& m : archive.Members()) {
-            for (const std::string& n : namesOf(m))
-                found = found || Slashed(n) == ansi;
-        }
-        if (!found)
+        if (present.count(ansi) == 0)
             throw ToolError("\"" + options.setup + "\": no member named \"" + name + "\" (see kelvopack list)");
         wanted.insert(ansi);
     }
@@ -94,7 +84,7 @@ int run(const Options& options)
     for (size_t k = 0; k < archive.Members().size(); ++k) {
         const SetupArchive::Member& m = archive.Members()[k];
         ExtractTask task{k, {}};
-        for (const std::string& n : namesOf(m)) {
+        for (const std::string& n : m.Names()) {
             if (options.names.empty() || wanted.count(Slashed(n)) != 0)
                 task.names.push_back(n);
         }

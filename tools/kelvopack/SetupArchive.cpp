@@ -25,6 +25,15 @@ std::string Slashed(std::string name)
     return name;
 }
 
+std::vector<std::string> SetupArchive::Member::Names() const
+{
+    std::vector<std::string> names;
+    if (!name.empty())
+        names.push_back(name);
+    names.insert(names.end(), copies.begin(), copies.end());
+    return names;
+}
+
 bool SetupArchive::Open(const std::string& path, std::string* error)
 {
     path_ = path;

@@ -36,6 +36,8 @@ public:
         std::string name;                 // where extract puts it (code page 1252), or empty
         std::vector<std::string> copies;  // further names the setup copies it to
 
+        // Every name it is written under: its own, then the copies.
+        std::vector<std::string> Names() const;
         bool Flagged() const { return record.Grupo || record.Ful || record.Typ || record.Min; }
         bool Inside() const { return located && placement == layout::Placement::kInside; }
     };

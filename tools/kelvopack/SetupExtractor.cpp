@@ -329,11 +329,7 @@ std::vector<ExtractOutcome> ExtractMembers(const SetupArchive& archive, const st
                                            const std::vector<size_t>& chosen, unsigned jobs)
 {
     std::vector<ExtractTask> tasks;
-    for (const size_t k : chosen) {
-        const SetupArchive::Member& m = archive.Members()[k];
-        ExtractTask task{k, {m.name}};
-        task.names.insert(task.names.end(), m.copies.begin(), m.copies.end());
-        tasks.push_back(task);
-    }
+    for (const size_t k : chosen)
+        tasks.push_back({k, archive.Members()[k].Names()});
     return ExtractMembers(archive, folder, tasks, jobs);
 }

@@ -75,6 +75,7 @@ std::vector<ExtractOutcome> ExtractMembers(const SetupArchive& archive, const st
                                            const std::vector<ExtractTask>& tasks, unsigned jobs,
                                            ProgressHook* hook = nullptr);
 
-// The same for every name of each member numbered in `chosen`.
+// The same for every name of each member numbered in `chosen`; a member
+// the setup never extracts has none.
 std::vector<ExtractOutcome> ExtractMembers(const SetupArchive& archive, const std::string& folder,
                                            const std::vector<size_t>& chosen, unsigned jobs);
