@@ -17,16 +17,7 @@ bool ReadAll(const char* name, std::string* text, size_t max)
 {
     text->clear();
     File file(name, "rb");
-    if (!file.IsOpen())
-        return false;
-    char block[4096];
-    size_t n = 0;
-    while ((n = file.Read(block, sizeof block)) > 0) {
-        if (text->size() + n > max)
-            return false;
-        text->append(block, n);
-    }
-    return !file.Failed();
+    return file.IsOpen() && file.ReadRest(text, max);
 }
 
 bool ReadLine(const char* name, std::string* line, size_t max)

@@ -40,13 +40,7 @@ bool TScript::ReadAll(std::vector<uint8_t>* bytes) const
 {
     bytes->clear();
     File in(nomeArq, "rb");
-    if (!in.IsOpen())
-        return false;
-    uint8_t block[16 * 1024];
-    size_t n = 0;
-    while ((n = in.Read(block, sizeof block)) > 0)
-        bytes->insert(bytes->end(), block, block + n);
-    return !in.Failed();
+    return in.IsOpen() && in.ReadRest(bytes);
 }
 
 Status TScript::ReadFailure() const

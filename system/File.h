@@ -31,6 +31,21 @@ public:
     bool Failed() const;  // a read or write error occurred
     bool AtEnd() const;
 
+    // Appends the rest of the file to `out` (a std::string or a byte
+    // vector). False on a read error, or when `out` would hold more than
+    // `max` bytes.
+    template <class Buffer>
+    bool ReadRest(Buffer* out, size_t max = SIZE_MAX)
+    {
+        unsigned char block[16384];
+        for (size_t n; (n = Read(block, sizeof block)) > 0;) {
+            if (out->size() > max || n > max - out->size())
+                return false;
+            out->insert(out->end(), block, block + n);
+        }
+        return !Failed();
+    }
+
 private:
     FILE* stream_ = nullptr;
 };

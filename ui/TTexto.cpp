@@ -24,9 +24,8 @@ std::string ReadText(const char* name)
     const int64_t size = file.Size();
     if (size > 0 && static_cast<uint64_t>(size) < text.max_size())
         text.reserve(static_cast<size_t>(size));
-    char chunk[16384];
-    for (size_t got; (got = file.Read(chunk, sizeof chunk)) > 0;)
-        text.append(chunk, got);
+    // What could be read before an error is shown.
+    file.ReadRest(&text);
     return text;
 }
 

@@ -144,6 +144,8 @@ TEST(WorkingFiles, LinesComeBackWholeWithTheirBlanks)
     EXPECT_TRUE(working::ReadAll("cur.se", &all, 100));
     EXPECT_EQ(all, "C:\\Down loads\r\nsecond");
     EXPECT_FALSE(working::ReadAll("cur.se", &all, 5));
+    EXPECT_FALSE(working::ReadAll("cur.se", &all, 20));
+    EXPECT_TRUE(working::ReadAll("cur.se", &all, 21));  // exactly its size
 }
 
 }  // namespace
