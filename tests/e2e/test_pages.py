@@ -226,37 +226,29 @@ def check_pixel_steps(s, fixed_pitch):
     label = "fixed" if fixed_pitch else "proportional"
     text = numbered_lines(60) + b"A line long enough to scroll across: " + b"0123456789" * 60 + b"\r\n"
     program, window = open_page(s, "licen", files={"licen.txt": text})
-    height = LICEN_VIEW_H
-    # Vertically: line steps move the text by 1 pixel, page steps by 10, a
-    # dragged thumb to its place.
-    scroll(s, VERT, "THUMBTRACK", pos=20, expected=20)
-    at20 = text_area(s, window, height, f"{label}-v20")
-    scroll(s, VERT, "LINEDOWN", expected=21)
-    at21 = text_area(s, window, height, f"{label}-v21")
-    assert shifted_up(at20, at21, 1) and at20 != at21
-    scroll(s, VERT, "PAGEDOWN", expected=31)
-    at31 = text_area(s, window, height, f"{label}-v31")
-    assert shifted_up(at21, at31, 10) and at21 != at31
-    scroll(s, VERT, "PAGEUP", expected=21)
-    scroll(s, VERT, "LINEUP", expected=20)
-    assert text_area(s, window, height, f"{label}-v20-again") == at20
-    scroll(s, VERT, "THUMBTRACK", pos=31, expected=31)
-    assert text_area(s, window, height, f"{label}-v31-thumb") == at31
-
+    check_steps_along(s, window, VERT, 20, shifted_up, f"{label}-v")
     # Horizontally the same, over the long line near the bottom.
     scroll(s, VERT, "THUMBTRACK", pos=60 * PITCH - 100, expected=60 * PITCH - 100)
-    scroll(s, HORZ, "THUMBTRACK", pos=40, expected=40)
-    at40 = text_area(s, window, height, f"{label}-h40")
-    scroll(s, HORZ, "LINEDOWN", expected=41)
-    at41 = text_area(s, window, height, f"{label}-h41")
-    assert shifted_left(at40, at41, 1) and at40 != at41
-    scroll(s, HORZ, "PAGEDOWN", expected=51)
-    at51 = text_area(s, window, height, f"{label}-h51")
-    assert shifted_left(at41, at51, 10) and at41 != at51
-    scroll(s, HORZ, "PAGEUP", expected=41)
-    scroll(s, HORZ, "LINEUP", expected=40)
-    assert text_area(s, window, height, f"{label}-h40-again") == at40
+    check_steps_along(s, window, HORZ, 40, shifted_left, f"{label}-h")
     cancel(s, program)
+
+
+def check_steps_along(s, window, bar, start, shifted, tag):
+    """Line steps move the text by 1 pixel, page steps by 10, a dragged thumb to its place."""
+    height = LICEN_VIEW_H
+    scroll(s, bar, "THUMBTRACK", pos=start, expected=start)
+    at_start = text_area(s, window, height, f"{tag}{start}")
+    scroll(s, bar, "LINEDOWN", expected=start + 1)
+    at_line = text_area(s, window, height, f"{tag}{start + 1}")
+    assert shifted(at_start, at_line, 1) and at_start != at_line
+    scroll(s, bar, "PAGEDOWN", expected=start + 11)
+    at_page = text_area(s, window, height, f"{tag}{start + 11}")
+    assert shifted(at_line, at_page, 10) and at_line != at_page
+    scroll(s, bar, "PAGEUP", expected=start + 1)
+    scroll(s, bar, "LINEUP", expected=start)
+    assert text_area(s, window, height, f"{tag}{start}-again") == at_start
+    scroll(s, bar, "THUMBTRACK", pos=start + 11, expected=start + 11)
+    assert text_area(s, window, height, f"{tag}{start + 11}-thumb") == at_page
 
 
 @time_limit(150)
