@@ -148,7 +148,7 @@ void Checker::CheckNames()
                     ", which the setup cuts off it");
             continue;
         }
-        const std::string name = layout::InstalledName(m.record.arq, origin.size());
+        const std::string& name = m.name;  // SetupArchive cut it as the installer does
         if (m.record.arq.compare(0, origin.size(), origin) != 0)
             Problem(Label(k) + ": the path does not begin with " + kKeyDirOrig + " " + Quote(origin));
         if (!layout::IsContainedName(name))
@@ -170,8 +170,7 @@ void Checker::CheckNames()
         }
     }
     for (const auto& [pair, clash] : clashes) {
-        const std::string& other = members[pair.second].record.arq;
-        const bool exact = layout::InstalledName(other, origin.size()) == clash.name;
+        const bool exact = members[pair.second].name == clash.name;
         std::string modeList;
         for (size_t i = 0; i < clash.modes.size(); ++i)
             modeList += (i == 0 ? "" : i + 1 == clash.modes.size() ? " and " : ", ") + clash.modes[i];
