@@ -3,6 +3,7 @@
 #include "BmpImage.h"
 #include "Codepage.h"
 #include "File.h"
+#include "SetupLayout.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -199,20 +200,18 @@ std::vector<std::string> ProjectWarnings(const Project& project)
             bytes->insert(bytes->end(), buffer, buffer + got);
         return !file.Failed();
     };
-    const struct {
-        const DisplayFile& file;
-        const char* what;
-        bool bitmap;
-    } display[] = {{project.bitmap, "the bitmap", true},
-                   {project.presentation, "the presentation text", false},
-                   {project.agreement, "the agreement text", false}};
-    for (const auto& d : display) {
+    // In the order of layout::kDisplayRoles, whose words name them.
+    const DisplayFile* display[3] = {&project.bitmap, &project.presentation, &project.agreement};
+    for (int role = 0; role < 3; ++role) {
+        const DisplayFile& file = *display[role];
         std::vector<uint8_t> bytes;
-        if (!read(d.file.source, &bytes))
+        if (!read(file.source, &bytes))
             continue;  // CheckProject has read it already; a file that vanished since fails the build
-        const std::vector<std::string> lines = d.bitmap ? warnings::BitmapWarnings(bytes) : warnings::TextWarnings(bytes);
+        const std::vector<std::string> lines =
+            &file == &project.bitmap ? warnings::BitmapWarnings(bytes) : warnings::TextWarnings(bytes);
         for (const std::string& line : lines)
-            found.push_back(d.file.origin.Where() + ": " + d.what + " \"" + d.file.source + "\": " + line);
+            found.push_back(file.origin.Where() + ": the " + layout::kDisplayRoles[role].what + " \"" + file.source +
+                            "\": " + line);
     }
     return found;
 }
