@@ -307,6 +307,8 @@ TEST_F(KelvopackProject, ASignedStubIsRefused)
     packtest::WriteBytes(stub, pe);
     EXPECT_NE(Errors(Project()).find("the stub is signed"), std::string::npos);
     EXPECT_NE(CheckErrors(Project(), output, dir.Path("nostub.exe")).find("cannot read the stub"), std::string::npos);
+    // No stub chosen yet (kelvopack init): nothing to read, nothing said.
+    EXPECT_EQ(CheckErrors(Project(), output, std::string()), "");
 }
 
 }  // namespace

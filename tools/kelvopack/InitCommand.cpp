@@ -156,7 +156,7 @@ int run(const Options& options)
     std::vector<std::string> problems;
     try {
         loaded = LoadProject(project.string());
-        problems = CheckProject(&loaded, CheckInputs{(home / "setup.exe").string(), project.string()});
+        problems = CheckProject(&loaded, CheckInputs{(home / "setup.exe").string(), std::string()});
     } catch (const ToolError& e) {
         problems.push_back(e.what());
     }

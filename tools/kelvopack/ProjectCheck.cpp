@@ -397,14 +397,16 @@ std::vector<std::string> CheckProject(Project* project, const CheckInputs& input
         std::string what;
     };
     uint64_t projectSize = 0;
-    uint64_t stubBytes = 0;
     int64_t unused = 0;
     platform::FileStamp(project->file.c_str(), &projectSize, &unused);
-    platform::FileStamp(inputs.stub.c_str(), &stubBytes, &unused);
-    std::vector<Input> inputsRead = {{project->file, projectSize, "the project file"},
-                                     {inputs.stub, stubBytes, "the stub"}};
+    std::vector<Input> inputsRead = {{project->file, projectSize, "the project file"}};
+    if (!inputs.stub.empty()) {
+        uint64_t stubBytes = 0;
+        platform::FileStamp(inputs.stub.c_str(), &stubBytes, &unused);
+        inputsRead.push_back({inputs.stub, stubBytes, "the stub"});
+    }
     for (int role = 0; role < 3; ++role)
-            inputsRead.push_back({display[role]->source, display[role]->size,
+        inputsRead.push_back({display[role]->source, display[role]->size,
                               std::string("the ") + layout::kDisplayRoles[role].what});
     for (const InstallFile& file : project->files)
         inputsRead.push_back({file.source, file.size, "an input file"});
@@ -416,6 +418,8 @@ std::vector<std::string> CheckProject(Project* project, const CheckInputs& input
     }
 
     // The stub: any file will do, but a signature on it would be broken.
+    if (inputs.stub.empty())
+        return problems;
     File stub(inputs.stub.c_str(), "rb");
     const int64_t stubSize = stub.IsOpen() ? stub.Size() : -1;
     if (stubSize < 0 || platform::FolderExists(inputs.stub.c_str())) {

@@ -31,7 +31,7 @@ std::string DefaultSetupPath(const std::string& output);
 
 struct CheckInputs {
     std::string output;  // the setup to write
-    std::string stub;    // the setup program to copy in front of the package
+    std::string stub;    // the setup program to copy in front of the package; empty: not chosen yet, unchecked
 };
 
 // Measures every file (filling the sizes in the project) and checks the
