@@ -26,6 +26,7 @@ TEST(KelvopackInit, UsableNamesServeAsGroupTitleAndFolder)
     EXPECT_EQ(usable("Caf\xC3\xA9 2.0"), "Caf\xC3\xA9 2.0");                    // 1252 has é
     EXPECT_EQ(usable("a,b(c)[d]\"e@f\\g/h:i*j?k<l>m|n"), "abcdefghijklmn");  // what groups and items refuse
     EXPECT_EQ(usable("  many   blanks  "), "many blanks");
+    EXPECT_EQ(usable(std::string("a\0b\tc\x7F" "d", 7)), "abcd");  // control characters, NUL among them
     EXPECT_EQ(usable("ends with dots..."), "ends with dots");
     EXPECT_EQ(usable("\xE4\xB8\xAD\xE6\x96\x87 app"), "app");  // characters 1252 lacks are dropped
     EXPECT_EQ(usable("\xE4\xB8\xAD\xE6\x96\x87"), "Fallback");

@@ -70,7 +70,7 @@ std::string ProjectTemplate::UsableName(const std::string& wanted, size_t longes
     std::string name;
     for (const char c : AnsiCharacters(wanted)) {
         const bool control = static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
-        if (control || std::strchr(kRefused, c) != nullptr || c == '\0')
+        if (control || std::strchr(kRefused, c) != nullptr)
             continue;
         if (c == ' ' && (name.empty() || name.back() == ' '))
             continue;
