@@ -32,6 +32,8 @@ struct Modes {
 // The rights the setup asks for when it starts: those of whoever starts it,
 // or an administrator's. Each has its own build of the setup program.
 enum class ExecutionLevel { User, Admin };
+// "user" or "admin", as the project file spells it.
+const char* LevelName(ExecutionLevel level);
 
 // A file that the setup installs.
 struct InstallFile {

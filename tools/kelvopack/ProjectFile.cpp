@@ -18,6 +18,11 @@ std::string Origin::Where() const
     return file + ":" + std::to_string(line) + ":" + std::to_string(column);
 }
 
+const char* LevelName(ExecutionLevel level)
+{
+    return level == ExecutionLevel::Admin ? "admin" : "user";
+}
+
 std::string Modes::Letters() const
 {
     std::string letters = "XXX";
@@ -444,9 +449,9 @@ Project Reader::Read(const std::string& text)
         } else if (name == "level") {
             if (const std::optional<std::string> s = String(node, "\"level\"")) {
                 project.levelOrigin = At(node);
-                if (*s == "user")
+                if (*s == LevelName(ExecutionLevel::User))
                     project.level = ExecutionLevel::User;
-                else if (*s == "admin")
+                else if (*s == LevelName(ExecutionLevel::Admin))
                     project.level = ExecutionLevel::Admin;
                 else
                     Problem(At(node), "unknown level \"" + *s + "\" (the levels are \"user\" and \"admin\")");

@@ -86,7 +86,7 @@ bool StubLocator::Find(ExecutionLevel level, std::string* stub, std::string* err
             return true;
         }
     }
-    *error = std::string("no setup program for the level \"") + (level == ExecutionLevel::Admin ? "admin" : "user") +
+    *error = std::string("no setup program for the level \"") + LevelName(level) +
              "\" (" + StubName(level) + "); looked for it at:";
     for (const std::string& place : places)
         *error += "\n  " + place;
