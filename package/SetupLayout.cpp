@@ -186,6 +186,7 @@ std::vector<DisplayStep> PlanDisplayFiles(const std::vector<PlanRecord>& records
             } else {
                 step.copies.push_back(kDisplayRoles[role].fixedName);
             }
+            step.roles.push_back(role);
             served[role] = true;
         }
         if (step.member.empty())

@@ -144,6 +144,7 @@ struct DisplayStep {
     uint32_t size = 0;                // its compressed size
     bool extract = false;             // write it out as `member`
     std::vector<std::string> copies;  // further display names it serves
+    std::vector<int> roles;           // the roles served (kDisplayRoles), member's first
 };
 
 // Start-up's plan: every record, from the last to the first, registered

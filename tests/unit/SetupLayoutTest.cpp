@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,14 @@ std::string Plan(const std::vector<PlanRecord>& records, const std::string& bitm
         for (const std::string& c : s.copies)
             out += "+" + c;
         out += " ";
+        // The roles served, in the order of the names they give.
+        std::vector<std::string> names;
+        if (s.extract)
+            names.push_back(s.member);
+        names.insert(names.end(), s.copies.begin(), s.copies.end());
+        EXPECT_EQ(s.roles.size(), names.size());
+        for (size_t i = 0; i < std::min(names.size(), s.roles.size()); ++i)
+            EXPECT_EQ(names[i], layout::kDisplayRoles[s.roles[i]].fixedName);
     }
     return out;
 }

@@ -91,8 +91,6 @@ int run(const Options& options)
         const ScriptRecord& r = m.record;
         std::string name = m.name.empty() ? Show(r.arq) : Show(m.name);
         for (size_t i = 0; i < m.roles.size(); ++i) {
-            if (m.roles[i] < 0)
-                continue;
             if (i > 0)
                 name += ", " + Show(m.copies[i - 1]);
             name += std::string(" (") + layout::kDisplayRoles[m.roles[i]].what + ")";

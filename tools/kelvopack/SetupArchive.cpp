@@ -2,20 +2,6 @@
 
 #include "Codepage.h"
 
-namespace {
-
-// The display role whose fixed name this is.
-int RoleNamed(const std::string& fixedName)
-{
-    for (int role = 0; role < 3; ++role) {
-        if (fixedName == layout::kDisplayRoles[role].fixedName)
-            return role;
-    }
-    return -1;
-}
-
-}  // namespace
-
 std::string Slashed(std::string name)
 {
     for (char& c : name) {
@@ -70,16 +56,14 @@ std::string SetupArchive::Label(size_t k) const
 
 void SetupArchive::ReadRecords()
 {
-    // As the setup reads them: from "#ARQ0" up to the first gap, "NULL" ending them too.
-    for (int k = 0;; ++k) {
+    for (std::string& value : script_.RecordValues()) {
         Member member;
-        if (!script_.Get(ScriptText::RecordKey(k).c_str(), &member.value) || member.value == "NULL")
-            break;
+        member.value = std::move(value);
         std::string error;
         member.parsed = ScriptText::ParseRecord(member.value, &member.record, &error);
         if (!member.parsed)
-            problems_.push_back(ScriptText::RecordKey(k) + ": " + error);
-        members_.push_back(member);
+            problems_.push_back(ScriptText::RecordKey(static_cast<int>(members_.size())) + ": " + error);
+        members_.push_back(std::move(member));
     }
 }
 
@@ -116,9 +100,7 @@ void SetupArchive::PlanMembers()
         if (step.extract) {
             m.name = step.member;
             m.copies = step.copies;
-            m.roles.push_back(RoleNamed(step.member));
-            for (const std::string& copy : step.copies)
-                m.roles.push_back(RoleNamed(copy));
+            m.roles = step.roles;
         } else if (m.Flagged()) {
             m.name = layout::InstalledName(m.record.arq, cut);
         }

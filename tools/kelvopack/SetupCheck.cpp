@@ -103,10 +103,8 @@ void Checker::CheckDisplayRecords()
     // its file.
     bool served[3] = {false, false, false};
     for (const SetupArchive::Member& m : archive_.Members()) {
-        for (const int role : m.roles) {
-            if (role >= 0)
-                served[role] = true;
-        }
+        for (const int role : m.roles)
+            served[role] = true;
     }
     for (int role = 0; role < 3; ++role) {
         const layout::DisplayRole& r = layout::kDisplayRoles[role];
