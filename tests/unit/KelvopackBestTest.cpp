@@ -1,14 +1,13 @@
 // kelvopack build --best: every member and the script parsed optimally, read
 // back as the setup program reads them, against a plain build of the same
 // project.
+#include "CheckedBuild.h"
 #include "Lzss.h"
 #include "LzssOptimal.h"
 #include "PackScratch.h"
-#include "ProjectCheck.h"
 #include "ProjectFile.h"
 #include "SetupArchive.h"
 #include "SetupCheck.h"
-#include "SetupPlan.h"
 #include "SetupWriter.h"
 #include "TestData.h"
 
@@ -23,15 +22,12 @@ namespace {
 SetupSummary Build(const std::string& project, const std::string& stub, const std::string& output, bool best,
                    unsigned threads)
 {
-    ::Project p = LoadProject(project);
-    const std::vector<std::string> problems = CheckProject(&p, CheckInputs{output, stub});
-    EXPECT_TRUE(problems.empty()) << problems.front();
     SetupSettings settings;
     settings.stub = stub;
     settings.output = output;
     settings.threads = threads;
     settings.best = best;
-    return WriteSetup(SetupPlan(p, DefaultSetupPath(output)), settings);
+    return CheckedBuild(LoadProject(project), settings);
 }
 
 std::vector<uint8_t> Packed(const std::vector<uint8_t>& bytes, bool best)

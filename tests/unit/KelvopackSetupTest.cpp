@@ -1,5 +1,6 @@
 // Setups written by kelvopack, read back as the setup program reads them:
 // layout, script, determinism, and damaged files that must never crash.
+#include "CheckedBuild.h"
 #include "FakePe.h"
 #include "Lzss.h"
 #include "PackScratch.h"
@@ -49,15 +50,12 @@ protected:
     SetupSummary Build(const std::string& project, const std::string& output, unsigned threads = 2,
                        size_t budget = size_t(64) << 20)
     {
-        ::Project p = LoadProject(project);
-        const std::vector<std::string> problems = CheckProject(&p, CheckInputs{output, stub});
-        EXPECT_TRUE(problems.empty()) << problems.front();
         SetupSettings settings;
         settings.stub = stub;
         settings.output = output;
         settings.threads = threads;
         settings.memoryBudget = budget;
-        return WriteSetup(SetupPlan(p, DefaultSetupPath(output)), settings);
+        return CheckedBuild(LoadProject(project), settings);
     }
 
     // Builds the usual project into `output`, opens it in *archive and

@@ -7,18 +7,17 @@
 #include "FileSys.h"
 #include "Limits.h"
 #include "Platform.h"
-#include "ProjectCheck.h"
 #include "ProjectFile.h"
 #include "SetupArchive.h"
 #include "SetupCheck.h"
 #include "SetupExtractor.h"
 #include "SetupLayout.h"
-#include "SetupPlan.h"
 #include "SetupWriter.h"
 #include "TApend.h"
 #include "TListaDado.h"
 #include "TScript.h"
 
+#include "CheckedBuild.h"
 #include "FakePe.h"
 #include "PackScratch.h"
 #include "TestData.h"
@@ -233,14 +232,12 @@ TEST_F(SetupReading, KelvopackSetupsReadAsTheProgramReadsThemPlainPaddedAndSigne
         const std::string stub = dir.Path("stub" + std::to_string(raw) + ".exe");
         WriteFile(stub, fakepe::Image(raw));
         const std::string setup = dir.Path("setup" + std::to_string(raw) + ".exe");
-        ::Project p = loaded;
-        const std::vector<std::string> problems = CheckProject(&p, CheckInputs{setup, stub});
-        ASSERT_TRUE(problems.empty()) << problems.front();
         SetupSettings settings;
         settings.stub = stub;
         settings.output = setup;
         settings.threads = 2;
-        const SetupSummary summary = WriteSetup(SetupPlan(p, DefaultSetupPath(setup)), settings);
+        const SetupSummary summary = CheckedBuild(loaded, settings);
+        ASSERT_FALSE(HasFailure());  // the project's checks passed
         paddings.insert(summary.padding);
         EXPECT_EQ(summary.setupSize % 8, 0u);
 
