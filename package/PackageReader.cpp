@@ -114,12 +114,11 @@ bool PackageReader::Locate(const std::vector<uint32_t>& sizes, std::vector<uint6
     uint64_t index = layout::kTrailerSize + static_cast<uint64_t>(scriptSize_);
     for (size_t k = sizes.size(); k-- > 0;) {
         index += sizes[k];
-        if (index > end_) {
+        if (layout::PlaceMember(Bounds(), index, &(*starts)[k]) == layout::Placement::kBeforeFile) {
             *error = "member " + std::to_string(k) + " would begin " + std::to_string(index - end_) +
                      " bytes in front of the start of \"" + path_ + "\"";
             return false;
         }
-        (*starts)[k] = end_ - index;
     }
     return true;
 }
