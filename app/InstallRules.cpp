@@ -34,7 +34,7 @@ std::string MemberName(const TListaDado& list, int i, const char* modos)
 Status CheckRecords(const TListaDado& list, const char* modos)
 {
     const auto refuse = [](int i, const std::string& name, const std::string& why) {
-        return Status::Failure("The setup is damaged: file " + std::to_string(i + 1) + " (\"" + name + "\") " +
+        return Status::Failure(Fault::kDamaged, "The setup is damaged: file " + std::to_string(i + 1) + " (\"" + name + "\") " +
                                    why + ".\nNothing has been installed.",
                                "Error!");
     };
@@ -62,13 +62,13 @@ Status CheckRecords(const TListaDado& list, const char* modos)
 Status CheckGroupName(const std::string& group)
 {
     if (group.empty())
-        return Status::Failure("Please type the name of the program group.", "Installation Options");
+        return Status::Failure(Fault::kRefused, "Please type the name of the program group.", "Installation Options");
     char bad = 0;
     if (!layout::IsCommandSafe(group, &bad)) {
         const std::string shown = static_cast<unsigned char>(bad) < 0x20 || bad == 0x7F
                                       ? std::string("a control character")
                                       : "\"" + std::string(1, bad) + "\"";
-        return Status::Failure("The program group's name cannot hold " + shown +
+        return Status::Failure(Fault::kRefused, "The program group's name cannot hold " + shown +
                                    ".\nPlease choose another name.",
                                "Installation Options");
     }
@@ -80,7 +80,7 @@ Status CheckDestination(const std::string& typed, const std::string& current,
 {
     full->clear();
     const auto refuse = [](const std::string& why) {
-        return Status::Failure(why + "\nPlease choose another destination folder.", "Installation Options");
+        return Status::Failure(Fault::kRefused, why + "\nPlease choose another destination folder.", "Installation Options");
     };
     const bool drive = typed.size() >= 3 && typed[1] == ':' && (typed[2] == '\\' || typed[2] == '/');
     const bool share = typed.size() >= 2 && (typed[0] == '\\' || typed[0] == '/') &&

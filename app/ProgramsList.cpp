@@ -70,7 +70,7 @@ Status Register(const install::ProgramEntry& entry)
         written = key.Text("DisplayVersion", entry.version);
     if (written)
         return Status();
-    return Status::Failure("Can't add \"" + entry.displayName + "\" to the list of installed programs.", "Error!");
+    return Status::Failure(Fault::kPlatform, "Can't add \"" + entry.displayName + "\" to the list of installed programs.", "Error!");
 }
 
 bool Unregister(const std::string& key)

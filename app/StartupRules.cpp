@@ -20,13 +20,13 @@ const char kSlogan[] = "\"Let The Kelvo Do The Work For You!\"";
 const char kUninstallPrefix[] = "Kelvo \xAE - Uninstalling application: ";
 const char kEllipsis[] = "...";
 
-[[noreturn]] void PathTooLong(const std::string& path)
+Status PathTooLong(const std::string& path)
 {
-    std::string text = "A path is longer than 511 characters:\n";
+    std::string text = "A path is longer than " + std::to_string(kPathMax) + " characters:\n";
     text += path.substr(0, 200);
     if (path.size() > 200)
         text += kEllipsis;
-    FatalMessage(text.c_str(), "Error!");
+    return Status::Failure(Fault::kRefused, text, "Error!");
 }
 
 }  // namespace
@@ -62,21 +62,22 @@ void UninstallCaption(char (&caption)[kCaptionSize], const char* group)
                   group, kEllipsis);
 }
 
-void JoinPath(char* dest, const char* first, const char* second, const char* third)
+Status JoinPath(char* dest, const char* first, const char* second, const char* third)
 {
     std::string path(first);
     path += second;
     if (third != nullptr)
         path += third;
-    CopyPath(dest, path.c_str());
+    return CopyPath(dest, path.c_str());
 }
 
-void CopyPath(char* dest, const char* text)
+Status CopyPath(char* dest, const char* text)
 {
     const size_t length = std::strlen(text);
     if (length > kPathMax)
-        PathTooLong(text);
+        return PathTooLong(text);
     std::memcpy(dest, text, length + 1);
+    return Status();
 }
 
 Status CheckSetupIntegrity(const char* package)
@@ -89,7 +90,7 @@ Status CheckSetupIntegrity(const char* package)
         return Status();
     std::string name = package;
     name.erase(0, name.find_last_of('\\') + 1);
-    return Status::Failure("The setup \"" + name + "\" is damaged or incomplete: nothing has been installed.\n"
+    return Status::Failure(Fault::kDamaged, "The setup \"" + name + "\" is damaged or incomplete: nothing has been installed.\n"
                            "Please download it again.",
                            "Error!");
 }

@@ -30,10 +30,11 @@ void InstallCaption(char (&caption)[kCaptionSize]);
 void UninstallCaption(char (&caption)[kCaptionSize], const char* group);
 
 // first + second (+ third) into a 512-byte path buffer. A result longer than
-// 511 characters is never cut: it ends the program with a message naming it.
-void JoinPath(char* dest, const char* first, const char* second, const char* third = nullptr);
-// A text the platform gave into a 512-byte path buffer, or the same message.
-void CopyPath(char* dest, const char* text);
+// kPathMax characters is never cut: a failure (kRefused) naming it, and
+// dest stays as it was.
+Status JoinPath(char* dest, const char* first, const char* second, const char* third = nullptr);
+// A text the platform gave into a 512-byte path buffer, or the same failure.
+Status CopyPath(char* dest, const char* text);
 
 // The integrity check of the setup at `package` before anything is written:
 // a failure ("damaged or incomplete: download it again") when its integrity

@@ -109,7 +109,7 @@ Status MakeRunFolder(std::string* folder)
         if (GetLastError() != ERROR_ALREADY_EXISTS)
             break;
     }
-    return Status::Failure("Can't create a working folder in \"" + temp +
+    return Status::Failure(Fault::kCannotCreate, "Can't create a working folder in \"" + temp +
                                "\".\nThe temporary folder must exist and be writable.",
                            "Error!");
 }

@@ -34,18 +34,20 @@ Status ModuleFileName(HINSTANCE instance, char* dest)
     char buffer[kPathSize + 1] = "";
     const DWORD n = GetModuleFileNameA(instance, buffer, sizeof buffer);
     if (n == 0 || n >= kPathSize)
-        return Status::Failure("The program's file name is longer than 511 characters.", "Error!");
-    CopyPath(dest, buffer);
-    return Status();
+        return Status::Failure(Fault::kRefused,
+                               "The program's file name is longer than " + std::to_string(kPathMax) + " characters.",
+                               "Error!");
+    return CopyPath(dest, buffer);
 }
 
 Status CurrentFolder(char* dest)
 {
     const std::string folder = platform::CurrentFolder();
     if (folder.empty() || folder.size() > kPathMax)
-        return Status::Failure("The current folder's name is longer than 511 characters.", "Error!");
-    CopyPath(dest, folder.c_str());
-    return Status();
+        return Status::Failure(Fault::kRefused,
+                               "The current folder's name is longer than " + std::to_string(kPathMax) + " characters.",
+                               "Error!");
+    return CopyPath(dest, folder.c_str());
 }
 
 // Starts `program` from the current folder only, its own name as argument
@@ -92,12 +94,13 @@ Status TKelvoApp::InitScript(bool* relaunched)
     // A damaged download installs nothing, and no uninstaller works from a
     // damaged copy: checked before anything is written.
     char package[kPathSize];
-    JoinPath(package, start, "\\", ApendFile);
-    if (!(status = startup::CheckSetupIntegrity(package)))
+    if (!(status = JoinPath(package, start, "\\", ApendFile)) || !(status = startup::CheckSetupIntegrity(package)))
         return status;
     const std::string dirWin = sysfolders::TemporaryFolder();
     if (dirWin.empty())
-        return Status::Failure("The Windows folder's name is longer than 511 characters.", "Error!");
+        return Status::Failure(Fault::kRefused,
+                               "The Windows folder's name is longer than " + std::to_string(kPathMax) + " characters.",
+                               "Error!");
 
     // Every run keeps its working files in a fresh folder of its own inside
     // the shared temporary folder: nothing another user put there is read,
@@ -117,8 +120,8 @@ Status TKelvoApp::InitScript(bool* relaunched)
                                          {layout::kUninstallData, layout::kUninstallCopy}};
         for (const auto& copy : copies) {
             char dest[kPathSize];
-            JoinPath(dest, runFolder.c_str(), "\\", copy[1]);
-            if (!(status = TryCopyExe(start, copy[0], dest)))
+            if (!(status = JoinPath(dest, runFolder.c_str(), "\\", copy[1])) ||
+                !(status = TryCopyExe(start, copy[0], dest)))
                 return status;
         }
         platform::ChangeFolder(runFolder.c_str());
@@ -163,8 +166,8 @@ Status TKelvoApp::InitScript(bool* relaunched)
             return status;
         for (const std::string& copy : step.copies) {
             char dest[kPathSize];
-            JoinPath(dest, runFolder.c_str(), "\\", copy.c_str());
-            if (!(status = TryCopyExe(runFolder.c_str(), step.member.c_str(), dest)))
+            if (!(status = JoinPath(dest, runFolder.c_str(), "\\", copy.c_str())) ||
+                !(status = TryCopyExe(runFolder.c_str(), step.member.c_str(), dest)))
                 return status;
         }
     }

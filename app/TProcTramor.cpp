@@ -37,7 +37,7 @@ int Report(const Status& status)
 // and what the user can do about it.
 Status DestinationRefuses(const std::string& destination, const char* cannot)
 {
-    return Status::Failure("The destination folder \"" + destination + "\" " + cannot +
+    return Status::Failure(Fault::kCannotCreate, "The destination folder \"" + destination + "\" " + cannot +
                                ".\nChoose another folder, or start the setup as an administrator.",
                            "Error!");
 }
@@ -80,8 +80,9 @@ TProcTramor::TProcTramor(TWindow* pai, int _Modo, TButton* back, TButton* next, 
 {
     // The start folder, as start-up wrote it into the temporary folder.
     std::string start;
-    if (working::ReadLine(layout::kStartFolder, &start))
-        startup::CopyPath(DirAtual, start.c_str());
+    // ReadLine holds the line to kPathMax characters: it always fits.
+    if (working::ReadLine(layout::kStartFolder, &start, kPathMax))
+        static_cast<void>(startup::CopyPath(DirAtual, start.c_str()));
 }
 
 TProcTramor::~TProcTramor()
@@ -142,19 +143,14 @@ int TProcTramor::RunSilent(const cmdline::Options& options)
         return Finish();  // the installed copy: no confirmation asked
 
     const auto refuse = [](const std::string& why) {
-        ShowMessage(Status::Failure(why + "\n\n" + cmdline::kUsage, "Error!"));
+        ShowMessage(Status::Failure(Fault::kRefused, why + "\n\n" + cmdline::kUsage, "Error!"));
         return cmdline::kBadArguments;
     };
-    if (options.hasGroup) {
-        if (options.group.size() > kPathMax)
-            return refuse("The program group's name is longer than 511 characters.");
-        startup::CopyPath(NomeGrupo, options.group.c_str());
-    }
-    if (options.hasDestination) {
-        if (options.destination.size() > kPathMax)
-            return refuse("The destination folder is longer than 511 characters.");
-        startup::CopyPath(DirDest, options.destination.c_str());
-    }
+    const std::string limit = std::to_string(kPathMax) + " characters.";
+    if (options.hasGroup && !startup::CopyPath(NomeGrupo, options.group.c_str()))
+        return refuse("The program group's name is longer than " + limit);
+    if (options.hasDestination && !startup::CopyPath(DirDest, options.destination.c_str()))
+        return refuse("The destination folder is longer than " + limit);
     std::string letters;
     std::string error;
     if (!cmdline::ModeLetters(options.mode, ModosInst, &letters, &error))
@@ -274,7 +270,7 @@ int TProcTramor::Finish()
 int TProcTramor::Fail(const Status& status, const std::string& leftBehind)
 {
     const std::string text = leftBehind.empty() ? status.Text() : status.Text() + "\n\n" + leftBehind;
-    ShowMessage(Status::Failure(text, status.Caption(), status.Style()));
+    ShowMessage(status.Reworded(text));
     return kFatalExitCode;
 }
 
@@ -283,7 +279,7 @@ int TProcTramor::Install()
     EnterWorkFolder();
     std::string program;
     if (!working::ReadLine(layout::kProgramName, &program) || program.empty())
-        return Fail(Status::Failure("The working file \"apend.se\" is missing from \"" + workFolder + "\".",
+        return Fail(Status::Failure(Fault::kUnreadable, "The working file \"apend.se\" is missing from \"" + workFolder + "\".",
                                     "Error!"),
                     kNothingInstalled);
 
@@ -297,14 +293,19 @@ int TProcTramor::Install()
         return Fail(status, "");
     const std::string package = std::string(DirAtual) + "\\" + program;
     if (package.size() > kPathMax)
-        return Fail(Status::Failure("The setup's path is longer than 511 characters.", "Error!"), kNothingInstalled);
+        return Fail(Status::Failure(Fault::kRefused,
+                                    "The setup's path is longer than " + std::to_string(kPathMax) + " characters.",
+                                    "Error!"),
+                    kNothingInstalled);
     // The setup may have gone or changed since start-up checked it.
     if (!platform::FileExists(package.c_str()))
-        return Fail(Status::Failure("The setup \"" + package + "\" is no longer there.", "Error!"), kNothingInstalled);
+        return Fail(Status::Failure(Fault::kUnreadable, "The setup \"" + package + "\" is no longer there.", "Error!"), kNothingInstalled);
     status = startup::CheckSetupIntegrity(package.c_str());
     if (!status)
         return Fail(status, "");
-    startup::CopyPath(DirDest, destination.c_str());
+    status = startup::CopyPath(DirDest, destination.c_str());
+    if (!status)
+        return Fail(status, kNothingInstalled);
 
     const bool existed = platform::FolderExists(DirDest);
     status = TryMakePath(DirDest);
@@ -321,7 +322,7 @@ int TProcTramor::Install()
     status = TryCopyExe(DirAtual, program.c_str(), program.c_str());
     if (!status)
         return Fail(status, incomplete);
-    startup::CopyPath(DirAtual, package.c_str());
+    static_cast<void>(startup::CopyPath(DirAtual, package.c_str()));  // its length is checked above
 
     TApend apend(DirAtual);
     status = apend.Extract(layout::kScript);
@@ -364,16 +365,15 @@ int TProcTramor::Install()
             return 0;
         if (!status) {
             // The file layer's word for a file it cannot create says little.
-            const std::string why = status.Text() == "THuf"
+            const std::string why = status.What() == Fault::kCannotCreate
                                         ? "the file cannot be created (another program may be using it, or the "
                                           "folder is read-only)"
                                         : status.Text();
-            return Fail(Status::Failure("Can't install \"" + std::string(arq) + "\": " + why, status.Caption(),
-                                        status.Style()),
+            return Fail(status.Reworded("Can't install \"" + std::string(arq) + "\": " + why),
                         incomplete);
         }
         if (written != listaDado->TamOrig(i))
-            return Fail(Status::Failure("The setup is damaged: \"" + std::string(arq) + "\" comes out with " +
+            return Fail(Status::Failure(Fault::kDamaged, "The setup is damaged: \"" + std::string(arq) + "\" comes out with " +
                                             std::to_string(written) + " bytes instead of " +
                                             std::to_string(listaDado->TamOrig(i)) +
                                             ".\nPlease download the setup again.",
@@ -397,7 +397,7 @@ int TProcTramor::Install()
     code |= Report(grupo.CreateGroup(NomeGrupo));
     Retifica(NomeGrupo);
     if (!working::Write(layout::kUninstallData, layout::FormatUninstallData(NomeGrupo, DirDest)))
-        code |= Report(Status::Failure("Can't write \"uninstall.s_\" in \"" + destination +
+        code |= Report(Status::Failure(Fault::kCannotWrite, "Can't write \"uninstall.s_\" in \"" + destination +
                                            "\": the application cannot be uninstalled.",
                                        "Error!"));
     for (int i = 0; i < N; ++i) {
@@ -441,11 +441,12 @@ int TProcTramor::Uninstall()
     else
         layout::ParseUninstallData(data, &group, &destination, &error);
     if (!error.empty())
-        return Fail(Status::Failure("The uninstallation data \"uninstall.se\" is missing or damaged: " + error + ".",
+        return Fail(Status::Failure(Fault::kDamaged, "The uninstallation data \"uninstall.se\" is missing or damaged: " + error + ".",
                                     "Error!"),
                     kNothingRemoved);
-    startup::CopyPath(NomeGrupo, group.c_str());
-    startup::CopyPath(DirDest, destination.c_str());
+    // The uninstall data holds lines of at most kPathMax characters.
+    static_cast<void>(startup::CopyPath(NomeGrupo, group.c_str()));
+    static_cast<void>(startup::CopyPath(DirDest, destination.c_str()));
     Normaliza(NomeGrupo);
 
     // The tree is deleted under its resolved name: a drive root, the
@@ -454,7 +455,7 @@ int TProcTramor::Uninstall()
     const bool alreadyGone = !full.empty() && !platform::FolderExists(full.c_str());
     const std::string why = WhyNotDelete(full);
     if (!why.empty())
-        return Fail(Status::Failure(why + ": the uninstaller does not delete it.", "Error!"), kNothingRemoved);
+        return Fail(Status::Failure(Fault::kRefused, why + ": the uninstaller does not delete it.", "Error!"), kNothingRemoved);
 
     int code = 0;
     {
@@ -474,11 +475,12 @@ int TProcTramor::Uninstall()
         DelTree(full.c_str());
     const bool removed = !platform::FolderExists(full.c_str());
     if (removed && programs::Unregister(install::ProgramEntryKey(full)) && alreadyGone)
-        Report(Status::Failure("The application was removed from \"" + full + "\" already: its entry in the list "
-                               "of installed programs is removed too.",
-                               "Notice!", kMbOk | kMbIconAsterisk));
+        ShowMessage(("The application was removed from \"" + full +
+                     "\" already: its entry in the list of installed programs is removed too.")
+                        .c_str(),
+                    "Notice!", kMbOk | kMbIconAsterisk);
     if (!removed)
-        code |= Report(Status::Failure("Some files could not be removed from \"" + full +
+        code |= Report(Status::Failure(Fault::kPlatform, "Some files could not be removed from \"" + full +
                                            "\" (they may be in use or read-only).",
                                        "Error!"));
     EnterWorkFolder();

@@ -22,9 +22,9 @@ constexpr size_t kBlock = size_t(1) << 16;
     FatalMessage(text, "Error!");
 }
 
-Status Failure(const char* text)
+Status Failure(Fault fault, const std::string& text)
 {
-    return Status::Failure(text, "Error!");
+    return Status::Failure(fault, text, "Error!");
 }
 
 // Copies size bytes from `from` (already positioned) to `to`, in blocks.
@@ -81,7 +81,7 @@ Status TApend::OpenPackage()
         return Status();
     std::string error;
     if (!reader.OpenFile(arqApend, &error))
-        return Failure("Can't read \"Apendix File\"!");
+        return Failure(Fault::kUnreadable, "Can't read \"Apendix File\"!");
     opened = true;
     return Status();
 }
@@ -98,9 +98,9 @@ Status TApend::Extract(const char* nomeArq, ProgressHook* hook, uint64_t* bytesO
     if (std::strcmp(nomeArq, layout::kScript) == 0) {
         uint8_t trailer[layout::kTrailerSize];
         if (bounds.end < sizeof trailer)
-            return Failure(layout::PlacementProblem(layout::Placement::kBeforeFile, nomeArq).c_str());
+            return Failure(Fault::kDamaged, layout::PlacementProblem(layout::Placement::kBeforeFile, nomeArq));
         if (!reader.ReadAt(bounds.end - sizeof trailer, trailer, sizeof trailer))
-            return Failure("Can't read \"Apendix File\"!");
+            return Failure(Fault::kUnreadable, "Can't read \"Apendix File\"!");
         status = Include(nomeArq, layout::DecodeTrailer(trailer));
         if (!status)
             return status;
@@ -110,16 +110,16 @@ Status TApend::Extract(const char* nomeArq, ProgressHook* hook, uint64_t* bytesO
     uint32_t tam = 0;
     LerFat(nomeArq, &offset, &tam);
     if (offset == 0)
-        return Status::Failure("Null offset! Can't read file in \"FAT\".", nomeArq);
+        return Status::Failure(Fault::kRefused, "Null offset! Can't read file in \"FAT\".", nomeArq);
     // Sizes that do not belong to this file must never yield wrong bytes.
     uint64_t start = 0;
     const layout::Placement placement = layout::PlaceMember(bounds, offset, &start);
     if (placement != layout::Placement::kInside)
-        return Failure(layout::PlacementProblem(placement, nomeArq).c_str());
+        return Failure(Fault::kDamaged, layout::PlacementProblem(placement, nomeArq));
 
     File out(nomeArq, "wb");
     if (!out.IsOpen())
-        return Status::Failure("THuf", "Error!", kMbOk);
+        return Status::Failure(Fault::kCannotCreate, "THuf", "Error!", kMbOk);
     FileSink sink(out);
     PackageReader::Decoded decoded;
     std::string error;
@@ -135,10 +135,10 @@ Status TApend::Extract(const char* nomeArq, ProgressHook* hook, uint64_t* bytesO
     if (decoded.canceled)
         return Status::Canceled();
     if (!error.empty())
-        return Failure("Can't read \"Apendix File\"!");
+        return Failure(Fault::kUnreadable, "Can't read \"Apendix File\"!");
     if (done && closed)  // the member ends inside an item: damaged
-        return Failure(("Can't decompress \"" + std::string(nomeArq) + "\"!").c_str());
-    return Failure(("Can't write \"" + std::string(nomeArq) + "\"!").c_str());
+        return Failure(Fault::kDamaged, "Can't decompress \"" + std::string(nomeArq) + "\"!");
+    return Failure(Fault::kCannotWrite, "Can't write \"" + std::string(nomeArq) + "\"!");
 }
 
 const uint32_t* TApend::IncluirArq(const char* nomeArq)

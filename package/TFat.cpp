@@ -16,12 +16,12 @@ void TFat::AdArq(const char* nomeArq, uint64_t Indice, uint32_t Tam)
 Status TFat::Add(const char* nomeArq, uint64_t Indice, uint32_t Tam)
 {
     if (std::strlen(nomeArq) > kMemberNameMax)
-        return Status::Failure("Member name longer than 255 characters: \"" + std::string(nomeArq) + "\".",
+        return Status::Failure(Fault::kRefused, "Member name longer than 255 characters: \"" + std::string(nomeArq) + "\".",
                                "Error!");
     // The table stays a list in registration order; the map only spares the
     // linear search, so that registering many members costs linear time.
     if (!index.emplace(nomeArq, fat.size()).second)
-        return Status::Failure("File already exits in \"FAT\"!", nomeArq);
+        return Status::Failure(Fault::kRefused, "File already exits in \"FAT\"!", nomeArq);
     fat.push_back(SFat{nomeArq, Indice, Tam});
     return Status();
 }

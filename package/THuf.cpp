@@ -58,9 +58,9 @@ Status THuf::Convert(const char* source, const char* target, int Mode)
     case Outcome::kDone:
         break;
     case Outcome::kUnopenable:
-        return Status::Failure("THuf", "Error!", kMbOk);
+        return Status::Failure(Fault::kCannotCreate, "THuf", "Error!", kMbOk);
     case Outcome::kFailed:
-        return Status::Failure("Can't write \"" + std::string(target) + "\"!", "Error!");
+        return Status::Failure(Fault::kCannotWrite, "Can't write \"" + std::string(target) + "\"!", "Error!");
     }
     return Status();
 }

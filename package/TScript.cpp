@@ -45,7 +45,7 @@ bool TScript::ReadAll(std::vector<uint8_t>* bytes) const
 
 Status TScript::ReadFailure() const
 {
-    return Status::Failure("Can't read file in \"TScript\"!", nomeArq);
+    return Status::Failure(Fault::kUnreadable, "Can't read file in \"TScript\"!", nomeArq);
 }
 
 Status TScript::Refresh(const ScriptText** text)
@@ -254,7 +254,7 @@ Status TScript::SplitRecord(char* arq, char* nome, uint32_t* TamOrig, uint32_t* 
     ScriptRecord record;
     std::string error;
     if (!ScriptText::ParseRecord(value, &record, &error))
-        return Status::Failure("Damaged setup script: " + error + ".", nomeArq);
+        return Status::Failure(Fault::kDamaged, "Damaged setup script: " + error + ".", nomeArq);
     CopyOut(arq, record.arq, kPathSize);
     CopyOut(nome, record.nome, kItemTitleSize);
     *TamOrig = record.TamOrig;

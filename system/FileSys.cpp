@@ -69,14 +69,14 @@ Status TryCopyExe(const char* dirAtual, const char* orig, const char* dest)
     if (platform::SameFile(source.c_str(), dest))
         return Status();
 
-    const Status unreadable = Status::Failure("is -> bad() || !is -> good()", "CopyExe", kMbOk);
-    const Status unwritable = Status::Failure("Can't write \"" + std::string(dest) + "\"!", "CopyExe", kMbOk);
+    const Status unreadable = Status::Failure(Fault::kUnreadable, "is -> bad() || !is -> good()", "CopyExe", kMbOk);
+    const Status unwritable = Status::Failure(Fault::kCannotWrite, "Can't write \"" + std::string(dest) + "\"!", "CopyExe", kMbOk);
     File in(source.c_str(), "rb");
     File out(dest, "wb");  // created or emptied before the source is checked
     if (!in.IsOpen() || in.Failed())
         return unreadable;
     if (!out.IsOpen())
-        return unwritable;
+        return Status::Failure(Fault::kCannotCreate, unwritable.Text(), unwritable.Caption(), unwritable.Style());
 
     std::vector<char> block(size_t(64) * 1024);
     bool written = true;
@@ -119,7 +119,7 @@ Status TryMakePath(const char* path)
         } else if (whole[i] == '\\' && i > 0) {
             const std::string folder = whole.substr(0, i);
             if (!platform::CreateFolder(folder.c_str()) && !platform::FolderExists(folder.c_str()))
-                return Status::Failure("Can't create the folder \"" + folder + "\".", "Error!");
+                return Status::Failure(Fault::kCannotCreate, "Can't create the folder \"" + folder + "\".", "Error!");
         }
     }
     return Status();

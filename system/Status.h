@@ -1,7 +1,9 @@
 // What an operation that can fail hands back to its caller: success, a
-// cancellation asked for by the user, or a failure with the message that
-// the caller may show (text, caption and message-box style). Library code
-// returns a Status; only the program's top decides to show it and end.
+// cancellation asked for by the user, or a failure of some kind with the
+// message that the caller may show (text, caption and message-box style).
+// Library code returns a Status; only the program's top decides to show it
+// and end. Callers that must tell failures apart ask the kind, never the
+// text.
 #pragma once
 
 #include "Report.h"
@@ -9,16 +11,28 @@
 #include <string>
 #include <utility>
 
+// What failed.
+enum class Fault {
+    kNone,          // success
+    kCanceled,      // the user asked to stop
+    kRefused,       // a rule refuses the input: a name, a folder, an argument, a page that will not close
+    kUnreadable,    // an input is missing or cannot be read
+    kDamaged,       // a package or a data file holds what it cannot
+    kCannotCreate,  // a file or folder cannot be created
+    kCannotWrite,   // a file was opened but could not be written completely
+    kPlatform,      // a service of the system failed (DDE, the registry, a process)
+};
+
 class Status {
 public:
     // Success.
     Status() = default;
 
-    static Status Failure(std::string text, std::string caption,
+    static Status Failure(Fault fault, std::string text, std::string caption,
                           unsigned style = kMbOk | kMbIconHand)
     {
         Status status;
-        status.kind_ = Kind::kFailed;
+        status.fault_ = fault;
         status.text_ = std::move(text);
         status.caption_ = std::move(caption);
         status.style_ = style;
@@ -27,12 +41,15 @@ public:
     static Status Canceled()
     {
         Status status;
-        status.kind_ = Kind::kCanceled;
+        status.fault_ = Fault::kCanceled;
         return status;
     }
+    // The same failure told in other words.
+    Status Reworded(std::string text) const { return Failure(fault_, std::move(text), caption_, style_); }
 
-    bool Ok() const { return kind_ == Kind::kOk; }
-    bool IsCanceled() const { return kind_ == Kind::kCanceled; }
+    bool Ok() const { return fault_ == Fault::kNone; }
+    bool IsCanceled() const { return fault_ == Fault::kCanceled; }
+    Fault What() const { return fault_; }
     explicit operator bool() const { return Ok(); }
 
     const std::string& Text() const { return text_; }
@@ -40,9 +57,7 @@ public:
     unsigned Style() const { return style_; }
 
 private:
-    enum class Kind { kOk, kCanceled, kFailed };
-
-    Kind kind_ = Kind::kOk;
+    Fault fault_ = Fault::kNone;
     std::string text_;
     std::string caption_;
     unsigned style_ = kMbOk;

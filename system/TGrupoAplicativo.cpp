@@ -17,9 +17,9 @@ const char kServiceName[] = "PROGMAN";
 const char kGroupsItem[] = "Groups";
 constexpr DWORD kTimeoutMs = 1000;
 
-Status Failure(std::string text, unsigned style = kMbOk | kMbIconHand)
+Status Failure(std::string text, unsigned style = kMbOk | kMbIconHand, Fault fault = Fault::kPlatform)
 {
-    return Status::Failure(std::move(text), kCaption, style);
+    return Status::Failure(fault, std::move(text), kCaption, style);
 }
 
 Status NoConversation()
@@ -88,7 +88,8 @@ Status TGrupoAplicativo::SendFormatted(bool fits, const char* buffer, const char
     if (!fits)
         return Notices(Failure(std::string("The command ") + command + " is longer than " +
                                std::to_string(groupcommand::kMaxCommandLength) +
-                               " characters and was not sent to PROGMAN."));
+                               " characters and was not sent to PROGMAN.",
+                               kMbOk | kMbIconHand, Fault::kRefused));
     return SendCommand(buffer);
 }
 
@@ -136,7 +137,7 @@ Status TGrupoAplicativo::ListGroups(char* list, int Len)
         HConv = DdeConnect(InstId, Service, Topic, nullptr);
     }
     if (!reply && error != DMLERR_NO_ERROR)
-        return Notices(Status::Failure("(hData == false) && (Erro != DMLERR_NO_ERROR)",
+        return Notices(Status::Failure(Fault::kPlatform, "(hData == false) && (Erro != DMLERR_NO_ERROR)",
                                        "TGrupoAplicativo::ListGroups", kMbOk));
     if (list && Len > 0) {
         std::memset(list, 0, static_cast<size_t>(Len));

@@ -104,26 +104,29 @@ TEST(Paths, JoinsUpTo511Characters)
     char path[512 + 4];
     std::memset(path, '#', sizeof path);
     const std::string folder(500, 'f');
-    startup::JoinPath(path, folder.c_str(), "\\", "0123456789");
+    EXPECT_TRUE(startup::JoinPath(path, folder.c_str(), "\\", "0123456789"));
     EXPECT_EQ(std::strlen(path), 511u);
     EXPECT_EQ(std::string(path + 500), "\\0123456789");
     EXPECT_EQ(path[512], '#');
 
-    startup::JoinPath(path, "C:\\", "\\", "setup.exe");  // a drive root doubles the backslash
+    EXPECT_TRUE(startup::JoinPath(path, "C:\\", "\\", "setup.exe"));  // a drive root doubles the backslash
     EXPECT_STREQ(path, "C:\\\\setup.exe");
-    startup::CopyPath(path, "");
+    EXPECT_TRUE(startup::CopyPath(path, ""));
     EXPECT_STREQ(path, "");
 }
 
-TEST(PathsDeathTest, LongerPathsEndTheProgramInsteadOfBeingCut)
+TEST(Paths, LongerPathsAreRefusedInsteadOfBeingCut)
 {
-    char path[512];
+    char path[512] = "kept";
     const std::string folder(501, 'f');
-    EXPECT_EXIT(startup::JoinPath(path, folder.c_str(), "\\", "0123456789"),
-                ::testing::ExitedWithCode(1), "longer than 511 characters");
+    const Status joined = startup::JoinPath(path, folder.c_str(), "\\", "0123456789");
+    EXPECT_EQ(joined.What(), Fault::kRefused);
+    EXPECT_NE(joined.Text().find("longer than 511 characters"), std::string::npos);
     const std::string text(512, 't');
-    EXPECT_EXIT(startup::CopyPath(path, text.c_str()), ::testing::ExitedWithCode(1),
-                "longer than 511 characters");
+    const Status copied = startup::CopyPath(path, text.c_str());
+    EXPECT_EQ(copied.What(), Fault::kRefused);
+    EXPECT_NE(copied.Text().find("longer than 511 characters"), std::string::npos);
+    EXPECT_STREQ(path, "kept");
 }
 
 }  // namespace
