@@ -53,9 +53,15 @@ std::string Unquoted(std::string text)
     return text;
 }
 
+// A reason the arguments cannot be used.
+Status Refused(const std::string& why)
+{
+    return Status::Failure(Fault::kRefused, why, "Error!");
+}
+
 }  // namespace
 
-bool Parse(const std::string& arguments, Options* options, std::string* error)
+Status Parse(const std::string& arguments, Options* options)
 {
     *options = Options();
     size_t at = 0;
@@ -63,7 +69,7 @@ bool Parse(const std::string& arguments, Options* options, std::string* error)
         while (at < arguments.size() && IsBlank(arguments[at]))
             ++at;
         if (at >= arguments.size())
-            return true;
+            return Status();
         // The destination takes the rest of the line as it stands (the
         // whole switch may be quoted, as programs that start others quote
         // an argument with blanks).
@@ -75,10 +81,9 @@ bool Parse(const std::string& arguments, Options* options, std::string* error)
             options->destination = Unquoted(rest);
             options->hasDestination = true;
             if (options->destination.empty()) {
-                *error = "/D= names no folder";
-                return false;
+                return Refused("/D= names no folder");
             }
-            return true;
+            return Status();
         }
         const std::string word = NextWord(arguments, &at);
         const std::string upper = Upper(word);
@@ -93,15 +98,13 @@ bool Parse(const std::string& arguments, Options* options, std::string* error)
             else if (mode == "MINIMAL")
                 options->mode = 'M';
             else {
-                *error = "unknown mode \"" + word.substr(6) + "\" (full, typical or minimal)";
-                return false;
+                return Refused("unknown mode \"" + word.substr(6) + "\" (full, typical or minimal)");
             }
         } else if (upper.compare(0, 7, "/GROUP=") == 0) {
             options->group = word.substr(7);
             options->hasGroup = true;
         } else {
-            *error = "unknown argument \"" + word + "\"";
-            return false;
+            return Refused("unknown argument \"" + word + "\"");
         }
     }
 }
@@ -115,7 +118,7 @@ std::string ArgumentsOf(const std::string& commandLine)
     return commandLine.substr(at);
 }
 
-bool ModeLetters(char asked, const std::string& offered, std::string* letters, std::string* error)
+Status ModeLetters(char asked, const std::string& offered, std::string* letters)
 {
     const char modes[3] = {'F', 'T', 'M'};
     const char* names[3] = {"full", "typical", "minimal"};
@@ -126,9 +129,8 @@ bool ModeLetters(char asked, const std::string& offered, std::string* letters, s
                 chosen = k;
         }
         if (chosen < 0 || offered.size() <= static_cast<size_t>(chosen) || offered[chosen] != asked) {
-            *error = std::string("this setup does not offer the ") + (chosen < 0 ? "asked" : names[chosen]) +
-                     " mode";
-            return false;
+            return Refused(std::string("this setup does not offer the ") + (chosen < 0 ? "asked" : names[chosen]) +
+                     " mode");
         }
     } else {
         // The smallest offered mode, as the options page checks it.
@@ -140,7 +142,7 @@ bool ModeLetters(char asked, const std::string& offered, std::string* letters, s
     *letters = "XXX";
     if (chosen >= 0)
         (*letters)[chosen] = modes[chosen];
-    return true;
+    return Status();
 }
 
 }  // namespace cmdline

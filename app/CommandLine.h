@@ -12,6 +12,8 @@
 // Letter case of the switches does not count. Portable, tested natively.
 #pragma once
 
+#include "Status.h"
+
 #include <string>
 
 namespace cmdline {
@@ -34,8 +36,9 @@ struct Options {
 extern const char* const kUsage;
 
 // Parses the arguments after the program's name: the raw command line
-// without it. False, with the reason, for anything it does not know.
-bool Parse(const std::string& arguments, Options* options, std::string* error);
+// without it. A failure (kRefused), its text the reason, for anything it
+// does not know.
+Status Parse(const std::string& arguments, Options* options);
 
 // The arguments of a raw command line (as the system hands it over): what
 // follows the program's name, quoted or not.
@@ -43,8 +46,8 @@ std::string ArgumentsOf(const std::string& commandLine);
 
 // The mode letters ("FXX", "XTX", "XXM") an unattended install uses: the
 // one asked for, which the script must offer, or else the smallest offered
-// mode, as the options page checks it. False, with the reason, when the
-// asked mode is not offered.
-bool ModeLetters(char asked, const std::string& offered, std::string* letters, std::string* error);
+// mode, as the options page checks it. A failure (kRefused), its text the
+// reason, when the asked mode is not offered.
+Status ModeLetters(char asked, const std::string& offered, std::string* letters);
 
 }  // namespace cmdline

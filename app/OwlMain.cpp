@@ -26,13 +26,13 @@ int OwlMain(int, char*[])
     // Options, for unattended runs; none: the wizard as always.
     const std::string arguments = cmdline::ArgumentsOf(GetCommandLineA());
     cmdline::Options options;
-    std::string error;
-    if (!cmdline::Parse(arguments, &options, &error)) {
+    const Status parsed = cmdline::Parse(arguments, &options);
+    if (!parsed) {
         const bool silent = (" " + arguments + " ").find(" /S ") != std::string::npos ||
                             (" " + arguments + " ").find(" /s ") != std::string::npos;
         if (silent)
             SendMessagesToConsole();
-        ShowMessage(("Wrong arguments: " + error + ".\n\n" + cmdline::kUsage).c_str(), "Kelvo", MB_OK | MB_ICONHAND);
+        ShowMessage(("Wrong arguments: " + parsed.Text() + ".\n\n" + cmdline::kUsage).c_str(), "Kelvo", MB_OK | MB_ICONHAND);
         return cmdline::kBadArguments;
     }
     if (options.silent)

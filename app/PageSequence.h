@@ -1,7 +1,7 @@
 // The wizard's steps without windows: which page or procedure each step
-// shows, what Next and Back do to the step counter, and the title, text and
-// button captions of each page. The page manager (TWinTramor/TProcTramor)
-// is thin window code over it.
+// shows and what Next and Back do to the step counter (the pages' titles,
+// texts and captions are in PageTexts.h). The page manager
+// (TWinTramor/TProcTramor) is thin window code over it.
 //
 //   install:   1 presentation, 2 agreement, 3 options (the script's
 //              settings read again), 4 start, 5 installation
@@ -12,7 +12,7 @@
 // goes one step back, never below 1; every visit builds its page afresh.
 #pragma once
 
-#include "PageTexts.h"
+#include "StartupRules.h"
 
 namespace wizard {
 
@@ -29,8 +29,8 @@ enum class Step {
 
 class PageSequence {
 public:
-    // 1 install, any other value uninstall.
-    explicit PageSequence(int Modo) : install_(Modo == 1) {}
+    // startup::kInstallMode, or any other value for uninstall.
+    explicit PageSequence(int Modo) : install_(Modo == startup::kInstallMode) {}
 
     int Etapa() const { return etapa_; }
     Step Current() const;
@@ -42,9 +42,6 @@ public:
 
     // Entering this step reads the script's settings and file list anew.
     static bool ReadsScript(Step step) { return step == Step::kOptions || step == Step::kConfirmation; }
-    // The page a step shows (the installation keeps the start page, the
-    // uninstallation the confirmation); none for kNothing.
-    static const PageText* Page(Step step);
 
 private:
     bool install_;

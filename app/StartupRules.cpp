@@ -83,8 +83,7 @@ Status CopyPath(char* dest, const char* text)
 Status CheckSetupIntegrity(const char* package)
 {
     PackageReader reader;
-    std::string error;
-    if (!reader.Open(package, &error))
+    if (!reader.Open(package))
         return Status();
     if (CheckIntegrity(reader).state != IntegrityReport::State::kDamaged)
         return Status();

@@ -136,7 +136,7 @@ Status TKelvoApp::InitScript(bool* relaunched)
     working::Write(layout::kStartFolder, start);
 
     TApend apend(package);
-    if (!(status = apend.Extract(layout::kScript)))
+    if (!(status = apend.TryExtrairArq(layout::kScript)))
         return status;
 
     char NomeGrupo[kPathSize] = "";
@@ -145,7 +145,7 @@ Status TKelvoApp::InitScript(bool* relaunched)
     {
         TScript script(layout::kScript);
         // Every record, its archive name exactly as the script gives it.
-        if (!(status = script.ReadRecords(&listaDado)))
+        if (!(status = script.TryLerRegistros(&listaDado)))
             return status;
         char buffer[kPathSize];
         script.LerNomeGrupo(NomeGrupo);
@@ -158,11 +158,11 @@ Status TKelvoApp::InitScript(bool* relaunched)
     }
 
     for (const layout::DisplayStep& step : layout::PlanDisplayFiles(startup::PlanRecords(listaDado), roles)) {
-        if (!(status = apend.Include(step.member.c_str(), step.size)))
+        if (!(status = apend.TryIncluirFat(step.member.c_str(), step.size)))
             return status;
         if (!step.extract)
             continue;
-        if (!(status = apend.Extract(step.member.c_str())))
+        if (!(status = apend.TryExtrairArq(step.member.c_str())))
             return status;
         for (const std::string& copy : step.copies) {
             char dest[kPathSize];

@@ -7,6 +7,8 @@
 #include "TDialog.h"
 #include "TPen.h"
 
+#include "SetupLayout.h"
+
 namespace {
 
 constexpr int kWidth = 600;
@@ -36,7 +38,7 @@ TKelvoWindow::TKelvoWindow(int Modo) : TWindow(nullptr, "")
     Attr.Style |= WS_CLIPCHILDREN;
     const int y = Attr.H - 48;
 
-    imagemBMP = std::make_unique<TImagemBMP>(this, "kelvo.bmp", TPoint(10, 10));
+    imagemBMP = std::make_unique<TImagemBMP>(this, layout::kBitmap, TPoint(10, 10));
     bBack = std::make_unique<TButton>(this, kBackId, "< Back", ButtonX(1), y, kButtonWidth,
                                       kButtonHeight);
     bNext = std::make_unique<TButton>(this, kNextId, "Next >", ButtonX(3), y, kButtonWidth,

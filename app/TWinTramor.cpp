@@ -7,11 +7,11 @@ namespace {
 // Asks a page whether it may close; unless it refuses and that counts,
 // destroys its window and the object.
 template <class Page>
-bool Close(std::unique_ptr<Page>& page, int Verificar)
+bool Close(std::unique_ptr<Page>& page, bool verify)
 {
     if (!page)
         return true;
-    if (!page->CanClose() && Verificar != 0)
+    if (!page->CanClose() && verify)
         return false;
     page->Destroy(0);
     page.reset();
@@ -45,28 +45,28 @@ TWinTramor::~TWinTramor()
 
 int TWinTramor::FecharJanelas(int Verificar)
 {
-    // Every page is asked even when its answer does not count: the options
-    // page writes the chosen mode then.
-    if (!Close(te1, Verificar) || !Close(te2, Verificar) || !Close(te3, Verificar) || !Close(te0, Verificar) ||
-        !Close(dProg, Verificar))
-        return 0;
-    return 1;
+    return TryFecharJanelas(Verificar != 0) ? 1 : 0;
 }
 
-void TWinTramor::EnterWorkFolder() const
+Status TWinTramor::TryFecharJanelas(bool verify)
 {
-    platform::ChangeFolder(workFolder.c_str());
+    // Every page is asked even when its answer does not count: the options
+    // page writes the chosen mode then.
+    if (!Close(te1, verify) || !Close(te2, verify) || !Close(te3, verify) || !Close(te0, verify) ||
+        !Close(dProg, verify))
+        return Status::Failure(Fault::kRefused, "A page refused to close.", "Error!");
+    return Status();
 }
 
 void TWinTramor::TE1()
 {
-    EnterWorkFolder();
+    workFolder.Enter();
     Show(te1, std::make_unique<TTE1>(pai, back, next, cancel));
 }
 
 void TWinTramor::TE2()
 {
-    EnterWorkFolder();
+    workFolder.Enter();
     Show(te2, std::make_unique<TTE2>(pai, back, next, cancel));
 }
 

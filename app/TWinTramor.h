@@ -12,6 +12,9 @@
 #include "TTE3.h"
 
 #include "PageTexts.h"
+#include "WorkFolder.h"
+
+#include "Status.h"
 
 #include "TButton.h"
 #include "TWindow.h"
@@ -33,9 +36,19 @@ public:
     virtual void Next() = 0;
     virtual void Back() = 0;
 
+    // ---- Ending form, as the wizard fixes it -------------------------------
+
     // Closes the pages and the progress dialog, asking each first: 0 when
-    // one refused and Verificar is non-zero (it and those after it stay).
+    // one refused and Verificar is non-zero (it and those after it stay), 1
+    // when all are closed.
     int FecharJanelas(int Verificar);
+
+    // ---- Reporting form ----------------------------------------------------
+
+    // FecharJanelas: a failure (kRefused) when a page refused and `verify`.
+    Status TryFecharJanelas(bool verify);
+
+    // ---- The pages ---------------------------------------------------------
 
     // The presentation and agreement pages read their texts from the run's
     // working folder, which they make current first.
@@ -60,10 +73,8 @@ protected:
     std::unique_ptr<TTE0> te0;
     std::unique_ptr<TDProgresso> dProg;
 
-    // The run's working folder (current when the page manager is made),
-    // where start-up left the script and the display files.
-    const std::string workFolder;
-    void EnterWorkFolder() const;
+    // The run's working folder: current when the page manager is made.
+    const WorkFolder workFolder;
 
 private:
     // A plain page showing `page`.

@@ -1,6 +1,8 @@
 #include "WorkingFiles.h"
 
 #include "File.h"
+#include "Platform.h"
+#include "SetupLayout.h"
 
 namespace working {
 
@@ -34,6 +36,20 @@ bool ReadLine(const char* name, std::string* line, size_t max)
     if (!line->empty() && line->back() == '\r')
         line->pop_back();
     return !file.Failed() && line->size() <= max;
+}
+
+void RemoveAll(bool uninstalling, const std::string& program)
+{
+    const char* const installFiles[] = {layout::kScript,    layout::kBitmap,      layout::kPresentation,
+                                        layout::kAgreement, layout::kStartFolder, layout::kProgramName};
+    for (const char* name : installFiles)
+        platform::RemoveFile(name);
+    if (!uninstalling)
+        return;
+    platform::RemoveFile(layout::kModeFile);
+    platform::RemoveFile(layout::kUninstallCopy);
+    if (!program.empty())
+        platform::RemoveFile(program.c_str());
 }
 
 }  // namespace working

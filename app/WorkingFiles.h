@@ -3,6 +3,8 @@
 // folder with blanks comes back as it was written.
 #pragma once
 
+#include "Limits.h"
+
 #include <cstddef>
 #include <string>
 
@@ -14,9 +16,16 @@ bool Write(const char* name, const std::string& text);
 
 // The file's first line, without its line break (LF or CR LF). False when
 // the file is missing, unreadable or its first line is longer than `max`.
-bool ReadLine(const char* name, std::string* line, size_t max = 511);
+bool ReadLine(const char* name, std::string* line, size_t max = kPathMax);
 
 // The whole file, when it holds at most `max` bytes.
 bool ReadAll(const char* name, std::string* text, size_t max);
+
+// Removes the working files from the current folder, in the order they go:
+// script, display files, start folder and program name; when
+// `uninstalling`, also the mode file, the uninstall data's copy and
+// `program` (the running copy itself, which the system refuses while it
+// runs). Results are not checked.
+void RemoveAll(bool uninstalling, const std::string& program);
 
 }  // namespace working

@@ -12,3 +12,4 @@ constexpr size_t kScriptLineMax = 511;   // a line of the setup script
 constexpr size_t kScriptKeyMax = 31;     // the key, a line's first word
 constexpr size_t kSizeTextMax = 15;      // a size field of a file record
 constexpr size_t kFlagsLength = 4;       // the flag field of a file record
+constexpr size_t kModesSize = 5;         // the mode letters: three and a terminator, in 5 bytes

@@ -79,8 +79,7 @@ IntegrityReport CheckIntegrity(PackageReader& reader)
 
     std::vector<uint8_t> script;
     std::vector<uint32_t> sizes;
-    std::string error;
-    if (!reader.ReadScript(&script, &error) || !RecordSizes(script, &sizes) || sizes.size() != members)
+    if (!reader.ReadScript(&script) || !RecordSizes(script, &sizes) || sizes.size() != members)
         return Damaged("the setup script's file records");
     uint64_t packed = 0;
     for (const uint32_t size : sizes)
@@ -88,15 +87,18 @@ IntegrityReport CheckIntegrity(PackageReader& reader)
     if (packed + (end - scriptStart) != record.packageSize)
         return Damaged("the package's length (the file is cut short or has grown)");
 
+    // The sizes add up to the recorded length, so every member lies behind
+    // the record, where the walk finds it.
+    std::vector<layout::MemberPlace> places;
+    if (!layout::WalkMembers(reader.Bounds(), reader.ScriptSize(), sizes, &places))
+        return Damaged("the package's length (the file is cut short or has grown)");
     IntegrityReport report;
     report.state = IntegrityReport::State::kIntact;
-    uint64_t memberStart = end - record.packageSize;
     for (uint32_t k = 0; k < members; ++k) {
-        if (!CrcOf(reader, memberStart, sizes[k], block, &crc) || crc != record.memberCrcs[k]) {
+        if (!CrcOf(reader, places[k].start, sizes[k], block, &crc) || crc != record.memberCrcs[k]) {
             report.state = IntegrityReport::State::kDamaged;
             report.damaged.push_back("member " + std::to_string(k) + " (" + ScriptText::RecordKey(static_cast<int>(k)) + ")");
         }
-        memberStart += sizes[k];
     }
     return report;
 }

@@ -1,6 +1,8 @@
 #include "PackageReader.h"
 
+#include "FileSink.h"
 #include "ProgressSink.h"
+#include "UnfinishedFile.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -31,22 +33,23 @@ private:
 
 PackageReader::PackageReader(size_t blockSize) : blockSize_(std::max<size_t>(blockSize, 4)) {}
 
-bool PackageReader::OpenFile(const char* path, std::string* error)
+Status PackageReader::Failure(Fault fault, const std::string& text) const
+{
+    return Status::Failure(fault, text, "Error!");
+}
+
+Status PackageReader::OpenFile(const char* path)
 {
     path_ = path;
     bufferAt_ = 0;
     held_ = 0;
     filePos_ = 0;
     file_ = File(path, "rb");
-    if (!file_.IsOpen()) {
-        *error = "cannot open \"" + path_ + "\" for reading";
-        return false;
-    }
+    if (!file_.IsOpen())
+        return Failure(Fault::kUnreadable, "cannot open \"" + path_ + "\" for reading");
     const int64_t size = file_.Size();
-    if (size < 0) {
-        *error = "cannot read \"" + path_ + "\"";
-        return false;
-    }
+    if (size < 0)
+        return Failure(Fault::kUnreadable, "cannot read \"" + path_ + "\"");
     fileSize_ = static_cast<uint64_t>(size);
     // A small setup needs no block-sized buffer.
     buffer_.resize(static_cast<size_t>(std::min<uint64_t>(blockSize_, std::max<uint64_t>(fileSize_, 4))));
@@ -54,29 +57,31 @@ bool PackageReader::OpenFile(const char* path, std::string* error)
     imageEnd_ = bounds.imageEnd;
     end_ = bounds.end;
     filePos_ = UINT64_MAX;  // the headers were read: seek before the next read
-    return true;
+    return Status();
 }
 
-bool PackageReader::Open(const char* path, std::string* error)
+Status PackageReader::ReadTrailer()
 {
-    if (!OpenFile(path, error))
-        return false;
+    scriptSize_ = 0;
     uint8_t trailer[layout::kTrailerSize];
-    if (end_ < sizeof trailer) {
-        *error = "\"" + path_ + "\" is too short to hold a package (" + std::to_string(end_) + " bytes)";
-        return false;
-    }
-    if (!ReadAt(end_ - sizeof trailer, trailer, sizeof trailer)) {
-        *error = "cannot read the trailer of \"" + path_ + "\"";
-        return false;
-    }
-    scriptSize_ = layout::DecodeTrailer(trailer);
-    if (static_cast<uint64_t>(scriptSize_) + layout::kTrailerSize > end_) {
-        *error = "the trailer of \"" + path_ + "\" gives a script of " + std::to_string(scriptSize_) +
-                 " bytes, more than the file holds: not a setup, or a damaged one";
-        return false;
-    }
-    return true;
+    if (end_ < sizeof trailer)
+        return Failure(Fault::kDamaged, "\"" + path_ + "\" is too short to hold a package (" + std::to_string(end_) +
+                                            " bytes)");
+    if (!ReadAt(end_ - sizeof trailer, trailer, sizeof trailer))
+        return Failure(Fault::kUnreadable, "cannot read the trailer of \"" + path_ + "\"");
+    const uint32_t scriptSize = layout::DecodeTrailer(trailer);
+    if (static_cast<uint64_t>(scriptSize) + layout::kTrailerSize > end_)
+        return Failure(Fault::kDamaged, "the trailer of \"" + path_ + "\" gives a script of " +
+                                            std::to_string(scriptSize) +
+                                            " bytes, more than the file holds: not a setup, or a damaged one");
+    scriptSize_ = scriptSize;
+    return Status();
+}
+
+Status PackageReader::Open(const char* path)
+{
+    const Status opened = OpenFile(path);
+    return opened ? ReadTrailer() : opened;
 }
 
 bool PackageReader::ReadAt(uint64_t at, void* out, size_t size)
@@ -90,37 +95,50 @@ bool PackageReader::ReadAt(uint64_t at, void* out, size_t size)
     return got == size;
 }
 
-bool PackageReader::ReadScript(std::vector<uint8_t>* text, std::string* error)
+Status PackageReader::ReadScript(std::vector<uint8_t>* text)
 {
     text->clear();
     VectorSink sink(text);
     Decoded decoded;
-    if (!Decode(ScriptStart(), scriptSize_, sink, &decoded, error)) {
-        if (error->empty())
-            *error = "the setup script of \"" + path_ + "\" decodes to more than 256 MB: damaged package";
-        return false;
-    }
-    if (decoded.bytesIn != scriptSize_) {
-        *error = "the setup script of \"" + path_ + "\" ends in the middle of an item: damaged package";
-        return false;
-    }
-    return true;
+    const Status status = Decode(ScriptStart(), scriptSize_, sink, &decoded);
+    if (status.What() == Fault::kCannotWrite)
+        return Failure(Fault::kDamaged,
+                       "the setup script of \"" + path_ + "\" decodes to more than 256 MB: damaged package");
+    if (!status)
+        return status;
+    if (decoded.bytesIn != scriptSize_)
+        return Failure(Fault::kDamaged,
+                       "the setup script of \"" + path_ + "\" ends in the middle of an item: damaged package");
+    return Status();
 }
 
-bool PackageReader::Locate(const std::vector<uint32_t>& sizes, std::vector<uint64_t>* starts,
-                           std::string* error) const
+Status PackageReader::ExtractTo(uint64_t start, uint32_t size, uint64_t original, const char* target,
+                                ProgressHook* hook, uint64_t* written)
 {
-    starts->assign(sizes.size(), 0);
-    uint64_t index = layout::kTrailerSize + static_cast<uint64_t>(scriptSize_);
-    for (size_t k = sizes.size(); k-- > 0;) {
-        index += sizes[k];
-        if (layout::PlaceMember(Bounds(), index, &(*starts)[k]) == layout::Placement::kBeforeFile) {
-            *error = "member " + std::to_string(k) + " would begin " + std::to_string(index - end_) +
-                     " bytes in front of the start of \"" + path_ + "\"";
-            return false;
-        }
-    }
-    return true;
+    if (written != nullptr)
+        *written = 0;
+    UnfinishedFile unfinished;  // outlives `out`, which is closed first
+    File out(target, "wb");
+    if (!out.IsOpen())
+        return Failure(Fault::kCannotCreate, "cannot create \"" + std::string(target) + "\"");
+    unfinished.Arm(target);
+    FileSink sink(out);
+    Decoded decoded;
+    Status status = Decode(start, size, sink, &decoded, hook);
+    if (written != nullptr)
+        *written = decoded.bytesOut;
+    const bool closed = out.Close();
+    if (status.What() == Fault::kCannotWrite || (status && !closed))
+        return Failure(Fault::kCannotWrite, "cannot write \"" + std::string(target) + "\"");
+    if (!status)
+        return status;
+    if (original != kAnySize && (decoded.bytesIn != size || decoded.bytesOut != original))
+        return Failure(Fault::kDamaged, "the member is damaged (" + std::to_string(decoded.bytesOut) +
+                                            " bytes decoded, the record says " + std::to_string(original) + ")");
+    if (decoded.bytesIn != size)
+        return Failure(Fault::kDamaged, "the member ends in the middle of an item");
+    unfinished.Finished();
+    return Status();
 }
 
 bool PackageReader::Refill(uint64_t at)
@@ -147,24 +165,20 @@ bool PackageReader::Refill(uint64_t at)
     return got == want;
 }
 
-bool PackageReader::Decode(uint64_t start, uint32_t size, LzssDecoder::Sink& out, Decoded* result,
-                           std::string* error, ProgressHook* hook)
+Status PackageReader::Decode(uint64_t start, uint32_t size, LzssDecoder::Sink& out, Decoded* result,
+                             ProgressHook* hook)
 {
-    error->clear();
     *result = Decoded();
     ProgressSink sink(out, hook);
-    if (start > end_ || size > end_ - start) {
-        *error = "a member lies outside \"" + path_ + "\"";
-        return false;
-    }
+    if (start > end_ || size > end_ - start)
+        return Failure(Fault::kDamaged, "a member lies outside \"" + path_ + "\"");
+    const Status unreadable = Failure(Fault::kUnreadable, "cannot read \"" + path_ + "\"");
     // Members read from the last to the first, as the installer reads them,
     // find those in front already read: the block then ends with this one.
     if (start < bufferAt_ && size < buffer_.size()) {
         const uint64_t memberEnd = start + size;
-        if (!Refill(memberEnd > buffer_.size() ? memberEnd - buffer_.size() : 0)) {
-            *error = "cannot read \"" + path_ + "\"";
-            return false;
-        }
+        if (!Refill(memberEnd > buffer_.size() ? memberEnd - buffer_.size() : 0))
+            return unreadable;
     }
     decoder_.Reset();
     uint64_t pos = start;
@@ -173,10 +187,8 @@ bool PackageReader::Decode(uint64_t start, uint32_t size, LzssDecoder::Sink& out
         // A cut item needs at most two bytes more than the decoder was given.
         const uint64_t need = std::min<uint64_t>(left, 3);
         if (pos < bufferAt_ || pos + need > bufferAt_ + held_) {
-            if (!Refill(pos) || bufferAt_ + held_ < pos + need) {
-                *error = "cannot read \"" + path_ + "\"";
-                return false;
-            }
+            if (!Refill(pos) || bufferAt_ + held_ < pos + need)
+                return unreadable;
         }
         const size_t avail = static_cast<size_t>(std::min<uint64_t>(left, bufferAt_ + held_ - pos));
         const bool last = avail == left;
@@ -185,16 +197,15 @@ bool PackageReader::Decode(uint64_t start, uint32_t size, LzssDecoder::Sink& out
         result->bytesIn += consumed;
         result->bytesOut = decoder_.BytesOut();
         if (!ok) {
-            result->canceled = sink.Canceled();
-            return false;
+            if (sink.Canceled())
+                return Status::Canceled();
+            return Failure(Fault::kCannotWrite, "cannot write the decoded bytes of a member of \"" + path_ + "\"");
         }
         if (last)
-            return true;
+            return Status();
         pos += consumed;
         left -= consumed;
-        if (consumed < avail && !Refill(pos)) {
-            *error = "cannot read \"" + path_ + "\"";
-            return false;
-        }
+        if (consumed < avail && !Refill(pos))
+            return unreadable;
     }
 }

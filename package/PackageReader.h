@@ -1,5 +1,5 @@
-// Reads and checks a package without ever ending the program: the side that
-// tools use to inspect setups (the setup program itself uses TApend). Every
+// Reads and checks a package without ever ending the program: the tools
+// read setups with it, and the setup program's TApend reads through it. Every
 // offset is checked against the file before it is used. The package is read
 // in large blocks with one decoder for all members, so that members lying
 // back to back cost neither a seek nor an allocation each.
@@ -10,6 +10,7 @@
 #include "SetupLayout.h"
 
 #include "File.h"
+#include "Status.h"
 
 #include <cstdint>
 #include <string>
@@ -19,20 +20,24 @@ class PackageReader {
 public:
     // What decoding one member found.
     struct Decoded {
-        uint64_t bytesOut = 0;     // decompressed bytes
-        uint64_t bytesIn = 0;      // compressed bytes consumed by whole items
-        bool canceled = false;     // the progress hook asked to stop
+        uint64_t bytesOut = 0;  // decompressed bytes
+        uint64_t bytesIn = 0;   // compressed bytes consumed by whole items
     };
+    // For ExtractTo: any decoded size will do.
+    static constexpr uint64_t kAnySize = UINT64_MAX;
 
     // Reads in blocks of `blockSize` bytes (at least 4; no more than the file).
     explicit PackageReader(size_t blockSize = size_t(1) << 20);
 
     // Opens the file and finds the package's bounds, without reading the
-    // trailer. False, with the reason, when the file cannot be read.
-    bool OpenFile(const char* path, std::string* error);
-    // OpenFile, then the trailer. False, with a message naming the problem,
-    // when the file cannot be read or holds no plausible package.
-    bool Open(const char* path, std::string* error);
+    // trailer: a failure (kUnreadable) when the file cannot be read.
+    Status OpenFile(const char* path);
+    // The one reading of the trailer, the script's size: a failure
+    // (kDamaged) when the package cannot hold a trailer or the script it
+    // gives, kUnreadable when it cannot be read.
+    Status ReadTrailer();
+    // OpenFile, then ReadTrailer.
+    Status Open(const char* path);
 
     uint64_t FileSize() const { return fileSize_; }
     uint64_t End() const { return end_; }              // package end (see PackageBounds)
@@ -45,24 +50,29 @@ public:
     // end or cannot be read.
     bool ReadAt(uint64_t at, void* out, size_t size);
 
-    // The decompressed setup script.
-    bool ReadScript(std::vector<uint8_t>* text, std::string* error);
-
-    // Start of each member, from the compressed sizes in record order. False
-    // when a member would begin in front of the file's start.
-    bool Locate(const std::vector<uint32_t>& sizes, std::vector<uint64_t>* starts,
-                std::string* error) const;
+    // The decompressed setup script (kDamaged when it cannot be).
+    Status ReadScript(std::vector<uint8_t>* text);
 
     // Decodes `size` compressed bytes at `start` into the sink, telling the
-    // hook (if any) after every block. False, with the reason, when they lie
-    // outside the package or cannot be read; false with an empty reason when
-    // the sink refused the data or the hook asked to stop (result->canceled).
-    bool Decode(uint64_t start, uint32_t size, LzssDecoder::Sink& sink, Decoded* result,
-                std::string* error, ProgressHook* hook = nullptr);
+    // hook (if any) after every block. A failure when they lie outside the
+    // package (kDamaged) or cannot be read (kUnreadable), or when the sink
+    // refused the data (kCannotWrite); Canceled when the hook asked to stop.
+    Status Decode(uint64_t start, uint32_t size, LzssDecoder::Sink& sink, Decoded* result,
+                  ProgressHook* hook = nullptr);
+
+    // The one extraction of a member into a file: decodes it into `target`
+    // (created, or emptied), which must come out with `original` bytes
+    // unless that is kAnySize. *written (if given) receives the bytes
+    // decoded, also on failure. Nothing is left behind on a failure:
+    // kCannotCreate, kCannotWrite, kDamaged (the member ends inside an item
+    // or decodes to another size), Decode's own; or when Canceled.
+    Status ExtractTo(uint64_t start, uint32_t size, uint64_t original, const char* target,
+                     ProgressHook* hook = nullptr, uint64_t* written = nullptr);
 
 private:
     // Makes the buffer begin at `at` and hold as much as fits before the end.
     bool Refill(uint64_t at);
+    Status Failure(Fault fault, const std::string& text) const;
 
     size_t blockSize_;
     File file_;

@@ -211,7 +211,7 @@ bool ScriptText::CheckEntry(const std::string& key, const std::string& value, st
         return false;
     }
     if (key.size() + 1 + value.size() > kScriptLineMax) {
-        *error = "the entry \"" + key + "\" is longer than 511 characters";
+        *error = "the entry \"" + key + "\" is longer than " + std::to_string(kScriptLineMax) + " characters";
         return false;
     }
     return true;
@@ -246,7 +246,7 @@ bool ScriptText::ParseRecord(const std::string& value, ScriptRecord* out, std::s
         return false;
     }
     if (words[0].size() > kPathMax) {
-        *error = "the path of " + quoted + " is longer than 511 characters";
+        *error = "the path of " + quoted + " is longer than " + std::to_string(kPathMax) + " characters";
         return false;
     }
     ScriptRecord record;

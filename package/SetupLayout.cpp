@@ -102,6 +102,33 @@ std::string PlacementProblem(Placement placement, const std::string& member)
     return std::string();
 }
 
+Status LocateMember(const PackageBounds& bounds, uint64_t indice, const std::string& member, uint64_t* start)
+{
+    const Placement placement = PlaceMember(bounds, indice, start);
+    if (placement == Placement::kInside)
+        return Status();
+    return Status::Failure(Fault::kDamaged, PlacementProblem(placement, member), "Error!");
+}
+
+Status WalkMembers(const PackageBounds& bounds, uint32_t scriptSize, const std::vector<uint32_t>& sizes,
+                   std::vector<MemberPlace>* places, size_t first)
+{
+    places->assign(sizes.size(), MemberPlace());
+    MemberWalk walk;
+    walk.Step(scriptSize);
+    for (size_t k = sizes.size(); k-- > first;) {
+        MemberPlace& place = (*places)[k];
+        place.walked = true;
+        place.indice = walk.Step(sizes[k]);
+        place.placement = PlaceMember(bounds, place.indice, &place.start);
+        if (place.placement == Placement::kBeforeFile)
+            return Status::Failure(Fault::kDamaged,
+                                   PlacementProblem(place.placement, ScriptText::RecordKey(static_cast<int>(k))),
+                                   "Error!");
+    }
+    return Status();
+}
+
 namespace {
 
 constexpr uint32_t kIntegrityVersion = 1;
@@ -268,8 +295,7 @@ std::string NextLine(const std::string& bytes, size_t* at)
 
 }  // namespace
 
-bool ParseUninstallData(const std::string& bytes, std::string* storedGroup, std::string* destination,
-                        std::string* error)
+Status ParseUninstallData(const std::string& bytes, std::string* storedGroup, std::string* destination)
 {
     size_t at = 0;
     *storedGroup = NextLine(bytes, &at);
@@ -279,19 +305,16 @@ bool ParseUninstallData(const std::string& bytes, std::string* storedGroup, std:
         const char* what;
     } lines[] = {{*storedGroup, "the program group's name"}, {*destination, "the destination folder"}};
     for (const auto& line : lines) {
-        if (line.line.empty()) {
-            *error = std::string("it holds no ") + line.what;
-            return false;
-        }
+        if (line.line.empty())
+            return Status::Failure(Fault::kDamaged, std::string("it holds no ") + line.what, "Error!");
         // A CR left inside a line was never written by the installer, and
         // one at the very end would be taken for half a line break.
         if (line.line.size() > kPathMax ||
-            line.line.find_first_of(std::string("\r\0", 2)) != std::string::npos) {
-            *error = std::string("its line for ") + line.what + " is damaged";
-            return false;
-        }
+            line.line.find_first_of(std::string("\r\0", 2)) != std::string::npos)
+            return Status::Failure(Fault::kDamaged, std::string("its line for ") + line.what + " is damaged",
+                                   "Error!");
     }
-    return true;
+    return Status();
 }
 
 }  // namespace layout

@@ -18,6 +18,8 @@
 // offset (its "Indice") is its distance from `end` to its first byte.
 #pragma once
 
+#include "Status.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -88,6 +90,47 @@ enum class Placement {
 Placement PlaceMember(const PackageBounds& bounds, uint64_t indice, uint64_t* start);
 // The message for a misplaced member, naming it.
 std::string PlacementProblem(Placement placement, const std::string& member);
+// PlaceMember as a Status: a failure (kDamaged, PlacementProblem's text,
+// caption "Error!") unless the member lies inside the package.
+Status LocateMember(const PackageBounds& bounds, uint64_t indice, const std::string& member, uint64_t* start);
+
+// ---- The walk over the members ---------------------------------------------
+//
+// Members are counted backwards from the package's end: behind the trailer
+// lies the script (its size from the trailer), in front of it record n-1,
+// then n-2, and so on, each directly in front of all counted before it.
+// Every reader of a package counts here.
+class MemberWalk {
+public:
+    // Nothing counted yet but the trailer.
+    MemberWalk() = default;
+    // Counts the member of `size` bytes lying in front of all counted so
+    // far: its offset (its "Indice").
+    uint64_t Step(uint32_t size)
+    {
+        indice_ += size;
+        return indice_;
+    }
+    uint64_t Indice() const { return indice_; }
+
+private:
+    uint64_t indice_ = kTrailerSize;
+};
+
+struct MemberPlace {
+    bool walked = false;  // reached by the walk
+    uint64_t indice = 0;  // distance from the package's end to its first byte
+    uint64_t start = 0;   // its first byte
+    Placement placement = Placement::kBeforeFile;
+};
+// The whole walk behind a script of `scriptSize` bytes: the place of each
+// record's member from the compressed sizes in record order, counted from
+// the last record down to `first` (those in front of it are not walked).
+// It stops at the first member that would begin in front of the file: that
+// one is walked and reported (kDamaged, naming its record key), those in
+// front of it are not walked.
+Status WalkMembers(const PackageBounds& bounds, uint32_t scriptSize, const std::vector<uint32_t>& sizes,
+                   std::vector<MemberPlace>* places, size_t first = 0);
 
 // ---- The integrity record ----------------------------------------------------
 //
@@ -182,10 +225,9 @@ bool IsCommandSafe(const std::string& text, char* bad);
 // "uninstall.s_": the group name in its stored form (blanks after the first
 // character as "@"), a line break (CR LF), the destination folder.
 std::string FormatUninstallData(const std::string& storedGroup, const std::string& destination);
-// Its two lines (a line break is LF or CR LF; a line holds at most 511
-// characters). False, with the reason, when a line is missing or empty, or
-// holds a CR or a zero.
-bool ParseUninstallData(const std::string& bytes, std::string* storedGroup, std::string* destination,
-                        std::string* error);
+// Its two lines (a line break is LF or CR LF; a line holds at most
+// kPathMax characters). A failure (kDamaged), its text the reason, when a
+// line is missing or empty, or holds a CR or a zero.
+Status ParseUninstallData(const std::string& bytes, std::string* storedGroup, std::string* destination);
 
 }  // namespace layout

@@ -1,7 +1,6 @@
 #include "TApend.h"
 
 #include "File.h"
-#include "FileSink.h"
 #include "SetupLayout.h"
 #include "Platform.h"
 #include "Report.h"
@@ -15,11 +14,18 @@
 namespace {
 
 const char* const kTemp = layout::kMemberTemp;
+const char kUnreadablePackage[] = "Can't read \"Apendix File\"!";
 constexpr size_t kBlock = size_t(1) << 16;
 
-[[noreturn]] void Fail(const char* text)
+[[noreturn]] void Fail(const std::string& text)
 {
-    FatalMessage(text, "Error!");
+    FatalMessage(text.c_str(), "Error!");
+}
+
+// "Can't <verb> "arq.huf"!"
+std::string TempMessage(const char* verb)
+{
+    return std::string("Can't ") + verb + " \"" + kTemp + "\"!";
 }
 
 Status Failure(Fault fault, const std::string& text)
@@ -29,7 +35,7 @@ Status Failure(Fault fault, const std::string& text)
 
 // Copies size bytes from `from` (already positioned) to `to`, in blocks.
 // Returns false for a short read; a failed write ends the program.
-bool CopyBytes(File& from, File& to, uint64_t size, const char* writeMessage)
+bool CopyBytes(File& from, File& to, uint64_t size, const std::string& writeMessage)
 {
     std::vector<uint8_t> block(kBlock);
     while (size > 0) {
@@ -49,16 +55,23 @@ TApend::TApend(const char* _arqApend) : arqApend(_arqApend) {}
 
 void TApend::IncluirFat(const char* nomeArq, uint32_t Tam)
 {
-    const Status status = Include(nomeArq, Tam);
+    const Status status = TryIncluirFat(nomeArq, Tam);
     if (!status)
         FatalMessage(status);
 }
 
-Status TApend::Include(const char* nomeArq, uint32_t Tam)
+void TApend::ExtrairArq(const char* nomeArq)
 {
-    const Status status = fat.Add(nomeArq, Indice + Tam, Tam);
+    const Status status = TryExtrairArq(nomeArq);
+    if (!status)
+        FatalMessage(status);
+}
+
+Status TApend::TryIncluirFat(const char* nomeArq, uint32_t Tam)
+{
+    const Status status = fat.TryAdArq(nomeArq, walk.Indice() + Tam, Tam);
     if (status)
-        Indice += Tam;
+        walk.Step(Tam);
     return status;
 }
 
@@ -68,40 +81,32 @@ void TApend::LerFat(const char* nomeArq, uint64_t* indice, uint32_t* Tam) const
     *Tam = fat.Tam(nomeArq);
 }
 
-void TApend::ExtrairArq(const char* nomeArq)
-{
-    const Status status = Extract(nomeArq);
-    if (!status)
-        FatalMessage(status);
-}
-
 Status TApend::OpenPackage()
 {
     if (opened)
         return Status();
-    std::string error;
-    if (!reader.OpenFile(arqApend, &error))
-        return Failure(Fault::kUnreadable, "Can't read \"Apendix File\"!");
+    if (!reader.OpenFile(arqApend))
+        return Failure(Fault::kUnreadable, kUnreadablePackage);
     opened = true;
     return Status();
 }
 
-Status TApend::Extract(const char* nomeArq, ProgressHook* hook, uint64_t* bytesOut)
+Status TApend::TryExtrairArq(const char* nomeArq, ProgressHook* hook, uint64_t expected, uint64_t* bytesOut)
 {
     if (bytesOut != nullptr)
         *bytesOut = 0;
     Status status = OpenPackage();
     if (!status)
         return status;
-    const layout::PackageBounds bounds = reader.Bounds();
 
     if (std::strcmp(nomeArq, layout::kScript) == 0) {
-        uint8_t trailer[layout::kTrailerSize];
-        if (bounds.end < sizeof trailer)
+        status = reader.ReadTrailer();
+        // A script the package cannot hold lies in front of the file.
+        if (status.What() == Fault::kDamaged)
             return Failure(Fault::kDamaged, layout::PlacementProblem(layout::Placement::kBeforeFile, nomeArq));
-        if (!reader.ReadAt(bounds.end - sizeof trailer, trailer, sizeof trailer))
-            return Failure(Fault::kUnreadable, "Can't read \"Apendix File\"!");
-        status = Include(nomeArq, layout::DecodeTrailer(trailer));
+        if (!status)
+            return Failure(Fault::kUnreadable, kUnreadablePackage);
+        status = TryIncluirFat(nomeArq, reader.ScriptSize());
         if (!status)
             return status;
     }
@@ -113,32 +118,25 @@ Status TApend::Extract(const char* nomeArq, ProgressHook* hook, uint64_t* bytesO
         return Status::Failure(Fault::kRefused, "Null offset! Can't read file in \"FAT\".", nomeArq);
     // Sizes that do not belong to this file must never yield wrong bytes.
     uint64_t start = 0;
-    const layout::Placement placement = layout::PlaceMember(bounds, offset, &start);
-    if (placement != layout::Placement::kInside)
-        return Failure(Fault::kDamaged, layout::PlacementProblem(placement, nomeArq));
+    status = layout::LocateMember(reader.Bounds(), offset, nomeArq, &start);
+    if (!status)
+        return status;
 
-    File out(nomeArq, "wb");
-    if (!out.IsOpen())
-        return Status::Failure(Fault::kCannotCreate, "THuf", "Error!", kMbOk);
-    FileSink sink(out);
-    PackageReader::Decoded decoded;
-    std::string error;
-    const bool done = reader.Decode(start, tam, sink, &decoded, &error, hook);
-    const bool closed = out.Close();
-    if (done && closed && decoded.bytesIn == tam) {
-        if (bytesOut != nullptr)
-            *bytesOut = decoded.bytesOut;
-        return Status();
+    status = reader.ExtractTo(start, tam, expected, nomeArq, hook, bytesOut);
+    const std::string name = nomeArq;
+    switch (status.What()) {
+    case Fault::kNone:
+    case Fault::kCanceled:
+        return status;
+    case Fault::kCannotCreate:
+        return Status::Failure(Fault::kCannotCreate, THuf::kCannotOpen, "Error!", kMbOk);
+    case Fault::kCannotWrite:
+        return Failure(Fault::kCannotWrite, "Can't write \"" + name + "\"!");
+    case Fault::kDamaged:
+        return Failure(Fault::kDamaged, "Can't decompress \"" + name + "\"!");
+    default:
+        return Failure(Fault::kUnreadable, kUnreadablePackage);
     }
-    // Half a file is no file: what could not be written completely goes.
-    platform::RemoveFile(nomeArq);
-    if (decoded.canceled)
-        return Status::Canceled();
-    if (!error.empty())
-        return Failure(Fault::kUnreadable, "Can't read \"Apendix File\"!");
-    if (done && closed)  // the member ends inside an item: damaged
-        return Failure(Fault::kDamaged, "Can't decompress \"" + std::string(nomeArq) + "\"!");
-    return Failure(Fault::kCannotWrite, "Can't write \"" + std::string(nomeArq) + "\"!");
 }
 
 const uint32_t* TApend::IncluirArq(const char* nomeArq)
@@ -147,7 +145,7 @@ const uint32_t* TApend::IncluirArq(const char* nomeArq)
         THuf huf(nomeArq, kTemp, 1);
         if (huf.Executar() == 0) {
             platform::RemoveFile(kTemp);
-            Fail("Can't compress \"arq.huf\"!");
+            Fail(TempMessage("compress"));
         }
     }
     File original(nomeArq, "rb");
@@ -158,7 +156,7 @@ const uint32_t* TApend::IncluirArq(const char* nomeArq)
     if (originalSize > UINT32_MAX || compressedSize > UINT32_MAX) {
         platform::RemoveFile(kTemp);
         const std::string text = "File too large for a package (sizes are 32-bit): \"" + std::string(nomeArq) + "\".";
-        FatalMessage(text.c_str(), "Error!");
+        Fail(text);
     }
     sizes[0] = originalSize < 0 ? 0 : static_cast<uint32_t>(originalSize);
     sizes[1] = compressedSize < 0 ? 0 : static_cast<uint32_t>(compressedSize);
@@ -167,9 +165,9 @@ const uint32_t* TApend::IncluirArq(const char* nomeArq)
     if (!package.IsOpen())
         Fail("Can't write \"Apendix File\"!");
     if (!temp.IsOpen())
-        Fail("Can't read \"arq.huf\"!");
+        Fail(TempMessage("read"));
     if (!CopyBytes(temp, package, sizes[1], "Can't write \"Apendix File\"!"))
-        Fail("Can't read \"arq.huf\"!");
+        Fail(TempMessage("read"));
     if (std::strcmp(nomeArq, layout::kScript) == 0) {
         uint8_t trailer[layout::kTrailerSize];
         layout::EncodeTrailer(sizes[1], trailer);

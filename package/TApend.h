@@ -18,33 +18,41 @@ public:
     // is opened by the first extraction and stays open with the object.
     explicit TApend(const char* _arqApend);
 
+    // ---- Ending forms, as the format fixes them ----------------------------
+    // Each shows the failure of its Try twin and ends the program.
+
     // Registers the member lying directly in front of all registered so far.
-    // A name registered twice ends the program with the table's message.
     void IncluirFat(const char* nomeArq, uint32_t Tam);
-    // The same, reporting instead.
-    Status Include(const char* nomeArq, uint32_t Tam);
-    // Offset and size of a registered member; 0 and 0 when unknown.
-    void LerFat(const char* nomeArq, uint64_t* Indice, uint32_t* Tam) const;
-
-    // Extracts a registered member, decompressed, into the file nomeArq under
-    // the current folder ("kelvo.se" first registers the script from the
-    // trailer). Any failure shows a message and ends the program.
+    // Extracts a registered member, decoded, into the file nomeArq under the
+    // current folder ("kelvo.se" first registers the script from the
+    // trailer).
     void ExtrairArq(const char* nomeArq);
-    // The same, reporting instead: the hook (if any) hears of every block
-    // written and may cancel. *bytesOut (if given) receives the bytes
-    // written. A member that cannot be written completely leaves no file.
-    Status Extract(const char* nomeArq, ProgressHook* hook = nullptr, uint64_t* bytesOut = nullptr);
-
     // Compresses nomeArq and appends it to the package file ("kelvo.se" also
     // appends the trailer). Returns the original and the compressed size,
-    // valid until the next call.
+    // valid until the next call. The builder's side: it has no twin.
     const uint32_t* IncluirArq(const char* nomeArq);
+
+    // ---- Reporting forms ---------------------------------------------------
+
+    // IncluirFat: a name registered twice, or one too long, is refused.
+    Status TryIncluirFat(const char* nomeArq, uint32_t Tam);
+    // ExtrairArq, with the messages the format gives it (a file that cannot
+    // be created: THuf::kCannotOpen, kCannotCreate). The hook (if any) hears of every
+    // block written and may cancel. The member must come out with
+    // `expected` bytes unless that is PackageReader::kAnySize; *bytesOut (if
+    // given) receives the bytes decoded, also on failure. A member that
+    // cannot be written completely leaves no file.
+    Status TryExtrairArq(const char* nomeArq, ProgressHook* hook = nullptr,
+                         uint64_t expected = PackageReader::kAnySize, uint64_t* bytesOut = nullptr);
+
+    // Offset and size of a registered member; 0 and 0 when unknown.
+    void LerFat(const char* nomeArq, uint64_t* Indice, uint32_t* Tam) const;
 
 private:
     Status OpenPackage();
 
     const char* arqApend;
-    uint64_t Indice = layout::kTrailerSize;
+    layout::MemberWalk walk;
     TFat fat;
     uint32_t sizes[2] = {0, 0};
     PackageReader reader;

@@ -8,15 +8,15 @@
 
 void TFat::AdArq(const char* nomeArq, uint64_t Indice, uint32_t Tam)
 {
-    const Status status = Add(nomeArq, Indice, Tam);
+    const Status status = TryAdArq(nomeArq, Indice, Tam);
     if (!status)
         FatalMessage(status);
 }
 
-Status TFat::Add(const char* nomeArq, uint64_t Indice, uint32_t Tam)
+Status TFat::TryAdArq(const char* nomeArq, uint64_t Indice, uint32_t Tam)
 {
     if (std::strlen(nomeArq) > kMemberNameMax)
-        return Status::Failure(Fault::kRefused, "Member name longer than 255 characters: \"" + std::string(nomeArq) + "\".",
+        return Status::Failure(Fault::kRefused, "Member name longer than " + std::to_string(kMemberNameMax) + " characters: \"" + std::string(nomeArq) + "\".",
                                "Error!");
     // The table stays a list in registration order; the map only spares the
     // linear search, so that registering many members costs linear time.

@@ -19,11 +19,16 @@ public:
 
     TFat() = default;
 
+    // ---- Ending form, as the format fixes it --------------------------------
+
     // Appends an entry; a name already present ends the program with the
     // table's message, as does a name over 255 characters.
     void AdArq(const char* nomeArq, uint64_t Indice, uint32_t Tam);
-    // The same, reporting instead: nothing is added then.
-    Status Add(const char* nomeArq, uint64_t Indice, uint32_t Tam);
+
+    // ---- Reporting forms ---------------------------------------------------
+
+    // AdArq, refusing (kRefused) instead: nothing is added then.
+    Status TryAdArq(const char* nomeArq, uint64_t Indice, uint32_t Tam);
     // Offset and size of the entry of that name; 0 when there is none.
     uint64_t Indice(const char* nomeArq) const;
     uint32_t Tam(const char* nomeArq) const;

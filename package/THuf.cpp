@@ -8,7 +8,6 @@
 #include <cinttypes>
 #include <cstdio>
 #include <memory>
-#include <string>
 
 namespace {
 
@@ -52,23 +51,10 @@ Outcome Run(const char* source, const char* target, int Mode)
 
 }  // namespace
 
-Status THuf::Convert(const char* source, const char* target, int Mode)
-{
-    switch (Run(source, target, Mode)) {
-    case Outcome::kDone:
-        break;
-    case Outcome::kUnopenable:
-        return Status::Failure(Fault::kCannotCreate, "THuf", "Error!", kMbOk);
-    case Outcome::kFailed:
-        return Status::Failure(Fault::kCannotWrite, "Can't write \"" + std::string(target) + "\"!", "Error!");
-    }
-    return Status();
-}
-
 THuf::THuf(const char* source, const char* target, int Mode)
 {
     const Outcome outcome = Run(source, target, Mode);
     if (outcome == Outcome::kUnopenable)
-        FatalMessage("THuf", "Error!", kMbOk);
+        FatalMessage(kCannotOpen, "Error!", kMbOk);
     ok = outcome == Outcome::kDone;
 }

@@ -3,14 +3,18 @@
 // constructor; Executar() tells whether it succeeded.
 #pragma once
 
-#include "Status.h"
-
 class THuf {
 public:
+    // The message of a source or target that cannot be opened: the class's
+    // own name, as the codec has always said it.
+    static constexpr char kCannotOpen[] = "THuf";
+
+    // ---- Ending form, as the codec fixes it --------------------------------
+
     // Mode 1 compresses source into target; any other value decompresses.
-    // A source or target that cannot be opened ends the program with a
-    // message. Compressing prints the coder's progress and summary lines on
-    // standard output.
+    // A source or target that cannot be opened ends the program with the
+    // message kCannotOpen. Compressing prints the coder's progress and
+    // summary lines on standard output.
     THuf(const char* source, const char* target, int Mode);
     ~THuf() = default;
     THuf(const THuf&) = delete;
@@ -18,11 +22,6 @@ public:
 
     // 1 when the target is complete, 0 when a read or write failed.
     int Executar() const { return ok ? 1 : 0; }
-
-    // The same job, reporting instead of ending the program: a source or
-    // target that cannot be opened gives the message "THuf"; a failed read
-    // or write names the target.
-    static Status Convert(const char* source, const char* target, int Mode);
 
 private:
     bool ok = false;

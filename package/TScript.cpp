@@ -112,16 +112,17 @@ void TScript::SetEntry(const char* entry, const char* value)
         return;
     }
 
+    const std::string tempFailure = std::string("Can't write \"") + layout::kScriptTemp + "\"!";
     File temp(layout::kScriptTemp, "wb");
     if (!temp.IsOpen())
-        FatalMessage("Can't write \"arq.tmp\"!", "Error!");
+        FatalMessage(tempFailure.c_str(), "Error!");
     std::vector<uint8_t> bytes;
     if (!ReadAll(&bytes))
         FatalMessage(ReadFailure());
     ScriptText text = ScriptText::Parse(bytes);
     text.Set(entry, value);
     if (!WriteAll(&temp, text.Bytes()))
-        FatalMessage("Can't write \"arq.tmp\"!", "Error!");
+        FatalMessage(tempFailure.c_str(), "Error!");
 
     platform::RemoveFile(nomeArq);
     // Should the new text not take the script's place, it stays in "arq.tmp"
@@ -268,12 +269,12 @@ Status TScript::SplitRecord(char* arq, char* nome, uint32_t* TamOrig, uint32_t* 
 
 void TScript::LerRegistros(TListaDado* lista, size_t cut)
 {
-    const Status status = ReadRecords(lista, cut);
+    const Status status = TryLerRegistros(lista, cut);
     if (!status)
         FatalMessage(status);
 }
 
-Status TScript::ReadRecords(TListaDado* lista, size_t cut)
+Status TScript::TryLerRegistros(TListaDado* lista, size_t cut)
 {
     const Status loaded = Load();
     if (!loaded)

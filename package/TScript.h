@@ -25,6 +25,10 @@ public:
     // Keeps the caller's pointer: the name must outlive the object.
     explicit TScript(const char* _nomeArq);
 
+    // ---- Ending forms, as the format fixes them ----------------------------
+    // A script that exists but cannot be read, or cannot be written, ends
+    // the program with the script's message.
+
     // The value of `entry` into value (512 bytes), or "NULL" when the file or
     // the key does not exist.
     void GetEntry(const char* entry, char* value);
@@ -69,10 +73,12 @@ public:
     // first `cut` characters (empty when it is not longer than that).
     void LerRegistros(TListaDado* lista, size_t cut = 0);
 
-    // The same reading, reporting instead of ending the program: a script
-    // that exists but cannot be read ("Can't read file in \"TScript\"!"), or
-    // a damaged record. `lista` holds the records read before the failure.
-    Status ReadRecords(TListaDado* lista, size_t cut = 0);
+    // ---- Reporting forms ---------------------------------------------------
+
+    // LerRegistros, reporting instead: a script that exists but cannot be
+    // read ("Can't read file in \"TScript\"!", kUnreadable), or a damaged
+    // record (kDamaged). `lista` holds the records read before the failure.
+    Status TryLerRegistros(TListaDado* lista, size_t cut = 0);
     // Reads the file now (a missing script is no failure), so that the
     // readers of single keys that follow cannot fail.
     Status Load();

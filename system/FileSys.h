@@ -13,18 +13,28 @@ void Normaliza(char* s);
 // The part of nomeArq after its last backslash (all of it if none), into
 // file, a buffer of fileSize bytes; a longer name is cut to fit.
 void Rectify(char* file, const char* nomeArq, size_t fileSize = 512);
+
+// ---- Ending forms, as the helpers fix them ---------------------------------
+
 // Copies dirAtual + "\" + orig to dest. A source that cannot be read, or a
 // destination that cannot be written, ends the program with a message.
 void CopyExe(const char* dirAtual, const char* orig, const char* dest);
-// The same, reporting instead ("is -> bad() || !is -> good()" for a source
-// that cannot be read, "Can't write ..." naming dest, caption "CopyExe").
-// A copy onto the source itself is skipped: it would empty the file. A
-// destination that cannot be written completely is removed.
-Status TryCopyExe(const char* dirAtual, const char* orig, const char* dest);
 // Creates every folder named by a prefix of path that ends before a backslash.
 void MakePath(const char* path);
-// The same, reporting a folder that does not exist afterwards.
+
+// ---- Reporting forms -------------------------------------------------------
+
+// CopyExe, reporting instead ("is -> bad() || !is -> good()" for a source
+// that cannot be read, kUnreadable; "Can't write ..." naming dest,
+// kCannotCreate or kCannotWrite; caption "CopyExe"). A copy onto the
+// source itself is skipped: it would empty the file. A destination that
+// cannot be written completely is removed.
+Status TryCopyExe(const char* dirAtual, const char* orig, const char* dest);
+// MakePath, reporting a folder that does not exist afterwards (kCannotCreate).
 Status TryMakePath(const char* path);
+
+// ---- Other helpers ---------------------------------------------------------
+
 // Deletes the folder path (ending with a backslash) and everything below it.
 // Links found inside are removed themselves, never followed. A root path
 // (see IsRootPath) is refused: nothing is deleted.

@@ -103,3 +103,15 @@ void TDProgresso::LetMessagesThrough()
         DispatchMessageA(&msg);
     }
 }
+
+bool TDProgresso::StopAsked()
+{
+    LetMessagesThrough();
+    return IsCanceled() != 0;
+}
+
+void TDProgresso::Finished()
+{
+    Flush();
+    Destroy(IDCANCEL);
+}

@@ -13,7 +13,7 @@
 
 #include "TSProgresso.h"
 
-#include "ProgressHook.h"
+#include "InstallProgress.h"
 
 #include "TButton.h"
 #include "TDialog.h"
@@ -23,7 +23,7 @@
 #include <memory>
 #include <string>
 
-class TDProgresso : public TDialog, public ProgressHook {
+class TDProgresso : public TDialog, public InstallProgress {
 public:
     static constexpr int kBarId = 40001;
     static constexpr int kText1Id = 40002;
@@ -33,11 +33,11 @@ public:
     TDProgresso(TWindow* pai, uint64_t VMax);
     ~TDProgresso() override;
 
-    void Texto1(const char* s);
+    void Texto1(const char* s) override;
     // Shown at the next drawing (at once when one is due).
-    void Texto2(const char* s);
+    void Texto2(const char* s) override;
     // The running total, in bytes.
-    void ValAtual(uint64_t VAtual);
+    void ValAtual(uint64_t VAtual) override;
     // Draws the second line and the bar as they stand now.
     void Flush();
     // The Cancel command: recorded, the dialog stays.
@@ -49,6 +49,10 @@ public:
     // Dispatches the thread's pending messages (the dialog's keys through
     // the dialog navigation, so Esc is Cancel).
     void LetMessagesThrough();
+    // LetMessagesThrough, then IsCanceled.
+    bool StopAsked() override;
+    // Draws what is pending and destroys the dialog's window.
+    void Finished() override;
 
 protected:
     void OnCommand(int id, int notifyCode, HWND control) override;

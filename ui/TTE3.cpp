@@ -128,15 +128,15 @@ void TTE3::OnCommand(int id, int notifyCode, HWND control)
 
 void TTE3::EnChange1()
 {
-    // Cut at 511 characters: the buffer holds 512 bytes.
-    eDirDest->GetText(dirDest, kPathSize);
+    // Cut to what the page manager's path buffer holds.
+    eDirDest->GetText(dirDest, static_cast<int>(kPathSize));
     OkDest = dirDest[0] != '\0' ? 1 : 0;
     Next();
 }
 
 void TTE3::EnChange2()
 {
-    eNomeGrupo->GetText(nomeGrupo, kPathSize);
+    eNomeGrupo->GetText(nomeGrupo, static_cast<int>(kPathSize));
     OkGrupo = nomeGrupo[0] != '\0' ? 1 : 0;
     Next();
 }

@@ -19,6 +19,7 @@
 #include "TListBox.h"
 #include "TRadioButton.h"
 
+#include "Limits.h"
 #include "Status.h"
 
 #include <memory>
@@ -31,10 +32,6 @@ public:
     static constexpr int kNomeGrupoId = 50004;
     // The save-file dialog's template that shows folders and drives only.
     static constexpr int kBrowseTemplate = 32253;
-    // The page manager's buffers: folder and group name 512 bytes, the mode
-    // letters 5 (three letters used).
-    static constexpr int kPathSize = 512;
-    static constexpr int kModesSize = 5;
     // A name taken from the list is cut to 127 characters.
     static constexpr int kListNameSize = 128;
     // What the group list is read into.

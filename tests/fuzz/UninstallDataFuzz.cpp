@@ -25,10 +25,9 @@ void CheckReadBack(const std::string& group, const std::string& destination)
 {
     std::string againGroup;
     std::string againDestination;
-    std::string error;
-    Check(layout::ParseUninstallData(layout::FormatUninstallData(group, destination), &againGroup,
-                                     &againDestination, &error));
-    Check(againGroup == group && againDestination == destination && error.empty());
+    const Status parsed =
+        layout::ParseUninstallData(layout::FormatUninstallData(group, destination), &againGroup, &againDestination);
+    Check(parsed.Ok() && againGroup == group && againDestination == destination && parsed.Text().empty());
 }
 
 }  // namespace
@@ -38,15 +37,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     std::string group;
     std::string destination;
-    std::string error;
-    if (layout::ParseUninstallData(bytes, &group, &destination, &error)) {
+    const Status parsed = layout::ParseUninstallData(bytes, &group, &destination);
+    if (parsed) {
         Check(IsLine(group) && IsLine(destination));
         // Both lines are the file's own bytes, in order.
         Check(bytes.compare(0, group.size(), group) == 0);
         Check(bytes.find(destination, group.size()) != std::string::npos);
         CheckReadBack(group, destination);
     } else {
-        Check(!error.empty());  // a refusal always says why
+        Check(!parsed.Text().empty());  // a refusal always says why
     }
 
     // The other way: two lines written as the installer writes them.

@@ -1,5 +1,6 @@
 // The setup program's options for unattended runs.
 #include "CommandLine.h"
+#include "StatusText.h"
 
 #include <gtest/gtest.h>
 
@@ -9,25 +10,25 @@ TEST(CommandLine, SwitchesAndADestinationThatTakesTheRestOfTheLine)
 {
     cmdline::Options o;
     std::string error;
-    ASSERT_TRUE(cmdline::Parse("", &o, &error));
+    ASSERT_TRUE(Succeeded(cmdline::Parse("", &o), &error));
     EXPECT_FALSE(o.silent);
     EXPECT_FALSE(o.hasDestination);
 
-    ASSERT_TRUE(cmdline::Parse(" /s /Mode=Typical \"/GROUP=My Tools\" /D=C:\\Program Files\\My App  ", &o, &error));
+    ASSERT_TRUE(Succeeded(cmdline::Parse(" /s /Mode=Typical \"/GROUP=My Tools\" /D=C:\\Program Files\\My App  ", &o), &error));
     EXPECT_TRUE(o.silent);
     EXPECT_EQ(o.mode, 'T');
     EXPECT_EQ(o.group, "My Tools");
     EXPECT_EQ(o.destination, "C:\\Program Files\\My App");
-    ASSERT_TRUE(cmdline::Parse("/S /D=\"D:\\x y\\\"", &o, &error));
+    ASSERT_TRUE(Succeeded(cmdline::Parse("/S /D=\"D:\\x y\\\"", &o), &error));
     EXPECT_EQ(o.destination, "D:\\x y\\");
-    ASSERT_TRUE(cmdline::Parse("/S \"/D=C:\\Program Files\\App\"", &o, &error));
+    ASSERT_TRUE(Succeeded(cmdline::Parse("/S \"/D=C:\\Program Files\\App\"", &o), &error));
     EXPECT_EQ(o.destination, "C:\\Program Files\\App");
-    ASSERT_TRUE(cmdline::Parse("/D=C:\\a /S", &o, &error));  // /D is last: the rest is the folder
+    ASSERT_TRUE(Succeeded(cmdline::Parse("/D=C:\\a /S", &o), &error));  // /D is last: the rest is the folder
     EXPECT_FALSE(o.silent);
     EXPECT_EQ(o.destination, "C:\\a /S");
 
     for (const char* bad : {"/X", "/MODE=huge", "/D=", "/S extra", "-S", "/MODE"}) {
-        EXPECT_FALSE(cmdline::Parse(bad, &o, &error)) << bad;
+        EXPECT_FALSE(Succeeded(cmdline::Parse(bad, &o), &error)) << bad;
         EXPECT_FALSE(error.empty());
     }
 
@@ -39,15 +40,15 @@ TEST(CommandLine, ModesAreTheAskedOneWhenOfferedElseTheSmallestOffered)
 {
     std::string letters;
     std::string error;
-    ASSERT_TRUE(cmdline::ModeLetters(0, "FTM", &letters, &error));
+    ASSERT_TRUE(Succeeded(cmdline::ModeLetters(0, "FTM", &letters), &error));
     EXPECT_EQ(letters, "XXM");
-    ASSERT_TRUE(cmdline::ModeLetters(0, "FTX", &letters, &error));
+    ASSERT_TRUE(Succeeded(cmdline::ModeLetters(0, "FTX", &letters), &error));
     EXPECT_EQ(letters, "XTX");
-    ASSERT_TRUE(cmdline::ModeLetters(0, "XXX", &letters, &error));
+    ASSERT_TRUE(Succeeded(cmdline::ModeLetters(0, "XXX", &letters), &error));
     EXPECT_EQ(letters, "XXX");
-    ASSERT_TRUE(cmdline::ModeLetters('F', "FTM", &letters, &error));
+    ASSERT_TRUE(Succeeded(cmdline::ModeLetters('F', "FTM", &letters), &error));
     EXPECT_EQ(letters, "FXX");
-    EXPECT_FALSE(cmdline::ModeLetters('M', "FTX", &letters, &error));
+    EXPECT_FALSE(Succeeded(cmdline::ModeLetters('M', "FTX", &letters), &error));
     EXPECT_NE(error.find("minimal"), std::string::npos);
 }
 

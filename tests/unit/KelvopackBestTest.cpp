@@ -11,6 +11,8 @@
 #include "SetupWriter.h"
 #include "TestData.h"
 
+#include "StatusText.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -61,7 +63,7 @@ Contents Read(const std::string& setup)
         out.resize(lzss::Decompress(c.packed.back().data(), c.packed.back().size(), out.data(), out.size()));
         c.members.push_back(out);
     }
-    EXPECT_TRUE(archive.Reader().ReadScript(&c.script, &error)) << error;
+    EXPECT_TRUE(Succeeded(archive.Reader().ReadScript(&c.script), &error)) << error;
     // The trailer: the compressed script's size, least significant byte first.
     const auto end = file.end() - 4;
     const size_t size = end[0] | end[1] << 8 | end[2] << 16 | static_cast<size_t>(end[3]) << 24;

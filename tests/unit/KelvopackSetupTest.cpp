@@ -17,6 +17,8 @@
 #include "ToolError.h"
 #include "WorkerCrew.h"
 
+#include "StatusText.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -66,7 +68,7 @@ protected:
         std::string error;
         std::vector<uint8_t> bytes;
         EXPECT_TRUE(archive->Open(output, &error)) << error;
-        EXPECT_TRUE(archive->Reader().ReadScript(&bytes, &error)) << error;
+        EXPECT_TRUE(Succeeded(archive->Reader().ReadScript(&bytes), &error)) << error;
         return bytes;
     }
 
@@ -90,7 +92,7 @@ bool Decode(SetupArchive& archive, const SetupArchive::Member& m, std::vector<ui
     CollectSink sink;
     PackageReader::Decoded decoded;
     std::string error;
-    const bool ok = archive.Reader().Decode(m.start, m.record.TamComp, sink, &decoded, &error);
+    const bool ok = Succeeded(archive.Reader().Decode(m.start, m.record.TamComp, sink, &decoded), &error);
     *out = std::move(sink.bytes);
     return ok;
 }
@@ -717,7 +719,7 @@ TEST_F(KelvopackSetup, ReaderDecodesAlikeWhateverItsBlockSize)
     // out of order, which makes the stream seek back.
     for (const size_t block : {size_t(4), size_t(5), size_t(17), size_t(4096), size_t(1) << 20}) {
         PackageReader stream(block);
-        ASSERT_TRUE(stream.Open(output.c_str(), &error)) << error;
+        ASSERT_TRUE(Succeeded(stream.Open(output.c_str()), &error)) << error;
         std::vector<size_t> order(archive.Members().size());
         for (size_t k = 0; k < order.size(); ++k)
             order[k] = (k * 5) % order.size();
@@ -725,7 +727,7 @@ TEST_F(KelvopackSetup, ReaderDecodesAlikeWhateverItsBlockSize)
             const SetupArchive::Member& m = archive.Members()[k];
             CollectSink sink;
             PackageReader::Decoded decoded;
-            ASSERT_TRUE(stream.Decode(m.start, m.record.TamComp, sink, &decoded, &error)) << error;
+            ASSERT_TRUE(Succeeded(stream.Decode(m.start, m.record.TamComp, sink, &decoded), &error)) << error;
             EXPECT_EQ(decoded.bytesIn, m.record.TamComp);
             EXPECT_EQ(sink.bytes, MemberFromFile(output, m)) << "block " << block << " member " << k;
         }
@@ -733,7 +735,7 @@ TEST_F(KelvopackSetup, ReaderDecodesAlikeWhateverItsBlockSize)
         struct Nothing : LzssDecoder::Sink {
             bool Put(const uint8_t*, size_t) override { return true; }
         } nothing;
-        EXPECT_FALSE(stream.Decode(archive.Reader().End() - 2, 3, nothing, &decoded, &error));
+        EXPECT_FALSE(Succeeded(stream.Decode(archive.Reader().End() - 2, 3, nothing, &decoded), &error));
         EXPECT_NE(error.find("outside"), std::string::npos);
     }
 }

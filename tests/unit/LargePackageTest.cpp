@@ -23,6 +23,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "StatusText.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -182,13 +184,13 @@ TEST(LargePackage, MembersPastFourGiBAreReadWhereTheLayoutPutsThem)
     {
         PackageReader reader(size_t(1) << 16);
         std::string error;
-        ASSERT_TRUE(reader.Open(setup.c_str(), &error)) << error;
+        ASSERT_TRUE(Succeeded(reader.Open(setup.c_str()), &error)) << error;
         EXPECT_EQ(reader.FileSize(), fileSize);
         EXPECT_EQ(reader.End(), fileSize);
         EXPECT_EQ(reader.ImageEnd(), image.size());
         EXPECT_EQ(reader.ScriptStart(), scriptStart);
         std::vector<uint8_t> text;
-        ASSERT_TRUE(reader.ReadScript(&text, &error)) << error;
+        ASSERT_TRUE(Succeeded(reader.ReadScript(&text), &error)) << error;
         ASSERT_EQ(text, scriptText);
 
         const ScriptText parsed = ScriptText::Parse(text);
@@ -200,15 +202,19 @@ TEST(LargePackage, MembersPastFourGiBAreReadWhereTheLayoutPutsThem)
             ASSERT_TRUE(ScriptText::ParseRecord(value, &record, &error)) << error;
             sizes.push_back(record.TamComp);
         }
+        std::vector<layout::MemberPlace> places;
+        ASSERT_TRUE(Succeeded(layout::WalkMembers(reader.Bounds(), reader.ScriptSize(), sizes, &places), &error))
+            << error;
         std::vector<uint64_t> starts;
-        ASSERT_TRUE(reader.Locate(sizes, &starts, &error)) << error;
+        for (const layout::MemberPlace& place : places)
+            starts.push_back(place.start);
         for (size_t k = 0; k < members.size(); ++k)
             EXPECT_EQ(starts[k], members[k].start) << members[k].name;
 
         for (const size_t k : real) {
             CollectingSink sink;
             PackageReader::Decoded decoded;
-            ASSERT_TRUE(reader.Decode(starts[k], sizes[k], sink, &decoded, &error)) << error;
+            ASSERT_TRUE(Succeeded(reader.Decode(starts[k], sizes[k], sink, &decoded), &error)) << error;
             EXPECT_EQ(decoded.bytesIn, sizes[k]) << members[k].name;
             EXPECT_EQ(decoded.bytesOut, members[k].size) << members[k].name;
             EXPECT_TRUE(sink.bytes == members[k].original) << members[k].name;
@@ -216,7 +222,7 @@ TEST(LargePackage, MembersPastFourGiBAreReadWhereTheLayoutPutsThem)
         // Nothing is read from beyond the package's end.
         CollectingSink sink;
         PackageReader::Decoded decoded;
-        EXPECT_FALSE(reader.Decode(fileSize - 2, 3, sink, &decoded, &error));
+        EXPECT_FALSE(Succeeded(reader.Decode(fileSize - 2, 3, sink, &decoded), &error));
         EXPECT_FALSE(error.empty());
     }
 
@@ -228,13 +234,13 @@ TEST(LargePackage, MembersPastFourGiBAreReadWhereTheLayoutPutsThem)
     {
         testfs::InFolder in(destination);
         TApend apend(setup.c_str());
-        const Status extracted = apend.Extract(layout::kScript);
+        const Status extracted = apend.TryExtrairArq(layout::kScript);
         ASSERT_TRUE(extracted.Ok()) << Why(extracted);
         EXPECT_EQ(ReadFile(layout::kScript), scriptText);
         TListaDado list;
         {
             TScript reader(layout::kScript);
-            const Status read = reader.ReadRecords(&list, std::strlen(kOrig));
+            const Status read = reader.TryLerRegistros(&list, std::strlen(kOrig));
             ASSERT_TRUE(read.Ok()) << Why(read);
         }
         platform::RemoveFile(layout::kScript);
@@ -243,7 +249,7 @@ TEST(LargePackage, MembersPastFourGiBAreReadWhereTheLayoutPutsThem)
             const Member& m = members[static_cast<size_t>(i)];
             EXPECT_STREQ(list.Arq(i), m.name);
             ASSERT_EQ(list.TamComp(i), m.TamComp) << m.name;
-            const Status included = apend.Include(list.Arq(i), list.TamComp(i));
+            const Status included = apend.TryIncluirFat(list.Arq(i), list.TamComp(i));
             ASSERT_TRUE(included.Ok()) << Why(included);
             uint64_t indice = 0;
             uint32_t tam = 0;
@@ -257,7 +263,7 @@ TEST(LargePackage, MembersPastFourGiBAreReadWhereTheLayoutPutsThem)
             const Status made = TryMakePath(name);
             ASSERT_TRUE(made.Ok()) << Why(made);
             uint64_t written = 0;
-            const Status member = apend.Extract(name, nullptr, &written);
+            const Status member = apend.TryExtrairArq(name, nullptr, members[k].size, &written);
             ASSERT_TRUE(member.Ok()) << name << ": " << Why(member);
             EXPECT_EQ(written, members[k].size) << name;
         }
@@ -265,11 +271,11 @@ TEST(LargePackage, MembersPastFourGiBAreReadWhereTheLayoutPutsThem)
         // One more member would begin inside the program, then in front of
         // the file: both refused, though their offsets pass 4 GiB.
         const uint32_t intoImage = static_cast<uint32_t>(image.size() / 2);
-        ASSERT_TRUE(apend.Include("into-image", intoImage).Ok());
-        Status refused = apend.Extract("into-image");
+        ASSERT_TRUE(apend.TryIncluirFat("into-image", intoImage).Ok());
+        Status refused = apend.TryExtrairArq("into-image");
         EXPECT_EQ(refused.Text(), layout::PlacementProblem(layout::Placement::kInImage, "into-image"));
-        ASSERT_TRUE(apend.Include("before-file", static_cast<uint32_t>(image.size())).Ok());
-        refused = apend.Extract("before-file");
+        ASSERT_TRUE(apend.TryIncluirFat("before-file", static_cast<uint32_t>(image.size())).Ok());
+        refused = apend.TryExtrairArq("before-file");
         EXPECT_EQ(refused.Text(), layout::PlacementProblem(layout::Placement::kBeforeFile, "before-file"));
     }
     EXPECT_EQ(ReadFile(dir / "destination/app/head.txt"), members[0].original);

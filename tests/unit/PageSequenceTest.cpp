@@ -1,6 +1,7 @@
 // The wizard's steps without windows: what each step shows, where Next and
 // Back lead, and how each page sets up the three buttons.
 #include "PageSequence.h"
+#include "PageTexts.h"
 
 #include <gtest/gtest.h>
 
@@ -13,19 +14,16 @@ using wizard::PageSequence;
 using wizard::Step;
 
 // "title|back|next|cancel", "-" for a disabled button.
-std::string Buttons(Step step)
+std::string Buttons(const PageText& page)
 {
-    const PageText* page = PageSequence::Page(step);
-    if (page == nullptr)
-        return "none";
     const auto caption = [](const char* text) { return std::string(text != nullptr ? text : "-"); };
-    return std::string(page->title) + "|" + caption(page->back) + "|" + caption(page->next) + "|" +
-           caption(page->cancel);
+    return std::string(page.title) + "|" + caption(page.back) + "|" + caption(page.next) + "|" +
+           caption(page.cancel);
 }
 
 TEST(PageSequence, InstallRunsThroughFiveStepsAndBackNeverBelowTheFirst)
 {
-    PageSequence steps(1);
+    PageSequence steps(startup::kInstallMode);
     const Step expected[] = {Step::kPresentation, Step::kAgreement, Step::kOptions, Step::kStart, Step::kInstall};
     for (int etapa = 1; etapa <= 5; ++etapa) {
         EXPECT_EQ(steps.Etapa(), etapa);
@@ -53,7 +51,7 @@ TEST(PageSequence, InstallRunsThroughFiveStepsAndBackNeverBelowTheFirst)
 
 TEST(PageSequence, UninstallConfirmsOnceAfterReadingTheScript)
 {
-    PageSequence steps(2);
+    PageSequence steps(startup::kUninstallMode);
     EXPECT_EQ(steps.Current(), Step::kConfirmation);
     EXPECT_TRUE(PageSequence::ReadsScript(Step::kConfirmation));
     EXPECT_TRUE(steps.NextClosesPages());
@@ -67,19 +65,17 @@ TEST(PageSequence, UninstallConfirmsOnceAfterReadingTheScript)
 
 TEST(PageSequence, EachPageSetsUpTheButtonsWithItsCaptions)
 {
-    EXPECT_EQ(Buttons(Step::kPresentation), "Installation Utility Ready!|-|Next >|Cancel");
-    EXPECT_EQ(Buttons(Step::kAgreement), "License Agreement|< Back|Yes|No");
-    EXPECT_EQ(Buttons(Step::kOptions), "Installation Options|< Back|Next >|Cancel");
-    EXPECT_EQ(Buttons(Step::kStart), "Start Installation|< Back|Start !|Cancel");
-    EXPECT_EQ(Buttons(Step::kInstall), Buttons(Step::kStart));  // the start page stays behind the dialog
-    EXPECT_EQ(Buttons(Step::kConfirmation), "Uninstallation|-|Yes|No");
-    EXPECT_EQ(Buttons(Step::kNothing), "none");
+    EXPECT_EQ(Buttons(pages::kPresentation), "Installation Utility Ready!|-|Next >|Cancel");
+    EXPECT_EQ(Buttons(pages::kAgreement), "License Agreement|< Back|Yes|No");
+    EXPECT_EQ(Buttons(pages::kOptions), "Installation Options|< Back|Next >|Cancel");
+    EXPECT_EQ(Buttons(pages::kStart), "Start Installation|< Back|Start !|Cancel");
+    EXPECT_EQ(Buttons(pages::kConfirmation), "Uninstallation|-|Yes|No");
 
     // Texts are lines split at line feeds: the agreement's question is line 11.
-    const std::string agreement = PageSequence::Page(Step::kAgreement)->text;
+    const std::string agreement = pages::kAgreement.text;
     EXPECT_EQ(agreement.substr(agreement.rfind('\n') + 1), "Do you accept? (Press \"Yes\" or \"No\")");
     EXPECT_EQ(std::count(agreement.begin(), agreement.end(), '\n'), 11);
-    EXPECT_EQ(std::string(PageSequence::Page(Step::kStart)->text).find("\nTo start the installation"), 0u);
+    EXPECT_EQ(std::string(pages::kStart.text).find("\nTo start the installation"), 0u);
 }
 
 }  // namespace

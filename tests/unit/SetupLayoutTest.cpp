@@ -2,6 +2,7 @@
 // and the uninstall data, as the program and kelvopack both use them.
 #include "Crc32.h"
 #include "SetupLayout.h"
+#include "StatusText.h"
 
 #include <gtest/gtest.h>
 
@@ -153,10 +154,10 @@ TEST(UninstallData, TwoLinesBackAsTheyWereWritten)
     std::string group;
     std::string destination;
     std::string error;
-    ASSERT_TRUE(layout::ParseUninstallData(data, &group, &destination, &error));
+    ASSERT_TRUE(Succeeded(layout::ParseUninstallData(data, &group, &destination), &error));
     EXPECT_EQ(group, "My@App");
     EXPECT_EQ(destination, "C:\\Program Files\\My App\\");
-    ASSERT_TRUE(layout::ParseUninstallData("G\nD:\\x\\\r\nignored", &group, &destination, &error));
+    ASSERT_TRUE(Succeeded(layout::ParseUninstallData("G\nD:\\x\\\r\nignored", &group, &destination), &error));
     EXPECT_EQ(destination, "D:\\x\\");
 
     // Missing or empty lines are damage: nothing may be deleted on them.
@@ -164,7 +165,7 @@ TEST(UninstallData, TwoLinesBackAsTheyWereWritten)
                                        std::string("\r\nC:\\x\\"), std::string("G\n\n"),
                                        std::string("G\n") + std::string(512, 'x'),
                                        std::string("G\nC:\\x\0y", 8)}) {
-        EXPECT_FALSE(layout::ParseUninstallData(damaged, &group, &destination, &error)) << damaged;
+        EXPECT_FALSE(Succeeded(layout::ParseUninstallData(damaged, &group, &destination), &error)) << damaged;
         EXPECT_FALSE(error.empty());
     }
 }

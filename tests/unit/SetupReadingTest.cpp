@@ -97,7 +97,7 @@ void ReadAsStartUp(const std::string& setup, const std::string& temp, const File
     {
         InFolder in(temp);
         TApend apend(setup.c_str());
-        const Status script = apend.Extract(layout::kScript);
+        const Status script = apend.TryExtrairArq(layout::kScript);
         ASSERT_TRUE(script.Ok()) << Why(script);
         char bmp[kPathSize];
         char pres[kPathSize];
@@ -108,14 +108,14 @@ void ReadAsStartUp(const std::string& setup, const std::string& temp, const File
             reader.LerArqBMP(bmp);
             reader.LerArqApresentacao(pres);
             reader.LerArqLicenca(licen);
-            const Status read = reader.ReadRecords(&list);
+            const Status read = reader.TryLerRegistros(&list);
             ASSERT_TRUE(read.Ok()) << Why(read);
         }
         ASSERT_EQ(static_cast<size_t>(list.NDados()), offsets.size());
         const std::string roles[3] = {bmp, pres, licen};
         size_t registered = 0;
         for (const layout::DisplayStep& step : layout::PlanDisplayFiles(PlanRecords(list), roles)) {
-            const Status included = apend.Include(step.member.c_str(), step.size);
+            const Status included = apend.TryIncluirFat(step.member.c_str(), step.size);
             ASSERT_TRUE(included.Ok()) << Why(included);
             ++registered;
             uint64_t indice = 0;
@@ -125,7 +125,7 @@ void ReadAsStartUp(const std::string& setup, const std::string& temp, const File
             EXPECT_EQ(tam, list.TamComp(static_cast<int>(step.record))) << step.member;
             if (!step.extract)
                 continue;
-            const Status extracted = apend.Extract(step.member.c_str());
+            const Status extracted = apend.TryExtrairArq(step.member.c_str());
             ASSERT_TRUE(extracted.Ok()) << Why(extracted);
             for (const std::string& copy : step.copies) {
                 const Status copied = TryCopyExe(temp.c_str(), step.member.c_str(), (temp + "\\" + copy).c_str());
@@ -148,14 +148,14 @@ void ReadAsInstaller(const std::string& setup, const std::string& destination, c
     {
         InFolder in(destination);
         TApend apend(setup.c_str());
-        const Status script = apend.Extract(layout::kScript);
+        const Status script = apend.TryExtrairArq(layout::kScript);
         ASSERT_TRUE(script.Ok()) << Why(script);
         TListaDado list;
         {
             TScript reader(layout::kScript);
             char orig[kPathSize];
             reader.LerDirOrig(orig);
-            const Status read = reader.ReadRecords(&list, std::strlen(orig));
+            const Status read = reader.TryLerRegistros(&list, std::strlen(orig));
             ASSERT_TRUE(read.Ok()) << Why(read);
         }
         platform::RemoveFile(layout::kScript);
@@ -164,7 +164,7 @@ void ReadAsInstaller(const std::string& setup, const std::string& destination, c
         for (int i = list.NDados() - 1; i >= 0; --i) {
             // What no mode installs goes under a name no file has.
             const std::string name = installs(i) ? std::string(list.Arq(i)) : "?record " + std::to_string(i);
-            const Status included = apend.Include(name.c_str(), list.TamComp(i));
+            const Status included = apend.TryIncluirFat(name.c_str(), list.TamComp(i));
             ASSERT_TRUE(included.Ok()) << Why(included);
             uint64_t indice = 0;
             uint32_t tam = 0;
@@ -176,7 +176,7 @@ void ReadAsInstaller(const std::string& setup, const std::string& destination, c
                 continue;
             const Status made = TryMakePath(list.Arq(i));
             ASSERT_TRUE(made.Ok()) << Why(made);
-            const Status extracted = apend.Extract(list.Arq(i));
+            const Status extracted = apend.TryExtrairArq(list.Arq(i));
             ASSERT_TRUE(extracted.Ok()) << list.Arq(i) << ": " << Why(extracted);
         }
     }

@@ -298,7 +298,7 @@ TEST_F(TScriptTest, DamagedRecordsAreReportedAndTheFacadeEndsTheProgram)
         testfs::WriteFile(name_, "#ARQ0 ok _ 1 1 XFXX\r\n#ARQ1 " + c.record + "\r\n");
         TScript script(name_.c_str());
         TListaDado lista;
-        const Status status = script.ReadRecords(&lista);
+        const Status status = script.TryLerRegistros(&lista);
         EXPECT_FALSE(status.Ok()) << c.record;
         EXPECT_NE((status.Caption() + ": " + status.Text()).find(c.reason), std::string::npos) << status.Text();
         EXPECT_EQ(lista.NDados(), 1) << "the records read before the damage";

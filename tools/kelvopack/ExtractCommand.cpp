@@ -20,8 +20,10 @@ namespace extract_command {
 CLI::App* setup(CLI::App& app, Options& options)
 {
     CLI::App* cmd = app.add_subcommand(
-        "extract", "Extract a setup's files under their paths in the destination folder (display files as "
-                   "kelvo.bmp, pres.txt, licen.txt; name kelvo.se for the script)");
+        "extract", std::string("Extract a setup's files under their paths in the destination folder (display "
+                               "files as ") +
+                       layout::kBitmap + ", " + layout::kPresentation + ", " + layout::kAgreement + "; name " +
+                       layout::kScript + " for the script)");
     cmd->add_option("setup", options.setup, "The setup executable")->required();
     cmd->add_option("names", options.names, "Only these members (default: all)");
     cmd->add_option("-C,--directory", options.folder, "Extract into this folder (default: the current one)");

@@ -23,11 +23,14 @@ std::vector<std::string> SetupArchive::Member::Names() const
 bool SetupArchive::Open(const std::string& path, std::string* error)
 {
     path_ = path;
-    if (!reader_.Open(path.c_str(), error))
-        return false;
+    Status status = reader_.Open(path.c_str());
     std::vector<uint8_t> text;
-    if (!reader_.ReadScript(&text, error))
+    if (status)
+        status = reader_.ReadScript(&text);
+    if (!status) {
+        *error = status.Text();
         return false;
+    }
     scriptBytes_ = text.size();
     script_ = ScriptText::Parse(text);
     ReadRecords();
@@ -87,12 +90,16 @@ void SetupArchive::PlanMembers()
     for (int role = 0; role < 3; ++role)
         rolePaths[role] = Setting(layout::kDisplayRoles[role].key);
     const size_t cut = Setting(kKeyDirOrig).size();
-    const layout::PackageBounds bounds = reader_.Bounds();
 
     // Start-up's walk and the installer's register the same members in the
     // same order; only the names differ, and extract takes both kinds.
-    uint64_t indice = layout::kTrailerSize + static_cast<uint64_t>(reader_.ScriptSize());
-    bool lost = false;
+    std::vector<uint32_t> sizes(members_.size());
+    for (size_t k = 0; k < members_.size(); ++k)
+        sizes[k] = members_[k].record.TamComp;
+    std::vector<layout::MemberPlace> places;
+    const Status walked = layout::WalkMembers(reader_.Bounds(), reader_.ScriptSize(), sizes, &places, first);
+    if (!walked)
+        problems_.push_back(walked.Text());
     for (const layout::DisplayStep& step : layout::PlanDisplayFiles(records, rolePaths)) {
         Member& m = members_[step.record];
         if (!m.parsed)
@@ -104,18 +111,10 @@ void SetupArchive::PlanMembers()
         } else if (m.Flagged()) {
             m.name = layout::InstalledName(m.record.arq, cut);
         }
-        if (lost || step.record < first)
-            continue;
-        indice += step.size;
-        m.indice = indice;
-        m.placement = layout::PlaceMember(bounds, indice, &m.start);
-        if (m.placement == layout::Placement::kBeforeFile) {
-            problems_.push_back("member " + std::to_string(step.record) + " would begin " +
-                                std::to_string(indice - bounds.end) + " bytes in front of the start of \"" +
-                                path_ + "\"");
-            lost = true;
-            continue;
-        }
-        m.located = true;
+        const layout::MemberPlace& place = places[step.record];
+        m.indice = place.indice;
+        m.start = place.start;
+        m.placement = place.placement;
+        m.located = place.walked && place.placement != layout::Placement::kBeforeFile;
     }
 }

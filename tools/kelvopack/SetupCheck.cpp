@@ -188,14 +188,14 @@ void Checker::CheckMembers()
         Problem("the first member begins at " + std::to_string(members[0].start) +
                 ", inside the program image, which ends at " + std::to_string(reader.ImageEnd()));
     CountingSink sink;
-    std::string error;
     for (size_t k = 0; k < members.size(); ++k) {
         const SetupArchive::Member& m = members[k];
         if (!m.Inside())
             continue;
         PackageReader::Decoded decoded;
-        if (!reader.Decode(m.start, m.record.TamComp, sink, &decoded, &error)) {
-            Problem(Label(k) + ": " + (error.empty() ? std::string("cannot be decoded") : error));
+        const Status decodedStatus = reader.Decode(m.start, m.record.TamComp, sink, &decoded);
+        if (!decodedStatus) {
+            Problem(Label(k) + ": " + decodedStatus.Text());
             continue;
         }
         result_->packedBytes += m.record.TamComp;

@@ -2,8 +2,8 @@
 
 #include "Codepage.h"
 #include "File.h"
-#include "FileSink.h"
 #include "Platform.h"
+#include "UnfinishedFile.h"
 #include "WorkerCrew.h"
 
 #include <algorithm>
@@ -19,27 +19,6 @@ std::string WindowsKey(const std::string& ansiName)
 {
     return layout::FoldCase(Slashed(ansiName));
 }
-
-// Removes a file being written unless it was finished: neither a failure
-// nor an exception leaves a half-written file behind.
-class Unfinished {
-public:
-    Unfinished() = default;
-    ~Unfinished()
-    {
-        if (!path_.empty())
-            platform::RemoveFile(path_.c_str());
-    }
-    Unfinished(const Unfinished&) = delete;
-    Unfinished& operator=(const Unfinished&) = delete;
-
-    // The file now exists and is ours to remove.
-    void Arm(const std::string& path) { path_ = path; }
-    void Finished() { path_.clear(); }
-
-private:
-    std::string path_;
-};
 
 }  // namespace
 
@@ -65,8 +44,12 @@ SetupExtractor::SetupExtractor(const SetupArchive& archive, const std::string& f
 
 bool SetupExtractor::OpenReader(std::string* error)
 {
-    if (!readerOpen_)
-        readerOpen_ = reader_.Open(archive_.Path().c_str(), error);
+    if (readerOpen_)
+        return true;
+    const Status opened = reader_.Open(archive_.Path().c_str());
+    if (!opened)
+        *error = opened.Text();
+    readerOpen_ = opened.Ok();
     return readerOpen_;
 }
 
@@ -102,31 +85,13 @@ bool SetupExtractor::Extract(const SetupArchive::Member& member, const std::stri
     }
     if (!OpenReader(error))
         return false;
-    Unfinished unfinished;  // outlives `out`, which is closed first
-    File out(target.c_str(), "wb");
-    if (!out.IsOpen()) {
-        *error = "cannot create \"" + target + "\"";
-        return false;
-    }
-    unfinished.Arm(target);
-    FileSink sink(out);
-    PackageReader::Decoded decoded;
-    error->clear();
-    if (!reader_.Decode(member.start, member.record.TamComp, sink, &decoded, error, hook_)) {
-        if (decoded.canceled)
-            *error = "stopped";
-        else if (error->empty())
-            *error = "cannot write \"" + target + "\"";
-    } else if (decoded.bytesIn != member.record.TamComp || decoded.bytesOut != member.record.TamOrig) {
-        *error = "the member is damaged (" + std::to_string(decoded.bytesOut) + " bytes decoded, the record says " +
-                 std::to_string(member.record.TamOrig) + ")";
-    } else if (!out.Close()) {
-        *error = "cannot write \"" + target + "\"";
-    }
-    if (!error->empty())
-        return false;
-    unfinished.Finished();
-    return true;
+    const Status status =
+        reader_.ExtractTo(member.start, member.record.TamComp, member.record.TamOrig, target.c_str(), hook_);
+    if (status.IsCanceled())
+        *error = "stopped";
+    else if (!status)
+        *error = status.Text();
+    return status.Ok();
 }
 
 bool SetupExtractor::Copy(const std::string& from, const std::string& name, std::string* shown, std::string* error)
@@ -148,7 +113,7 @@ bool SetupExtractor::Copy(const std::string& from, const std::string& name, std:
         *error = "cannot open \"" + source + "\" to copy it";
         return false;
     }
-    Unfinished unfinished;
+    UnfinishedFile unfinished;
     File out(target.c_str(), "wb");
     if (!out.IsOpen()) {
         *error = "cannot create \"" + target + "\"";
@@ -173,8 +138,13 @@ bool SetupExtractor::Copy(const std::string& from, const std::string& name, std:
 bool SetupExtractor::ExtractScript(std::string* shown, std::string* error)
 {
     std::vector<uint8_t> text;
-    if (!OpenReader(error) || !reader_.ReadScript(&text, error))
+    if (!OpenReader(error))
         return false;
+    const Status read = reader_.ReadScript(&text);
+    if (!read) {
+        *error = read.Text();
+        return false;
+    }
     const std::string target = Target(layout::kScript, shown);
     File out(target.c_str(), "wb");
     if (!out.IsOpen() || !out.Write(text.data(), text.size()) || !out.Close()) {
