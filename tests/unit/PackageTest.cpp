@@ -265,7 +265,9 @@ TEST(TApend, ReadingFailuresAreReportedWithTheirMessages)
     ExpectFailure(twice.TryExtrairArq("kelvo.se"), "kelvo.se", "File already exits in \"FAT\"!");
     // A member whose folder does not exist: the codec's own message.
     ASSERT_TRUE(twice.TryIncluirFat("no/such/folder/file", static_cast<uint32_t>(Packed(member).size())));
-    ExpectFailure(twice.TryExtrairArq("no/such/folder/file"), "Error!", "THuf");
+    const Status uncreatable = twice.TryExtrairArq("no/such/folder/file");
+    ExpectFailure(uncreatable, "Error!", "THuf");
+    EXPECT_EQ(uncreatable.What(), Fault::kCannotCreate);  // what the installer words anew
     // The facade shows the same message and ends the program with code 1.
     EXPECT_EXIT(TApend("missing.exe").ExtrairArq("kelvo.se"), ExitedWithCode(1),
                 "Error!: Can't read \"Apendix File\"!");
@@ -285,8 +287,9 @@ TEST(TApend, MembersOutsideTheFileOrInsideTheProgramAreDamageNotWrongBytes)
     TApend reader("setup.exe");
     ASSERT_TRUE(reader.TryExtrairArq("kelvo.se"));
     reader.IncluirFat("big.bin", 1000000);
-    ExpectFailure(reader.TryExtrairArq("big.bin"), "Error!",
-                  "Damaged package: member \"big.bin\" lies outside the file.");
+    const Status outside = reader.TryExtrairArq("big.bin");
+    ExpectFailure(outside, "Error!", "Damaged package: member \"big.bin\" lies outside the file.");
+    EXPECT_EQ(outside.What(), Fault::kDamaged);
     EXPECT_FALSE(platform::FileExists("big.bin"));
 
     // The program's last bytes are zeros: read as a trailer they would make
@@ -313,8 +316,20 @@ TEST(TApend, AMemberCutInsideAnItemIsDamageAndLeavesNoFile)
     reader.IncluirFat("skip", 1);
     reader.IncluirFat("cut", static_cast<uint32_t>(packed.size() - 2));
     const Status status = reader.TryExtrairArq("cut");
-    EXPECT_FALSE(status.Ok());
+    EXPECT_EQ(status.What(), Fault::kDamaged);
     EXPECT_FALSE(platform::FileExists("cut"));
+
+    // Whole, but not the size its record states: damage too, and no file.
+    TApend again("setup.exe");
+    ASSERT_TRUE(again.TryExtrairArq("kelvo.se"));
+    again.IncluirFat("sized", static_cast<uint32_t>(packed.size()));
+    uint64_t written = 0;
+    const Status sized = again.TryExtrairArq("sized", nullptr, member.size() + 1, &written);
+    EXPECT_EQ(sized.What(), Fault::kDamaged);
+    EXPECT_EQ(written, member.size());
+    EXPECT_FALSE(platform::FileExists("sized"));
+    ASSERT_TRUE(again.TryExtrairArq("sized", nullptr, member.size()));
+    EXPECT_EQ(ReadFile("sized"), member);
 }
 
 // Counts the bytes it hears of and stops at a limit.

@@ -107,6 +107,29 @@ TEST(PackageLayout, TrailerAndPlacementCountFromTheEnd)
               "Damaged package: member \"kelvo.se\" lies inside the program itself.");
     EXPECT_EQ(layout::PlacementProblem(layout::Placement::kBeforeFile, "a"),
               "Damaged package: member \"a\" lies outside the file.");
+
+    // The walk over the example's records, from the last: each offset the
+    // sum of the script's and those behind it; one byte more in front and
+    // record 0 would begin before the file, which the walk reports by name.
+    std::vector<uint32_t> sizes = {372581, 135385, 86737, 20299, 295, 5163};
+    std::vector<layout::MemberPlace> places;
+    ASSERT_TRUE(layout::WalkMembers(example, 371, sizes, &places));
+    const uint64_t indices[] = {620835, 248254, 112869, 26132, 5833, 5538};
+    for (size_t k = 0; k < sizes.size(); ++k) {
+        EXPECT_TRUE(places[k].walked);
+        EXPECT_EQ(places[k].indice, indices[k]) << k;
+        EXPECT_EQ(places[k].start, 620835 - indices[k]) << k;
+    }
+    sizes[1] += 1;
+    std::string error;
+    EXPECT_FALSE(Succeeded(layout::WalkMembers(example, 371, sizes, &places), &error));
+    EXPECT_EQ(error, "Damaged package: member \"#ARQ0\" lies outside the file.");
+    EXPECT_TRUE(places[1].walked && places[1].placement == layout::Placement::kInside);
+    // From record 2 on only, the records in front are not walked.
+    sizes[1] -= 1;
+    ASSERT_TRUE(layout::WalkMembers(example, 371, sizes, &places, 2));
+    EXPECT_FALSE(places[1].walked);
+    EXPECT_EQ(places[2].indice, 112869u);
 }
 
 TEST(InstalledNames, StayInsideTheDestinationAndAvoidTheSetupsOwnFiles)
