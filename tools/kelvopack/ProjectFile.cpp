@@ -74,6 +74,27 @@ public:
     Project Read(const std::string& text);
 
 private:
+    // A [[file]] or [[folder]] table, read in the order of the text.
+    struct Entry {
+        Origin origin;
+        bool folder;
+        const toml::table* table;
+    };
+
+    // The phases of Read, in order.
+    toml::table Parse(const std::string& text) const;
+    Project Defaults() const;
+    void ReadSettings(const toml::table& root, Project* project);
+    std::vector<Entry> Tables(const toml::table& root);
+    void ReadTables(std::vector<Entry> entries, Project* project);
+    void CheckRequired(const toml::table& root, const Project& project);
+    void ThrowProblems() const;
+
+    // One top-level setting; false when `name` is none.
+    bool ReadSetting(std::string_view name, const toml::node& node, const toml::table& root, Project* project);
+    void ReadName(const toml::node& node, bool groupGiven, Project* project);
+    void ReadLevel(const toml::node& node, Project* project);
+
     Origin At(const toml::node& node) const;
     Origin At(const toml::key& key) const;
     void Problem(const Origin& origin, const std::string& what);
@@ -363,19 +384,21 @@ void Reader::ReadFolder(const toml::table& table, const Modes& defaults, Project
     }
 }
 
-Project Reader::Read(const std::string& text)
+toml::table Reader::Parse(const std::string& text) const
 {
-    Project project;
-    project.file = path_;
-    toml::table root;
     try {
-        root = toml::parse(text, path_);
+        return toml::parse(text, path_);
     } catch (const toml::parse_error& e) {
         const toml::source_region& source = e.source();
         throw ToolError(Origin{path_, static_cast<int>(source.begin.line), static_cast<int>(source.begin.column)}.Where() +
                         ": " + std::string(e.description()));
     }
+}
 
+Project Reader::Defaults() const
+{
+    Project project;
+    project.file = path_;
     project.modes = Modes{true, true, true};
     project.sourceFolder = kDefaultSourceFolder;
     const Origin top{path_, 0, 0};
@@ -383,111 +406,137 @@ Project Reader::Read(const std::string& text)
     project.sourceFolderOrigin = top;
     project.setupPathOrigin = top;
     project.levelOrigin = top;
-    if (const toml::node* node = root.get("modes")) {
-        if (const std::optional<Modes> modes = ReadModes(*node))
-            project.modes = *modes;
-        project.modesOrigin = At(*node);
-    }
+    return project;
+}
 
-    // [[file]] and [[folder]] tables, to be read in the order of the text.
-    struct Entry {
-        Origin origin;
-        bool folder;
-        const toml::table* table;
-    };
-    std::vector<Entry> entries;
-    bool haveName = false;
-    bool haveGroup = false;
-    bool haveDestination = false;
-    for (const auto& [key, node] : root) {
-        const std::string_view name = key.str();
-        if (name == "name") {
-            if (const std::optional<std::string> s = String(node, "\"name\"")) {
-                project.name = *s;
-                haveName = true;
-                // A name outside the code page is listed under the group's.
-                std::string error;
-                if (!codepage::Utf8ToAnsi(*s, &project.nameAnsi, &error))
-                    project.nameAnsi.clear();
-                if (!haveGroup) {
-                    if (const std::optional<std::string> g = Ansi(node, "\"name\"")) {
-                        project.group = *g;
-                        project.groupOrigin = At(node);
-                    }
-                }
-            }
-        } else if (name == "group") {
-            if (const std::optional<std::string> s = Ansi(node, "\"group\"")) {
-                project.group = *s;
-                project.groupOrigin = At(node);
-            }
-            haveGroup = true;
-        } else if (name == "destination") {
-            if (const std::optional<std::string> s = Ansi(node, "\"destination\"")) {
-                project.destination = WindowsFolder(*s);
-                project.destinationOrigin = At(node);
-            }
-            haveDestination = true;
-        } else if (name == "source_folder") {
-            if (const std::optional<std::string> s = Ansi(node, "\"source_folder\"")) {
-                project.sourceFolder = WindowsFolder(*s);
-                project.sourceFolderOrigin = At(node);
-            }
-        } else if (name == "setup_path") {
-            if (const std::optional<std::string> s = Ansi(node, "\"setup_path\"")) {
-                project.setupPath = *s;
-                project.setupPathOrigin = At(node);
-                if (s->empty())
-                    Problem(At(node), "an empty \"setup_path\": leave it out to use the output's name");
-            }
-        } else if (name == "publisher") {
-            if (const std::optional<std::string> s = Ansi(node, "\"publisher\""))
-                project.publisher = *s;
-        } else if (name == "version") {
-            if (const std::optional<std::string> s = Ansi(node, "\"version\""))
-                project.version = *s;
-        } else if (name == "level") {
-            if (const std::optional<std::string> s = String(node, "\"level\"")) {
-                project.levelOrigin = At(node);
-                if (*s == LevelName(ExecutionLevel::User))
-                    project.level = ExecutionLevel::User;
-                else if (*s == LevelName(ExecutionLevel::Admin))
-                    project.level = ExecutionLevel::Admin;
-                else
-                    Problem(At(node), "unknown level \"" + *s + "\" (the levels are \"user\" and \"admin\")");
-            }
-        } else if (name == "bitmap") {
-            ReadDisplay(node, "\"bitmap\"", &project.bitmap);
-        } else if (name == "presentation") {
-            ReadDisplay(node, "\"presentation\"", &project.presentation);
-        } else if (name == "agreement") {
-            ReadDisplay(node, "\"agreement\"", &project.agreement);
-        } else if (name == "modes") {
-            // read above: the files' default modes depend on it
-        } else if (name == "file" || name == "folder") {
-            const toml::array* array = node.as_array();
-            if (array == nullptr || !array->is_array_of_tables()) {
-                Problem(At(node), "\"" + std::string(name) + "\" must be written as [[" + std::string(name) + "]] tables");
-                continue;
-            }
-            for (const toml::node& element : *array)
-                entries.push_back({At(element), name == "folder", element.as_table()});
-        } else {
-            Problem(At(key), "unknown setting \"" + std::string(name) + "\"");
+void Reader::ReadName(const toml::node& node, bool groupGiven, Project* project)
+{
+    const std::optional<std::string> s = String(node, "\"name\"");
+    if (!s)
+        return;
+    project->name = *s;
+    // A name outside the code page is listed under the group's.
+    std::string error;
+    if (!codepage::Utf8ToAnsi(*s, &project->nameAnsi, &error))
+        project->nameAnsi.clear();
+    if (!groupGiven) {
+        if (const std::optional<std::string> g = Ansi(node, "\"name\"")) {
+            project->group = *g;
+            project->groupOrigin = At(node);
         }
     }
+}
+
+void Reader::ReadLevel(const toml::node& node, Project* project)
+{
+    const std::optional<std::string> s = String(node, "\"level\"");
+    if (!s)
+        return;
+    project->levelOrigin = At(node);
+    if (*s == LevelName(ExecutionLevel::User))
+        project->level = ExecutionLevel::User;
+    else if (*s == LevelName(ExecutionLevel::Admin))
+        project->level = ExecutionLevel::Admin;
+    else
+        Problem(At(node), "unknown level \"" + *s + "\" (the levels are \"user\" and \"admin\")");
+}
+
+bool Reader::ReadSetting(std::string_view name, const toml::node& node, const toml::table& root, Project* project)
+{
+    if (name == "name") {
+        ReadName(node, root.contains("group"), project);
+    } else if (name == "group") {
+        if (const std::optional<std::string> s = Ansi(node, "\"group\"")) {
+            project->group = *s;
+            project->groupOrigin = At(node);
+        }
+    } else if (name == "destination") {
+        if (const std::optional<std::string> s = Ansi(node, "\"destination\"")) {
+            project->destination = WindowsFolder(*s);
+            project->destinationOrigin = At(node);
+        }
+    } else if (name == "source_folder") {
+        if (const std::optional<std::string> s = Ansi(node, "\"source_folder\"")) {
+            project->sourceFolder = WindowsFolder(*s);
+            project->sourceFolderOrigin = At(node);
+        }
+    } else if (name == "setup_path") {
+        if (const std::optional<std::string> s = Ansi(node, "\"setup_path\"")) {
+            project->setupPath = *s;
+            project->setupPathOrigin = At(node);
+            if (s->empty())
+                Problem(At(node), "an empty \"setup_path\": leave it out to use the output's name");
+        }
+    } else if (name == "publisher") {
+        if (const std::optional<std::string> s = Ansi(node, "\"publisher\""))
+            project->publisher = *s;
+    } else if (name == "version") {
+        if (const std::optional<std::string> s = Ansi(node, "\"version\""))
+            project->version = *s;
+    } else if (name == "level") {
+        ReadLevel(node, project);
+    } else if (name == "modes") {
+        if (const std::optional<Modes> modes = ReadModes(node))
+            project->modes = *modes;
+        project->modesOrigin = At(node);
+    } else if (name == "bitmap") {
+        ReadDisplay(node, "\"bitmap\"", &project->bitmap);
+    } else if (name == "presentation") {
+        ReadDisplay(node, "\"presentation\"", &project->presentation);
+    } else if (name == "agreement") {
+        ReadDisplay(node, "\"agreement\"", &project->agreement);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void Reader::ReadSettings(const toml::table& root, Project* project)
+{
+    for (const auto& [key, node] : root) {
+        const std::string_view name = key.str();
+        if (name != "file" && name != "folder" && !ReadSetting(name, node, root, project))
+            Problem(At(key), "unknown setting \"" + std::string(name) + "\"");
+    }
+}
+
+std::vector<Reader::Entry> Reader::Tables(const toml::table& root)
+{
+    std::vector<Entry> entries;
+    for (const char* name : {"file", "folder"}) {
+        const toml::node* node = root.get(name);
+        if (node == nullptr)
+            continue;
+        const toml::array* array = node->as_array();
+        if (array == nullptr || !array->is_array_of_tables()) {
+            Problem(At(*node), "\"" + std::string(name) + "\" must be written as [[" + name + "]] tables");
+            continue;
+        }
+        for (const toml::node& element : *array)
+            entries.push_back({At(element), std::string_view(name) == "folder", element.as_table()});
+    }
+    return entries;
+}
+
+void Reader::ReadTables(std::vector<Entry> entries, Project* project)
+{
     std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
         return a.origin.line != b.origin.line ? a.origin.line < b.origin.line : a.origin.column < b.origin.column;
     });
     for (const Entry& entry : entries) {
         if (entry.folder)
-            ReadFolder(*entry.table, project.modes, &project);
+            ReadFolder(*entry.table, project->modes, project);
         else
-            ReadFile(*entry.table, project.modes, &project);
+            ReadFile(*entry.table, project->modes, project);
     }
-    if (!haveName)
+}
+
+void Reader::CheckRequired(const toml::table& root, const Project& project)
+{
+    const Origin top{path_, 0, 0};
+    if (!root.contains("name"))
         Problem(top, "the project names no application: add name = \"...\"");
-    if (!haveDestination)
+    if (!root.contains("destination"))
         Problem(top, "the project names no destination folder: add destination = '...'");
     const struct {
         const DisplayFile& file;
@@ -499,12 +548,26 @@ Project Reader::Read(const std::string& text)
         if (d.file.source.empty() && !root.contains(d.key))
             Problem(top, std::string("the project names no ") + d.key + " file: add " + d.key + " = \"...\"");
     }
-    if (!problems_.empty()) {
-        std::string message;
-        for (const std::string& p : problems_)
-            message += (message.empty() ? "" : "\n") + p;
-        throw ToolError(message);
-    }
+}
+
+void Reader::ThrowProblems() const
+{
+    if (problems_.empty())
+        return;
+    std::string message;
+    for (const std::string& p : problems_)
+        message += (message.empty() ? "" : "\n") + p;
+    throw ToolError(message);
+}
+
+Project Reader::Read(const std::string& text)
+{
+    const toml::table root = Parse(text);
+    Project project = Defaults();
+    ReadSettings(root, &project);
+    ReadTables(Tables(root), &project);
+    CheckRequired(root, project);
+    ThrowProblems();
     return project;
 }
 
