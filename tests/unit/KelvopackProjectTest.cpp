@@ -104,6 +104,48 @@ TEST_F(KelvopackProject, MistakesInSettingsNameTheirPlace)
     EXPECT_NE(error.find("[[folder]] without \"source\""), std::string::npos) << error;
 }
 
+TEST_F(KelvopackProject, MistakesOfNewAuthorsAreExplained)
+{
+    const std::string path = dir.Path("new.toml");
+    const auto error = [&](const std::string& text) {
+        packtest::WriteText(path, text);
+        return LoadError(path);
+    };
+    const std::string required = "bitmap = 'b'\npresentation = 'p'\nagreement = 'a'\n";
+    // A Windows path in double quotes: an unknown escape, or a control
+    // character that an escape made.
+    for (const char* destination : {"\"C:\\Program Files\\App\"", "\"C:\\new\"", "\"C:\\App\\\""}) {
+        const std::string e = error("name = 'A'\ndestination = " + std::string(destination) + "\n" + required);
+        EXPECT_NE(e.find(path + ":2:"), std::string::npos) << e;
+        EXPECT_NE(e.find("write Windows paths in single quotes"), std::string::npos) << destination << "\n" << e;
+    }
+    EXPECT_EQ(error("name = 'A'\ndestination = \"C:\\\\App\\\\\"\n" + required).find("single quotes"),
+              std::string::npos) << "doubled backslashes are right";
+
+    // Unknown settings: the nearest known one, and where settings go. The
+    // problems come in the order of the text.
+    std::string e = error("name = 'A'\ndestination = 'C:\\A'\npublsher = 'x'\nVersion = '1'\ncolour = 1\n" + required +
+                          "[[files]]\nsource = 'x'\n[[folder]]\nsource = 'docs'\nexclude = 'a/**, *.txt'\n"
+                          "group = 'G'\nincude = ['*']\nmodes = 'full'\n");
+    const size_t publisher = e.find(path + ":3:1: unknown setting \"publsher\": did you mean \"publisher\"? (known: name, "
+                                    "publisher, version, group, destination, level, modes, source_folder, setup_path, "
+                                    "bitmap, presentation, agreement, [[file]], [[folder]])");
+    const size_t version = e.find(path + ":4:1: unknown setting \"Version\": did you mean \"version\"?");
+    const size_t colour = e.find(path + ":5:1: unknown setting \"colour\" (known:");
+    const size_t files = e.find(":9:3: unknown setting \"files\": did you mean \"file\"?");
+    const size_t exclude = e.find(":13:11: \"exclude\" is a string; it takes an array: exclude = ['a/**', '*.txt']");
+    const size_t group = e.find(":14:1: \"group\" is set inside a [[folder]] table: settings of the whole setup come "
+                                "before the first [[file]] or [[folder]]");
+    const size_t include = e.find(":15:1: unknown setting \"incude\" in [[folder]]: did you mean \"include\"? (known: "
+                                  "source, include, exclude, path, modes)");
+    const size_t modes = e.find(":16:9: \"modes\" is a string; it takes an array: modes = ['full']");
+    for (const size_t at : {publisher, version, colour, files, exclude, group, include, modes})
+        ASSERT_NE(at, std::string::npos) << e;
+    EXPECT_TRUE(publisher < version && version < colour && colour < files && files < exclude && exclude < group &&
+                group < include && include < modes)
+        << e;
+}
+
 TEST_F(KelvopackProject, MissingSettingsAreNamed)
 {
     const std::string path = dir.Path("empty.toml");
@@ -126,7 +168,7 @@ TEST_F(KelvopackProject, NamesAreStoredInCodePage1252)
 
 TEST_F(KelvopackProject, FolderMatchingNothingIsRefused)
 {
-    const std::string path = Project("\n[[folder]]\nsource = \"docs\"\ninclude = \"*.pdf\"\n");
+    const std::string path = Project("\n[[folder]]\nsource = \"docs\"\ninclude = [\"*.pdf\"]\n");
     EXPECT_NE(LoadError(path).find("matches the patterns"), std::string::npos);
     const std::string missing = Project("\n[[folder]]\nsource = \"nowhere\"\n");
     EXPECT_NE(LoadError(missing).find("does not exist"), std::string::npos);
@@ -143,6 +185,9 @@ TEST_F(KelvopackProject, MissingInputFilesAreRefused)
     const std::string errors = Errors(path);
     EXPECT_NE(errors.find("bin/gone.exe\" (missing or not readable)"), std::string::npos) << errors;
     EXPECT_NE(errors.find(path + ":"), std::string::npos) << errors;
+    // The resolved path, from the project file's folder.
+    const std::string up = Project("\n[[file]]\nsource = \"bin/../gone.exe\"\n");
+    EXPECT_NE(Errors(up).find("no file at " + dir.Path("gone.exe")), std::string::npos) << Errors(up);
     std::filesystem::remove(dir.Path("text/licen.txt"));
     EXPECT_NE(Errors(path).find("licen.txt"), std::string::npos);
 }

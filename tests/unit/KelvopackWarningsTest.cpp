@@ -130,6 +130,40 @@ TEST_F(KelvopackProjectWarnings, NameTheSettingAndTheFile)
         << found[1];
 }
 
+TEST_F(KelvopackProjectWarnings, ANameOutsideCodePage1252IsShownWithoutWhatItLacks)
+{
+    // "Café 中文 Tool": the setup and its group show "Café Tool".
+    std::string path = Project("");
+    std::string text = packtest::ReadText(path);
+    text.replace(0, text.find('\n'), "name = 'Caf\xC3\xA9 \xE4\xB8\xAD\xE6\x96\x87 Tool'");
+    packtest::WriteText(path, text);
+    ::Project project = LoadProject(path);
+    EXPECT_EQ(project.nameAnsi, "Caf\xE9 Tool");
+    EXPECT_EQ(project.group, "Caf\xE9 Tool");
+    std::string found = Joined(ProjectWarnings(project));
+    EXPECT_TRUE(Has(found, path + ":1:8: \"name\" \"Caf\xC3\xA9 \xE4\xB8\xAD\xE6\x96\x87 Tool\" holds the character "
+                           "U+4E2D, which code page 1252 cannot hold; the setup shows it as \"Caf\xC3\xA9 Tool\", and "
+                           "names the program group so\n"))
+        << found;
+
+    // Nothing left of it: the group's name stands in, when there is one.
+    text.replace(0, text.find('\n'), "name = '\xE4\xB8\xAD\xE6\x96\x87'\ngroup = 'G'");
+    packtest::WriteText(path, text);
+    project = LoadProject(path);
+    EXPECT_EQ(project.nameAnsi, "");
+    found = Joined(ProjectWarnings(project));
+    EXPECT_TRUE(Has(found, "the setup shows the program group's name \"G\" instead")) << found;
+    text.replace(0, text.find("\ndestination"), "name = '\xE4\xB8\xAD\xE6\x96\x87'");
+    packtest::WriteText(path, text);
+    try {
+        LoadProject(path);
+        ADD_FAILURE() << "a group without a name was accepted";
+    } catch (const ToolError& e) {
+        EXPECT_TRUE(Has(e.what(), ":1:8: \"name\" \"\xE4\xB8\xAD\xE6\x96\x87\" holds no character of code page 1252"))
+            << e.what();
+    }
+}
+
 TEST_F(KelvopackProjectWarnings, LevelIsUserUnlessTheProjectSaysAdmin)
 {
     EXPECT_EQ(LoadProject(Project("")).level, ExecutionLevel::User);

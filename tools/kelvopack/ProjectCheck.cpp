@@ -137,10 +137,12 @@ bool Measure(const std::string& source, const Origin& origin, uint64_t* size,
 {
     int64_t modified = 0;
     if (!platform::FileExists(source.c_str()) || !platform::FileStamp(source.c_str(), size, &modified)) {
+        // The path as resolved: relative sources start at the project's folder.
         problems->push_back(origin.Where() + ": " +
                             (platform::FolderExists(source.c_str())
                                  ? "\"" + source + "\" is a folder, not a file"
-                                 : "cannot read \"" + source + "\" (missing or not readable)"));
+                                 : "cannot read \"" + source + "\" (missing or not readable)" +
+                                       (Absolute(source) != source ? ": no file at " + Absolute(source) : "")));
         return false;
     }
     if (*size > kMaxSize) {

@@ -3,13 +3,16 @@
 #include "Codepage.h"
 #include "File.h"
 #include "Glob.h"
+#include "Spelling.h"
 #include "Platform.h"
 #include "ToolError.h"
 
 #include <toml++/toml.h>
 
 #include <algorithm>
+#include <climits>
 #include <optional>
+#include <utility>
 
 std::string Origin::Where() const
 {
@@ -55,6 +58,55 @@ std::string BaseName(const std::string& path)
 {
     const size_t cut = path.find_last_of("/\\");
     return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+// The settings of the file's top, as ReadSetting reads them, and those of
+// its tables; for "did you mean" and the lists of known settings.
+const std::vector<std::string> kTopSettings = {"name", "publisher", "version", "group", "destination", "level",
+                                               "modes", "source_folder", "setup_path", "bitmap", "presentation",
+                                               "agreement"};
+const std::vector<std::string> kFileSettings = {"source", "path", "title", "modes"};
+const std::vector<std::string> kFolderSettings = {"source", "include", "exclude", "path", "modes"};
+
+std::string Joined(const std::vector<std::string>& names)
+{
+    std::string text;
+    for (const std::string& name : names)
+        text += (text.empty() ? "" : ", ") + name;
+    return text;
+}
+
+// What to say of an unknown setting `name` among `known` ("[[file]]" for a
+// table).
+std::string Unknown(const std::string& name, const std::string& where, const std::vector<std::string>& known)
+{
+    std::string text = "unknown setting \"" + name + "\"" + where;
+    std::vector<std::string> names;  // "[[file]]" is spelt "file"
+    for (const std::string& k : known)
+        names.push_back(k.rfind("[[", 0) == 0 ? k.substr(2, k.size() - 4) : k);
+    const std::string closest = spelling::Closest(name, names);
+    if (!closest.empty())
+        text += ": did you mean \"" + closest + "\"?";
+    return text + " (known: " + Joined(known) + ")";
+}
+
+// `text` as a TOML string that needs no escapes where it can.
+std::string Literal(const std::string& text)
+{
+    return text.find('\'') == std::string::npos ? "'" + text + "'" : "\"" + text + "\"";
+}
+
+// The advice for a backslash that a double-quoted string took as an escape.
+constexpr char kSingleQuotes[] =
+    "in double quotes a backslash starts an escape (\\t is a tab, \\n a line break): write Windows paths "
+    "in single quotes, such as destination = 'C:\\Program Files\\App\\'";
+
+// Whether `line` holds a double-quoted string with a backslash in it.
+bool QuotesABackslash(const std::string& line)
+{
+    const size_t quote = line.find('"');
+    return quote != std::string::npos && line.find('\\', quote) != std::string::npos &&
+           line.find('\'') > quote;
 }
 
 std::string Slashes(std::string path, char from, char to)
@@ -109,13 +161,25 @@ private:
     std::string WindowsFolder(std::string folder) const;
 
     void ReadDisplay(const toml::node& node, const std::string& what, DisplayFile* out);
+    // An unknown setting in a [[file]] or [[folder]] table.
+    static std::string TableKeyProblem(const std::string& name, const char* table, const std::vector<std::string>& known);
     void ReadFile(const toml::table& table, const Modes& defaults, Project* project);
     void ReadFolder(const toml::table& table, const Modes& defaults, Project* project);
 
+    // The text of line `line` (from 1), empty when there is none.
+    std::string Line(int line) const;
+
     std::string path_;
     std::string folder_;
-    std::vector<std::string> problems_;
+    std::vector<std::string> lines_;
+    std::vector<std::pair<Origin, std::string>> problems_;
 };
+
+std::string Reader::Line(int line) const
+{
+    return line >= 1 && static_cast<size_t>(line) <= lines_.size() ? lines_[static_cast<size_t>(line) - 1]
+                                                                    : std::string();
+}
 
 Origin Reader::At(const toml::node& node) const
 {
@@ -131,15 +195,26 @@ Origin Reader::At(const toml::key& key) const
 
 void Reader::Problem(const Origin& origin, const std::string& what)
 {
-    problems_.push_back(origin.Where() + ": " + what);
+    problems_.emplace_back(origin, origin.Where() + ": " + what);
 }
 
 std::optional<std::string> Reader::String(const toml::node& node, const std::string& what)
 {
-    if (const auto* s = node.as_string())
-        return s->get();
-    Problem(At(node), what + " must be a string");
-    return std::nullopt;
+    const auto* s = node.as_string();
+    if (s == nullptr) {
+        Problem(At(node), what + " must be a string");
+        return std::nullopt;
+    }
+    // "C:\new" in double quotes holds a line break: the setter meant a path.
+    const std::string& text = s->get();
+    const bool control = std::any_of(text.begin(), text.end(), [](char c) {
+        return c == '\b' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
+    });
+    if (control && QuotesABackslash(Line(At(node).line))) {
+        Problem(At(node), what + " holds a control character: " + kSingleQuotes);
+        return std::nullopt;
+    }
+    return text;
 }
 
 std::optional<std::string> Reader::Ansi(const toml::node& node, const std::string& what)
@@ -158,11 +233,26 @@ std::optional<std::string> Reader::Ansi(const toml::node& node, const std::strin
 
 std::optional<std::vector<std::string>> Reader::Strings(const toml::node& node, const std::string& what)
 {
-    if (node.is_string())
-        return std::vector<std::string>{node.as_string()->get()};
+    // One string is no list: "a, b" would be taken as one pattern or mode.
+    if (const auto* one = node.as_string()) {
+        std::string items;
+        size_t start = 0;
+        while (start <= one->get().size()) {
+            const size_t comma = std::min(one->get().find(',', start), one->get().size());
+            std::string item = one->get().substr(start, comma - start);
+            item.erase(0, item.find_first_not_of(' '));
+            item.erase(item.find_last_not_of(' ') + 1);
+            if (!item.empty())
+                items += (items.empty() ? "" : ", ") + Literal(item);
+            start = comma + 1;
+        }
+        Problem(At(node), what + " is a string; it takes an array: " + what.substr(1, what.size() - 2) + " = [" +
+                              items + "]");
+        return std::nullopt;
+    }
     const toml::array* array = node.as_array();
     if (array == nullptr) {
-        Problem(At(node), what + " must be a string or an array of strings");
+        Problem(At(node), what + " must be an array of strings");
         return std::nullopt;
     }
     std::vector<std::string> out;
@@ -224,6 +314,16 @@ void Reader::ReadDisplay(const toml::node& node, const std::string& what, Displa
     }
 }
 
+std::string Reader::TableKeyProblem(const std::string& name, const char* table, const std::vector<std::string>& known)
+{
+    // TOML gives every key after a table's header to that table.
+    if (std::find(known.begin(), known.end(), name) == known.end() &&
+        std::find(kTopSettings.begin(), kTopSettings.end(), name) != kTopSettings.end())
+        return "\"" + name + "\" is set inside a " + table + " table: settings of the whole setup come before "
+               "the first [[file]] or [[folder]] (in TOML, every key after a table's header belongs to the table)";
+    return Unknown(name, std::string(" in ") + table, known);
+}
+
 void Reader::ReadFile(const toml::table& table, const Modes& defaults, Project* project)
 {
     InstallFile file;
@@ -239,6 +339,7 @@ void Reader::ReadFile(const toml::table& table, const Modes& defaults, Project* 
             ok = ok && s.has_value();
             if (s) {
                 file.source = Source(*s);
+                file.origin = At(node);
                 relative = *s;
             }
         } else if (name == "path") {
@@ -263,7 +364,7 @@ void Reader::ReadFile(const toml::table& table, const Modes& defaults, Project* 
             if (modes)
                 file.modes = *modes;
         } else {
-            Problem(At(key), "unknown setting \"" + std::string(name) + "\" in [[file]] (known: source, path, title, modes)");
+            Problem(At(key), TableKeyProblem(std::string(name), "[[file]]", kFileSettings));
             ok = false;
         }
     }
@@ -289,7 +390,7 @@ void Reader::ReadFile(const toml::table& table, const Modes& defaults, Project* 
 
 void Reader::ReadFolder(const toml::table& table, const Modes& defaults, Project* project)
 {
-    const Origin origin = At(table);
+    Origin origin = At(table);
     std::string folder;
     std::string prefix;
     Modes modes = defaults;
@@ -318,8 +419,10 @@ void Reader::ReadFolder(const toml::table& table, const Modes& defaults, Project
         if (name == "source") {
             const std::optional<std::string> s = String(node, "\"source\"");
             ok = ok && s.has_value();
-            if (s)
+            if (s) {
                 folder = Source(*s);
+                origin = At(node);
+            }
         } else if (name == "path") {
             const std::optional<std::string> s = Ansi(node, "\"path\"");
             ok = ok && s.has_value();
@@ -339,7 +442,7 @@ void Reader::ReadFolder(const toml::table& table, const Modes& defaults, Project
             if (m)
                 modes = *m;
         } else {
-            Problem(At(key), "unknown setting \"" + std::string(name) + "\" in [[folder]] (known: source, include, exclude, path, modes)");
+            Problem(At(key), TableKeyProblem(std::string(name), "[[folder]]", kFolderSettings));
             ok = false;
         }
     }
@@ -390,8 +493,11 @@ toml::table Reader::Parse(const std::string& text) const
         return toml::parse(text, path_);
     } catch (const toml::parse_error& e) {
         const toml::source_region& source = e.source();
+        std::string what = std::string(e.description());
+        if (QuotesABackslash(Line(static_cast<int>(source.begin.line))))
+            what += "; " + std::string(kSingleQuotes);
         throw ToolError(Origin{path_, static_cast<int>(source.begin.line), static_cast<int>(source.begin.column)}.Where() +
-                        ": " + std::string(e.description()));
+                        ": " + what);
     }
 }
 
@@ -415,16 +521,28 @@ void Reader::ReadName(const toml::node& node, bool groupGiven, Project* project)
     if (!s)
         return;
     project->name = *s;
-    // A name outside the code page is listed under the group's.
+    project->nameOrigin = At(node);
+    // What 1252 cannot write is left out (ProjectWarnings says so), blanks
+    // that end up side by side collapsed.
     std::string error;
-    if (!codepage::Utf8ToAnsi(*s, &project->nameAnsi, &error))
+    if (!codepage::Utf8ToAnsi(*s, &project->nameAnsi, &error)) {
         project->nameAnsi.clear();
-    if (!groupGiven) {
-        if (const std::optional<std::string> g = Ansi(node, "\"name\"")) {
-            project->group = *g;
-            project->groupOrigin = At(node);
+        for (const char c : codepage::AnsiCharacters(*s)) {
+            if (c != ' ' || (!project->nameAnsi.empty() && project->nameAnsi.back() != ' '))
+                project->nameAnsi += c;
         }
+        while (!project->nameAnsi.empty() && project->nameAnsi.back() == ' ')
+            project->nameAnsi.pop_back();
     }
+    if (groupGiven)
+        return;
+    if (project->nameAnsi.empty() && !s->empty()) {
+        Problem(At(node), "\"name\" \"" + *s + "\" holds no character of code page 1252, and the program "
+                              "group's name needs some: name the group with group = '...'");
+        return;
+    }
+    project->group = project->nameAnsi;
+    project->groupOrigin = At(node);
 }
 
 void Reader::ReadLevel(const toml::node& node, Project* project)
@@ -495,8 +613,11 @@ void Reader::ReadSettings(const toml::table& root, Project* project)
 {
     for (const auto& [key, node] : root) {
         const std::string_view name = key.str();
-        if (name != "file" && name != "folder" && !ReadSetting(name, node, root, project))
-            Problem(At(key), "unknown setting \"" + std::string(name) + "\"");
+        if (name == "file" || name == "folder" || ReadSetting(name, node, root, project))
+            continue;
+        std::vector<std::string> known = kTopSettings;
+        known.insert(known.end(), {"[[file]]", "[[folder]]"});
+        Problem(At(key), Unknown(std::string(name), "", known));
     }
 }
 
@@ -554,14 +675,24 @@ void Reader::ThrowProblems() const
 {
     if (problems_.empty())
         return;
+    // In the order of the text; those of the whole file last.
+    std::vector<std::pair<Origin, std::string>> sorted = problems_;
+    const auto rank = [](const Origin& o) { return std::make_pair(o.line > 0 ? o.line : INT_MAX, o.column); };
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [&rank](const auto& a, const auto& b) { return rank(a.first) < rank(b.first); });
     std::string message;
-    for (const std::string& p : problems_)
-        message += (message.empty() ? "" : "\n") + p;
+    for (const auto& p : sorted)
+        message += (message.empty() ? "" : "\n") + p.second;
     throw ToolError(message);
 }
 
 Project Reader::Read(const std::string& text)
 {
+    for (size_t start = 0; start <= text.size();) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        lines_.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
     const toml::table root = Parse(text);
     Project project = Defaults();
     ReadSettings(root, &project);

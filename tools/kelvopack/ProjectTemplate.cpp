@@ -9,24 +9,6 @@
 
 namespace {
 
-// The characters of `utf8` that code page 1252 can write, one by one; the
-// others (and bytes that are no UTF-8) are left out.
-std::string AnsiCharacters(const std::string& utf8)
-{
-    std::string ansi;
-    for (size_t i = 0; i < utf8.size();) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        size_t length = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 1;
-        length = std::min(length, utf8.size() - i);
-        std::string one;
-        std::string error;
-        if (codepage::Utf8ToAnsi(utf8.substr(i, length), &one, &error))
-            ansi += one;
-        i += length;
-    }
-    return ansi;
-}
-
 // The text view shows lines whole and scrolls sideways for long ones: the
 // stand-in texts are broken between words to fit its width.
 constexpr size_t kTextWidth = 44;
@@ -68,7 +50,7 @@ std::string ProjectTemplate::UsableName(const std::string& wanted, size_t longes
     // cannot hold, and "@", which the setup reads back as a blank.
     const char* const kRefused = ",()[]\"@\\/:*?<>|";
     std::string name;
-    for (const char c : AnsiCharacters(wanted)) {
+    for (const char c : codepage::AnsiCharacters(wanted)) {
         const bool control = static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
         if (control || std::strchr(kRefused, c) != nullptr)
             continue;
