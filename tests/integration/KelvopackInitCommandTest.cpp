@@ -27,7 +27,7 @@ class KelvopackInitCommand : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        packtest::WriteText(dir.Path("stub.exe"), "");
+        packtest::WriteStub(dir.Path("stub.exe"));
         packtest::WriteText(dir.Path("work/My App 2/app.exe"), "MZ the program");
         packtest::WriteText(dir.Path("work/My App 2/help/index.txt"), "Help.\r\n");
         packtest::WriteText(dir.Path("work/My App 2/.git/config"), "not installed");

@@ -37,7 +37,7 @@ protected:
     void SetUp() override
     {
         stub = dir.Path("stub.exe");
-        packtest::WriteText(stub, "");
+        packtest::WriteStub(stub);
         project = packtest::MakeProject(dir);
         setup = dir.Path("setup.exe");
     }
@@ -285,17 +285,30 @@ TEST_F(Kelvopack, CompressAndDecompressTheRawCodec)
     ExpectNoCrash(Tool({"decompress", dir.Path("noise.lz"), dir.Path("noise.bin")}, dir), "noise");
 }
 
-TEST_F(Kelvopack, SignedSetupsListVerifyAndExtract)
+TEST_F(Kelvopack, OtherWindowsProgramsAreNoStub)
 {
 #ifndef TINY_PE
-    GTEST_SKIP() << "no i686-w64-mingw32-gcc here to make a PE stub for signing";
+    GTEST_SKIP() << "no i686-w64-mingw32-gcc here to make a Windows program";
 #else
+    stub = TINY_PE;
+    const Result r = Build(setup);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, std::string("kelvopack: ") + TINY_PE + ": the stub is no Kelvo setup program (kelvo.exe or "
+                     "kelvo-admin.exe): it is no Windows program with a window for i386 or x86-64\n");
+    EXPECT_FALSE(packtest::Exists(setup));
+#endif
+}
+
+TEST_F(Kelvopack, SignedSetupsListVerifyAndExtract)
+{
+    if (!packtest::Exists(KELVO_SETUP_PROGRAM))
+        GTEST_SKIP() << "the setup program is not built: " << KELVO_SETUP_PROGRAM;
     const char* tools[] = {"osslsigncode", "openssl"};
     for (const char* tool : tools) {
         if (std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) != 0)
             GTEST_SKIP() << tool << " is not installed";
     }
-    stub = TINY_PE;
+    stub = KELVO_SETUP_PROGRAM;
     ASSERT_EQ(Build(setup).code, 0);
     const size_t unsignedSize = packtest::ReadBytes(setup).size();
     ASSERT_EQ(unsignedSize % 8, 0u);
@@ -337,7 +350,6 @@ TEST_F(Kelvopack, SignedSetupsListVerifyAndExtract)
     r = Tool({"build", project, "-o", dir.Path("again.exe"), "--stub", signedSetup}, dir);
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(Has(r.err, "the stub is signed")) << r.err;
-#endif
 }
 
 TEST_F(Kelvopack, DemoProjectBuilds)

@@ -76,7 +76,7 @@ protected:
 
     std::vector<std::string> Problems(::Project* project)
     {
-        packtest::WriteText(dir.Path("stub.exe"), "");
+        packtest::WriteStub(dir.Path("stub.exe"));
         return CheckProject(project, CheckInputs{dir.Path("setup.exe"), dir.Path("stub.exe")});
     }
 

@@ -222,6 +222,21 @@ TEST(KelvopackStubLocator, BesideTheProgramThenShareThenItsOwnBuildTree)
     EXPECT_TRUE(building.Find(ExecutionLevel::User, &stub, &error));
     EXPECT_EQ(stub, bin + "/kelvo.exe");
     EXPECT_EQ(StubLocator::StubName(ExecutionLevel::User), std::string("kelvo.exe"));
+
+    // The 64-bit builds by name: installed as kelvo64*.exe, built as kelvo*.exe.
+    const std::string tree64 = dir.Path("win64/app");
+    packtest::WriteText(tree64 + "/kelvo-admin.exe", "64-bit admin");
+    const StubLocator both(bin, dir.Path("link-to-bin"), tree, tree64);
+    EXPECT_EQ(both.Places("kelvo64-admin.exe"), (std::vector<std::string>{bin + "/kelvo64-admin.exe",
+                                                                          share + "/kelvo64-admin.exe",
+                                                                          tree64 + "/kelvo-admin.exe"}));
+    EXPECT_TRUE(both.Find("kelvo64-admin.exe", &stub, &error));
+    EXPECT_EQ(stub, tree64 + "/kelvo-admin.exe");
+    EXPECT_FALSE(both.Find("kelvo64.exe", &stub, &error));
+    EXPECT_EQ(error, "no setup program kelvo64.exe; looked for it at:\n  " + bin + "/kelvo64.exe\n  " + share +
+                         "/kelvo64.exe\n  " + tree64 + "/kelvo.exe");
+    EXPECT_EQ(StubLocator::StubName(ExecutionLevel::Admin, true), std::string("kelvo64-admin.exe"));
+    EXPECT_FALSE(StubLocator::IsStubName("kelvo32.exe"));
 }
 
 }  // namespace

@@ -5,11 +5,12 @@
 #include "GroupCommand.h"
 #include "Limits.h"
 #include "Lzss.h"
-#include "PeImage.h"
 #include "Platform.h"
 #include "ScriptText.h"
 #include "SetupLayout.h"
 #include "SetupPlan.h"
+#include "SetupProgram.h"
+#include "StubLocator.h"
 
 #include <algorithm>
 #include <cctype>
@@ -307,7 +308,7 @@ private:
     void CheckScript();
     // The output must not replace anything the build reads.
     void CheckOutput();
-    // Any file will do as a stub, but a signature on it would be broken.
+    // The stub is the bare setup program, unsigned, for the project's level.
     void CheckStub();
 
     Project& project_;
@@ -495,16 +496,27 @@ void ProjectChecker::CheckStub()
     if (inputs_.stub.empty())
         return;
     const Origin stubOrigin{inputs_.stub, 0, 0};
-    File stub(inputs_.stub.c_str(), "rb");
-    const int64_t stubSize = stub.IsOpen() ? stub.Size() : -1;
-    if (stubSize < 0 || platform::FolderExists(inputs_.stub.c_str())) {
-        Problem(stubOrigin, "cannot read the stub (the setup program to put in front of the package)");
+    SetupProgram stub;
+    std::string why;
+    if (!stub.Inspect(inputs_.stub, &why)) {
+        Problem(stubOrigin, stub.readable ? "the stub is no Kelvo setup program (kelvo.exe or kelvo-admin.exe): " + why
+                                          : "cannot read the stub (the setup program to put in front of the package)");
         return;
     }
-    PeImage image;
-    if (image.Read(stub, static_cast<uint64_t>(stubSize)) && image.CertificateSize() > 0)
+    if (stub.certificateSize > 0) {
         Problem(stubOrigin, "the stub is signed; appending a package breaks its signature: "
                             "use an unsigned stub and sign the finished setup");
+    } else if (stub.behindImage > 0) {
+        Problem(stubOrigin, "the stub carries " + std::to_string(stub.behindImage) +
+                                " bytes behind its program: it is a finished setup, not the setup program");
+    }
+    if (stub.level && *stub.level != project_.level) {
+        const bool admin = *stub.level == ExecutionLevel::Admin;
+        Problem(stubOrigin, std::string("the stub asks for ") + (admin ? "an administrator's rights" : "its user's rights") +
+                                ", but the project's level is \"" + LevelName(project_.level) + "\": use " +
+                                StubLocator::StubName(project_.level, stub.machine == 0x8664) + ", or set level = \"" +
+                                LevelName(*stub.level) + "\"");
+    }
 }
 
 }  // namespace
