@@ -89,7 +89,8 @@ TEST_F(Kelvopack, BuildVerifyExtractRoundTrip)
 
     r = Tool({"list", setup}, dir);
     EXPECT_EQ(r.code, 0) << r.err;
-    for (const char* part : {"Demo App", "C:\\Program Files\\Demo App\\", "FTX", "app.exe", "GFTX",
+    for (const char* part : {"Name:          Demo App\nPublisher:     Kelvo Tests\nVersion:       1.2.3\nGroup:         Demo App\n",
+                             "C:\\Program Files\\Demo App\\", "FTX", "app.exe", "GFTX",
                              "Docs\\guide\\start here.txt", "kelvo.bmp (bitmap)", "licen.txt (agreement text)",
                              "7 files"})
         EXPECT_TRUE(Has(r.out, part)) << part << "\n" << r.out;
@@ -131,9 +132,17 @@ TEST_F(Kelvopack, ExtractsChosenMembersAndTheScript)
     r = Tool({"extract", setup, "-C", out, "nothing.txt"}, dir);
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(Has(r.err, "no member named \"nothing.txt\"")) << r.err;
-    r = Tool({"extract", setup, "-C", dir.Path("missing")}, dir);
+    // A folder that is not there is made, with its parents, unless a name
+    // asked for is wrong.
+    r = Tool({"extract", setup, "-C", dir.Path("new/deeper"), "nothing.txt"}, dir);
     EXPECT_EQ(r.code, 1);
-    EXPECT_TRUE(Has(r.err, "missing\": no such folder")) << r.err;
+    EXPECT_FALSE(packtest::Exists(dir.Path("new")));
+    r = Tool({"extract", setup, "-C", dir.Path("new/deeper"), "-q"}, dir);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(packtest::ReadBytes(dir.Path("new/deeper/app.exe")), packtest::ReadBytes(dir.Path("bin/app.exe")));
+    r = Tool({"extract", setup, "-C", setup + "/inside"}, dir);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(Has(r.err, "/inside\": cannot make the folder")) << r.err;
 }
 
 TEST_F(Kelvopack, SameProjectGivesTheSameBytes)
