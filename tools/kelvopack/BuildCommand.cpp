@@ -7,6 +7,7 @@
 #include "ProjectWarnings.h"
 #include "SetupPlan.h"
 #include "SetupWriter.h"
+#include "StandIns.h"
 #include "StubLocator.h"
 #include "ToolError.h"
 
@@ -51,6 +52,10 @@ int run(const Options& options)
         for (const std::string& p : problems)
             message += (message.empty() ? "" : "\n") + p;
         throw ToolError(message);
+    }
+    for (const std::string& remade : StandIns::Refresh(&project)) {
+        if (!options.quiet)
+            std::printf("%s: the stand-in made anew for the name \"%s\"\n", remade.c_str(), project.name.c_str());
     }
     // What the setup will do that its author would rather know now.
     for (const std::string& warning : ProjectWarnings(project))
