@@ -172,8 +172,11 @@ TEST_F(KelvopackProject, FolderMatchingNothingIsRefused)
 {
     const std::string path = Project("\n[[folder]]\nsource = \"docs\"\ninclude = [\"*.pdf\"]\n");
     EXPECT_NE(LoadError(path).find("matches the patterns"), std::string::npos);
-    const std::string missing = Project("\n[[folder]]\nsource = \"nowhere\"\n");
-    EXPECT_NE(LoadError(missing).find("does not exist"), std::string::npos);
+    const std::string missing = Project("\n[[folder]]\nsource = \"docs/../nowhere\"\n");
+    EXPECT_NE(LoadError(missing).find(":20:10: the folder \"" + dir.Path("docs/../nowhere") + "\" does not exist (looked for " +
+                                      dir.Path("nowhere") + ")"),
+              std::string::npos)
+        << LoadError(missing);
 }
 
 TEST_F(KelvopackProject, ASoundProjectPasses)

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <filesystem>
 #include <optional>
 #include <utility>
 
@@ -164,7 +165,18 @@ private:
     // An unknown setting in a [[file]] or [[folder]] table.
     static std::string TableKeyProblem(const std::string& name, const char* table, const std::vector<std::string>& known);
     void ReadFile(const toml::table& table, const Modes& defaults, Project* project);
+    // A [[folder]] table as written, its patterns compiled.
+    struct FolderTable {
+        Origin origin;
+        std::string source;  // the folder, resolved from the project's
+        std::string prefix;  // in the destination, without a trailing backslash
+        Modes modes;
+        std::vector<Glob> includes;
+        std::vector<Glob> excludes;
+    };
     void ReadFolder(const toml::table& table, const Modes& defaults, Project* project);
+    // The folder's files that the patterns select, in byte order of their paths.
+    void AddFolderFiles(const FolderTable& folder, Project* project);
 
     // The text of line `line` (from 1), empty when there is none.
     std::string Line(int line) const;
@@ -390,12 +402,7 @@ void Reader::ReadFile(const toml::table& table, const Modes& defaults, Project* 
 
 void Reader::ReadFolder(const toml::table& table, const Modes& defaults, Project* project)
 {
-    Origin origin = At(table);
-    std::string folder;
-    std::string prefix;
-    Modes modes = defaults;
-    std::vector<Glob> includes;
-    std::vector<Glob> excludes;
+    FolderTable folder{At(table), std::string(), std::string(), defaults, {}, {}};
     bool includeGiven = false;
     bool ok = true;
     const auto patterns = [this, &ok](const toml::node& node, const char* what, std::vector<Glob>* out) {
@@ -420,69 +427,77 @@ void Reader::ReadFolder(const toml::table& table, const Modes& defaults, Project
             const std::optional<std::string> s = String(node, "\"source\"");
             ok = ok && s.has_value();
             if (s) {
-                folder = Source(*s);
-                origin = At(node);
+                folder.source = Source(*s);
+                folder.origin = At(node);
             }
         } else if (name == "path") {
             const std::optional<std::string> s = Ansi(node, "\"path\"");
             ok = ok && s.has_value();
             if (s) {
-                prefix = Slashes(*s, '/', '\\');
-                while (!prefix.empty() && prefix.back() == '\\')
-                    prefix.pop_back();
+                folder.prefix = Slashes(*s, '/', '\\');
+                while (!folder.prefix.empty() && folder.prefix.back() == '\\')
+                    folder.prefix.pop_back();
             }
         } else if (name == "include") {
-            patterns(node, "\"include\"", &includes);
+            patterns(node, "\"include\"", &folder.includes);
             includeGiven = true;
         } else if (name == "exclude") {
-            patterns(node, "\"exclude\"", &excludes);
+            patterns(node, "\"exclude\"", &folder.excludes);
         } else if (name == "modes") {
             const std::optional<Modes> m = ReadModes(node);
             ok = ok && m.has_value();
             if (m)
-                modes = *m;
+                folder.modes = *m;
         } else {
             Problem(At(key), TableKeyProblem(std::string(name), "[[folder]]", kFolderSettings));
             ok = false;
         }
     }
-    if (folder.empty()) {
-        Problem(origin, "[[folder]] without \"source\"");
+    if (folder.source.empty()) {
+        Problem(folder.origin, "[[folder]] without \"source\"");
         ok = false;
     }
     if (!ok)
         return;
-    if (!platform::FolderExists(folder.c_str())) {
-        Problem(origin, "the folder \"" + folder + "\" does not exist");
-        return;
-    }
     if (!includeGiven) {
         Glob all;
         std::string unused;
         all.Compile("**", &unused);
-        includes.push_back(all);
+        folder.includes.push_back(all);
+    }
+    AddFolderFiles(folder, project);
+}
+
+void Reader::AddFolderFiles(const FolderTable& folder, Project* project)
+{
+    if (!platform::FolderExists(folder.source.c_str())) {
+        std::error_code ec;
+        const std::string absolute = std::filesystem::absolute(folder.source, ec).lexically_normal().generic_string();
+        Problem(folder.origin, "the folder \"" + folder.source + "\" does not exist" +
+                                   (!ec && absolute != folder.source ? " (looked for " + absolute + ")" : ""));
+        return;
     }
     std::vector<std::string> found;
     std::string error;
-    if (!FindFiles(folder, includes, excludes, &found, &error)) {
-        Problem(origin, error);
+    if (!FindFiles(folder.source, folder.includes, folder.excludes, &found, &error)) {
+        Problem(folder.origin, error);
         return;
     }
     if (found.empty()) {
-        Problem(origin, "no file in \"" + folder + "\" matches the patterns");
+        Problem(folder.origin, "no file in \"" + folder.source + "\" matches the patterns");
         return;
     }
     for (const std::string& relative : found) {
         InstallFile file;
-        file.source = folder + "/" + relative;
-        file.modes = modes;
-        file.origin = origin;
+        file.source = folder.source + "/" + relative;
+        file.modes = folder.modes;
+        file.origin = folder.origin;
         std::string name;
         if (!codepage::NativeToAnsi(Slashes(relative, '/', '\\'), &name, &error)) {
-            Problem(origin, "the name of \"" + file.source + "\" holds " + error);
+            Problem(folder.origin, "the name of \"" + file.source + "\" holds " + error);
             continue;
         }
-        file.path = prefix.empty() ? name : prefix + "\\" + name;
+        file.path = folder.prefix.empty() ? name : folder.prefix + "\\" + name;
         project->files.push_back(file);
     }
 }

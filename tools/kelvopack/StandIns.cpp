@@ -93,6 +93,11 @@ std::vector<std::string> StandIns::Refresh(Project* project)
             throw ToolError(file.source + ": cannot write the stand-in made for the project's name");
         }
         file.size = bytes.size();
+        // A project may install the file too: measured again there as well.
+        for (InstallFile& installed : project->files) {
+            if (platform::SameFile(installed.source.c_str(), file.source.c_str()))
+                installed.size = bytes.size();
+        }
         made.push_back(file.source);
     }
     return made;
