@@ -107,7 +107,7 @@ bool PeResources::ReadTree(File& file)
         if (count > 0 && !ReadAt(file, treeOffset_ + at + 16, bytes.data(), bytes.size()))
             return false;
         out->clear();
-        for (uint32_t k = 0; k < count; ++k)
+        for (size_t k = 0; k < count; ++k)
             out->push_back({Le32(bytes.data() + 8 * k), Le32(bytes.data() + 8 * k + 4)});
         return true;
     };
@@ -122,7 +122,7 @@ bool PeResources::ReadTree(File& file)
         if (units > 0 && !ReadAt(file, treeOffset_ + at + 2, text.data(), text.size()))
             return false;
         out->clear();
-        for (uint32_t k = 0; k < units; ++k) {
+        for (size_t k = 0; k < units; ++k) {
             const uint16_t unit = Le16(text.data() + 2 * k);
             *out += unit >= 0x20 && unit < 0x7F ? static_cast<char>(unit) : '?';
         }
