@@ -3,8 +3,8 @@
 #include "Codepage.h"
 #include "File.h"
 #include "Glob.h"
-#include "Spelling.h"
 #include "Platform.h"
+#include "Spelling.h"
 #include "ToolError.h"
 
 #include <toml++/toml.h>
@@ -91,8 +91,18 @@ std::string Unknown(const std::string& name, const std::string& where, const std
     return text + " (known: " + Joined(known) + ")";
 }
 
+// What to say of an unknown setting in a [[file]] or [[folder]] table.
+std::string TableKeyProblem(const std::string& name, const char* table, const std::vector<std::string>& known)
+{
+    // TOML gives every key after a table's header to that table.
+    if (std::find(kTopSettings.begin(), kTopSettings.end(), name) != kTopSettings.end())
+        return "\"" + name + "\" is set inside a " + table + " table: settings of the whole setup come before "
+               "the first [[file]] or [[folder]] (in TOML, every key after a table's header belongs to the table)";
+    return Unknown(name, std::string(" in ") + table, known);
+}
+
 // `text` as a TOML string that needs no escapes where it can.
-std::string Literal(const std::string& text)
+std::string TomlString(const std::string& text)
 {
     return text.find('\'') == std::string::npos ? "'" + text + "'" : "\"" + text + "\"";
 }
@@ -162,8 +172,6 @@ private:
     std::string WindowsFolder(std::string folder) const;
 
     void ReadDisplay(const toml::node& node, const std::string& what, DisplayFile* out);
-    // An unknown setting in a [[file]] or [[folder]] table.
-    static std::string TableKeyProblem(const std::string& name, const char* table, const std::vector<std::string>& known);
     void ReadFile(const toml::table& table, const Modes& defaults, Project* project);
     // A [[folder]] table as written, its patterns compiled.
     struct FolderTable {
@@ -255,7 +263,7 @@ std::optional<std::vector<std::string>> Reader::Strings(const toml::node& node, 
             item.erase(0, item.find_first_not_of(' '));
             item.erase(item.find_last_not_of(' ') + 1);
             if (!item.empty())
-                items += (items.empty() ? "" : ", ") + Literal(item);
+                items += (items.empty() ? "" : ", ") + TomlString(item);
             start = comma + 1;
         }
         Problem(At(node), what + " is a string; it takes an array: " + what.substr(1, what.size() - 2) + " = [" +
@@ -324,16 +332,6 @@ void Reader::ReadDisplay(const toml::node& node, const std::string& what, Displa
         out->source = Source(*s);
         out->origin = At(node);
     }
-}
-
-std::string Reader::TableKeyProblem(const std::string& name, const char* table, const std::vector<std::string>& known)
-{
-    // TOML gives every key after a table's header to that table.
-    if (std::find(known.begin(), known.end(), name) == known.end() &&
-        std::find(kTopSettings.begin(), kTopSettings.end(), name) != kTopSettings.end())
-        return "\"" + name + "\" is set inside a " + table + " table: settings of the whole setup come before "
-               "the first [[file]] or [[folder]] (in TOML, every key after a table's header belongs to the table)";
-    return Unknown(name, std::string(" in ") + table, known);
 }
 
 void Reader::ReadFile(const toml::table& table, const Modes& defaults, Project* project)
