@@ -6,6 +6,7 @@
 // Targets: build >= 85% of raw compression x cores; verify and extract
 // >= 85% of raw decompression; 10 000 files within 2x the time per byte of
 // 100 files.
+#include "FakePe.h"
 #include "Lzss.h"
 #include "ProjectCheck.h"
 #include "ProjectFile.h"
@@ -75,7 +76,7 @@ public:
         Write(root_ + "/kelvo.bmp", bmp);
         Write(root_ + "/pres.txt", testdata::Text(300, 1));
         Write(root_ + "/licen.txt", testdata::Text(3000, 2));
-        Write(root_ + "/stub.exe", {});
+        Write(root_ + "/stub.exe", fakepe::SetupProgram());
         small_ = Make("small", kSmallCount, [](size_t i) { return SmallFile(i); });
         few_ = Make("few", kFewCount, [](size_t i) { return SmallFile(i); });
         large_ = Make("large", kLargeCount, [](size_t i) {

@@ -47,8 +47,8 @@ if(NOT CPACK_KELVO_BITMAP OR NOT CPACK_KELVO_PRESENTATION OR NOT CPACK_KELVO_AGR
 endif()
 
 set(text "# Written by cpack (kelvo_add_setup) from the staged install tree.\n")
-foreach(setting name:NAME group:GROUP destination:DESTINATION_FOLDER level:LEVEL bitmap:BITMAP
-                presentation:PRESENTATION agreement:AGREEMENT)
+foreach(setting name:NAME version:VERSION publisher:PUBLISHER group:GROUP destination:DESTINATION_FOLDER
+                level:LEVEL bitmap:BITMAP presentation:PRESENTATION agreement:AGREEMENT)
     string(REPLACE ":" ";" setting "${setting}")
     list(GET setting 0 key)
     list(GET setting 1 variable)

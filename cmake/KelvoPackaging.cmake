@@ -3,8 +3,12 @@
 # Native build (a Debian package, `cpack -G DEB`):
 #   bin/kelvopack
 #   share/man/man1/kelvopack.1.gz
+#   share/doc/kelvo/README.md                the builder's manual, which the
+#                                            manual page points to
 #   share/kelvo/kelvo.exe, kelvo-admin.exe   the 32-bit setup program, from
 #                                            the tree in KELVO_WIN32_DIR
+#   share/kelvo/kelvo64.exe,                 its 64-bit build, from the tree
+#               kelvo64-admin.exe            in KELVO_WIN64_DIR
 #   lib/cmake/Kelvo/                         find_package(Kelvo), kelvo_add_setup()
 #
 # Windows builds (a zip, `cpack -G ZIP`), all side by side, since kelvopack
@@ -35,31 +39,44 @@ else()
         COMMENT "Compressing the manual page")
     add_custom_target(kelvopack_manual ALL DEPENDS ${manual})
     install(FILES ${manual} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    install(FILES ${PROJECT_SOURCE_DIR}/tools/kelvopack/README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kelvo)
 
-    # The setup program comes from the 32-bit Windows build: installed when
-    # that tree exists, which must then have been built.
-    set(stubs ${KELVO_WIN32_DIR}/app/kelvo.exe ${KELVO_WIN32_DIR}/app/kelvo-admin.exe)
-    if(EXISTS "${KELVO_WIN32_DIR}/CMakeCache.txt")
-        install(FILES ${stubs} DESTINATION ${KELVO_INSTALL_STUBDIR})
+    # The setup program comes from the Windows builds, each installed when
+    # its tree exists, which must then have been built: the 32-bit build
+    # under its own names, the 64-bit one as kelvo64*.exe (StubLocator.h).
+    foreach(bits 32 64)
+        if(bits EQUAL 32)
+            set(tree "${KELVO_WIN32_DIR}")
+            set(variable KELVO_WIN32_DIR)
+            set(preset mingw-i686)
+            set(suffix "")
+        else()
+            set(tree "${KELVO_WIN64_DIR}")
+            set(variable KELVO_WIN64_DIR)
+            set(preset mingw-x86_64)
+            set(suffix 64)
+        endif()
+        if(NOT EXISTS "${tree}/CMakeCache.txt")
+            message(WARNING "No ${bits}-bit Windows build in ${variable} (${tree}): cmake --install and the "
+                            "Debian package will lack its setup program. Build it first: cmake --preset ${preset} "
+                            "&& cmake --build --preset ${preset}")
+            continue()
+        endif()
         set(stubs_built TRUE)
-        foreach(stub IN LISTS stubs)
-            if(NOT EXISTS "${stub}")
+        foreach(program kelvo kelvo-admin)
+            string(REPLACE "kelvo" "kelvo${suffix}" installed "${program}.exe")
+            install(FILES "${tree}/app/${program}.exe" DESTINATION ${KELVO_INSTALL_STUBDIR} RENAME "${installed}")
+            if(NOT EXISTS "${tree}/app/${program}.exe")
                 set(stubs_built FALSE)
             endif()
         endforeach()
         if(stubs_built)
-            message(STATUS "The setup program is installed from ${KELVO_WIN32_DIR}/app")
+            message(STATUS "The ${bits}-bit setup program is installed from ${tree}/app")
         else()
-            message(WARNING "The 32-bit Windows build in KELVO_WIN32_DIR (${KELVO_WIN32_DIR}) has no setup "
-                            "program yet: cmake --install and cpack fail until it is built "
-                            "(cmake --build ${KELVO_WIN32_DIR})")
+            message(WARNING "The ${bits}-bit Windows build in ${variable} (${tree}) has no setup program yet: "
+                            "cmake --install and cpack fail until it is built (cmake --build ${tree})")
         endif()
-    else()
-        message(WARNING "No 32-bit Windows build in KELVO_WIN32_DIR (${KELVO_WIN32_DIR}): cmake --install and "
-                        "the Debian package will lack the setup program, and the installed kelvopack can build "
-                        "setups only with --stub. Build it first: cmake --preset mingw-i686 && "
-                        "cmake --build --preset mingw-i686")
-    endif()
+    endforeach()
 endif()
 
 # find_package(Kelvo): kelvopack and kelvo_add_setup(), which lets cpack make

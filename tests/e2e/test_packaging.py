@@ -3,8 +3,9 @@
 zip is made and checked by the test package.zip_i686) unpacked into the
 prefix. Its kelvopack.exe, run under Wine, builds the demo setup with the
 setup program that lies beside it, for either level, and starts a project
-with init; the native kelvopack verifies what it wrote. The setups it
-built start and show their wizard and bitmap."""
+with init, whose stand-ins follow the name when it changes; the native
+kelvopack verifies what it wrote. The setups it built start and show their
+wizard and bitmap."""
 
 import os
 import shutil
@@ -122,6 +123,29 @@ def test_zip_kelvopack_builds_and_starts_setups_under_wine(s):
     # An existing project file stays; the exit code says so.
     _, err = kelvopack_exe(s, ["init", "C:\\Dist\\Hello", "-o", "Init\\hello.toml"], cwd=PROJECTS, expect=1)
     assert "already exists" in err, err
+
+    # The name changed: the untouched stand-ins follow it, replaced in place
+    # (Windows renames only onto a free name). Another setup is no stub;
+    # extract makes the folder it is given. Nothing else on C: changes.
+    init = setups / "Init"
+    (init / "hello.toml").write_text(project.replace("name = 'Hello'", "name = 'Hello Tools'"))
+    before = s.snapshot()
+    out, _ = kelvopack_exe(s, ["build", "hello.toml", "-o", "hello-setup.exe"], cwd=f"{PROJECTS}\\Init")
+    for name in ("kelvo.bmp", "pres.txt", "licen.txt"):
+        assert f'{name}: the stand-in made anew for the name "Hello Tools"' in out, out
+    assert (init / "pres.txt").read_bytes().startswith(b"Welcome to the setup of Hello Tools.\r\n"), \
+        (init / "pres.txt").read_bytes()
+    _, err = kelvopack_exe(s, ["build", "hello.toml", "-o", "again.exe", "--stub", "hello-setup.exe"],
+                           cwd=f"{PROJECTS}\\Init", expect=1)
+    assert "it is a finished setup, not the setup program" in err, err
+    kelvopack_exe(s, ["extract", "Init\\hello-setup.exe", "-C", "C:\\Projects\\Out\\Hello", "-q"], cwd=PROJECTS)
+    assert (setups / "Out" / "Hello" / "hello.exe").read_bytes() == (dist / "hello.exe").read_bytes()
+    assert b"Hello Tools" in (setups / "Out" / "Hello" / "kelvo.bmp").read_bytes()
+    made = [f"Projects/Init/{name}" for name in ("kelvo.bmp", "pres.txt", "licen.txt", "hello-setup.exe")]
+    changed = s.changes(before, s.snapshot(), made + ["Projects/Out"])
+    assert not changed, changed
+    listed = run_tool([native, "list", init / "hello-setup.exe"])
+    assert "Name:          Hello Tools\n" in listed and "GFTM   hello.exe" in listed, listed
 
     # Both builds of the setup program, each with its manifest, start.
     start_and_cancel(s, PROJECTS, APP, "user-level", (demo / "out" / "kelvo.bmp").read_bytes())

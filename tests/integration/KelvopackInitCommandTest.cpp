@@ -27,7 +27,7 @@ class KelvopackInitCommand : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        packtest::WriteText(dir.Path("stub.exe"), "");
+        packtest::WriteStub(dir.Path("stub.exe"));
         packtest::WriteText(dir.Path("work/My App 2/app.exe"), "MZ the program");
         packtest::WriteText(dir.Path("work/My App 2/help/index.txt"), "Help.\r\n");
         packtest::WriteText(dir.Path("work/My App 2/.git/config"), "not installed");
@@ -51,7 +51,7 @@ TEST_F(KelvopackInitCommand, AFolderBecomesASetupWithoutAnEdit)
     EXPECT_TRUE(Has(r.out, "next: kelvopack build setup.toml -o setup.exe")) << r.out;
     const std::string project = packtest::ReadText(dir.Path("work/setup.toml"));
     for (const char* part : {"name = 'My App 2'", "destination = 'C:\\My App 2\\'", "source = 'My App 2/app.exe'",
-                             "title = 'My App 2'", "exclude = ['app.exe']"})
+                             "title = 'App'", "exclude = ['app.exe']"})
         EXPECT_TRUE(Has(project, part)) << part << "\n" << project;
 
     r = Run({"build", "setup.toml", "-o", "setup.exe", "--stub", dir.Path("stub.exe")});
@@ -61,9 +61,23 @@ TEST_F(KelvopackInitCommand, AFolderBecomesASetupWithoutAnEdit)
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_TRUE(Has(r.out, "OK, 5 members")) << r.out;
     r = Run({"list", "setup.exe"});
-    for (const char* part : {"Group:         My App 2", "GFTM   app.exe", "XFTM   help\\index.txt"})
+    for (const char* part : {"Group:         My App 2", "GFTM   app.exe                        App\n",
+                             "XFTM   help\\index.txt"})
         EXPECT_TRUE(Has(r.out, part)) << part << "\n" << r.out;
     EXPECT_FALSE(Has(r.out, ".git")) << r.out;
+
+    // Renamed: the stand-ins follow, the group too (left to the name).
+    std::string renamed = project;
+    renamed.replace(renamed.find("name = 'My App 2'"), 17, "name = 'Hello Tools'");
+    packtest::WriteText(dir.Path("work/setup.toml"), renamed);
+    r = Run({"build", "setup.toml", "-o", "setup.exe", "--stub", dir.Path("stub.exe")});
+    ASSERT_EQ(r.code, 0) << r.err;
+    for (const char* name : {"kelvo.bmp", "pres.txt", "licen.txt"})
+        EXPECT_TRUE(Has(r.out, std::string(name) + ": the stand-in made anew for the name \"Hello Tools\"")) << r.out;
+    EXPECT_TRUE(Has(packtest::ReadText(dir.Path("work/pres.txt")), "Welcome to the setup of Hello Tools."));
+    r = Run({"list", "setup.exe"});
+    EXPECT_TRUE(Has(r.out, "Name:          Hello Tools\n")) << r.out;
+    EXPECT_TRUE(Has(r.out, "Group:         Hello Tools\n")) << r.out;
 
     // Never over an existing project; the author's stand-ins stay as edited.
     packtest::WriteText(dir.Path("work/pres.txt"), "My own welcome.\r\n");

@@ -37,7 +37,7 @@ protected:
     void SetUp() override
     {
         stub = dir.Path("stub.exe");
-        packtest::WriteText(stub, "");
+        packtest::WriteStub(stub);
         project = packtest::MakeProject(dir);
         setup = dir.Path("setup.exe");
     }
@@ -89,7 +89,8 @@ TEST_F(Kelvopack, BuildVerifyExtractRoundTrip)
 
     r = Tool({"list", setup}, dir);
     EXPECT_EQ(r.code, 0) << r.err;
-    for (const char* part : {"Demo App", "C:\\Program Files\\Demo App\\", "FTX", "app.exe", "GFTX",
+    for (const char* part : {"Name:          Demo App\nPublisher:     Kelvo Tests\nVersion:       1.2.3\nGroup:         Demo App\n",
+                             "C:\\Program Files\\Demo App\\", "FTX", "app.exe", "GFTX",
                              "Docs\\guide\\start here.txt", "kelvo.bmp (bitmap)", "licen.txt (agreement text)",
                              "7 files"})
         EXPECT_TRUE(Has(r.out, part)) << part << "\n" << r.out;
@@ -131,9 +132,17 @@ TEST_F(Kelvopack, ExtractsChosenMembersAndTheScript)
     r = Tool({"extract", setup, "-C", out, "nothing.txt"}, dir);
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(Has(r.err, "no member named \"nothing.txt\"")) << r.err;
-    r = Tool({"extract", setup, "-C", dir.Path("missing")}, dir);
+    // A folder that is not there is made, with its parents, unless a name
+    // asked for is wrong.
+    r = Tool({"extract", setup, "-C", dir.Path("new/deeper"), "nothing.txt"}, dir);
     EXPECT_EQ(r.code, 1);
-    EXPECT_TRUE(Has(r.err, "missing\": no such folder")) << r.err;
+    EXPECT_FALSE(packtest::Exists(dir.Path("new")));
+    r = Tool({"extract", setup, "-C", dir.Path("new/deeper"), "-q"}, dir);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(packtest::ReadBytes(dir.Path("new/deeper/app.exe")), packtest::ReadBytes(dir.Path("bin/app.exe")));
+    r = Tool({"extract", setup, "-C", setup + "/inside"}, dir);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(Has(r.err, "/inside\": cannot make the folder")) << r.err;
 }
 
 TEST_F(Kelvopack, SameProjectGivesTheSameBytes)
@@ -154,9 +163,10 @@ TEST_F(Kelvopack, RefusalsNameTheFileAndWriteNothing)
                                                           "\n[[file]]\nsource = \"bin/app.exe\"\npath = \"../up.exe\"\n");
     Result r = Tool({"build", broken, "-o", setup, "--stub", stub}, dir);
     EXPECT_EQ(r.code, 1);
-    EXPECT_TRUE(Has(r.err, broken + ":19:1: cannot read \"")) << r.err;
+    // Each at its source line.
+    EXPECT_TRUE(Has(r.err, broken + ":20:10: cannot read \"")) << r.err;
     EXPECT_TRUE(Has(r.err, "bin/missing.exe\" (missing or not readable)")) << r.err;
-    EXPECT_TRUE(Has(r.err, broken + ":22:1: \"..\\up.exe\" holds \"..\"")) << r.err;
+    EXPECT_TRUE(Has(r.err, broken + ":23:10: \"..\\up.exe\" holds \"..\"")) << r.err;
     EXPECT_EQ(packtest::ReadText(setup), "older setup");
     EXPECT_FALSE(packtest::Exists(setup + ".part"));
 
@@ -284,17 +294,30 @@ TEST_F(Kelvopack, CompressAndDecompressTheRawCodec)
     ExpectNoCrash(Tool({"decompress", dir.Path("noise.lz"), dir.Path("noise.bin")}, dir), "noise");
 }
 
-TEST_F(Kelvopack, SignedSetupsListVerifyAndExtract)
+TEST_F(Kelvopack, OtherWindowsProgramsAreNoStub)
 {
 #ifndef TINY_PE
-    GTEST_SKIP() << "no i686-w64-mingw32-gcc here to make a PE stub for signing";
+    GTEST_SKIP() << "no i686-w64-mingw32-gcc here to make a Windows program";
 #else
+    stub = TINY_PE;
+    const Result r = Build(setup);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, std::string("kelvopack: ") + TINY_PE + ": the stub is no Kelvo setup program (kelvo.exe or "
+                     "kelvo-admin.exe): it is no Windows program with a window for i386 or x86-64\n");
+    EXPECT_FALSE(packtest::Exists(setup));
+#endif
+}
+
+TEST_F(Kelvopack, SignedSetupsListVerifyAndExtract)
+{
+    if (!packtest::Exists(KELVO_SETUP_PROGRAM))
+        GTEST_SKIP() << "the setup program is not built: " << KELVO_SETUP_PROGRAM;
     const char* tools[] = {"osslsigncode", "openssl"};
     for (const char* tool : tools) {
         if (std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) != 0)
             GTEST_SKIP() << tool << " is not installed";
     }
-    stub = TINY_PE;
+    stub = KELVO_SETUP_PROGRAM;
     ASSERT_EQ(Build(setup).code, 0);
     const size_t unsignedSize = packtest::ReadBytes(setup).size();
     ASSERT_EQ(unsignedSize % 8, 0u);
@@ -336,7 +359,6 @@ TEST_F(Kelvopack, SignedSetupsListVerifyAndExtract)
     r = Tool({"build", project, "-o", dir.Path("again.exe"), "--stub", signedSetup}, dir);
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(Has(r.err, "the stub is signed")) << r.err;
-#endif
 }
 
 TEST_F(Kelvopack, DemoProjectBuilds)

@@ -1,6 +1,7 @@
 // Scratch folders and small file helpers for the kelvopack tests.
 #pragma once
 
+#include "FakePe.h"
 #include "Lzss.h"
 #include "TempDir.h"
 
@@ -91,6 +92,12 @@ inline Result RunProgram(const std::string& program, const std::vector<std::stri
     r.out = ReadText(out);
     r.err = ReadText(err);
     return r;
+}
+
+// A stand-in for the setup program that passes kelvopack's test of a stub.
+inline bool WriteStub(const std::string& path, const std::string& level = "asInvoker")
+{
+    return WriteBytes(path, fakepe::SetupProgram(level));
 }
 
 // An uncompressed 8-bit Windows bitmap of width x height pixels with a grey

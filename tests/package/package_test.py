@@ -10,7 +10,8 @@ cpack against the installed package. Python 3 standard library only.
 `deb` makes the package with cpack, checks its control data against what
 kelvopack links to, extracts it with dpkg -x into WORK/root (kept for
 `cmake-app`), and builds the demo setup with the extracted kelvopack and
-its installed setup program from a scratch copy of the demo project.
+its installed setup program from a scratch copy of the demo project. The
+64-bit setup program comes from the tree in $KELVO_WIN64_DIR.
 Exit code 77: a tool the test needs is missing (ctest shows it skipped)."""
 import gzip
 import os
@@ -27,8 +28,11 @@ PACKAGE = "kelvo"
 INSTALLED = {
     "usr/bin/kelvopack",
     "usr/share/man/man1/kelvopack.1.gz",
+    "usr/share/doc/kelvo/README.md",
     "usr/share/kelvo/kelvo.exe",
     "usr/share/kelvo/kelvo-admin.exe",
+    "usr/share/kelvo/kelvo64.exe",
+    "usr/share/kelvo/kelvo64-admin.exe",
     "usr/lib/cmake/Kelvo/KelvoConfig.cmake",
     "usr/lib/cmake/Kelvo/KelvoConfigVersion.cmake",
     "usr/lib/cmake/Kelvo/KelvoCPackSetup.cmake",
@@ -118,8 +122,10 @@ def test_deb(native_dir, source_dir, win32_dir, work):
     for tool in ("cpack", "dpkg", "dpkg-deb", "dpkg-shlibdeps", "ldd"):
         need(tool)
     compiler = need("i686-w64-mingw32-gcc")
-    if not (win32_dir / "app" / "kelvo.exe").exists() or not (win32_dir / "app" / "kelvo-admin.exe").exists():
-        raise Skip(f"the setup program is not built in {win32_dir}")
+    win64_dir = Path(os.environ.get("KELVO_WIN64_DIR", source_dir / "build" / "mingw-x86_64")).resolve()
+    for tree in (win32_dir, win64_dir):
+        if not (tree / "app" / "kelvo.exe").exists() or not (tree / "app" / "kelvo-admin.exe").exists():
+            raise Skip(f"the setup program is not built in {tree}")
     fresh(work)
     run(["cpack", "-G", "DEB", "-B", work / "deb"], cwd=native_dir)
     debs = list((work / "deb").glob("*.deb"))
@@ -144,12 +150,16 @@ def test_deb(native_dir, source_dir, win32_dir, work):
     assert files == INSTALLED, f"unexpected: {sorted(files - INSTALLED)}, missing: {sorted(INSTALLED - files)}"
     kelvopack = root / "usr" / "bin" / "kelvopack"
     assert os.access(kelvopack, os.X_OK)
-    stubs = {name: (root / "usr" / "share" / "kelvo" / name).read_bytes() for name in ("kelvo.exe", "kelvo-admin.exe")}
-    for name, data in stubs.items():
-        assert data == (win32_dir / "app" / name).read_bytes(), f"the installed {name} is not the 32-bit build's"
-        assert pe_machine(data) == MACHINES["i386"], name
+    built = {"kelvo.exe": (win32_dir, "kelvo.exe", "i386"), "kelvo-admin.exe": (win32_dir, "kelvo-admin.exe", "i386"),
+             "kelvo64.exe": (win64_dir, "kelvo.exe", "x86-64"),
+             "kelvo64-admin.exe": (win64_dir, "kelvo-admin.exe", "x86-64")}
+    stubs = {name: (root / "usr" / "share" / "kelvo" / name).read_bytes() for name in built}
+    for name, (tree, program, machine) in built.items():
+        assert stubs[name] == (tree / "app" / program).read_bytes(), f"the installed {name} is not {tree}'s {program}"
+        assert pe_machine(stubs[name]) == MACHINES[machine], name
     manual = gzip.decompress((root / "usr/share/man/man1/kelvopack.1.gz").read_bytes())
     assert manual == (source_dir / "tools" / "kelvopack" / "kelvopack.1").read_bytes()
+    check_manual(manual.decode(), source_dir, files)
     assert run([kelvopack, "--version"]).stdout.strip() == "kelvopack 0.1.0"
 
     # The demo, built by the installed kelvopack with the stub it finds for
@@ -167,6 +177,11 @@ def test_deb(native_dir, source_dir, win32_dir, work):
         listed = run([kelvopack, "list", setup]).stdout
         for part in ("hello.exe", "Kelvo Demo", "source\\hello.c", "licen.txt (agreement text)"):
             assert part in listed, f"{part!r} not in:\n{listed}"
+
+    # The 64-bit setup program, by its name.
+    setup = work / "demo-64.exe"
+    run([kelvopack, "build", project, "-o", setup, "--stub", "kelvo64.exe", "-q"], cwd=work)
+    assert setup.read_bytes().startswith(stubs["kelvo64.exe"]), "the 64-bit setup does not start with kelvo64.exe"
 
     # kelvopack init with the installed tool: a setup one command away.
     dist = work / "dist"
@@ -200,6 +215,25 @@ def test_deb(native_dir, source_dir, win32_dir, work):
     print(f"{deb.name}: Depends: {fields['Depends']}; demo built, both levels, and an init'ed project")
 
 
+def check_manual(manual, source_dir, files):
+    """The manual page holds every setting of the project file, as the
+    builder's manual lists them, and the setup's switches; the files it
+    names are in the package."""
+    readme = (source_dir / "tools" / "kelvopack" / "README.md").read_text()
+    schema = readme.split("## Project file", 1)[1].split("```toml", 1)[1].split("```", 1)[0]
+    settings = set(re.findall(r"^(\w+) = ", schema, re.M)) | set(re.findall(r"^\[\[(\w+)\]\]", schema, re.M))
+    assert len(settings) > 15, settings
+    text = manual.replace("\\-", "-").replace("\\e", "\\")
+    for setting in sorted(settings):
+        assert re.search(rf"^(\.B\S* )?(\[\[)?{setting}(\]\]|\b)", text, re.M), f"the manual page lacks {setting}"
+    for switch in ("/S", "/MODE=", "/GROUP=", "/D="):
+        assert switch in text, f"the manual page lacks the switch {switch}"
+    named = set(re.findall(r"^\.I /(usr/\S+)$", text, re.M))
+    assert named, "the manual page names no installed file"
+    for path in named:
+        assert path.rstrip("/") in files or any(f.startswith(path) for f in files), f"the manual page names /{path}"
+
+
 # ---- the CMake example against the installed package
 
 
@@ -228,7 +262,8 @@ def test_cmake_app(native_dir, source_dir, win32_dir, work):
     for flags, name, title in expected:
         assert re.search(rf"{flags}\s+{re.escape(name)}\s+{re.escape(title)}\s*$", listed, re.M), \
             f"{flags} {name} {title!r} not in:\n{listed}"
-    for part in ("Group:         Hello App", "Destination:   C:\\Hello App\\", "Built as:      hello-app-1.0-win32.exe"):
+    for part in ("Name:          Hello App\nPublisher:     Kelvo Examples\nVersion:       1.0\nGroup:         Hello App\n",
+                 "Destination:   C:\\Hello App\\", "Built as:      hello-app-1.0-win32.exe"):
         assert part in listed, f"{part!r} not in:\n{listed}"
 
     # The files it installs are the install tree's, the texts the project's.

@@ -7,6 +7,7 @@
 #include "ProjectCheck.h"
 #include "ProjectFile.h"
 #include "ProjectTemplate.h"
+#include "StandIns.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,8 @@
 namespace {
 
 using packtest::Scratch;
+
+const char* const kStandIns[3] = {"kelvo.bmp", "pres.txt", "licen.txt"};
 
 TEST(KelvopackInit, UsableNamesServeAsGroupTitleAndFolder)
 {
@@ -43,6 +46,19 @@ TEST(KelvopackInit, UsableNamesServeAsGroupTitleAndFolder)
     }
 }
 
+TEST(KelvopackInit, ItemTitlesReadAsPeopleWriteThem)
+{
+    const auto title = [](const std::string& file) { return ProjectTemplate::ItemTitle(file, "Program 1"); };
+    EXPECT_EQ(title("hello.exe"), "Hello");
+    EXPECT_EQ(title("hello_world-tool.exe"), "Hello World Tool");
+    EXPECT_EQ(title("myApp.exe"), "myApp");  // a name with capitals is written as its maker wrote it
+    EXPECT_EQ(title("GIMP.EXE"), "GIMP");
+    EXPECT_EQ(title("app.v2.exe"), "App.v2");
+    EXPECT_EQ(title("caf\xC3\xA9 (beta).exe"), "Caf\xC3\xA9 beta");  // what a title cannot hold is dropped
+    EXPECT_EQ(title("__.exe"), "Program 1");
+    EXPECT_EQ(title(std::string(80, 'x') + ".exe"), "X" + std::string(62, 'x'));
+}
+
 TEST(KelvopackInit, QuotesAndPatternsSayExactlyTheName)
 {
     EXPECT_EQ(ProjectTemplate::Quote("C:\\My App\\"), "'C:\\My App\\'");
@@ -66,9 +82,8 @@ class KelvopackInitProject : public ::testing::Test {
 protected:
     ::Project Load(const ProjectTemplate& text)
     {
-        packtest::WriteBytes(dir.Path("kelvo.bmp"), PlaceholderBitmap::Make("App"));
-        packtest::WriteText(dir.Path("pres.txt"), ProjectTemplate::Presentation("App"));
-        packtest::WriteText(dir.Path("licen.txt"), ProjectTemplate::Agreement("App"));
+        for (int role = 0; role < 3; ++role)
+            packtest::WriteText(dir.Path(kStandIns[role]), StandIns::Make(role, "App"));
         const std::string path = dir.Path("setup.toml");
         packtest::WriteText(path, text.Text());
         return LoadProject(path);
@@ -76,7 +91,7 @@ protected:
 
     std::vector<std::string> Problems(::Project* project)
     {
-        packtest::WriteText(dir.Path("stub.exe"), "");
+        packtest::WriteStub(dir.Path("stub.exe"));
         return CheckProject(project, CheckInputs{dir.Path("setup.exe"), dir.Path("stub.exe")});
     }
 
@@ -105,7 +120,7 @@ TEST_F(KelvopackInitProject, ProgramsGetItemsAndTheRestComesAsAFolder)
     EXPECT_EQ(project.files[0].path, "Second.EXE");
     EXPECT_EQ(project.files[0].title, "Second");
     EXPECT_EQ(project.files[1].path, "first.exe");
-    EXPECT_EQ(project.files[1].title, "first");
+    EXPECT_EQ(project.files[1].title, "First");
     // Everything else once, the programs left out of the folder.
     EXPECT_EQ(project.files[2].path, "docs\\guide.txt");
     EXPECT_TRUE(project.files[2].title.empty());
@@ -116,22 +131,24 @@ TEST_F(KelvopackInitProject, ProgramsGetItemsAndTheRestComesAsAFolder)
 
     // Every setting is explained where it stands.
     const std::string written = text.Text();
-    for (const char* part : {"# The application's name", "# The rights the setup asks for", "level = \"user\"",
+    for (const char* part : {"# The application's name", "publisher = ''\nversion = ''\n",
+                             "# group = 'Caf\xC3\xA9 App'\n", "# The rights the setup asks for", "level = \"user\"",
                              "# The installation modes offered", "at most 182 x 324 pixels",
                              "exclude = ['Second.EXE', 'first.exe']"})
         EXPECT_NE(written.find(part), std::string::npos) << part << "\n" << written;
 }
 
-TEST_F(KelvopackInitProject, OneProgramIsTheApplicationAndAFolderOfProgramsNeedsNoFolderTable)
+TEST_F(KelvopackInitProject, AFolderOfProgramsNeedsNoFolderTable)
 {
     packtest::WriteText(dir.Path("dist/tool.exe"), "MZ");
     ProjectTemplate text;
-    text.name = "Tool";
+    text.name = "Toolbox";
     text.folder = "dist";
     text.programs = {"tool.exe"};
     ::Project project = Load(text);
     ASSERT_EQ(project.files.size(), 1u);
-    EXPECT_EQ(project.files[0].title, "Tool");  // the application's name
+    EXPECT_EQ(project.files[0].title, "Tool");  // from its file name
+    EXPECT_EQ(project.group, "Toolbox");        // the name, as the group is left to it
     EXPECT_EQ(text.Text().find("[[folder]]"), std::string::npos);
     EXPECT_TRUE(Problems(&project).empty());
 
@@ -145,6 +162,42 @@ TEST_F(KelvopackInitProject, OneProgramIsTheApplicationAndAFolderOfProgramsNeeds
     ASSERT_EQ(project.files.size(), 1u);
     EXPECT_TRUE(project.files[0].title.empty());
     EXPECT_EQ(data.Text().find("\nexclude = "), std::string::npos);
+}
+
+TEST_F(KelvopackInitProject, StandInsFollowTheNameAndTheAuthorsFilesStay)
+{
+    packtest::WriteText(dir.Path("dist/tool.exe"), "MZ");
+    ProjectTemplate text;
+    text.name = "A Much Longer Name Than The Stand-ins Had";  // the texts wrap it
+    text.folder = "dist";
+    text.programs = {"tool.exe"};
+    ::Project project = Load(text);  // stand-ins made for "App"
+    ASSERT_TRUE(Problems(&project).empty());
+    const std::vector<std::string> made = StandIns::Refresh(&project);
+    ASSERT_EQ(made.size(), 3u);
+    const DisplayFile* display[3] = {&project.bitmap, &project.presentation, &project.agreement};
+    for (int role = 0; role < 3; ++role) {
+        const std::string bytes = packtest::ReadText(dir.Path(kStandIns[role]));
+        EXPECT_EQ(bytes, StandIns::Make(role, "A Much Longer Name Than The Stand-ins Had")) << role;
+        EXPECT_EQ(StandIns::MadeFor(role, bytes), "A Much Longer Name Than The Stand-ins Had") << role;
+        EXPECT_EQ(display[role]->size, bytes.size()) << "measured again: " << role;
+    }
+    EXPECT_TRUE(StandIns::Refresh(&project).empty()) << "made for this name already";
+
+    // A stand-in the author edited, the author's own picture, a stand-in of
+    // another role: none is taken for a stand-in, none is touched.
+    const std::string edited = ProjectTemplate::Presentation("App") + "And more.\r\n";
+    packtest::WriteText(dir.Path("pres.txt"), edited);
+    packtest::WriteBytes(dir.Path("kelvo.bmp"), packtest::SmallBmp(16, 16));
+    packtest::WriteText(dir.Path("licen.txt"), ProjectTemplate::Presentation("App"));
+    EXPECT_TRUE(StandIns::Refresh(&project).empty());
+    EXPECT_EQ(packtest::ReadText(dir.Path("pres.txt")), edited);
+    for (const std::string& name : {std::string("Caf\xE9"), std::string(120, 'w'), std::string("a  b")}) {
+        for (int role = 0; role < 3; ++role)
+            EXPECT_EQ(StandIns::MadeFor(role, StandIns::Make(role, name)), name) << role << " " << name;
+    }
+    EXPECT_EQ(StandIns::MadeFor(1, ""), "");
+    EXPECT_EQ(StandIns::MadeFor(0, "BM"), "");
 }
 
 TEST(KelvopackInit, StandInTextsAreCodePage1252WithCrLf)
@@ -179,7 +232,9 @@ TEST(KelvopackInit, StandInBitmapIsA256ColourGradientWithTheName)
     EXPECT_EQ(image.BitCount(), 8);
     EXPECT_EQ(image.ColorTable().size(), 256u);
     EXPECT_FALSE(image.TopDown());
-    EXPECT_EQ(bmp.size(), 14u + 40 + 1024 + 160 * 300);
+    // Headers, colours, "Kelvo stand-in for Kelvo Demo" and a NUL in 32 bytes, pixels.
+    EXPECT_EQ(bmp.size(), 14u + 40 + 1024 + 32 + 160 * 300);
+    EXPECT_EQ(PlaceholderBitmap::NameOf(bmp), "Kelvo Demo");
 
     // Dark blue at the top, light blue at the bottom.
     const BmpColor top = image.Color(0, 0);

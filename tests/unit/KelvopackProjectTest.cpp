@@ -1,8 +1,10 @@
 // Reading project files and refusing projects that would make a setup the
 // installer cannot handle, before anything is written.
+#include "FakePe.h"
 #include "PackScratch.h"
 #include "ProjectCheck.h"
 #include "ProjectFile.h"
+#include "SetupProgram.h"
 #include "ToolError.h"
 
 #include <gtest/gtest.h>
@@ -44,7 +46,7 @@ protected:
     void SetUp() override
     {
         stub = dir.Path("stub.exe");
-        packtest::WriteText(stub, "");
+        packtest::WriteStub(stub);
         output = dir.Path("out/setup.exe");
     }
 
@@ -104,6 +106,48 @@ TEST_F(KelvopackProject, MistakesInSettingsNameTheirPlace)
     EXPECT_NE(error.find("[[folder]] without \"source\""), std::string::npos) << error;
 }
 
+TEST_F(KelvopackProject, MistakesOfNewAuthorsAreExplained)
+{
+    const std::string path = dir.Path("new.toml");
+    const auto error = [&](const std::string& text) {
+        packtest::WriteText(path, text);
+        return LoadError(path);
+    };
+    const std::string required = "bitmap = 'b'\npresentation = 'p'\nagreement = 'a'\n";
+    // A Windows path in double quotes: an unknown escape, or a control
+    // character that an escape made.
+    for (const char* destination : {"\"C:\\Program Files\\App\"", "\"C:\\new\"", "\"C:\\App\\\""}) {
+        const std::string e = error("name = 'A'\ndestination = " + std::string(destination) + "\n" + required);
+        EXPECT_NE(e.find(path + ":2:"), std::string::npos) << e;
+        EXPECT_NE(e.find("write Windows paths in single quotes"), std::string::npos) << destination << "\n" << e;
+    }
+    EXPECT_EQ(error("name = 'A'\ndestination = \"C:\\\\App\\\\\"\n" + required).find("single quotes"),
+              std::string::npos) << "doubled backslashes are right";
+
+    // Unknown settings: the nearest known one, and where settings go. The
+    // problems come in the order of the text.
+    std::string e = error("name = 'A'\ndestination = 'C:\\A'\npublsher = 'x'\nVersion = '1'\ncolour = 1\n" + required +
+                          "[[files]]\nsource = 'x'\n[[folder]]\nsource = 'docs'\nexclude = 'a/**, *.txt'\n"
+                          "group = 'G'\nincude = ['*']\nmodes = 'full'\n");
+    const size_t publisher = e.find(path + ":3:1: unknown setting \"publsher\": did you mean \"publisher\"? (known: name, "
+                                    "publisher, version, group, destination, level, modes, source_folder, setup_path, "
+                                    "bitmap, presentation, agreement, [[file]], [[folder]])");
+    const size_t version = e.find(path + ":4:1: unknown setting \"Version\": did you mean \"version\"?");
+    const size_t colour = e.find(path + ":5:1: unknown setting \"colour\" (known:");
+    const size_t files = e.find(":9:3: unknown setting \"files\": did you mean \"file\"?");
+    const size_t exclude = e.find(":13:11: \"exclude\" is a string; it takes an array: exclude = ['a/**', '*.txt']");
+    const size_t group = e.find(":14:1: \"group\" is set inside a [[folder]] table: settings of the whole setup come "
+                                "before the first [[file]] or [[folder]]");
+    const size_t include = e.find(":15:1: unknown setting \"incude\" in [[folder]]: did you mean \"include\"? (known: "
+                                  "source, include, exclude, path, modes)");
+    const size_t modes = e.find(":16:9: \"modes\" is a string; it takes an array: modes = ['full']");
+    for (const size_t at : {publisher, version, colour, files, exclude, group, include, modes})
+        ASSERT_NE(at, std::string::npos) << e;
+    EXPECT_TRUE(publisher < version && version < colour && colour < files && files < exclude && exclude < group &&
+                group < include && include < modes)
+        << e;
+}
+
 TEST_F(KelvopackProject, MissingSettingsAreNamed)
 {
     const std::string path = dir.Path("empty.toml");
@@ -126,10 +170,13 @@ TEST_F(KelvopackProject, NamesAreStoredInCodePage1252)
 
 TEST_F(KelvopackProject, FolderMatchingNothingIsRefused)
 {
-    const std::string path = Project("\n[[folder]]\nsource = \"docs\"\ninclude = \"*.pdf\"\n");
+    const std::string path = Project("\n[[folder]]\nsource = \"docs\"\ninclude = [\"*.pdf\"]\n");
     EXPECT_NE(LoadError(path).find("matches the patterns"), std::string::npos);
-    const std::string missing = Project("\n[[folder]]\nsource = \"nowhere\"\n");
-    EXPECT_NE(LoadError(missing).find("does not exist"), std::string::npos);
+    const std::string missing = Project("\n[[folder]]\nsource = \"docs/../nowhere\"\n");
+    EXPECT_NE(LoadError(missing).find(":20:10: the folder \"" + dir.Path("docs/../nowhere") + "\" does not exist (looked for " +
+                                      dir.Path("nowhere") + ")"),
+              std::string::npos)
+        << LoadError(missing);
 }
 
 TEST_F(KelvopackProject, ASoundProjectPasses)
@@ -143,6 +190,9 @@ TEST_F(KelvopackProject, MissingInputFilesAreRefused)
     const std::string errors = Errors(path);
     EXPECT_NE(errors.find("bin/gone.exe\" (missing or not readable)"), std::string::npos) << errors;
     EXPECT_NE(errors.find(path + ":"), std::string::npos) << errors;
+    // The resolved path, from the project file's folder.
+    const std::string up = Project("\n[[file]]\nsource = \"bin/../gone.exe\"\n");
+    EXPECT_NE(Errors(up).find("no file at " + dir.Path("gone.exe")), std::string::npos) << Errors(up);
     std::filesystem::remove(dir.Path("text/licen.txt"));
     EXPECT_NE(Errors(path).find("licen.txt"), std::string::npos);
 }
@@ -284,31 +334,69 @@ TEST_F(KelvopackProject, DestinationFolderMustBeADrivePath)
     }
 }
 
-TEST_F(KelvopackProject, ASignedStubIsRefused)
+TEST_F(KelvopackProject, OnlyTheBareSetupProgramForTheLevelIsAStub)
 {
-    // The smallest PE header whose security directory names a table.
-    std::vector<uint8_t> pe(512, 0);
-    pe[0] = 'M';
-    pe[1] = 'Z';
-    pe[0x3C] = 0x40;
-    const size_t at = 0x40;
-    pe[at] = 'P';
-    pe[at + 1] = 'E';
-    pe[at + 4] = 0x4C;  // i386
-    pe[at + 5] = 0x01;
-    pe[at + 20] = 0xE0;  // optional header size
-    const size_t opt = at + 24;
-    pe[opt] = 0x0B;  // PE32
-    pe[opt + 1] = 0x01;
-    pe[opt + 92] = 16;  // directories
-    pe[opt + 96 + 32] = 0x00;  // security directory: offset 0x100, size 0x100
-    pe[opt + 96 + 33] = 0x01;
-    pe[opt + 96 + 37] = 0x01;
-    packtest::WriteBytes(stub, pe);
-    EXPECT_NE(Errors(Project()).find("the stub is signed"), std::string::npos);
-    EXPECT_NE(CheckErrors(Project(), output, dir.Path("nostub.exe")).find("cannot read the stub"), std::string::npos);
+    const std::string project = Project();
+    const auto errors = [&](const std::vector<uint8_t>& bytes) {
+        packtest::WriteBytes(stub, bytes);
+        return Errors(project);
+    };
+    const std::string notSetup = stub + ": the stub is no Kelvo setup program (kelvo.exe or kelvo-admin.exe): ";
+    EXPECT_EQ(errors({}), notSetup + "it is no Windows program\n");
+    EXPECT_EQ(errors({'G', 'I', 'F', '8', '9', 'a'}), notSetup + "it is no Windows program\n");
+    // A Windows program of another kind: no resources, or not the setup's.
+    const std::string lacks = notSetup + "it lacks the setup's dialogs (\"IDD_PROGRESS\", 6 and 32253)\n";
+    EXPECT_EQ(errors(fakepe::Image()), lacks);
+    EXPECT_EQ(errors(fakepe::SetupProgram("asInvoker", false)), lacks);
+    std::vector<uint8_t> console = fakepe::SetupProgram();
+    console[fakepe::kPeOffset + 24 + 68] = 3;
+    EXPECT_NE(errors(console).find("no Windows program with a window"), std::string::npos);
+
+    // The setup program, but signed, or a finished setup.
+    std::vector<uint8_t> signedStub = fakepe::SetupProgram();
+    fakepe::Sign(signedStub, 256);
+    EXPECT_EQ(errors(signedStub), stub + ": the stub is signed; appending a package breaks its signature: use an "
+                                         "unsigned stub and sign the finished setup\n");
+    std::vector<uint8_t> setup = fakepe::SetupProgram();
+    setup.insert(setup.end(), 10, 'x');
+    EXPECT_EQ(errors(setup), stub + ": the stub carries 10 bytes behind its program: it is a finished setup, not "
+                                    "the setup program\n");
+
+    // Rights: what its manifest asks for is what the project's level says.
+    EXPECT_EQ(errors(fakepe::SetupProgram("requireAdministrator")),
+              stub + ": the stub asks for an administrator's rights, but the project's level is \"user\": use "
+                     "kelvo.exe, or set level = \"admin\"\n");
+    EXPECT_EQ(errors(fakepe::SetupProgram("")), "") << "a manifest that says neither";
+    EXPECT_EQ(errors(fakepe::SetupProgram()), "");
+
+    EXPECT_NE(CheckErrors(project, output, dir.Path("nostub.exe")).find("cannot read the stub"), std::string::npos);
     // No stub chosen yet (kelvopack init): nothing to read, nothing said.
-    EXPECT_EQ(CheckErrors(Project(), output, std::string()), "");
+    EXPECT_EQ(CheckErrors(project, output, std::string()), "");
+}
+
+TEST(KelvopackStub, DamagedResourcesAreReadWithinTheFile)
+{
+    packtest::Scratch dir;
+    const std::string path = dir.Path("stub.exe");
+    const std::vector<uint8_t> good = fakepe::SetupProgram();
+    SetupProgram program;
+    std::string why;
+    // Cut anywhere before the dialogs' bytes: never the setup program.
+    for (size_t cut = 0; cut < 0x200 + 316; cut += cut < 0x200 ? 37 : 3) {
+        packtest::WriteBytes(path, std::vector<uint8_t>(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(cut)));
+        EXPECT_FALSE(program.Inspect(path, &why)) << cut;
+    }
+    // Any byte of the tree changed: read, or refused, without reading
+    // outside it (the sanitizer builds watch); the name is part of the test.
+    for (size_t at = 0x200; at < 0x200 + 300; ++at) {
+        std::vector<uint8_t> bytes = good;
+        bytes[at] ^= at % 2 == 0 ? 0xFF : 0x80;
+        packtest::WriteBytes(path, bytes);
+        const bool passed = program.Inspect(path, &why);
+        if (at >= 0x200 + 258 && at < 0x200 + 258 + 24 && at % 2 == 0) {
+            EXPECT_FALSE(passed) << "a changed letter of IDD_PROGRESS at " << at;
+        }
+    }
 }
 
 }  // namespace

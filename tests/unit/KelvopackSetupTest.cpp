@@ -301,7 +301,7 @@ TEST_F(KelvopackSetup, AFailedBuildLeavesNothingBehind)
     const std::string project = packtest::MakeProject(dir);
     ::Project p = LoadProject(project);
     const std::string output = dir.Path("setup.exe");
-    ASSERT_TRUE(CheckProject(&p, CheckInputs{output, stub}).empty());
+    ASSERT_TRUE(CheckProject(&p, CheckInputs{output, std::string()}).empty());
     packtest::WriteText(output, "an older setup");
     SetupSettings settings;
     settings.stub = stub;

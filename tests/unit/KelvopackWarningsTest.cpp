@@ -130,6 +130,40 @@ TEST_F(KelvopackProjectWarnings, NameTheSettingAndTheFile)
         << found[1];
 }
 
+TEST_F(KelvopackProjectWarnings, ANameOutsideCodePage1252IsShownWithoutWhatItLacks)
+{
+    // "Café 中文 Tool": the setup and its group show "Café Tool".
+    std::string path = Project("");
+    std::string text = packtest::ReadText(path);
+    text.replace(0, text.find('\n'), "name = 'Caf\xC3\xA9 \xE4\xB8\xAD\xE6\x96\x87 Tool'");
+    packtest::WriteText(path, text);
+    ::Project project = LoadProject(path);
+    EXPECT_EQ(project.nameAnsi, "Caf\xE9 Tool");
+    EXPECT_EQ(project.group, "Caf\xE9 Tool");
+    std::string found = Joined(ProjectWarnings(project));
+    EXPECT_TRUE(Has(found, path + ":1:8: \"name\" \"Caf\xC3\xA9 \xE4\xB8\xAD\xE6\x96\x87 Tool\" holds the character "
+                           "U+4E2D, which code page 1252 cannot hold; the setup shows it as \"Caf\xC3\xA9 Tool\", and "
+                           "names the program group so\n"))
+        << found;
+
+    // Nothing left of it: the group's name stands in, when there is one.
+    text.replace(0, text.find('\n'), "name = '\xE4\xB8\xAD\xE6\x96\x87'\ngroup = 'G'");
+    packtest::WriteText(path, text);
+    project = LoadProject(path);
+    EXPECT_EQ(project.nameAnsi, "");
+    found = Joined(ProjectWarnings(project));
+    EXPECT_TRUE(Has(found, "the setup shows the program group's name \"G\" instead")) << found;
+    text.replace(0, text.find("\ndestination"), "name = '\xE4\xB8\xAD\xE6\x96\x87'");
+    packtest::WriteText(path, text);
+    try {
+        LoadProject(path);
+        ADD_FAILURE() << "a group without a name was accepted";
+    } catch (const ToolError& e) {
+        EXPECT_TRUE(Has(e.what(), ":1:8: \"name\" \"\xE4\xB8\xAD\xE6\x96\x87\" holds no character of code page 1252"))
+            << e.what();
+    }
+}
+
 TEST_F(KelvopackProjectWarnings, LevelIsUserUnlessTheProjectSaysAdmin)
 {
     EXPECT_EQ(LoadProject(Project("")).level, ExecutionLevel::User);
@@ -188,6 +222,21 @@ TEST(KelvopackStubLocator, BesideTheProgramThenShareThenItsOwnBuildTree)
     EXPECT_TRUE(building.Find(ExecutionLevel::User, &stub, &error));
     EXPECT_EQ(stub, bin + "/kelvo.exe");
     EXPECT_EQ(StubLocator::StubName(ExecutionLevel::User), std::string("kelvo.exe"));
+
+    // The 64-bit builds by name: installed as kelvo64*.exe, built as kelvo*.exe.
+    const std::string tree64 = dir.Path("win64/app");
+    packtest::WriteText(tree64 + "/kelvo-admin.exe", "64-bit admin");
+    const StubLocator both(bin, dir.Path("link-to-bin"), tree, tree64);
+    EXPECT_EQ(both.Places("kelvo64-admin.exe"), (std::vector<std::string>{bin + "/kelvo64-admin.exe",
+                                                                          share + "/kelvo64-admin.exe",
+                                                                          tree64 + "/kelvo-admin.exe"}));
+    EXPECT_TRUE(both.Find("kelvo64-admin.exe", &stub, &error));
+    EXPECT_EQ(stub, tree64 + "/kelvo-admin.exe");
+    EXPECT_FALSE(both.Find("kelvo64.exe", &stub, &error));
+    EXPECT_EQ(error, "no setup program kelvo64.exe; looked for it at:\n  " + bin + "/kelvo64.exe\n  " + share +
+                         "/kelvo64.exe\n  " + tree64 + "/kelvo.exe");
+    EXPECT_EQ(StubLocator::StubName(ExecutionLevel::Admin, true), std::string("kelvo64-admin.exe"));
+    EXPECT_FALSE(StubLocator::IsStubName("kelvo32.exe"));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "Codepage.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 
@@ -97,6 +98,22 @@ bool Utf8ToAnsi(const std::string& utf8, std::string* ansi, std::string* error)
         *ansi += byte;
     }
     return true;
+}
+
+std::string AnsiCharacters(const std::string& utf8)
+{
+    std::string ansi;
+    for (size_t i = 0; i < utf8.size();) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        size_t length = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 1;
+        length = std::min(length, utf8.size() - i);
+        std::string one;
+        std::string error;
+        if (Utf8ToAnsi(utf8.substr(i, length), &one, &error))
+            ansi += one;
+        i += length;
+    }
+    return ansi;
 }
 
 std::string AnsiToUtf8(const std::string& ansi)

@@ -11,6 +11,10 @@ namespace codepage {
 // when the text is no valid UTF-8 or holds a character 1252 cannot write.
 bool Utf8ToAnsi(const std::string& utf8, std::string* ansi, std::string* error);
 
+// The characters of `utf8` that code page 1252 can write, in 1252; the
+// others (and bytes that are no UTF-8) are left out.
+std::string AnsiCharacters(const std::string& utf8);
+
 // Code page 1252 to UTF-8; the five bytes 1252 leaves undefined become the
 // control characters of the same number, as Windows converts them.
 std::string AnsiToUtf8(const std::string& ansi);

@@ -10,6 +10,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <filesystem>
 #include <cstdio>
 #include <set>
 #include <thread>
@@ -26,7 +27,7 @@ CLI::App* setup(CLI::App& app, Options& options)
                        layout::kScript + " for the script)");
     cmd->add_option("setup", options.setup, "The setup executable")->required();
     cmd->add_option("names", options.names, "Only these members (default: all)");
-    cmd->add_option("-C,--directory", options.folder, "Extract into this folder (default: the current one)");
+    cmd->add_option("-C,--directory", options.folder, "Extract into this folder, made if missing (default: the current one)");
     cmd->add_flag("-q,--quiet", options.quiet, "Do not list the files extracted");
     cmd->add_option("-j,--jobs", options.jobs, "Members extracted at once (default: one per core)")
         ->check(CLI::Range(1u, 256u));
@@ -39,8 +40,9 @@ int run(const Options& options)
     std::string error;
     if (!archive.Open(options.setup, &error))
         throw ToolError(error);
-    if (!platform::FolderExists(options.folder.c_str()))
-        throw ToolError("\"" + options.folder + "\": no such folder");
+    // The folder is made with its parents once the names asked for are
+    // known to be there, so that a wrong one makes none.
+    const bool exists = platform::FolderExists(options.folder.c_str());
 
     // The names asked for must all exist before anything is written.
     std::set<std::string> present;
@@ -62,6 +64,10 @@ int run(const Options& options)
             throw ToolError("\"" + options.setup + "\": no member named \"" + name + "\" (see kelvopack list)");
         wanted.insert(ansi);
     }
+
+    std::error_code ec;
+    if (!exists && !std::filesystem::create_directories(options.folder, ec))
+        throw ToolError("\"" + options.folder + "\": cannot make the folder (" + ec.message() + ")");
 
     int problems = 0;
     const auto problem = [&](const std::string& what) {

@@ -3,11 +3,11 @@
 #include "Codepage.h"
 #include "File.h"
 #include "Glob.h"
-#include "PlaceholderBitmap.h"
 #include "Platform.h"
 #include "ProjectCheck.h"
 #include "ProjectFile.h"
 #include "ProjectTemplate.h"
+#include "StandIns.h"
 #include "ToolError.h"
 
 #include <CLI/CLI.hpp>
@@ -125,15 +125,11 @@ int run(const Options& options)
     codepage::Utf8ToAnsi(text.name, &ansiName, &error);  // UsableName keeps only what converts
     std::vector<std::string> written;
     std::vector<std::string> kept;
-    const auto bitmap = PlaceholderBitmap::Make(ansiName);
-    const struct {
-        const std::string& name;
-        std::string bytes;
-    } standIns[] = {{text.bitmap, std::string(bitmap.begin(), bitmap.end())},
-                    {text.presentation, ProjectTemplate::Presentation(ansiName)},
-                    {text.agreement, ProjectTemplate::Agreement(ansiName)}};
-    for (const auto& standIn : standIns)
-        (WriteNew(home / standIn.name, standIn.bytes) ? written : kept).push_back(standIn.name);
+    const std::string* standIns[3] = {&text.bitmap, &text.presentation, &text.agreement};
+    for (int role = 0; role < 3; ++role) {
+        const std::string& name = *standIns[role];
+        (WriteNew(home / name, StandIns::Make(role, ansiName)) ? written : kept).push_back(name);
+    }
     if (!WriteNew(project, text.Text()))
         throw ToolError(options.output + ": already exists; kelvopack init does not overwrite it");
 

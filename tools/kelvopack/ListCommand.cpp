@@ -65,6 +65,10 @@ int run(const Options& options)
         std::printf(", signed (certificate table of %llu bytes)",
                     static_cast<unsigned long long>(reader.FileSize() - reader.End()));
     std::printf("\n");
+    // What the list of installed programs shows; older setups lack them.
+    Setting(archive, "Name:", kKeyAppName);
+    Setting(archive, "Publisher:", kKeyAppPublisher);
+    Setting(archive, "Version:", kKeyAppVersion);
     Setting(archive, "Group:", kKeyNomeGrupo);
     Setting(archive, "Destination:", kKeyDirDest);
     Setting(archive, "Modes:", kKeyModosInstalacao);

@@ -8,6 +8,7 @@
 namespace {
 
 constexpr int kMargin = 8;
+constexpr uint32_t kTableEnd = 14 + 40 + 256 * 4;
 constexpr int kTop = 40;
 constexpr int kGradientColours = 254;
 constexpr uint8_t kWhite = 254;
@@ -122,9 +123,11 @@ std::vector<uint8_t> PlaceholderBitmap::Make(const std::string& name)
     }
     canvas.Text("Setup", y + 12, 2);
 
-    // File header, 40-byte information header, 256 colours, rows bottom up.
+    // File header, 40-byte information header, 256 colours, the mark with
+    // the name, rows bottom up.
+    const std::string mark = kMark + name;
     const uint32_t rowBytes = (kWidth + 3) / 4 * 4;
-    const uint32_t offset = 14 + 40 + 256 * 4;
+    const uint32_t offset = kTableEnd + (static_cast<uint32_t>(mark.size()) + 1 + 3) / 4 * 4;
     const uint32_t imageSize = rowBytes * kHeight;
     std::vector<uint8_t> bmp = {'B', 'M'};
     Put32(&bmp, offset + imageSize);
@@ -155,10 +158,26 @@ std::vector<uint8_t> PlaceholderBitmap::Make(const std::string& name)
         bmp.push_back(static_cast<uint8_t>(c.red));
         bmp.push_back(0);
     }
+    bmp.insert(bmp.end(), mark.begin(), mark.end());
+    bmp.resize(offset, 0);
     for (int y = kHeight - 1; y >= 0; --y) {
         const auto row = canvas.Pixels().begin() + static_cast<std::ptrdiff_t>(y) * kWidth;
         bmp.insert(bmp.end(), row, row + kWidth);
         bmp.insert(bmp.end(), rowBytes - kWidth, 0);
     }
     return bmp;
+}
+
+std::string PlaceholderBitmap::NameOf(const std::vector<uint8_t>& bmp)
+{
+    if (bmp.size() < kTableEnd + sizeof kMark || bmp[0] != 'B' || bmp[1] != 'M')
+        return std::string();
+    const uint32_t offset = static_cast<uint32_t>(bmp[10]) | (static_cast<uint32_t>(bmp[11]) << 8) |
+                            (static_cast<uint32_t>(bmp[12]) << 16) | (static_cast<uint32_t>(bmp[13]) << 24);
+    if (offset > bmp.size() || offset < kTableEnd + sizeof kMark)
+        return std::string();
+    const std::string gap(bmp.begin() + kTableEnd, bmp.begin() + offset);
+    if (gap.compare(0, sizeof kMark - 1, kMark) != 0)
+        return std::string();
+    return gap.substr(sizeof kMark - 1, gap.find('\0') - (sizeof kMark - 1));
 }

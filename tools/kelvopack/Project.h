@@ -55,7 +55,8 @@ struct DisplayFile {
 struct Project {
     std::string file;          // the project file itself
     std::string name;          // the application's display name (UTF-8)
-    std::string nameAnsi;      // the same in code page 1252, for the list of installed programs
+    std::string nameAnsi;      // the same in code page 1252, for the list of installed programs and the
+                               // setup's windows: the characters 1252 lacks left out
     std::string publisher;     // for that list, code page 1252; may be empty
     std::string version;       // likewise
     std::string group;         // program group, code page 1252
@@ -69,6 +70,7 @@ struct Project {
     DisplayFile agreement;
     std::vector<InstallFile> files;
 
+    Origin nameOrigin;
     Origin groupOrigin;
     Origin destinationOrigin;
     Origin sourceFolderOrigin;

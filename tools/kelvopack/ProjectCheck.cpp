@@ -5,11 +5,12 @@
 #include "GroupCommand.h"
 #include "Limits.h"
 #include "Lzss.h"
-#include "PeImage.h"
 #include "Platform.h"
 #include "ScriptText.h"
 #include "SetupLayout.h"
 #include "SetupPlan.h"
+#include "SetupProgram.h"
+#include "StubLocator.h"
 
 #include <algorithm>
 #include <cctype>
@@ -17,6 +18,7 @@
 #include <filesystem>
 #include <limits>
 #include <map>
+#include <utility>
 
 namespace {
 
@@ -136,10 +138,12 @@ bool Measure(const std::string& source, const Origin& origin, uint64_t* size,
 {
     int64_t modified = 0;
     if (!platform::FileExists(source.c_str()) || !platform::FileStamp(source.c_str(), size, &modified)) {
+        // The path as resolved: relative sources start at the project's folder.
         problems->push_back(origin.Where() + ": " +
                             (platform::FolderExists(source.c_str())
                                  ? "\"" + source + "\" is a folder, not a file"
-                                 : "cannot read \"" + source + "\" (missing or not readable)"));
+                                 : "cannot read \"" + source + "\" (missing or not readable)" +
+                                       (Absolute(source) != source ? ": no file at " + Absolute(source) : "")));
         return false;
     }
     if (*size > kMaxSize) {
@@ -258,139 +262,208 @@ std::string DefaultSetupPath(const std::string& output)
     return codepage::NativeToAnsi(name, &ansi, &error) ? ansi : std::string("setup.exe");
 }
 
-std::vector<std::string> CheckProject(Project* project, const CheckInputs& inputs)
-{
-    std::vector<std::string> problems;
-    std::string error;
-    const auto problem = [&problems](const Origin& origin, const std::string& what) {
-        problems.push_back(origin.Where() + ": " + what);
-    };
-    const Origin top{project->file, 0, 0};
+namespace {
 
-    if (!CheckGroupName(project->group, &error))
-        problem(project->groupOrigin, error);
-    if (!CheckWindowsFolder(project->destination, false, &error))
-        problem(project->destinationOrigin, "the destination folder: " + error);
-    bool sourceFolderOk = CheckWindowsFolder(project->sourceFolder, true, &error);
-    if (!sourceFolderOk)
-        problem(project->sourceFolderOrigin, "the source folder: " + error);
-    if (sourceFolderOk && project->sourceFolder.find('@') != std::string::npos) {
-        problem(project->sourceFolderOrigin, "the source folder " + Quote(project->sourceFolder) +
+// One check of a whole project, phase by phase; each phase adds its
+// problems, naming where they are.
+class ProjectChecker {
+public:
+    ProjectChecker(Project* project, const CheckInputs& inputs)
+        : project_(*project),
+          inputs_(inputs),
+          top_{project->file, 0, 0},
+          display_{&project->bitmap, &project->presentation, &project->agreement},
+          setupPath_(project->setupPath.empty() ? DefaultSetupPath(inputs.output) : project->setupPath)
+    {
+    }
+
+    std::vector<std::string> Run()
+    {
+        CheckFolders();
+        const bool measured = MeasureFiles();
+        CheckDisplayFiles(measured);
+        CheckInstalledNames();
+        CheckFolderClashes();
+        CheckScript();
+        CheckOutput();
+        CheckStub();
+        return std::move(problems_);
+    }
+
+private:
+    void Problem(const Origin& origin, const std::string& what) { problems_.push_back(origin.Where() + ": " + what); }
+
+    // The group, the destination folder, and the source folder the setup
+    // cuts off every record.
+    void CheckFolders();
+    // Sizes of every file; false when any is missing or too big.
+    bool MeasureFiles();
+    // The bitmap is a BMP file; no two roles name one file.
+    void CheckDisplayFiles(bool measured);
+    // Names, titles and modes of the installed files; two files on one name.
+    void CheckInstalledNames();
+    // A file and a folder of the same name cannot both exist.
+    void CheckFolderClashes();
+    // The script's lines, and the names the installer registers.
+    void CheckScript();
+    // The output must not replace anything the build reads.
+    void CheckOutput();
+    // The stub is the bare setup program, unsigned, for the project's level.
+    void CheckStub();
+
+    Project& project_;
+    const CheckInputs& inputs_;
+    const Origin top_;
+    DisplayFile* const display_[3];
+    const std::string setupPath_;
+    bool sourceFolderOk_ = false;
+    std::map<std::string, size_t> folded_;  // folded installed path -> file index
+    std::vector<std::string> problems_;
+};
+
+void ProjectChecker::CheckFolders()
+{
+    std::string error;
+    if (!CheckGroupName(project_.group, &error))
+        Problem(project_.groupOrigin, error);
+    if (!CheckWindowsFolder(project_.destination, false, &error))
+        Problem(project_.destinationOrigin, "the destination folder: " + error);
+    sourceFolderOk_ = CheckWindowsFolder(project_.sourceFolder, true, &error);
+    if (!sourceFolderOk_)
+        Problem(project_.sourceFolderOrigin, "the source folder: " + error);
+    if (sourceFolderOk_ && project_.sourceFolder.find('@') != std::string::npos) {
+        Problem(project_.sourceFolderOrigin, "the source folder " + Quote(project_.sourceFolder) +
                                                  " holds \"@\", which the setup turns into a blank");
-        sourceFolderOk = false;
+        sourceFolderOk_ = false;
     }
     size_t shortestDisplay = std::string::npos;
     for (const layout::DisplayRole& role : layout::kDisplayRoles)
         shortestDisplay = std::min(shortestDisplay, std::strlen(role.recordPath));
-    if (sourceFolderOk && project->sourceFolder.size() >= shortestDisplay) {
-        problem(project->sourceFolderOrigin,
-                "the source folder " + Quote(project->sourceFolder) + " has " +
-                    std::to_string(project->sourceFolder.size()) + " characters; the setup cuts that many off every record, " +
+    if (sourceFolderOk_ && project_.sourceFolder.size() >= shortestDisplay) {
+        Problem(project_.sourceFolderOrigin,
+                "the source folder " + Quote(project_.sourceFolder) + " has " +
+                    std::to_string(project_.sourceFolder.size()) + " characters; the setup cuts that many off every record, " +
                     "the display files' too, so it may have at most " + std::to_string(shortestDisplay - 1));
-        sourceFolderOk = false;
+        sourceFolderOk_ = false;
     }
+}
 
-    // The files themselves.
-    if (project->files.empty())
-        problem(top, "the project has no file to install");
+bool ProjectChecker::MeasureFiles()
+{
+    if (project_.files.empty())
+        Problem(top_, "the project has no file to install");
     bool sizesOk = true;
-    DisplayFile* display[3] = {&project->bitmap, &project->presentation, &project->agreement};
-    for (int role = 0; role < 3; ++role)
-        sizesOk = Measure(display[role]->source, display[role]->origin, &display[role]->size, &problems) && sizesOk;
-    for (InstallFile& file : project->files)
-        sizesOk = Measure(file.source, file.origin, &file.size, &problems) && sizesOk;
+    for (DisplayFile* file : display_)
+        sizesOk = Measure(file->source, file->origin, &file->size, &problems_) && sizesOk;
+    for (InstallFile& file : project_.files)
+        sizesOk = Measure(file.source, file.origin, &file.size, &problems_) && sizesOk;
+    return sizesOk;
+}
 
-    if (sizesOk) {
-        File bitmap(project->bitmap.source.c_str(), "rb");
+void ProjectChecker::CheckDisplayFiles(bool measured)
+{
+    if (measured) {
+        File bitmap(project_.bitmap.source.c_str(), "rb");
         char magic[2] = {0, 0};
         if (bitmap.Read(magic, 2) != 2 || magic[0] != 'B' || magic[1] != 'M')
-            problem(project->bitmap.origin, "\"" + project->bitmap.source + "\" is no BMP file");
+            Problem(project_.bitmap.origin, "\"" + project_.bitmap.source + "\" is no BMP file");
     }
     for (int a = 0; a < 3; ++a) {
         for (int b = a + 1; b < 3; ++b) {
-            const std::string& sa = display[a]->source;
-            const std::string& sb = display[b]->source;
+            const std::string& sa = display_[a]->source;
+            const std::string& sb = display_[b]->source;
             if (Absolute(sa) == Absolute(sb) || platform::SameFile(sa.c_str(), sb.c_str()))
-                problem(display[b]->origin, std::string("the ") + layout::kDisplayRoles[b].what +
-                                                " names the same file as the " + layout::kDisplayRoles[a].what +
-                                                " (\"" + sb + "\")");
+                Problem(display_[b]->origin, std::string("the ") + layout::kDisplayRoles[b].what +
+                                                 " names the same file as the " + layout::kDisplayRoles[a].what +
+                                                 " (\"" + sb + "\")");
         }
     }
+}
 
-    // Installed files: names, titles, modes, collisions. The setup writes
-    // its own files and a copy of itself into the destination folder.
-    const std::string setupPath = project->setupPath.empty() ? DefaultSetupPath(inputs.output) : project->setupPath;
-    const size_t slash = setupPath.find_last_of('\\');
-    const std::string setupName = slash == std::string::npos ? setupPath : setupPath.substr(slash + 1);
-    std::map<std::string, size_t> folded;  // folded path -> file index
-    for (size_t i = 0; i < project->files.size(); ++i) {
-        const InstallFile& file = project->files[i];
+void ProjectChecker::CheckInstalledNames()
+{
+    // The setup writes its own files and a copy of itself into the
+    // destination folder.
+    const size_t slash = setupPath_.find_last_of('\\');
+    const std::string setupName = slash == std::string::npos ? setupPath_ : setupPath_.substr(slash + 1);
+    std::string error;
+    for (size_t i = 0; i < project_.files.size(); ++i) {
+        const InstallFile& file = project_.files[i];
         if (!CheckRelativePath(file.path, &error))
-            problem(file.origin, error);
+            Problem(file.origin, error);
         if (!file.title.empty() && !CheckItemTitle(file.title, &error))
-            problem(file.origin, error);
-        if (!file.modes.Shares(project->modes))
-            problem(file.origin, "\"" + file.source + "\" is in none of the modes the setup offers (" +
-                                     project->modes.Letters() + "), so it would never be installed");
+            Problem(file.origin, error);
+        if (!file.modes.Shares(project_.modes))
+            Problem(file.origin, "\"" + file.source + "\" is in none of the modes the setup offers (" +
+                                     project_.modes.Letters() + "), so it would never be installed");
         if (layout::IsReservedName(file.path) || layout::FoldCase(file.path) == layout::FoldCase(setupName))
-            problem(file.origin, Quote(file.path) + " is a name the setup itself uses in the destination folder");
-        const auto [at, fresh] = folded.emplace(layout::FoldCase(file.path), i);
+            Problem(file.origin, Quote(file.path) + " is a name the setup itself uses in the destination folder");
+        const auto [at, fresh] = folded_.emplace(layout::FoldCase(file.path), i);
         if (!fresh)
-            problem(file.origin, "two files go to " + Quote(file.path) + " (\"" +
-                                     project->files[at->second].source + "\" and \"" + file.source + "\")");
+            Problem(file.origin, "two files go to " + Quote(file.path) + " (\"" +
+                                     project_.files[at->second].source + "\" and \"" + file.source + "\")");
     }
-    // A file and a folder of the same name cannot both exist.
-    for (const auto& [key, index] : folded) {
+}
+
+void ProjectChecker::CheckFolderClashes()
+{
+    for (const auto& [key, index] : folded_) {
         for (size_t cut = key.find('\\'); cut != std::string::npos; cut = key.find('\\', cut + 1)) {
-            const auto clash = folded.find(key.substr(0, cut));
-            if (clash != folded.end())
-                problem(project->files[index].origin,
-                        Quote(project->files[index].path) + " needs a folder where the file " +
-                            Quote(project->files[clash->second].path) + " goes");
+            const auto clash = folded_.find(key.substr(0, cut));
+            if (clash != folded_.end())
+                Problem(project_.files[index].origin,
+                        Quote(project_.files[index].path) + " needs a folder where the file " +
+                            Quote(project_.files[clash->second].path) + " goes");
         }
     }
+}
 
-    // The script's lines, and the names the installer registers.
-    const SetupPlan plan(*project, setupPath);
+void ProjectChecker::CheckScript()
+{
+    const SetupPlan plan(project_, setupPath_);
+    std::string error;
     for (const auto& [key, value] : plan.Settings()) {
         if (!ScriptText::CheckEntry(key, value, &error))
-            problem(key == kKeyArqMontagem ? project->setupPathOrigin : top, "the setting " + key + ": " + error);
+            Problem(key == kKeyArqMontagem ? project_.setupPathOrigin : top_, "the setting " + key + ": " + error);
     }
-    if (sourceFolderOk) {
-        for (size_t k = 0; k < plan.Records().size(); ++k) {
-            const SetupPlan::Record& r = plan.Records()[k];
-            ScriptRecord widest = r.record;
-            widest.TamComp = static_cast<uint32_t>(std::min<uint64_t>(lzss::CompressBound(r.size), kMaxSize));
-            if (!ScriptText::CheckEntry(ScriptText::RecordKey(static_cast<int>(k)), ScriptText::FormatRecord(widest), &error))
-                problem(r.origin, "the record of " + Quote(r.record.arq) + ": " + error);
-            // Start-up matches the display records by their whole paths;
-            // only installed files are registered under their names.
-            if (r.role >= 0)
-                continue;
-            const std::string name = plan.MemberName(k);
-            if (name.size() > kMemberNameMax)
-                problem(r.origin, Quote(name) + " has " + std::to_string(name.size()) +
-                                      " characters; the setup's file table holds names of at most " +
-                                      std::to_string(kMemberNameMax));
-            const std::string installed = project->destination + project->files[k].path;
-            if (installed.size() > kPathMax)
-                problem(r.origin, Quote(installed) + " has " + std::to_string(installed.size()) +
-                                      " characters; the setup's paths hold at most " + std::to_string(kPathMax));
-            else if (groupcommand::CommandBuffer command;
-                     r.record.Grupo && !groupcommand::AddItem(command, installed.c_str(), r.record.nome.c_str()))
-                problem(r.origin, "the program item of " + Quote(installed) + " titled " + Quote(r.record.nome) +
-                                      " does not fit the program group command (" +
-                                      std::to_string(groupcommand::kMaxCommandLength) + " characters)");
-        }
+    if (!sourceFolderOk_)
+        return;
+    for (size_t k = 0; k < plan.Records().size(); ++k) {
+        const SetupPlan::Record& r = plan.Records()[k];
+        ScriptRecord widest = r.record;
+        widest.TamComp = static_cast<uint32_t>(std::min<uint64_t>(lzss::CompressBound(r.size), kMaxSize));
+        if (!ScriptText::CheckEntry(ScriptText::RecordKey(static_cast<int>(k)), ScriptText::FormatRecord(widest), &error))
+            Problem(r.origin, "the record of " + Quote(r.record.arq) + ": " + error);
+        // Start-up matches the display records by their whole paths;
+        // only installed files are registered under their names.
+        if (r.role >= 0)
+            continue;
+        const std::string name = plan.MemberName(k);
+        if (name.size() > kMemberNameMax)
+            Problem(r.origin, Quote(name) + " has " + std::to_string(name.size()) +
+                                  " characters; the setup's file table holds names of at most " +
+                                  std::to_string(kMemberNameMax));
+        const std::string installed = project_.destination + project_.files[k].path;
+        if (installed.size() > kPathMax)
+            Problem(r.origin, Quote(installed) + " has " + std::to_string(installed.size()) +
+                                  " characters; the setup's paths hold at most " + std::to_string(kPathMax));
+        else if (groupcommand::CommandBuffer command;
+                 r.record.Grupo && !groupcommand::AddItem(command, installed.c_str(), r.record.nome.c_str()))
+            Problem(r.origin, "the program item of " + Quote(installed) + " titled " + Quote(r.record.nome) +
+                                  " does not fit the program group command (" +
+                                  std::to_string(groupcommand::kMaxCommandLength) + " characters)");
     }
+}
 
-    // The output must not replace anything the build reads.
-    if (platform::FolderExists(inputs.output.c_str()))
-        problem(Origin{inputs.output, 0, 0}, "the output is a folder");
+void ProjectChecker::CheckOutput()
+{
+    const Origin output{inputs_.output, 0, 0};
+    if (platform::FolderExists(inputs_.output.c_str()))
+        Problem(output, "the output is a folder");
     uint64_t outputSize = 0;
     int64_t outputModified = 0;
-    const bool outputExists = platform::FileStamp(inputs.output.c_str(), &outputSize, &outputModified);
-    const std::string outputAbsolute = Absolute(inputs.output);
+    const bool outputExists = platform::FileStamp(inputs_.output.c_str(), &outputSize, &outputModified);
+    const std::string outputAbsolute = Absolute(inputs_.output);
     struct Input {
         const std::string& path;
         uint64_t size;
@@ -398,37 +471,57 @@ std::vector<std::string> CheckProject(Project* project, const CheckInputs& input
     };
     uint64_t projectSize = 0;
     int64_t unused = 0;
-    platform::FileStamp(project->file.c_str(), &projectSize, &unused);
-    std::vector<Input> inputsRead = {{project->file, projectSize, "the project file"}};
-    if (!inputs.stub.empty()) {
+    platform::FileStamp(project_.file.c_str(), &projectSize, &unused);
+    std::vector<Input> inputsRead = {{project_.file, projectSize, "the project file"}};
+    if (!inputs_.stub.empty()) {
         uint64_t stubBytes = 0;
-        platform::FileStamp(inputs.stub.c_str(), &stubBytes, &unused);
-        inputsRead.push_back({inputs.stub, stubBytes, "the stub"});
+        platform::FileStamp(inputs_.stub.c_str(), &stubBytes, &unused);
+        inputsRead.push_back({inputs_.stub, stubBytes, "the stub"});
     }
     for (int role = 0; role < 3; ++role)
-        inputsRead.push_back({display[role]->source, display[role]->size,
+        inputsRead.push_back({display_[role]->source, display_[role]->size,
                               std::string("the ") + layout::kDisplayRoles[role].what});
-    for (const InstallFile& file : project->files)
+    for (const InstallFile& file : project_.files)
         inputsRead.push_back({file.source, file.size, "an input file"});
     for (const Input& input : inputsRead) {
-        if (SameAs(input.path, input.size, inputs.output, outputExists, outputSize, outputAbsolute)) {
-            problem(Origin{inputs.output, 0, 0}, "the output is " + input.what + " (\"" + input.path + "\")");
+        if (SameAs(input.path, input.size, inputs_.output, outputExists, outputSize, outputAbsolute)) {
+            Problem(output, "the output is " + input.what + " (\"" + input.path + "\")");
             break;
         }
     }
+}
 
-    // The stub: any file will do, but a signature on it would be broken.
-    if (inputs.stub.empty())
-        return problems;
-    File stub(inputs.stub.c_str(), "rb");
-    const int64_t stubSize = stub.IsOpen() ? stub.Size() : -1;
-    if (stubSize < 0 || platform::FolderExists(inputs.stub.c_str())) {
-        problem(Origin{inputs.stub, 0, 0}, "cannot read the stub (the setup program to put in front of the package)");
-    } else {
-        PeImage image;
-        if (image.Read(stub, static_cast<uint64_t>(stubSize)) && image.CertificateSize() > 0)
-            problem(Origin{inputs.stub, 0, 0}, "the stub is signed; appending a package breaks its signature: "
-                                               "use an unsigned stub and sign the finished setup");
+void ProjectChecker::CheckStub()
+{
+    if (inputs_.stub.empty())
+        return;
+    const Origin stubOrigin{inputs_.stub, 0, 0};
+    SetupProgram stub;
+    std::string why;
+    if (!stub.Inspect(inputs_.stub, &why)) {
+        Problem(stubOrigin, stub.readable ? "the stub is no Kelvo setup program (kelvo.exe or kelvo-admin.exe): " + why
+                                          : "cannot read the stub (the setup program to put in front of the package)");
+        return;
     }
-    return problems;
+    if (stub.certificateSize > 0) {
+        Problem(stubOrigin, "the stub is signed; appending a package breaks its signature: "
+                            "use an unsigned stub and sign the finished setup");
+    } else if (stub.behindImage > 0) {
+        Problem(stubOrigin, "the stub carries " + std::to_string(stub.behindImage) +
+                                " bytes behind its program: it is a finished setup, not the setup program");
+    }
+    if (stub.level && *stub.level != project_.level) {
+        const bool admin = *stub.level == ExecutionLevel::Admin;
+        Problem(stubOrigin, std::string("the stub asks for ") + (admin ? "an administrator's rights" : "its user's rights") +
+                                ", but the project's level is \"" + LevelName(project_.level) + "\": use " +
+                                StubLocator::StubName(project_.level, stub.machine == 0x8664) + ", or set level = \"" +
+                                LevelName(*stub.level) + "\"");
+    }
+}
+
+}  // namespace
+
+std::vector<std::string> CheckProject(Project* project, const CheckInputs& inputs)
+{
+    return ProjectChecker(project, inputs).Run();
 }

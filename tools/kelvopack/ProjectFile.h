@@ -1,6 +1,8 @@
 // Reads a project file (TOML) into a Project. The format:
 //
 //   name = "Kelvo Demo"                   application's display name
+//   publisher = "Kelvo"                   for the list of installed programs
+//   version = "1.0"                       likewise
 //   group = "Kelvo Demo"                  program group (default: name)
 //   destination = 'C:\Kelvo Demo\'        default destination folder
 //   modes = ["full", "typical", "minimal"]   modes offered (default: all)
@@ -26,6 +28,7 @@
 //
 // Files become records in the order of the file; a folder's files in byte
 // order of their paths. Paths in the destination may use "/" or "\".
+// Settings of the whole setup come before the first table.
 #pragma once
 
 #include "Project.h"

@@ -1,31 +1,15 @@
 #include "ProjectTemplate.h"
 
 #include "Codepage.h"
+#include "Limits.h"
 #include "ProjectCheck.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 
 namespace {
-
-// The characters of `utf8` that code page 1252 can write, one by one; the
-// others (and bytes that are no UTF-8) are left out.
-std::string AnsiCharacters(const std::string& utf8)
-{
-    std::string ansi;
-    for (size_t i = 0; i < utf8.size();) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        size_t length = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 1;
-        length = std::min(length, utf8.size() - i);
-        std::string one;
-        std::string error;
-        if (codepage::Utf8ToAnsi(utf8.substr(i, length), &one, &error))
-            ansi += one;
-        i += length;
-    }
-    return ansi;
-}
 
 // The text view shows lines whole and scrolls sideways for long ones: the
 // stand-in texts are broken between words to fit its width.
@@ -68,7 +52,7 @@ std::string ProjectTemplate::UsableName(const std::string& wanted, size_t longes
     // cannot hold, and "@", which the setup reads back as a blank.
     const char* const kRefused = ",()[]\"@\\/:*?<>|";
     std::string name;
-    for (const char c : AnsiCharacters(wanted)) {
+    for (const char c : codepage::AnsiCharacters(wanted)) {
         const bool control = static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
         if (control || std::strchr(kRefused, c) != nullptr)
             continue;
@@ -88,6 +72,25 @@ std::string ProjectTemplate::UsableName(const std::string& wanted, size_t longes
         !CheckRelativePath(name, &error))
         return fallback;
     return codepage::AnsiToUtf8(name);
+}
+
+std::string ProjectTemplate::ItemTitle(const std::string& file, const std::string& fallback)
+{
+    const size_t dot = file.rfind('.');
+    std::string words = file.substr(0, dot == 0 ? file.size() : dot);
+    for (char& c : words) {
+        if (c == '_' || c == '-')
+            c = ' ';
+    }
+    for (size_t start = 0; start < words.size();) {
+        const size_t end = std::min(words.find(' ', start), words.size());
+        const auto first = words.begin() + static_cast<std::ptrdiff_t>(start);
+        const auto last = words.begin() + static_cast<std::ptrdiff_t>(end);
+        if (std::none_of(first, last, [](char c) { return c >= 'A' && c <= 'Z'; }) && *first >= 'a' && *first <= 'z')
+            *first = static_cast<char>(*first - 'a' + 'A');
+        start = end + 1;
+    }
+    return UsableName(words, kItemTitleMax, fallback);
 }
 
 std::string ProjectTemplate::Quote(const std::string& text)
@@ -138,11 +141,16 @@ std::string ProjectTemplate::Text() const
             "# Relative paths start at this file's folder. Every setting is described\n"
             "# in kelvopack's manual (man kelvopack).\n"
             "\n"
-            "# The application's name, in the wizard's title.\n"
+            "# The application's name, in the wizard and the list of installed\n"
+            "# programs. The stand-ins below show it; build makes them anew when\n"
+            "# it changes.\n"
             "name = " + Quote(name) + "\n"
+            "# Shown with the name in the list of installed programs (empty: none).\n"
+            "publisher = ''\n"
+            "version = ''\n"
             "# The program group the setup makes, with an item for each [[file]] that\n"
-            "# has a title, and one to uninstall.\n"
-            "group = " + Quote(name) + "\n"
+            "# has a title, and one to uninstall; the name unless set here.\n"
+            "# group = " + Quote(name) + "\n"
             "# The folder the setup offers to install into; the user may change it.\n"
             "destination = " + Quote(destination) + "\n"
             "# The rights the setup asks for: \"user\", those of whoever starts it, who\n"
@@ -160,15 +168,11 @@ std::string ProjectTemplate::Text() const
             "presentation = " + Quote(presentation) + "\n"
             "agreement = " + Quote(agreement) + "\n";
     for (size_t k = 0; k < programs.size(); ++k) {
-        std::string title = name;
-        if (programs.size() > 1) {
-            const std::string& program = programs[k];
-            title = UsableName(program.substr(0, program.size() - 4), 63, "Program " + std::to_string(k + 1));
-        }
+        const std::string title = ItemTitle(programs[k], "Program " + std::to_string(k + 1));
         text += "\n";
         if (k == 0)
             text += "# A program, installed at the destination's top; its title names its\n"
-                    "# item in the program group.\n";
+                    "# item in the program group (made from its file name).\n";
         text += "[[file]]\n"
                 "source = " + Quote(folder + "/" + programs[k]) + "\n"
                 "title = " + Quote(title) + "\n";

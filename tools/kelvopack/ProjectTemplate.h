@@ -31,6 +31,13 @@ public:
     // kept. `fallback` when nothing usable is left. UTF-8.
     static std::string UsableName(const std::string& wanted, size_t longest, const std::string& fallback);
 
+    // The title of a program's item, as people read it, from its file name
+    // (UTF-8): the extension dropped, "_" and "-" as blanks, each word in
+    // small letters only given a capital first letter, then reduced as
+    // UsableName does ("hello_world.exe" is "Hello World", "myApp.exe"
+    // "myApp", "GIMP.exe" "GIMP"); `fallback` when nothing is left.
+    static std::string ItemTitle(const std::string& file, const std::string& fallback);
+
     // `text` as a TOML string: literal ('...') when it can be, else basic.
     static std::string Quote(const std::string& text);
 

@@ -190,6 +190,18 @@ std::vector<std::string> TextWarnings(const std::vector<uint8_t>& text)
 std::vector<std::string> ProjectWarnings(const Project& project)
 {
     std::vector<std::string> found;
+    std::string ansi;
+    std::string error;
+    if (!codepage::Utf8ToAnsi(project.name, &ansi, &error)) {
+        const bool groupFromName = project.groupOrigin.line == project.nameOrigin.line &&
+                                   project.groupOrigin.column == project.nameOrigin.column;
+        found.push_back(project.nameOrigin.Where() + ": \"name\" \"" + project.name + "\" holds " + error +
+                        (project.nameAnsi.empty()
+                             ? "; the setup shows the program group's name \"" +
+                                   codepage::AnsiToUtf8(project.group) + "\" instead"
+                             : "; the setup shows it as \"" + codepage::AnsiToUtf8(project.nameAnsi) + "\"" +
+                                   (groupFromName ? ", and names the program group so" : "")));
+    }
     const auto read = [](const std::string& path, std::vector<uint8_t>* bytes) {
         File file(path.c_str(), "rb");
         if (!file.IsOpen())

@@ -29,5 +29,6 @@ std::vector<std::string> TextWarnings(const std::vector<uint8_t>& text);
 }  // namespace warnings
 
 // The warnings about a project that CheckProject accepted, each as
-// "file:line:column: what the setup will do", naming the setting.
+// "file:line:column: what the setup will do", naming the setting: a name
+// with characters code page 1252 lacks, and the display files above.
 std::vector<std::string> ProjectWarnings(const Project& project);
