@@ -38,6 +38,10 @@ bool IsLink(const char* path);
 // The folder's real name after every link on its way is followed, as the
 // system resolves it; empty when it cannot be told.
 std::string RealPath(const char* path);
+// The path with each part that exists under a short (8.3) name spelled out
+// under its long one; what does not exist yet stays as it is. Elsewhere
+// than on Windows, the path itself.
+std::string LongPath(const std::string& path);
 std::string CurrentFolder();
 bool ChangeFolder(const char* path);
 

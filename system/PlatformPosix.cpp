@@ -114,6 +114,11 @@ bool FileStamp(const char* path, uint64_t* size, int64_t* modified)
     return true;
 }
 
+std::string LongPath(const std::string& path)
+{
+    return path;
+}
+
 std::string CurrentFolder()
 {
     std::vector<char> buffer(4096);

@@ -127,6 +127,25 @@ bool FileStamp(const char* path, uint64_t* size, int64_t* modified)
     return true;
 }
 
+std::string LongPath(const std::string& path)
+{
+    // The longest part that exists is looked up; the rest follows as typed.
+    // A drive root has no long name of its own.
+    size_t end = path.size();
+    while (end > 3) {
+        const std::string head = path.substr(0, end);
+        char buffer[1024];
+        const DWORD n = GetLongPathNameA(head.c_str(), buffer, sizeof buffer);
+        if (n > 0 && n < sizeof buffer)
+            return std::string(buffer, n) + path.substr(end);
+        const size_t slash = path.rfind('\\', end - 1);
+        if (slash == std::string::npos)
+            break;
+        end = slash;
+    }
+    return path;
+}
+
 std::string CurrentFolder()
 {
     char buffer[MAX_PATH + 1];

@@ -176,8 +176,10 @@ void TTE3::DblClkLista()
 void TTE3::CmBrowse()
 {
     // One entry whose only pattern is a single name: the dialog shows
-    // folders and drives, and OK hands back a path inside the chosen folder.
-    TOpenSaveDialog::TData fileData(OFN_FILEMUSTEXIST | OFN_HIDEREADONLY,
+    // folders and drives, and OK hands back a path inside the chosen folder,
+    // under its long names (the old-style dialog gives 8.3 names without
+    // OFN_LONGNAMES).
+    TOpenSaveDialog::TData fileData(OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_LONGNAMES,
                                     "All files (*.*)|texto.txt|", nullptr, "All");
     if (TFileSaveDialog(this, fileData, kBrowseTemplate).Execute() != IDOK)
         return;
