@@ -1,5 +1,6 @@
 #include "SystemFolders.h"
 
+#include "Elevation.h"
 #include "Limits.h"
 #include "Platform.h"
 #include "SetupLayout.h"
@@ -286,6 +287,18 @@ guard::ProtectedFolders ProtectedFolders()
     for (const std::string& folder : ProfileFolders())
         AddFolder(&folders.folders, folder);
     return folders;
+}
+
+const char* DestinationAccess(const std::string& destination)
+{
+    if (!RunsElevated())
+        return nullptr;
+    std::vector<std::string> programFiles;
+    for (const std::string& folder : ProgramFilesFolders()) {
+        if (!folder.empty())
+            programFiles.push_back(guard::FullFolder(folder, folder));
+    }
+    return guard::DestinationAccess(true, destination, programFiles);
 }
 
 }  // namespace sysfolders

@@ -29,4 +29,9 @@ std::string TemporaryFolder();
 // real name when links lead there.
 guard::ProtectedFolders ProtectedFolders();
 
+// What the folders made for `destination` (full form) are made with
+// (guard::DestinationAccess): the access of Program Files when the setup
+// runs elevated and installs outside the program files folders.
+const char* DestinationAccess(const std::string& destination);
+
 }  // namespace sysfolders

@@ -307,7 +307,7 @@ int TProcTramor::Install()
     startup::CopyPath(DirDest, destination.c_str());
 
     const bool existed = platform::FolderExists(DirDest);
-    status = TryMakePath(DirDest);
+    status = TryMakePath(DirDest, sysfolders::DestinationAccess(destination));
     if (!status || !platform::ChangeFolder(DirDest))
         return Fail(DestinationRefuses(destination, "cannot be created"), kNothingInstalled);
     const std::string incomplete =

@@ -23,8 +23,10 @@ void CopyExe(const char* dirAtual, const char* orig, const char* dest);
 Status TryCopyExe(const char* dirAtual, const char* orig, const char* dest);
 // Creates every folder named by a prefix of path that ends before a backslash.
 void MakePath(const char* path);
-// The same, reporting a folder that does not exist afterwards.
-Status TryMakePath(const char* path);
+// The same, reporting a folder that does not exist afterwards. The folders
+// it makes are made with `access` (platform::CreateFolder), those that
+// exist are left as they are.
+Status TryMakePath(const char* path, const char* access = nullptr);
 // Deletes the folder path (ending with a backslash) and everything below it.
 // Links found inside are removed themselves, never followed. A root path
 // (see IsRootPath) is refused: nothing is deleted.

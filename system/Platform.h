@@ -23,7 +23,10 @@ std::string NativePath(const char* path);
 FILE* OpenFile(const char* path, const char* mode);
 bool FileExists(const char* path);    // an entry that is not a folder
 bool FolderExists(const char* path);
-bool CreateFolder(const char* path);  // one level; false if it failed or exists
+// One level; false if it failed or exists. `access`, when given, is the
+// security descriptor (in its text form) the folder is made with, never
+// without: Windows only, elsewhere it plays no part.
+bool CreateFolder(const char* path, const char* access = nullptr);
 bool RemoveFolder(const char* path);  // an empty folder, or a link to one
 bool RemoveFile(const char* path);
 bool RenameFile(const char* from, const char* to);

@@ -38,7 +38,7 @@ bool FolderExists(const char* path)
     return *path != '\0' && stat(NativePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool CreateFolder(const char* path)
+bool CreateFolder(const char* path, const char* /*access*/)
 {
     return mkdir(NativePath(path).c_str(), 0777) == 0;
 }

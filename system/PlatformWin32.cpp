@@ -1,6 +1,7 @@
 #include "Platform.h"
 
 #include <windows.h>
+#include <sddl.h>
 
 namespace platform {
 
@@ -31,9 +32,17 @@ bool FolderExists(const char* path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool CreateFolder(const char* path)
+bool CreateFolder(const char* path, const char* access)
 {
-    return CreateDirectoryA(path, nullptr) != 0;
+    if (access == nullptr)
+        return CreateDirectoryA(path, nullptr) != 0;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(access, SDDL_REVISION_1, &descriptor, nullptr))
+        return false;
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+    const bool made = CreateDirectoryA(path, &attributes) != 0;
+    LocalFree(descriptor);
+    return made;
 }
 
 bool RemoveFolder(const char* path)
