@@ -12,7 +12,7 @@
 #include "Platform.h"
 #include "SetupLayout.h"
 #include "TApend.h"
-#include "TGrupoAplicativo.h"
+#include "TProgramGroups.h"
 #include "TScript.h"
 
 #include <windows.h>
@@ -197,12 +197,8 @@ void TProcTramor::Processar()
         TE2();
         break;
     case wizard::Step::kOptions:
+        // A group list the shell does not give leaves the list empty.
         TE3(DirDest, ModosInst, NomeGrupo);
-        // Without the program-group service the wizard cannot go on.
-        if (!te3->GroupListStatus()) {
-            ShowMessage(te3->GroupListStatus());
-            End(kFatalExitCode);
-        }
         break;
     case wizard::Step::kStart:
         TE4();
@@ -393,7 +389,7 @@ int TProcTramor::Install()
     }
 
     int code = 0;
-    TGrupoAplicativo grupo;
+    TProgramGroups grupo;
     code |= Report(grupo.CreateGroup(NomeGrupo));
     Retifica(NomeGrupo);
     if (!working::Write(layout::kUninstallData, layout::FormatUninstallData(NomeGrupo, DirDest)))
@@ -458,12 +454,8 @@ int TProcTramor::Uninstall()
 
     int code = 0;
     {
-        TGrupoAplicativo grupo;
-        const bool connected = grupo.Connected();
-        const Status deleted = grupo.DeleteGroup(NomeGrupo);
-        // A group that is gone already (the user removed it) is no failure.
-        if (!connected)
-            code |= Report(deleted);
+        TProgramGroups grupo;
+        code |= Report(grupo.DeleteGroup(NomeGrupo, full));
         code |= Report(grupo.Close());
     }
     // A destination that is itself a link goes as a link: what it leads to
