@@ -184,8 +184,7 @@ def test_without_the_desktop_every_operation_reports_no_conversation(s):
 def start_menu_items(s, group, common):
     """name -> the shortcut's fields, of a group of all users' (common) or
     the user's Programs folder."""
-    options = {"common": 1} if common else {}
-    lines = s.drive("group-items", group=group, **options)
+    lines = s.drive("group-items", group=group, common=common)
     return {item["item"]: item for item in lines[1:]}
 
 

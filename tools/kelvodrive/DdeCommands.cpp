@@ -164,7 +164,7 @@ int CommandDdeExec(const Args& args) {
 
 int CommandGroupItems(const Args& args) {
     args.Allow({L"group", L"common"});
-    if (!args.Has(L"group")) FailUsage("group-items needs --group=NAME [--common=1]");
+    if (!args.Has(L"group")) FailUsage("group-items needs --group=NAME [--common]");
     // --common: the Programs folder of all users, where an elevated setup
     // makes its groups without the service.
     const int csidl = args.Has(L"common") ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS;

@@ -58,7 +58,7 @@ const char kUsage[] =
     "  groups                       program groups over DDE (PROGMAN)\n"
     "  dde-exec --command=[...]     one PROGMAN command\n"
     "  group-items --group=NAME     the shortcuts of a group, of all users'\n"
-    "              [--common=1]     with --common\n"
+    "              [--common]       with --common\n"
     "  run [--cwd=DIR] [--timeout=MS] -- PROGRAM ARGS...  exit code in full\n"
     "  processes                    processes of the prefix\n"
     "  serve                        commands from standard input, each answered\n"
