@@ -11,7 +11,7 @@
 #include "Limits.h"
 #include "Platform.h"
 #include "SetupLayout.h"
-#include "TGrupoAplicativo.h"
+#include "TProgramGroups.h"
 
 #include <cstring>
 
@@ -72,7 +72,7 @@ Status InstallProcedure::PrepareDestination(std::string* left)
 {
     *left = kNothingInstalled;
     const bool existed = platform::FolderExists(settings.DirDest);
-    Status status = TryMakePath(settings.DirDest);
+    Status status = TryMakePath(settings.DirDest, sysfolders::DestinationAccess(destination));
     if (!status || !platform::ChangeFolder(settings.DirDest))
         return DestinationRefuses(destination, "cannot be created");
     if (!working::Write(layout::kModeFile, std::string(1, layout::kUninstallMark))) {
@@ -158,7 +158,7 @@ int InstallProcedure::Register()
     const TListaDado& list = *settings.listaDado;
     char* const NomeGrupo = settings.NomeGrupo;
     int code = 0;
-    TGrupoAplicativo grupo;
+    TProgramGroups grupo;
     code |= Report(grupo.CreateGroup(NomeGrupo));
     Retifica(NomeGrupo);
     if (!working::Write(layout::kUninstallData, layout::FormatUninstallData(NomeGrupo, settings.DirDest)))

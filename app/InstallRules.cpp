@@ -2,6 +2,7 @@
 
 #include "Crc32.h"
 #include "Limits.h"
+#include "Platform.h"
 #include "SetupLayout.h"
 #include "TListaDado.h"
 
@@ -87,7 +88,9 @@ Status CheckDestination(const std::string& typed, const std::string& current,
                        (typed[1] == '\\' || typed[1] == '/');
     if (!drive && !share)
         return refuse("The destination folder \"" + typed + "\" is not a full path (such as C:\\Program Files\\App\\).");
-    const std::string folder = guard::FullFolder(typed, current);
+    // Checked and kept under its long name: "C:\PROGRA~1\" is Program Files.
+    const std::string written = guard::FullFolder(typed, current);
+    const std::string folder = written.empty() ? written : guard::FullFolder(platform::LongPath(written), current);
     if (folder.empty())
         return refuse("The destination folder \"" + typed + "\" cannot be used.");
     const std::string why = guard::WhyProtected(folder, protectedFolders);

@@ -37,8 +37,8 @@ Status CheckRecords(const TListaDado& list, const char* modos);
 // empty, no character that would split its command.
 Status CheckGroupName(const std::string& group);
 
-// The destination folder as it will be used: absolute, normalised, ending
-// with a backslash. A failure when it is relative, names nothing, or is a
+// The destination folder as it will be used: absolute, normalised, under
+// the long names of the folders of it that exist, ending with a backslash. A failure when it is relative, names nothing, or is a
 // folder the uninstaller would refuse to delete (a drive root, the system's
 // folders); the message says why and what to do.
 Status CheckDestination(const std::string& typed, const std::string& current,

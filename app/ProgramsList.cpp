@@ -1,5 +1,7 @@
 #include "ProgramsList.h"
 
+#include "Elevation.h"
+
 #include <windows.h>
 
 namespace programs {
@@ -7,20 +9,6 @@ namespace programs {
 namespace {
 
 const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-
-// Whether the process runs with an administrator's elevated rights.
-bool Elevated()
-{
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
-        return false;
-    TOKEN_ELEVATION elevation = {};
-    DWORD size = 0;
-    const bool elevated = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
-                          elevation.TokenIsElevated != 0;
-    CloseHandle(token);
-    return elevated;
-}
 
 // Owns one open registry key.
 class RegistryKey {
@@ -58,7 +46,7 @@ private:
 
 Status Register(const install::ProgramEntry& entry)
 {
-    RegistryKey key(Elevated() ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, kUninstallKey + entry.key);
+    RegistryKey key(RunsElevated() ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, kUninstallKey + entry.key);
     bool written = key.Open() && key.Text("DisplayName", entry.displayName) &&
                    key.Text("InstallLocation", entry.location) && key.Text("DisplayIcon", entry.icon) &&
                    key.Text("UninstallString", entry.uninstall) &&

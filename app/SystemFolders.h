@@ -16,14 +16,22 @@ namespace sysfolders {
 // user, the system and administrators only. *folder receives its full name.
 Status MakeRunFolder(std::string* folder);
 
-// Empty when the system's answer does not fit a path buffer.
+// The system's Windows folder (not a private one of a remote-desktop
+// user's); empty when the answer does not fit a path buffer.
 std::string WindowsFolder();
 // The system's command interpreter (cmd.exe in the system folder).
 std::string CommandInterpreter();
 std::string TemporaryFolder();
-// The Windows folder as a protected tree; the user's profile, the program
-// files folders and the shell's folders of the user's data as protected
-// folders; each also under its real name when links lead there.
+// The Windows folder (the system's, and the one this process is told) and
+// the system folders of both widths as protected trees; every profile the
+// system lists, the program files folders of every width and the shell's
+// folders of the user's data as protected folders; each also under its
+// real name when links lead there.
 guard::ProtectedFolders ProtectedFolders();
+
+// What the folders made for `destination` (full form) are made with
+// (guard::DestinationAccess): the access of Program Files when the setup
+// runs elevated and installs outside the program files folders.
+const char* DestinationAccess(const std::string& destination);
 
 }  // namespace sysfolders

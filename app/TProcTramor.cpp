@@ -101,12 +101,8 @@ void TProcTramor::Processar()
         TE2();
         break;
     case wizard::Step::kOptions:
+        // A group list the shell does not give leaves the list empty.
         TE3(DirDest, ModosInst, NomeGrupo);
-        // Without the program-group service the wizard cannot go on.
-        if (!te3->GroupListStatus()) {
-            ShowMessage(te3->GroupListStatus());
-            End(kFatalExitCode);
-        }
         break;
     case wizard::Step::kStart:
         TE4();

@@ -12,7 +12,7 @@
 #include "Limits.h"
 #include "Platform.h"
 #include "SetupLayout.h"
-#include "TGrupoAplicativo.h"
+#include "TProgramGroups.h"
 
 #include <windows.h>
 
@@ -68,12 +68,8 @@ int UninstallProcedure::Remove(const std::string& full, bool* removed)
 {
     int code = 0;
     {
-        TGrupoAplicativo grupo;
-        const bool connected = grupo.Connected();
-        const Status deleted = grupo.DeleteGroup(NomeGrupo);
-        // A group that is gone already (the user removed it) is no failure.
-        if (!connected)
-            code |= Report(deleted);
+        TProgramGroups grupo;
+        code |= Report(grupo.DeleteGroup(NomeGrupo, full));
         code |= Report(grupo.Close());
     }
     // A destination that is itself a link goes as a link: what it leads to

@@ -102,7 +102,7 @@ void MakePath(const char* path)
     TryMakePath(path);
 }
 
-Status TryMakePath(const char* path)
+Status TryMakePath(const char* path, const char* access)
 {
     const std::string whole(path);
     const size_t length = whole.size();
@@ -118,7 +118,7 @@ Status TryMakePath(const char* path)
             i += 2;  // a drive root's backslash never names a folder to create
         } else if (whole[i] == '\\' && i > 0) {
             const std::string folder = whole.substr(0, i);
-            if (!platform::CreateFolder(folder.c_str()) && !platform::FolderExists(folder.c_str()))
+            if (!platform::CreateFolder(folder.c_str(), access) && !platform::FolderExists(folder.c_str()))
                 return Status::Failure(Fault::kCannotCreate, "Can't create the folder \"" + folder + "\".", "Error!");
         }
     }

@@ -31,7 +31,9 @@ void MakePath(const char* path);
 // cannot be written completely is removed.
 Status TryCopyExe(const char* dirAtual, const char* orig, const char* dest);
 // MakePath, reporting a folder that does not exist afterwards (kCannotCreate).
-Status TryMakePath(const char* path);
+// The folders it makes are made with `access` (platform::CreateFolder),
+// those that exist are left as they are.
+Status TryMakePath(const char* path, const char* access = nullptr);
 
 // ---- Other helpers ---------------------------------------------------------
 

@@ -128,6 +128,24 @@ std::string FullFolder(const std::string& path, const std::string& current)
     return full;
 }
 
+// P: nothing inherited; OICI: passed on to folders and files below; IO:
+// only to them. FA full access, GA all generic rights, 0x1200a9 read and
+// execute (FILE_GENERIC_READ | FILE_GENERIC_EXECUTE); SY the system, BA
+// administrators, CO the creator owner, BU users.
+const char kProgramFilesAccess[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICIIO;GA;;;CO)(A;OICI;0x1200a9;;;BU)";
+
+const char* DestinationAccess(bool elevated, const std::string& destination,
+                              const std::vector<std::string>& programFiles)
+{
+    if (!elevated || destination.empty())
+        return nullptr;
+    for (const std::string& folder : programFiles) {
+        if (!folder.empty() && IsWithin(destination, folder))
+            return nullptr;
+    }
+    return kProgramFilesAccess;
+}
+
 bool IsWithin(const std::string& inner, const std::string& outer)
 {
     const std::string in = Upper(inner);

@@ -28,6 +28,23 @@ struct ProtectedFolders {
     std::vector<std::string> folders;
 };
 
+// The access an elevated setup makes the folders of a destination outside
+// the program files folders with, the access Windows gives Program Files:
+// administrators and the system full control, users read and execute, the
+// creator of anything below full control of it; inherited by what is made
+// below, and nothing inherited from above (where any user may write). Else
+// any user could replace the copy that the machine's uninstall entry runs
+// elevated, or edit its uninstall data to aim it at another tree. In the
+// security descriptor language.
+extern const char kProgramFilesAccess[];
+
+// What the setup makes the folders of `destination` (full form) with that
+// do not exist yet: kProgramFilesAccess when it runs elevated and the
+// destination lies outside every one of `programFiles` (full folders, which
+// pass on their own protection); else null, for the parent's.
+const char* DestinationAccess(bool elevated, const std::string& destination,
+                              const std::vector<std::string>& programFiles);
+
 // Why the tree at `fullFolder` (as FullFolder gives it) must not be deleted
 // as a whole, as a sentence naming it: a drive or share root, inside a
 // protected tree, a protected folder or one of its parents. Empty when it

@@ -23,7 +23,10 @@ std::string NativePath(const char* path);
 FILE* OpenFile(const char* path, const char* mode);
 bool FileExists(const char* path);    // an entry that is not a folder
 bool FolderExists(const char* path);
-bool CreateFolder(const char* path);  // one level; false if it failed or exists
+// One level; false if it failed or exists. `access`, when given, is the
+// security descriptor (in its text form) the folder is made with, never
+// without: Windows only, elsewhere it plays no part.
+bool CreateFolder(const char* path, const char* access = nullptr);
 bool RemoveFolder(const char* path);  // an empty folder, or a link to one
 bool RemoveFile(const char* path);
 bool RenameFile(const char* from, const char* to);
@@ -38,6 +41,10 @@ bool IsLink(const char* path);
 // The folder's real name after every link on its way is followed, as the
 // system resolves it; empty when it cannot be told.
 std::string RealPath(const char* path);
+// The path with each part that exists under a short (8.3) name spelled out
+// under its long one; what does not exist yet stays as it is. Elsewhere
+// than on Windows, the path itself.
+std::string LongPath(const std::string& path);
 std::string CurrentFolder();
 bool ChangeFolder(const char* path);
 

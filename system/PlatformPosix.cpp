@@ -38,7 +38,7 @@ bool FolderExists(const char* path)
     return *path != '\0' && stat(NativePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool CreateFolder(const char* path)
+bool CreateFolder(const char* path, const char* /*access*/)
 {
     return mkdir(NativePath(path).c_str(), 0777) == 0;
 }
@@ -112,6 +112,11 @@ bool FileStamp(const char* path, uint64_t* size, int64_t* modified)
     *size = static_cast<uint64_t>(st.st_size);
     *modified = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     return true;
+}
+
+std::string LongPath(const std::string& path)
+{
+    return path;
 }
 
 std::string CurrentFolder()

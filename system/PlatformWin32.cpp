@@ -1,6 +1,7 @@
 #include "Platform.h"
 
 #include <windows.h>
+#include <sddl.h>
 
 namespace platform {
 
@@ -31,9 +32,17 @@ bool FolderExists(const char* path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool CreateFolder(const char* path)
+bool CreateFolder(const char* path, const char* access)
 {
-    return CreateDirectoryA(path, nullptr) != 0;
+    if (access == nullptr)
+        return CreateDirectoryA(path, nullptr) != 0;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(access, SDDL_REVISION_1, &descriptor, nullptr))
+        return false;
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+    const bool made = CreateDirectoryA(path, &attributes) != 0;
+    LocalFree(descriptor);
+    return made;
 }
 
 bool RemoveFolder(const char* path)
@@ -125,6 +134,25 @@ bool FileStamp(const char* path, uint64_t* size, int64_t* modified)
     *modified = static_cast<int64_t>((static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
                                      data.ftLastWriteTime.dwLowDateTime);
     return true;
+}
+
+std::string LongPath(const std::string& path)
+{
+    // The longest part that exists is looked up; the rest follows as typed.
+    // A drive root has no long name of its own.
+    size_t end = path.size();
+    while (end > 3) {
+        const std::string head = path.substr(0, end);
+        char buffer[1024];
+        const DWORD n = GetLongPathNameA(head.c_str(), buffer, sizeof buffer);
+        if (n > 0 && n < sizeof buffer)
+            return std::string(buffer, n) + path.substr(end);
+        const size_t slash = path.rfind('\\', end - 1);
+        if (slash == std::string::npos)
+            break;
+        end = slash;
+    }
+    return path;
 }
 
 std::string CurrentFolder()

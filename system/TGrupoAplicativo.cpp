@@ -8,14 +8,44 @@
 
 namespace {
 
-// The client whose Setup ran last. DDEML's callback carries no object, yet
-// a disconnection has to mark that client's conversation as gone.
-TGrupoAplicativo* currentClient = nullptr;
+// The client whose Setup ran last on this thread. DDEML's callback carries
+// no object, yet a disconnection has to mark that client's conversation as
+// gone; DDEML calls it on the thread of the client's instance, and a client
+// may live on a thread of its own (TGroupWorker). The system's thread slots
+// (the compiler's thread_local would bring a threads library along).
+class CurrentClient {
+public:
+    CurrentClient() : slot_(TlsAlloc()) {}
+    ~CurrentClient()
+    {
+        if (slot_ != TLS_OUT_OF_INDEXES)
+            TlsFree(slot_);
+    }
+    CurrentClient(const CurrentClient&) = delete;
+    CurrentClient& operator=(const CurrentClient&) = delete;
+
+    TGrupoAplicativo* Get() const
+    {
+        return slot_ != TLS_OUT_OF_INDEXES ? static_cast<TGrupoAplicativo*>(TlsGetValue(slot_)) : nullptr;
+    }
+    void Set(TGrupoAplicativo* client) const
+    {
+        if (slot_ != TLS_OUT_OF_INDEXES)
+            TlsSetValue(slot_, client);
+    }
+
+private:
+    DWORD slot_;
+};
+const CurrentClient currentClient;
 
 const char kCaption[] = "Create Group";
 const char kServiceName[] = "PROGMAN";
 const char kGroupsItem[] = "Groups";
 constexpr DWORD kTimeoutMs = 1000;
+// The shell reads every group of a Start Menu to answer: a large one, on a
+// cold disk or a network profile, takes seconds.
+constexpr DWORD kListTimeoutMs = 15000;
 
 Status Failure(std::string text, unsigned style = kMbOk | kMbIconHand, Fault fault = Fault::kPlatform)
 {
@@ -45,7 +75,7 @@ void TGrupoAplicativo::Setup()
     HConv = nullptr;
     Topic = nullptr;
     Service = nullptr;
-    currentClient = this;
+    currentClient.Set(this);
     if (!CallBackProc) {
         setupStatus_ = Failure("DEML Call Back Error: Setup of callback failed.");
     } else if (DdeInitializeA(&InstId, CallBackProc, APPCMD_CLIENTONLY, 0) != DMLERR_NO_ERROR) {
@@ -122,7 +152,7 @@ Status TGrupoAplicativo::ListGroups(char* list, int Len)
     if (!HConv)
         return Notices(NoConversation());
     HSZ item = DdeCreateStringHandleA(InstId, kGroupsItem, CP_WINANSI);
-    HDDEDATA reply = DdeClientTransaction(nullptr, 0, HConv, item, CF_TEXT, XTYP_REQUEST, kTimeoutMs, nullptr);
+    HDDEDATA reply = DdeClientTransaction(nullptr, 0, HConv, item, CF_TEXT, XTYP_REQUEST, kListTimeoutMs, nullptr);
     const UINT error = DdeGetLastError(InstId);
     if (item)
         DdeFreeStringHandle(InstId, item);
@@ -177,8 +207,8 @@ Status TGrupoAplicativo::Close()
     InstId = 0;
     Service = nullptr;
     Topic = nullptr;
-    if (currentClient == this)
-        currentClient = nullptr;
+    if (currentClient.Get() == this)
+        currentClient.Set(nullptr);
     // A notice that the disconnection itself brought stands in for the
     // command's success, as the command's own notices do.
     return Notices(result);
@@ -204,7 +234,7 @@ Status TGrupoAplicativo::Notices(Status result)
 HDDEDATA CALLBACK TGrupoAplicativo::CallBack(UINT type, UINT, HCONV conversation, HSZ, HSZ, HDDEDATA, ULONG_PTR,
                                              ULONG_PTR)
 {
-    TGrupoAplicativo* client = currentClient;
+    TGrupoAplicativo* client = currentClient.Get();
     if (!client)
         return nullptr;
     // Only the end of the live conversation is news (see Disconnect).

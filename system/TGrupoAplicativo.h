@@ -50,10 +50,10 @@ public:
     Status DeleteGroup(const char* nome);
     Status DeleteItem(const char* nome);
 
-    // The service's reply to the item "Groups" into list: Len bytes, zeros
-    // after the reply, the reply cut at Len bytes. Without a conversation
-    // or when the request fails with an error, a failure that the caller
-    // is expected to end the program with (list is then left as it was).
+    // The service's reply to the item "Groups" (time-out 15 s, for a large
+    // Start Menu) into list: Len bytes, zeros after the reply, the reply cut
+    // at Len bytes. Without a conversation or when the request fails with
+    // an error, a failure (list is then left as it was).
     // The conversation is renewed after the request, so that nothing the
     // service sends late about it can answer a later transaction.
     Status ListGroups(char* list, int Len);

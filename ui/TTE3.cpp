@@ -3,7 +3,7 @@
 #include "TFileSaveDialog.h"
 
 #include "GroupCommand.h"
-#include "TGrupoAplicativo.h"
+#include "TProgramGroups.h"
 
 #include <string>
 #include <vector>
@@ -54,6 +54,7 @@ TTE3::~TTE3()
     rbTyp.reset();
     rbMin.reset();
     lbGrupos.reset();
+    stListNote.reset();
 }
 
 void TTE3::SetupWindow()
@@ -152,12 +153,17 @@ void TTE3::IniListaGrupos()
     CreateOrThrow(*lbGrupos);
     std::vector<char> lista(kGroupListSize, '\0');
     {
-        // The client lives for this listing only.
-        TGrupoAplicativo grupo;
+        // The client lives for this listing only; it never keeps the page
+        // waiting on the service for long.
+        TProgramGroups grupo;
         groupListStatus = grupo.ListGroups(lista.data(), kGroupListSize);
     }
-    if (!groupListStatus.Ok())
+    if (!groupListStatus.Ok()) {
+        // Beside the empty list, under the Browse button's column.
+        stListNote = std::make_unique<TStatic>(this, kListNoteId, kListNote, 270, 197, 120, 125);
+        CreateOrThrow(*stListNote);
         return;
+    }
     for (const std::string& name : groupcommand::SplitGroups(lista.data(), lista.size()))
         lbGrupos->AddString(name.c_str());
 }
@@ -176,8 +182,10 @@ void TTE3::DblClkLista()
 void TTE3::CmBrowse()
 {
     // One entry whose only pattern is a single name: the dialog shows
-    // folders and drives, and OK hands back a path inside the chosen folder.
-    TOpenSaveDialog::TData fileData(OFN_FILEMUSTEXIST | OFN_HIDEREADONLY,
+    // folders and drives, and OK hands back a path inside the chosen folder,
+    // under its long names (the old-style dialog gives 8.3 names without
+    // OFN_LONGNAMES).
+    TOpenSaveDialog::TData fileData(OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_LONGNAMES,
                                     "All files (*.*)|texto.txt|", nullptr, "All");
     if (TFileSaveDialog(this, fileData, kBrowseTemplate).Execute() != IDOK)
         return;

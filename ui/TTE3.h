@@ -6,9 +6,10 @@
 // fields, the mode letters when the page is left (CanClose). Next is
 // enabled only while both fields hold something; nothing else is checked.
 //
-// Listing the groups can fail (no program-group service): the page then
-// shows an empty list and keeps what the listing met in GroupListStatus,
-// for its creator to act on.
+// Listing the groups can fail (no program-group service answers, or not in
+// time): the page then shows an empty list with a note beside it saying
+// so, keeps what the listing met in GroupListStatus, and goes on; the
+// group is made all the same (TProgramGroups).
 #pragma once
 
 #include "TTE0.h"
@@ -18,6 +19,7 @@
 #include "TGroupBox.h"
 #include "TListBox.h"
 #include "TRadioButton.h"
+#include "TStatic.h"
 
 #include "Limits.h"
 #include "Status.h"
@@ -36,6 +38,10 @@ public:
     static constexpr int kListNameSize = 128;
     // What the group list is read into.
     static constexpr int kGroupListSize = 2048;
+    // The note beside the list when the groups cannot be listed.
+    static constexpr int kListNoteId = 50005;
+    static constexpr char kListNote[] =
+        "The shell did not list the existing program groups. Type the group's name: it is made all the same.";
 
     TTE3(TWindow* pai, TButton* bBack, TButton* _bNext, TButton* bCancel, char* _dirDest,
          char* _modosInst, char* _nomeGrupo);
@@ -58,7 +64,7 @@ public:
     // Writes the chosen mode's letter ('X' for the others); always true.
     bool CanClose() override;
 
-    // What listing the groups met: success, or the failure to show.
+    // What listing the groups met: success, or the failure the note stands for.
     const Status& GroupListStatus() const { return groupListStatus; }
 
 protected:
@@ -80,6 +86,7 @@ private:
     std::unique_ptr<TRadioButton> rbTyp;
     std::unique_ptr<TRadioButton> rbMin;
     std::unique_ptr<TListBox> lbGrupos;
+    std::unique_ptr<TStatic> stListNote;  // made only when the listing fails
     int OkDest = 0;
     int OkGrupo = 0;
     Status groupListStatus;

@@ -1,7 +1,9 @@
 """The program-group client (TGrupoAplicativo) against Wine's shell, which
 answers "PROGMAN" while Wine's desktop process runs: groups and items made
 and removed as the installer and uninstaller do, the group list as the
-options page splits it, refusals, and the texts without the service.
+options page splits it, refusals, and the texts without the service; and
+the setup without any service, which makes and removes the groups itself
+as Start Menu folders and shortcuts.
 
 groupfixture (tests/e2e/fixtures/GroupFixture.cpp) runs the operations named
 on its command line with one client and prints one line per operation."""
@@ -9,6 +11,7 @@ on its command line with one client and prints one line per operation."""
 from kelvo_wine import WITHOUT_DESKTOP, parse_output, time_limit, without_desktop
 
 FIXTURE = "tests/e2e/fixtures/groupfixture.exe"
+APP_NAME = "setup.exe"  # the setups' file name in the tests of the setup program
 GROUP = "Kelvo Probe Group"
 APP_DIR = "C:\\Apps\\Kelvo Probe"
 SETUP_COPY = APP_DIR + "\\setup.exe"
@@ -176,3 +179,76 @@ def test_without_the_desktop_every_operation_reports_no_conversation(s):
     ops = run_fixture(s, exe, "list", "close")
     assert ops[0][2] == before and status(ops[1][1]) == SUCCESS
     assert not s.group_dir(GROUP).exists()
+
+
+def start_menu_items(s, group, common):
+    """name -> the shortcut's fields, of a group of all users' (common) or
+    the user's Programs folder."""
+    lines = s.drive("group-items", group=group, common=common)
+    return {item["item"]: item for item in lines[1:]}
+
+
+@time_limit(240)
+@without_desktop
+def test_without_the_service_the_group_is_made_and_removed_as_start_menu_shortcuts(s):
+    from setup_package import Record, demo_setup
+    from test_install import DIST, put_setup
+
+    runs = []
+
+    def silent(program, folder, *args):
+        runs.append(program)
+        run = s.run_wine([s.to_linux(program), "/S", *args], f"silent-{len(runs)}", cwd=s.to_linux(folder),
+                         dll_overrides=WITHOUT_DESKTOP)
+        return run.wait(60)
+
+    # Two installations into one group, the second with an item of its own
+    # and the same "Uninstall": items of one name are replaced.
+    group, first, second = "Made Directly", "C:\\Apps\\First\\", "C:\\Apps\\Second\\"
+    setup = demo_setup(s.root)
+    exe, _ = put_setup(s, setup)
+    assert silent(exe, DIST, f"/GROUP={group}", f"/D={first}") == 0
+    setup.records[0] = Record("C:\\KELVO\\second.exe", b"MZ second\r\n", "Second App", "GFTM")
+    other, _ = put_setup(s, setup, "C:\\dist2")
+    assert silent(other, "C:\\dist2", f"/GROUP={group}", f"/D={second}") == 0
+    assert not [p for p in s.processes() if p["exe"].lower() == "explorer.exe"], "no service ran"
+    # Wine runs every program elevated: the Programs folder of all users.
+    items = start_menu_items(s, group, common=True)
+    fields = ("target", "args", "workdir", "icon", "icon-index", "description")
+    made = {name: tuple(item[f] for f in fields) for name, item in items.items()}
+    assert made == {
+        "Demo App": (first + "demo.exe", "", first[:-1], "", 0, "Demo App"),
+        "Second App": (second + "second.exe", "", second[:-1], "", 0, "Second App"),
+        "Uninstall": (second + APP_NAME, "", second[:-1], "C:\\windows\\SYSTEM\\shell32.dll", 58, "Uninstall"),
+    }, made
+
+    # Each uninstallation takes only the shortcuts into its own folder, and
+    # the folder once nothing else is left in it.
+    folder = s.to_linux("C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs") / group
+    assert silent(first + APP_NAME, first) == 0
+    s.wait_until(lambda: not s.to_linux(first).exists(), timeout=60, what="the first installation gone")
+    s.wait_until(lambda: sorted(p.name for p in folder.iterdir()) == ["Second App.lnk", "Uninstall.lnk"],
+                 what=lambda: f"the second's shortcuts only ({sorted(p.name for p in folder.iterdir())})")
+    (folder / "notes.txt").write_bytes(b"the user's")
+    assert silent(second + APP_NAME, second) == 0
+    s.wait_until(lambda: not s.to_linux(second).exists(), timeout=60, what="the second installation gone")
+    s.wait_until(lambda: sorted(p.name for p in folder.iterdir()) == ["notes.txt"], what="the user's file only")
+    (folder / "notes.txt").unlink()
+    assert silent(exe, DIST, f"/GROUP={group}", "/D=C:\\Apps\\Third\\") == 0
+    assert silent("C:\\Apps\\Third\\" + APP_NAME, "C:\\Apps\\Third\\") == 0
+    s.wait_until(lambda: not folder.exists(), timeout=60, what="the emptied group folder gone")
+
+    # The service, once it runs, makes the same shortcuts, save the working
+    # folder, which it leaves to the shell.
+    s.groups(timeout=30)
+    third = "C:\\Apps\\Service\\"
+    program = s.run(exe, ["/S", "/GROUP=Made By The Service", f"/D={third}"], cwd=DIST)
+    assert program.exit_code == 0, program.stderr()
+    s.close_explorer_windows()
+    service = start_menu_items(s, "Made By The Service", common=False)
+    made = {name: tuple(item[f] for f in fields) for name, item in service.items()}
+    assert made == {
+        "Demo App": (third + "demo.exe", "", "", "", 0, "Demo App"),
+        "Uninstall": (third + APP_NAME, "", "", "C:\\windows\\SYSTEM\\shell32.dll", 58, "Uninstall"),
+    }, made
+    s.check_crashes()

@@ -2,9 +2,11 @@
 files, group and uninstall data as the wizard's, the entry in the list of
 installed programs that Wine's own `uninstaller --list` reads, an
 unattended uninstallation through the installed copy, bad arguments and a
-destination that cannot be created."""
+destination that cannot be created; the folders the system keeps (every
+profile it lists, the program files folders of every processor, short
+names), and the access an elevated setup gives the folders it makes."""
 
-from kelvo_wine import time_limit
+from kelvo_wine import parse_output, time_limit
 from setup_package import demo_setup
 from test_install import DIST, expected_files, installed_files, put_setup
 from wizard_pages import APP
@@ -92,3 +94,58 @@ def test_bad_arguments_and_a_destination_that_cannot_be_created(s):
     assert 'The destination folder "R:\\Apps\\Demo\\" cannot be created' in program.stderr(), program.stderr()
     assert "Nothing has been installed." in program.stderr()
     assert not s.windows(exe=APP)
+
+
+@time_limit(200)
+def test_what_the_system_keeps_is_refused_and_an_elevated_setup_protects_what_it_makes(s):
+    setup = demo_setup(s.root)
+    exe, _ = put_setup(s, setup)
+
+    def path_info(*paths):
+        run = s.run_wine([s.layout.win64_file("tests/e2e/fixtures/pathinfo.exe"), *paths], "path-info")
+        assert run.wait(60) == 0
+        return {line["path"]: line for line in parse_output(s.log_path("path-info.out").read_text())}
+
+    def refused(destination, *variables):
+        """The reason an unattended install into `destination` gives, with
+        `variables` set in its environment by the command interpreter."""
+        command = [f"set {v}&&" for v in variables] + [APP, "/S", f"/D={destination}"]
+        run = s.run_wine(["cmd", "/c", " ".join(command)], "refused", cwd=s.to_linux(DIST))
+        assert run.wait(60) == 1, destination
+        reason = s.log_path("refused.out").read_text(errors="replace") + s.log_path("refused.err").read_text(
+            errors="replace")
+        assert "Nothing has been installed." in reason and not s.to_linux(destination).exists(), reason
+        return reason
+
+    # Another user's profile, as the system lists it.
+    profile = "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\S-1-5-21-0-0-0-1001"
+    run = s.run_wine(["reg", "add", profile, "/v", "ProfileImagePath", "/t", "REG_EXPAND_SZ",
+                      "/d", "%SystemDrive%\\users\\other", "/f"], "profile")
+    assert run.wait(60) == 0
+    assert "folder of the system (\"C:\\users\\other\\\")" in refused("C:\\users\\other\\")
+    # The program files folders a 32-bit program is not told by the shell:
+    # the native ones and those of another processor, by their variables.
+    for variable, folder in (("ProgramW6432", "C:\\Native64"), ("CommonProgramW6432", "C:\\NativeCommon"),
+                             ("ProgramFiles(Arm)", "C:\\ArmPrograms"), ("CommonProgramFiles(Arm)", "C:\\ArmCommon")):
+        assert f"folder of the system (\"{folder}\\\")" in refused(folder, f"{variable}={folder}"), variable
+    # Program Files under its short name.
+    short = path_info("C:\\Program Files")["C:\\Program Files"]["short"]
+    assert short.upper() != "C:\\PROGRAM FILES", short
+    assert "folder of the system (\"C:\\Program Files\\\")" in refused(short + "\\")
+
+    # Wine runs every program elevated, so the setup gives the folders it
+    # makes outside Program Files the access Program Files has. Wine keeps
+    # no access list but a Unix mode, and tells one made from it: the
+    # folders the setup makes let nobody else read them (no "WD" entry),
+    # the folder that was there and those it makes in Program Files (which
+    # pass their own on) keep what they had.
+    s.to_linux("C:\\Existing").mkdir()
+    for destination in ("C:\\Apps\\Secure\\Deep", "C:\\Existing\\App", "C:\\Program Files\\Plain"):
+        program = s.run(exe, ["/S", "/GROUP=Protected", f"/D={destination}"], cwd=DIST)
+        assert program.exit_code == 0, program.stderr()
+        s.close_explorer_windows()
+    info = path_info("C:\\Apps", "C:\\Apps\\Secure", "C:\\Apps\\Secure\\Deep", "C:\\Existing", "C:\\Existing\\App",
+                     "C:\\Program Files\\Plain")
+    open_to_all = {path: ";;;WD)" in line["dacl"] for path, line in info.items()}
+    assert open_to_all == {"C:\\Apps": False, "C:\\Apps\\Secure": False, "C:\\Apps\\Secure\\Deep": False,
+                           "C:\\Existing": True, "C:\\Existing\\App": False, "C:\\Program Files\\Plain": True}, info

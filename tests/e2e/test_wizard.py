@@ -1,13 +1,14 @@
 """The whole wizard as a person drives it under Wine: every page, the folder
 browser, the group list, Back and Cancel at every step, the options page's
-refusals, a script offering one mode; the result checked in the prefix."""
+refusals, a script offering one mode, a hung window while the groups are
+listed; the result checked in the prefix."""
 
 from kelvo_wine import time_limit
 from setup_package import blank_record, demo_setup
 from test_install import DIST, expected_files, installed_files, put_setup
 from wizard_pages import (AGREEMENT, APP, BACK, BROWSE, CANCEL, CANCEL_TITLE, CONFIRMATION, DEST_FIELD,
-                          GROUP_FIELD, GROUP_LIST, NEXT, OPTIONS, PRESENTATION, PROGRESS_TITLE, START,
-                          UNINSTALL_CAPTION, UNINSTALL_DONE, Wizard, working_files)
+                          GROUP_FIELD, GROUP_LIST, LIST_NOTE, LIST_NOTE_TEXT, NEXT, OPTIONS, PRESENTATION,
+                          PROGRESS_TITLE, START, UNINSTALL_CAPTION, UNINSTALL_DONE, Wizard, working_files)
 
 LONG_AGREEMENT = b"".join(b"%d. The licensee may use the demo as it likes.\r\n" % n for n in range(1, 121))
 
@@ -229,3 +230,42 @@ def test_options_page_refuses_what_cannot_be_installed(s):
     expected = expected_files(setup, "typical", exe_bytes)
     expected["uninstall.s_"] = b"Demo@One@Mode\r\nC:\\Apps\\Demo\\"
     assert installed_files(s.to_linux("C:\\Apps\\Demo")) == expected
+
+
+@time_limit(150)
+def test_a_hung_window_holds_the_options_page_for_no_longer_than_a_bound(s):
+    """The program-group service is found by a broadcast to every top-level
+    window, which a hung one holds for ever: the page comes all the same,
+    its list empty and a note beside it, and the installation goes on."""
+    setup = demo_setup(s.root)
+    program, wizard, _ = start(s, setup)
+    hang = s.to_linux("C:\\hang-now")
+    s.run_wine([s.layout.win64_file("tests/e2e/fixtures/hungwindow.exe"), "C:\\hang-now"], "hung-window")
+    s.wait_until(lambda: "ready" in s.log_path("hung-window.out").read_text(), what="the window that will hang")
+    wizard.wait_page(PRESENTATION)
+    wizard.next()
+    wizard.wait_page(AGREEMENT)
+    if not wizard.buttons()[NEXT][1]:
+        wizard.scroll_to_end()
+    wizard.wait_enabled(NEXT)
+    # Wine leaves out of its broadcasts a window that has not looked at its
+    # messages for five seconds: it hangs just before the listing.
+    hang.write_bytes(b"")
+    s.wait_until(lambda: "hung" in s.log_path("hung-window.out").read_text(), what="the window hung")
+    wizard.click(NEXT)
+    wizard.wait_page(OPTIONS)
+    note = s.wait_until(lambda: [c for c in wizard.page_controls(OPTIONS) if c["id"] == LIST_NOTE], timeout=30,
+                        what="the note beside the group list")[0]
+    assert note["text"] == LIST_NOTE_TEXT and note["visible"], note
+    assert s.items(exe=APP, title=wizard.caption, id=GROUP_LIST) == []
+    s.screenshot("no-group-list")
+    wizard.set_options("C:\\Apps\\Unlisted", "Unlisted", "full")
+    wizard.next()
+    wizard.wait_page(START)
+    wizard.next()
+    assert program.wait(60) == 0
+    s.close_explorer_windows()
+    # By the service, which Wine's broadcast reaches again once it leaves
+    # the window out (else as Start Menu shortcuts of all users').
+    lines = s.drive("group-items", group="Unlisted", common=not s.group_dir("Unlisted").exists())
+    assert sorted(line["item"] for line in lines[1:]) == ["Demo App", "Uninstall"]

@@ -21,12 +21,14 @@ PAGE_RECT = (192, 10, 398, 316)
 # The text view's scroll bars, and the options page's controls.
 VSCROLL, HSCROLL = 51100, 51101
 GROUP_LIST, DEST_FIELD, BROWSE, GROUP_FIELD = 50001, 50002, 50003, 50004
+# Beside the empty list when the shell does not list the groups.
+LIST_NOTE = 50005
+LIST_NOTE_TEXT = "The shell did not list the existing program groups. Type the group's name: it is made all the same."
 MODES = {"full": "Full", "typical": "Typical", "minimal": "Minimal"}
 
 PROGRESS_TITLE = "Progress"
 PROGRESS_BAR, PROGRESS_LINE1, PROGRESS_LINE2 = 40001, 40002, 40003
 UNINSTALL_DONE = "Uninstallation is completed."
-NO_PROGMAN = "DDEML Call Back Error: Can't start conversation.\nMake sure PROGMAN is running."
 
 
 @dataclass(frozen=True)

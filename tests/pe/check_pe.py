@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Checks the headers of a Windows executable built here: its machine, its
-subsystem, and that it imports only DLLs every Windows system carries, so
-that it runs on its own (no compiler runtime DLLs beside it)."""
+subsystem, that it imports only DLLs every Windows system carries, so that
+it runs on its own (no compiler runtime DLLs beside it), and that a window
+program is terminal-services aware (without the flag, a remote-desktop host
+hands it a private Windows folder)."""
 import re
 import subprocess
 import sys
@@ -31,6 +33,8 @@ def main():
     subsystem_line = next((l for l in dump.splitlines() if l.startswith("Subsystem")), "")
     if SUBSYSTEMS[subsystem] not in subsystem_line:
         problems.append(f"subsystem is not {subsystem}: {subsystem_line.strip()}")
+    if subsystem == "gui" and not re.search(r"^\s+TERMINAL_SERVICE_AWARE$", dump, re.MULTILINE):
+        problems.append("not terminal-services aware (link with --tsaware)")
     dlls = sorted({m.lower() for m in re.findall(r"DLL Name: (\S+)", dump)})
     foreign = [d for d in dlls if d not in SYSTEM_DLLS]
     if foreign:

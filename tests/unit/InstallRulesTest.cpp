@@ -10,7 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <regex>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -66,6 +69,37 @@ TEST(FolderGuard, NeverDeletesRootsTheSystemOrFoldersThatHoldTheUsersData)
         EXPECT_FALSE(refused(good)) << good;
     const std::string why = guard::WhyProtected("C:\\", system);
     EXPECT_NE(why.find("\"C:\\\""), std::string::npos) << why;
+}
+
+TEST(FolderGuard, AnElevatedSetupGivesWhatItMakesOutsideProgramFilesTheirProtection)
+{
+    const std::vector<std::string> programFiles = {"C:\\Program Files\\", "C:\\Program Files (x86)\\"};
+    const char* const protectedAccess = guard::kProgramFilesAccess;
+    EXPECT_EQ(guard::DestinationAccess(true, "C:\\Apps\\Demo\\", programFiles), protectedAccess);
+    EXPECT_EQ(guard::DestinationAccess(true, "D:\\Program Files\\Demo\\", programFiles), protectedAccess);
+    EXPECT_EQ(guard::DestinationAccess(true, "C:\\Program Files Old\\Demo\\", programFiles), protectedAccess);
+    // Program Files passes its own on; an unelevated setup installs for its user.
+    EXPECT_EQ(guard::DestinationAccess(true, "c:\\program files\\Demo\\", programFiles), nullptr);
+    EXPECT_EQ(guard::DestinationAccess(true, "C:\\Program Files (x86)\\Demo\\Sub\\", programFiles), nullptr);
+    EXPECT_EQ(guard::DestinationAccess(false, "C:\\Apps\\Demo\\", programFiles), nullptr);
+    EXPECT_EQ(guard::DestinationAccess(true, "", programFiles), nullptr);
+
+    // Nothing comes from above (where any user may write); administrators
+    // and the system may do everything, a creator with what it makes;
+    // users read and run, and change nothing: no other entry at all.
+    const std::string access = protectedAccess;
+    EXPECT_EQ(access.compare(0, 3, "D:P"), 0) << access;
+    EXPECT_EQ(std::count(access.begin(), access.end(), '('), 4) << access;
+    for (const char* full : {"(A;OICI;FA;;;SY)", "(A;OICI;FA;;;BA)", "(A;OICIIO;GA;;;CO)"})
+        EXPECT_NE(access.find(full), std::string::npos) << full;
+    std::smatch users;
+    ASSERT_TRUE(std::regex_search(access, users, std::regex(R"(\(A;OICI;0x([0-9a-f]+);;;BU\))"))) << access;
+    const unsigned long mask = std::stoul(users[1], nullptr, 16);
+    const unsigned long readAndExecute = 0x1200a9;  // FILE_GENERIC_READ | FILE_GENERIC_EXECUTE
+    const unsigned long anyChange = 0x000d0156;     // write, append, extended attributes, delete child,
+                                                    // attributes, delete, access list, owner
+    EXPECT_EQ(mask & readAndExecute, readAndExecute);
+    EXPECT_EQ(mask & anyChange, 0u);
 }
 
 TEST(InstallRules, ModesSelectTheirRecordsAndTheRecordsAreCheckedFirst)

@@ -163,10 +163,13 @@ int CommandDdeExec(const Args& args) {
 }
 
 int CommandGroupItems(const Args& args) {
-    args.Allow({L"group"});
-    if (!args.Has(L"group")) FailUsage("group-items needs --group=NAME");
+    args.Allow({L"group", L"common"});
+    if (!args.Has(L"group")) FailUsage("group-items needs --group=NAME [--common]");
+    // --common: the Programs folder of all users, where an elevated setup
+    // makes its groups without the service.
+    const int csidl = args.Has(L"common") ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS;
     wchar_t programs[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_PROGRAMS, nullptr, 0, programs)))
+    if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, 0, programs)))
         Fail("cannot find the Programs folder");
     std::wstring folder = std::wstring(programs) + L"\\" + args.Text(L"group");
     DWORD attributes = GetFileAttributesW(folder.c_str());
