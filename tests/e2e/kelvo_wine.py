@@ -460,18 +460,30 @@ def _prefix_processes(prefix):
     return pids
 
 
+def _end_prefix_processes(prefix, timeout=10):
+    """Kills every process of the prefix until none is left: a Wine program
+    that was starting as its server went down starts a server of its own, so
+    one round of kills is not always the last."""
+    deadline = time.monotonic() + timeout
+    while True:
+        pids = _prefix_processes(prefix)
+        if not pids or time.monotonic() > deadline:
+            return pids
+        for pid in pids:
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except OSError:
+                pass
+        time.sleep(0.2)
+
+
 def _watchdog_main(prefix, root, mode):
     if os.fork() != 0:
         os._exit(0)
     message = sys.stdin.buffer.read()  # until the harness closes it, or dies
     if message.startswith(b"closed"):
         return 0
-    for pid in _prefix_processes(prefix):
-        try:
-            os.kill(pid, signal.SIGKILL)
-        except OSError:
-            pass
-    time.sleep(1)
+    _end_prefix_processes(prefix)
     for point in _mounts_below(root):
         _unmount(point)
     if mode == "remove":
@@ -780,6 +792,9 @@ class Session:
                 process.wait(10)
             except subprocess.TimeoutExpired:
                 _stop_process(process)
+        left = _end_prefix_processes(self.prefix)
+        if left:
+            raise HarnessError(f"processes of the prefix outlived its server: {left}")
 
     def _stop_xvfb(self):
         if self.xvfb is not None:
