@@ -12,6 +12,7 @@ Standard library only.
   processes  starting and stopping processes: Xvfb, a prefix's, the watchdog
   driver     kelvodrive: its output, its serving process, the programs it runs
   session    Session, one test's Wine world, and the marks of test functions
+  errors     the harness's exceptions
 """
 
 from .driver import CRASH_LOW_BYTE, Program, is_crash_code, parse_line, parse_output
