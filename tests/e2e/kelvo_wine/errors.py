@@ -1,0 +1,23 @@
+"""The harness's own exceptions."""
+
+
+class HarnessError(Exception):
+    """The harness itself could not do what was asked."""
+
+
+class DriveError(HarnessError):
+    """kelvodrive reported a failure (exit code 1 usage, 2 failed, 3 timeout)."""
+
+    def __init__(self, command, code, message):
+        super().__init__(f"kelvodrive {command} failed ({code}): {message}")
+        self.command = command
+        self.code = code
+        self.message = message
+
+
+class CrashError(AssertionError):
+    """A program under test crashed: always a failure."""
+
+
+class Skip(Exception):
+    """The test cannot run here (for instance a build output is missing)."""

@@ -1,0 +1,220 @@
+"""The golden Wine prefix, the environment of every Wine call for a prefix,
+and where the sources, builds and drives are."""
+
+import fcntl
+import os
+import shutil
+import subprocess
+import tempfile
+import time
+from pathlib import Path
+
+from .errors import HarnessError, Skip
+
+WINE_LOADER = "/usr/lib/wine/wine64"
+WINE_SERVER = "/usr/lib/wine/wineserver64"
+
+# Bump when the golden prefix recipe changes, so that old prefixes are rebuilt.
+GOLDEN_RECIPE = 1
+STAMP_NAME = ".kelvo-golden-stamp"
+
+
+_GOLDEN_REGISTRY = r"""REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer]
+"Desktop"="Default"
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
+"Default"="800x600"
+
+[HKEY_CURRENT_USER\Software\Wine\WineDbg]
+"ShowCrashDialog"=dword:00000000
+
+[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\AeDebug]
+"Debugger"="C:\\windows\\no-such-debugger.exe %ld %ld"
+"""
+
+
+# --------------------------------------------------------------------------
+# Locations
+
+
+class Layout:
+    """Where the sources, the native build and the 64-bit Windows build are."""
+
+    def __init__(self, source_dir, native_dir, win64_dir):
+        self.source_dir = Path(source_dir).resolve()
+        self.native_dir = Path(native_dir).resolve()
+        self.win64_dir = Path(win64_dir).resolve()
+
+    @classmethod
+    def from_env(cls):
+        """KELVO_SOURCE_DIR, KELVO_NATIVE_DIR and KELVO_WIN64_DIR, by default
+        the tree around this package with build/native and build/mingw-x86_64."""
+        source = Path(os.environ.get("KELVO_SOURCE_DIR", Path(__file__).resolve().parents[3]))
+        native = os.environ.get("KELVO_NATIVE_DIR", source / "build" / "native")
+        win64 = os.environ.get("KELVO_WIN64_DIR", source / "build" / "mingw-x86_64")
+        return cls(source, native, win64)
+
+    @property
+    def golden_dir(self):
+        return self.native_dir / "wine-golden"
+
+    @property
+    def artifacts_dir(self):
+        return self.native_dir / "e2e-artifacts"
+
+    @property
+    def kelvodrive(self):
+        return self.win64_dir / "tools" / "kelvodrive" / "kelvodrive.exe"
+
+    @property
+    def fixture(self):
+        """The harness's own test program (built with kelvodrive)."""
+        path = self.win64_dir / "tests" / "e2e" / "fixtures" / "drivefixture.exe"
+        if not path.exists():
+            raise HarnessError(f"{path} is not built (cmake --build --preset mingw-x86_64 --target drivefixture)")
+        return path
+
+    def native_file(self, relative):
+        """A file of the native build (e.g. tools/...); Skip when missing."""
+        path = self.native_dir / relative
+        if not path.exists():
+            raise Skip(f"{path} is not built (cmake --build --preset native)")
+        return path
+
+    def win64_file(self, relative):
+        """A file of the Windows build; Skip when it has not been built."""
+        path = self.win64_dir / relative
+        if not path.exists():
+            raise Skip(f"{path} is not built (cmake --build --preset mingw-x86_64)")
+        return path
+
+
+# --------------------------------------------------------------------------
+# Wine
+
+
+def wine_version():
+    done = subprocess.run([WINE_LOADER, "--version"], capture_output=True, text=True, check=True)
+    return done.stdout.strip()
+
+
+def wine_env(prefix, tmpdir, display=None, overrides="winemenubuilder.exe=d"):
+    """The environment of every wine and wineserver call for one prefix."""
+    env = {k: v for k, v in os.environ.items() if not k.startswith("WINE")}
+    env.update(
+        WINEARCH="win64",
+        WINEPREFIX=str(prefix),
+        WINELOADER=WINE_LOADER,
+        WINESERVER=WINE_SERVER,
+        WINEDEBUG="-all",
+        WINEDLLOVERRIDES=overrides,
+        TMPDIR=str(tmpdir),
+        LC_ALL="C.UTF-8",
+    )
+    env.pop("DISPLAY", None)
+    if display is not None:
+        env["DISPLAY"] = display
+    return env
+
+
+def _run_logged(args, env, log, timeout):
+    with open(log, "ab") as out:
+        out.write(("$ " + " ".join(map(str, args)) + "\n").encode())
+        out.flush()
+        done = subprocess.run(args, env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=out,
+                              timeout=timeout)
+    return done.returncode
+
+
+def _user_dir(prefix):
+    users = Path(prefix) / "drive_c" / "users"
+    for entry in sorted(users.iterdir()):
+        if entry.name != "Public" and entry.is_dir():
+            return entry
+    raise HarnessError(f"no user profile in {users}")
+
+
+def _expected_stamp(version):
+    return f"wine={version}\nrecipe={GOLDEN_RECIPE}\n"
+
+
+def golden_is_current(golden, version=None):
+    stamp = Path(golden) / STAMP_NAME
+    try:
+        return stamp.read_text() == _expected_stamp(version or wine_version())
+    except OSError:
+        return False
+
+
+def ensure_golden(layout, log=print):
+    """Builds layout.golden_dir unless it was built, completely, by this Wine
+    version and recipe. Returns its path. Safe against concurrent callers."""
+    golden = layout.golden_dir
+    layout.native_dir.mkdir(parents=True, exist_ok=True)
+    version = wine_version()
+    with open(layout.native_dir / "wine-golden.lock", "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        if golden_is_current(golden, version):
+            return golden
+        log(f"building the golden Wine prefix in {golden} ({version})")
+        started = time.monotonic()
+        _build_golden(golden, layout.native_dir / "wine-golden.log", version)
+        log(f"golden prefix ready in {time.monotonic() - started:.1f} s")
+    return golden
+
+
+def _build_golden(golden, log, version):
+    if golden.exists():
+        shutil.rmtree(golden)
+    log.unlink(missing_ok=True)
+    tmpdir = Path(tempfile.mkdtemp(prefix="kelvo-golden-"))
+    # Mono and Gecko are left out: their installers would ask on screen.
+    env = wine_env(golden, tmpdir, overrides="mscoree,mshtml=;winemenubuilder.exe=d")
+    try:
+        if _run_logged([WINE_LOADER, "wineboot", "--init"], env, log, 300) != 0:
+            raise HarnessError(f"wineboot failed, see {log}")
+        reg = tmpdir / "golden.reg"
+        reg.write_text(_GOLDEN_REGISTRY.replace("\n", "\r\n"), encoding="ascii")
+        if _run_logged([WINE_LOADER, "regedit", "/S", _windows_path_of(golden, reg)], env, log, 120) != 0:
+            raise HarnessError(f"regedit failed, see {log}")
+        # The registry reaches user.reg/system.reg when the server ends.
+        _run_logged([WINE_SERVER, "-w"], env, log, 120)
+    finally:
+        _run_logged([WINE_SERVER, "-k"], env, log, 60)
+        shutil.rmtree(tmpdir, ignore_errors=True)
+
+    # Shell folders are links to $HOME: shortcuts made by a test would leak.
+    for entry in _user_dir(golden).iterdir():
+        if entry.is_symlink():
+            entry.unlink()
+            entry.mkdir()
+    fonts = golden / "drive_c" / "windows" / "Fonts"
+    fonts.mkdir(parents=True, exist_ok=True)
+    for font in Path("/usr/share/wine/fonts").iterdir():
+        shutil.copy2(font, fonts / font.name)
+    # Debian names the server's socket folder here; each copy makes its own.
+    (golden / "wineserver").unlink(missing_ok=True)
+
+    user_reg = (golden / "user.reg").read_text(errors="replace")
+    system_reg = (golden / "system.reg").read_text(errors="replace")
+    missing = [what for what, present in [
+        ("virtual desktop", '"Default"="800x600"' in user_reg),
+        ("crash dialog setting", '"ShowCrashDialog"=dword:00000000' in user_reg),
+        ("AeDebug debugger", "no-such-debugger.exe" in system_reg),
+        ("fonts", any(fonts.iterdir())),
+    ] if not present]
+    if missing:
+        raise HarnessError(f"golden prefix incomplete ({', '.join(missing)}), see {log}")
+    (golden / STAMP_NAME).write_text(_expected_stamp(version))
+
+
+def _windows_path_of(prefix, path):
+    """Windows name of a Linux path for a program of `prefix`."""
+    path = Path(path).resolve()
+    drive_c = (Path(prefix) / "drive_c").resolve()
+    try:
+        return "C:\\" + str(path.relative_to(drive_c)).replace("/", "\\")
+    except ValueError:
+        return "Z:" + str(path).replace("/", "\\")
