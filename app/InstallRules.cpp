@@ -1,6 +1,7 @@
 #include "InstallRules.h"
 
 #include "Crc32.h"
+#include "GroupCommand.h"
 #include "Limits.h"
 #include "NameRules.h"
 #include "Platform.h"
@@ -56,6 +57,26 @@ Status CheckRecords(const TListaDado& list, const char* modos)
         if (selected && !installed.emplace(layout::FoldCase(name), i).second)
             return refuse(i, name, "has the name of file " + std::to_string(installed[layout::FoldCase(name)] + 1));
     }
+    return Status();
+}
+
+Status CheckItemCommands(const TListaDado& list, const std::string& destination, const std::string& program,
+                         const std::string& uninstallTitle)
+{
+    const auto refuse = [&destination](const std::string& what) {
+        return Status::Failure(Fault::kRefused,
+                               "The program item of " + what + " does not fit the program group's command (" +
+                                   std::to_string(groupcommand::kMaxCommandLength) + " characters) with the destination folder \"" +
+                                   destination + "\".\nChoose a shorter destination folder.",
+                               "Error!");
+    };
+    groupcommand::CommandBuffer command;
+    for (int i = 0; i < list.NDados(); ++i) {
+        if (list.Grupo(i) && !groupcommand::AddItem(command, (destination + list.Arq(i)).c_str(), list.Nome(i)))
+            return refuse("file " + std::to_string(i + 1) + " (\"" + std::string(list.Arq(i)) + "\")");
+    }
+    if (!groupcommand::AddItem(command, (destination + program).c_str(), uninstallTitle.c_str()))
+        return refuse("\"Uninstall\"");
     return Status();
 }
 

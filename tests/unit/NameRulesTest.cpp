@@ -5,6 +5,7 @@
 #include "CommandLine.h"
 #include "FileSys.h"
 #include "FolderGuard.h"
+#include "GroupCommand.h"
 #include "InstallRules.h"
 #include "NameRules.h"
 #include "ProjectCheck.h"
@@ -289,6 +290,31 @@ TEST(NameDoors, TheOptionsPageAndTheProceduresRefuseWithTheReason)
     EXPECT_FALSE(install::CheckDestination("C:\\Apps\\a|b\\", "C:\\windows\\TEMP", system, &full).Ok());
     ASSERT_TRUE(install::CheckDestination("C:\\Apps\\My@Tools.\\", "C:\\windows\\TEMP", system, &full));
     EXPECT_EQ(full, "C:\\Apps\\My@Tools\\");  // as Windows resolves it, and stored as it is
+}
+
+TEST(NameDoors, EveryProgramItemFitsItsCommandWithTheChosenDestination)
+{
+    const std::string uninstall = "Uninstall, C:\\windows\\SYSTEM\\shell32.dll, 58";
+    TListaDado list;
+    list.Add("bin\\app.exe", "App", 1, 1, 1, 1, 1, 1);
+    list.Add("readme.txt", "_", 1, 1, 0, 1, 1, 1);
+    EXPECT_TRUE(install::CheckItemCommands(list, "C:\\Apps\\Demo\\", "setup.exe", uninstall));
+    // "[AddItem(\"", the path, "\", ", the title, ")]": 15 characters and both.
+    const auto folder = [](size_t length) { return "C:\\" + std::string(length - 4, 'd') + "\\"; };
+    const size_t room = groupcommand::kMaxCommandLength - 15 - std::string("App").size() - std::string("bin\\app.exe").size();
+    TListaDado one;
+    one.Add("bin\\app.exe", "App", 1, 1, 1, 1, 1, 1);
+    EXPECT_TRUE(install::CheckItemCommands(one, folder(room), "s", "U"));
+    const Status status = install::CheckItemCommands(one, folder(room + 1), "s", "U");
+    EXPECT_EQ(status.What(), Fault::kRefused);
+    EXPECT_NE(status.Text().find("file 1 (\"bin\\app.exe\")"), std::string::npos) << status.Text();
+    EXPECT_NE(status.Text().find("Choose a shorter destination folder."), std::string::npos) << status.Text();
+    // A record without an item needs no command; the uninstall item always does.
+    TListaDado none;
+    none.Add(std::string(200, 'n').c_str(), "_", 1, 1, 0, 1, 1, 1);
+    EXPECT_TRUE(install::CheckItemCommands(none, "C:\\A\\", "setup.exe", uninstall));
+    EXPECT_NE(install::CheckItemCommands(none, folder(240), "setup.exe", uninstall).Text().find("\"Uninstall\""),
+              std::string::npos);
 }
 
 TEST(NameDoors, KelvopackSaysTheSameReasonForTheSameName)
