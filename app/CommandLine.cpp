@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "NameRules.h"
+
 #include <cctype>
 
 namespace cmdline {
@@ -103,6 +105,10 @@ Status Parse(const std::string& arguments, Options* options)
         } else if (upper.compare(0, 7, "/GROUP=") == 0) {
             options->group = word.substr(7);
             options->hasGroup = true;
+            // Refused before anything is extracted or written.
+            const std::string why = names::WhyNotGroupName(options->group);
+            if (!why.empty())
+                return Refused("the program group's name \"" + options->group + "\" " + why);
         } else {
             return Refused("unknown argument \"" + word + "\"");
         }

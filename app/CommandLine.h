@@ -5,7 +5,8 @@
 //                   (or those below), or uninstall when started as the
 //                   installed copy
 //   /MODE=full|typical|minimal
-//   /GROUP=name     the program group
+//   /GROUP=name     the program group; a name the setup cannot use
+//                   (NameRules.h) is a wrong argument
 //   /D=folder       the destination folder; last on the line, the rest of
 //                   the line (blanks included) is the folder
 //
@@ -37,7 +38,7 @@ extern const char* const kUsage;
 
 // Parses the arguments after the program's name: the raw command line
 // without it. A failure (kRefused), its text the reason, for anything it
-// does not know.
+// does not know and for a group name the setup cannot use.
 Status Parse(const std::string& arguments, Options* options);
 
 // The arguments of a raw command line (as the system hands it over): what

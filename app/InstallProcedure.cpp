@@ -32,6 +32,12 @@ Status DestinationRefuses(const std::string& destination, const char* cannot)
                            "Error!");
 }
 
+// The "Uninstall" item's title, with its icon from the system's shell32.dll.
+std::string UninstallTitle()
+{
+    return "Uninstall, " + sysfolders::WindowsFolder() + "\\SYSTEM\\shell32.dll, 58";
+}
+
 }  // namespace
 
 InstallProcedure::InstallProcedure(const WorkFolder& _workFolder, Settings _settings, InstallProgress& _progress)
@@ -52,6 +58,9 @@ Status InstallProcedure::Check()
     if (!status)
         return status;
     status = install::CheckRecords(*settings.listaDado, settings.ModosInst);
+    if (!status)
+        return status;
+    status = install::CheckItemCommands(*settings.listaDado, destination, program, UninstallTitle());
     if (!status)
         return status;
     package = std::string(settings.DirAtual) + "\\" + program;
@@ -173,8 +182,7 @@ int InstallProcedure::Register()
     workFolder.Enter();
     working::RemoveAll(false, program);
     workFolder.Leave();
-    const std::string uninstallItem = "Uninstall, " + sysfolders::WindowsFolder() + "\\SYSTEM\\shell32.dll, 58";
-    code |= Report(grupo.AddItem((destination + program).c_str(), uninstallItem.c_str()));
+    code |= Report(grupo.AddItem((destination + program).c_str(), UninstallTitle().c_str()));
     code |= Report(grupo.Close());
     int64_t modified = 0;
     uint64_t setupBytes = 0;

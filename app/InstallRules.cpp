@@ -1,7 +1,9 @@
 #include "InstallRules.h"
 
 #include "Crc32.h"
+#include "GroupCommand.h"
 #include "Limits.h"
+#include "NameRules.h"
 #include "Platform.h"
 #include "SetupLayout.h"
 #include "TListaDado.h"
@@ -45,18 +47,36 @@ Status CheckRecords(const TListaDado& list, const char* modos)
         if (!selected && !list.Grupo(i))
             continue;
         const std::string name = list.Arq(i);
-        if (!layout::IsContainedName(name))
-            return refuse(i, name, "would be written outside the destination folder");
-        if (name.size() > kMemberNameMax)
-            return refuse(i, name, "has a name longer than 255 characters");
+        std::string why = names::WhyNotRecordPath(name);
+        if (!why.empty())
+            return refuse(i, name, why);
         if (selected && layout::IsReservedName(name))
             return refuse(i, name, "would replace a file the setup keeps for the uninstaller");
-        char bad = 0;
-        if (list.Grupo(i) && (!layout::IsCommandSafe(list.Nome(i), &bad) || name.find('"') != std::string::npos))
-            return refuse(i, name, "has a program item title or path that would break the program group's command");
+        if (list.Grupo(i) && !(why = names::WhyNotItemTitle(list.Nome(i))).empty())
+            return refuse(i, name, "has a program item title that " + why);
         if (selected && !installed.emplace(layout::FoldCase(name), i).second)
             return refuse(i, name, "has the name of file " + std::to_string(installed[layout::FoldCase(name)] + 1));
     }
+    return Status();
+}
+
+Status CheckItemCommands(const TListaDado& list, const std::string& destination, const std::string& program,
+                         const std::string& uninstallTitle)
+{
+    const auto refuse = [&destination](const std::string& what) {
+        return Status::Failure(Fault::kRefused,
+                               "The program item of " + what + " does not fit the program group's command (" +
+                                   std::to_string(groupcommand::kMaxCommandLength) + " characters) with the destination folder \"" +
+                                   destination + "\".\nChoose a shorter destination folder.",
+                               "Error!");
+    };
+    groupcommand::CommandBuffer command;
+    for (int i = 0; i < list.NDados(); ++i) {
+        if (list.Grupo(i) && !groupcommand::AddItem(command, (destination + list.Arq(i)).c_str(), list.Nome(i)))
+            return refuse("file " + std::to_string(i + 1) + " (\"" + std::string(list.Arq(i)) + "\")");
+    }
+    if (!groupcommand::AddItem(command, (destination + program).c_str(), uninstallTitle.c_str()))
+        return refuse("\"Uninstall\"");
     return Status();
 }
 
@@ -64,15 +84,10 @@ Status CheckGroupName(const std::string& group)
 {
     if (group.empty())
         return Status::Failure(Fault::kRefused, "Please type the name of the program group.", "Installation Options");
-    char bad = 0;
-    if (!layout::IsCommandSafe(group, &bad)) {
-        const std::string shown = static_cast<unsigned char>(bad) < 0x20 || bad == 0x7F
-                                      ? std::string("a control character")
-                                      : "\"" + std::string(1, bad) + "\"";
-        return Status::Failure(Fault::kRefused, "The program group's name cannot hold " + shown +
-                                   ".\nPlease choose another name.",
+    const std::string why = names::WhyNotGroupName(group);
+    if (!why.empty())
+        return Status::Failure(Fault::kRefused, "The program group's name " + why + ".\nPlease choose another name.",
                                "Installation Options");
-    }
     return Status();
 }
 
@@ -98,6 +113,9 @@ Status CheckDestination(const std::string& typed, const std::string& current,
         return refuse(why + ": it cannot be the destination folder, because uninstalling deletes the destination folder with everything in it.");
     if (folder.size() > kPathMax)
         return refuse("The destination folder \"" + typed + "\" is too long.");
+    const std::string name = names::WhyNotDestination(folder);
+    if (!name.empty())
+        return refuse("The destination folder \"" + folder + "\" " + name + ".");
     *full = folder;
     return Status();
 }

@@ -33,6 +33,14 @@ std::string MemberName(const TListaDado& list, int i, const char* modos);
 // failure names the record.
 Status CheckRecords(const TListaDado& list, const char* modos);
 
+// Before anything is written, with the destination folder (full form) that
+// the installation uses: the command of every program item, the
+// "Uninstall" item's included (its title `uninstallTitle` and the setup's
+// file name `program`), fits the group command, so that no item is lost
+// after the files are in place. The failure names the record.
+Status CheckItemCommands(const TListaDado& list, const std::string& destination, const std::string& program,
+                         const std::string& uninstallTitle);
+
 // The program group's name as the program-group service can take it: not
 // empty, no character that would split its command.
 Status CheckGroupName(const std::string& group);

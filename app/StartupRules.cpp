@@ -2,6 +2,7 @@
 
 #include "File.h"
 #include "Limits.h"
+#include "NameRules.h"
 #include "PackageIntegrity.h"
 #include "PackageReader.h"
 #include "Report.h"
@@ -91,6 +92,16 @@ Status CheckSetupIntegrity(const char* package)
     name.erase(0, name.find_last_of('\\') + 1);
     return Status::Failure(Fault::kDamaged, "The setup \"" + name + "\" is damaged or incomplete: nothing has been installed.\n"
                            "Please download it again.",
+                           "Error!");
+}
+
+Status CheckScriptGroup(const std::string& group)
+{
+    const std::string why = group.empty() ? std::string() : names::WhyNotGroupName(group);
+    if (why.empty())
+        return Status();
+    return Status::Failure(Fault::kDamaged, "The setup is damaged: the name of its program group \"" + group + "\" " +
+                                                why + ".\nNothing has been installed.",
                            "Error!");
 }
 

@@ -42,6 +42,11 @@ Status CopyPath(char* dest, const char* text);
 // when the file cannot be read at all (reading it reports that).
 Status CheckSetupIntegrity(const char* package);
 
+// The script's own program group, before anything is extracted: none, or
+// one the setup can use (NameRules.h). A failure (kDamaged) naming the
+// reason otherwise: kelvopack writes no such script.
+Status CheckScriptGroup(const std::string& group);
+
 // The records as the display-file plan (SetupLayout.h) sees them.
 std::vector<layout::PlanRecord> PlanRecords(const TListaDado& list);
 

@@ -156,6 +156,12 @@ Status TKelvoApp::InitScript(bool* relaunched)
         script.LerArqLicenca(buffer);
         roles[2] = buffer;
     }
+    // A group the installation could not make or the uninstaller would read
+    // back as another: refused before any display file is written. An
+    // unattended run's own /GROUP= (checked with the arguments) replaces it.
+    if (Modo == startup::kInstallMode && !(options.silent && options.hasGroup) &&
+        !(status = startup::CheckScriptGroup(NomeGrupo)))
+        return status;
 
     for (const layout::DisplayStep& step : layout::PlanDisplayFiles(startup::PlanRecords(listaDado), roles)) {
         if (!(status = apend.TryIncluirFat(step.member.c_str(), step.size)))

@@ -61,6 +61,13 @@ Status UninstallProcedure::ReadUninstallData(const std::string& start)
     if (status)
         status = startup::CopyPath(DirDest, destination.c_str());
     Normaliza(NomeGrupo);
+    // A name that would split the group command could delete another group.
+    char bad = 0;
+    if (status && !layout::IsCommandSafe(NomeGrupo, &bad))
+        return Status::Failure(Fault::kDamaged,
+                               std::string("The uninstallation data \"") + layout::kUninstallCopy +
+                                   "\" is missing or damaged: its line for the program group's name is damaged.",
+                               "Error!");
     return status;
 }
 

@@ -223,6 +223,8 @@ def test_uninstaller_deletes_nothing_on_damaged_data_or_a_folder_it_must_not_del
         (b"Demo@App\r\nC:\\WINDOWS.\\system32\\", "part of the system"),
         (b"Demo@App\r\n.\\", "part of the system"),  # the current folder: the temporary one
         (b"Demo@App\r\nC:\\users\\", "folder of the system"),
+        # A name that would end the group command and start another.
+        (b"x)][DeleteGroup(Accessories\r\nC:\\Apps\\x\\", "line for the program group's name is damaged"),
     ]
     for number, (data, reason) in enumerate(cases):
         folder = f"C:\\Apps\\Installed{number}"

@@ -206,6 +206,8 @@ def test_options_page_refuses_what_cannot_be_installed(s):
         ("C:\\Apps\\Demo", "Bad, Name", 'cannot hold ","'),
         ("C:\\Apps\\Demo", "Bad (Name)", 'cannot hold "("'),
         ("C:\\Apps\\Demo", 'Say "hi"', "cannot hold"),
+        ("C:\\Apps\\Demo", "My@Apps", 'cannot hold "@"'),
+        ("C:\\Apps\\CON", "Demo", "reserves for a device"),
         ("C:\\", "Demo", "is the root of a drive"),
         ("C:\\windows\\Demo", "Demo", "part of the system"),
         ("Demo", "Demo", "not a full path"),

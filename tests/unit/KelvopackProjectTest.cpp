@@ -232,6 +232,29 @@ TEST_F(KelvopackProject, BadTitlesAndGroupsAreRefused)
     EXPECT_NE(Errors(dir.Path("g.toml")).find(dir.Path("g.toml") + ":2:9: the group name"), std::string::npos);
 }
 
+TEST_F(KelvopackProject, NamesThatWouldNotComeBackUnchangedAreRefusedWithTheSetupsReasons)
+{
+    const std::string device = Project("\n[[file]]\nsource = \"bin/app.exe\"\npath = \"sub/nul.txt\"\n");
+    EXPECT_NE(Errors(device).find("\"sub\\nul.txt\" holds \"nul.txt\", a name Windows reserves for a device"),
+              std::string::npos)
+        << Errors(device);
+    const std::string title = Project("\n[[file]]\nsource = \"bin/app.exe\"\npath = \"t.exe\"\ntitle = \"CON\"\n");
+    EXPECT_NE(Errors(title).find("the item title \"CON\" is \"CON\", a name Windows reserves"), std::string::npos)
+        << Errors(title);
+    const std::string tail = "bitmap = \"art/kelvo.bmp\"\npresentation = \"text/pres.txt\"\n"
+                             "agreement = \"text/licen.txt\"\n[[file]]\nsource = \"bin/app.exe\"\n";
+    packtest::WriteText(dir.Path("g.toml"), "name = \"N\"\ngroup = \"My@Apps\"\ndestination = 'C:\\CON\\'\n" + tail);
+    Project();  // the files
+    const std::string errors = Errors(dir.Path("g.toml"));
+    EXPECT_NE(errors.find(dir.Path("g.toml") + ":2:9: the group name \"My@Apps\" cannot hold \"@\""), std::string::npos)
+        << errors;
+    EXPECT_NE(errors.find("the destination folder: \"C:\\CON\\\" holds \"CON\""), std::string::npos) << errors;
+    packtest::WriteText(dir.Path("g.toml"), "name = \"N\"\ngroup = \"My Apps.\"\ndestination = 'C:\\N\\'\n" + tail);
+    EXPECT_NE(Errors(dir.Path("g.toml")).find("ends with a dot"), std::string::npos);
+    packtest::WriteText(dir.Path("g.toml"), "name = \"N\"\ngroup = \"My Apps\"\ndestination = 'C:\\N\\'\n" + tail);
+    EXPECT_EQ(Errors(dir.Path("g.toml")), "");
+}
+
 TEST_F(KelvopackProject, DuplicateAndClashingDestinationsAreRefused)
 {
     const std::string twice = Project("\n[[file]]\nsource = \"text/pres.txt\"\npath = \"APP.EXE\"\n");

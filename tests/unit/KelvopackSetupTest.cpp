@@ -3,6 +3,7 @@
 #include "CheckedBuild.h"
 #include "FakePe.h"
 #include "Lzss.h"
+#include "NameRules.h"
 #include "PackScratch.h"
 #include "PackageReader.h"
 #include "ProjectCheck.h"
@@ -494,6 +495,35 @@ TEST_F(KelvopackSetup, VerifySaysWhatTheSetupWillDo)
               std::string::npos);
     EXPECT_NE(raw(head + "#ARQ0 C:\\K\\a _ 2 3 XFXX\r\n\r\n#ARQ1 C:\\K\\b _ 2 x XFXX\r\n\r\n" + display).find("#ARQ1"),
               std::string::npos);
+}
+
+TEST_F(KelvopackSetup, VerifyRefusesTheNamesTheInstallerRefuses)
+{
+    using packtest::HandRecord;
+    const auto problems = [this](const std::string& head, const std::vector<HandRecord>& records) {
+        packtest::PackRecords(dir.Path("hand.exe"), head, records);
+        std::string all;
+        for (const std::string& p : CheckSetup(dir.Path("hand.exe")).problems)
+            all += p + "\n";
+        return all;
+    };
+    const HandRecord bmp{"c:\\b\\kelvo.bmp", "XXXX", "BM"};
+    const HandRecord pres{"c:\\b\\pres.txt", "XXXX", "p"};
+    const HandRecord licen{"c:\\b\\licen.txt", "XXXX", "l"};
+    const std::string head = kHandHead;
+    EXPECT_EQ(problems(head, {{"C:\\K\\CON", "XFXX", "c"}, bmp, pres, licen}),
+              "#ARQ0 (\"C:\\K\\CON\"): \"CON\" " + names::WhyNotRecordPath("CON") + "\n");
+    EXPECT_NE(problems(head, {{"C:\\K\\sub\\nul.txt", "XFXX", "n"}, bmp, pres, licen}).find("reserves for a device"),
+              std::string::npos);
+    // A program item's title that the installer would refuse.
+    HandRecord item{"C:\\K\\app.exe", "GFXX", "a", "CON"};
+    EXPECT_EQ(problems(head, {item, bmp, pres, licen}),
+              "#ARQ0 (\"C:\\K\\app.exe\"): the item title \"CON\" " + names::WhyNotItemTitle("CON") + "\n");
+    // The script's own group, as start-up refuses it.
+    std::string group = head;
+    group.replace(group.find("#DIR_NOME_GRUPO G"), 17, "#DIR_NOME_GRUPO My Apps.");
+    EXPECT_EQ(problems(group, {{"C:\\K\\a", "XFXX", "a"}, bmp, pres, licen}),
+              "#DIR_NOME_GRUPO \"My Apps.\" " + names::WhyNotGroupName("My Apps.") + "\n");
 }
 
 // Every file under `folder`, relative, with its bytes as text.

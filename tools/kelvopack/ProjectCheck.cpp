@@ -5,6 +5,7 @@
 #include "GroupCommand.h"
 #include "Limits.h"
 #include "Lzss.h"
+#include "NameRules.h"
 #include "Platform.h"
 #include "ScriptText.h"
 #include "SetupLayout.h"
@@ -23,101 +24,6 @@
 namespace {
 
 constexpr uint64_t kMaxSize = std::numeric_limits<uint32_t>::max();
-bool IsControl(char c)
-{
-    return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
-}
-
-// A name that Windows reserves for a device, with or without an extension.
-bool IsDeviceName(const std::string& name)
-{
-    std::string base = layout::FoldCase(name.substr(0, name.find('.')));
-    while (!base.empty() && base.back() == ' ')
-        base.pop_back();
-    static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
-    for (const char* device : kDevices) {
-        if (base == device)
-            return true;
-    }
-    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
-           base[3] >= '1' && base[3] <= '9';
-}
-
-bool CheckName(const std::string& name, const std::string& path, std::string* error)
-{
-    if (name.empty()) {
-        *error = "\"" + path + "\" holds an empty folder name (two backslashes, or one at the end)";
-        return false;
-    }
-    if (name == "." || name == "..") {
-        *error = "\"" + path + "\" holds \"" + name + "\": paths must stay inside the destination folder";
-        return false;
-    }
-    for (const char c : name) {
-        if (IsControl(c) || std::strchr("<>:\"/|?*", c) != nullptr) {
-            const std::string shown = IsControl(c) ? "a control character" : std::string("\"") + c + "\"";
-            *error = "\"" + path + "\" holds " + shown + ", which Windows does not allow in a name";
-            return false;
-        }
-    }
-    if (name.back() == '.' || name.back() == ' ') {
-        *error = "\"" + path + "\" holds the name \"" + name + "\", which ends with a " +
-                 (name.back() == '.' ? "dot" : "blank") + " that Windows drops";
-        return false;
-    }
-    if (IsDeviceName(name)) {
-        *error = "\"" + path + "\" holds \"" + name + "\", a name Windows reserves for a device";
-        return false;
-    }
-    return true;
-}
-
-// The checks an item title and a group name share.
-bool CheckCommandText(const std::string& text, const char* what, std::string* error)
-{
-    if (text.empty()) {
-        *error = std::string("an empty ") + what;
-        return false;
-    }
-    if (text[0] == ' ') {
-        *error = std::string("the ") + what + " \"" + text + "\" begins with a blank, which the script cannot store";
-        return false;
-    }
-    if (text.find('@') != std::string::npos) {
-        *error = std::string("the ") + what + " \"" + text + "\" holds \"@\", which the setup turns into a blank";
-        return false;
-    }
-    char bad = 0;
-    if (!layout::IsCommandSafe(text, &bad)) {
-        *error = std::string("the ") + what + " \"" + text + "\" holds " +
-                 (IsControl(bad) ? std::string("a control character")
-                                 : "\"" + std::string(1, bad) + "\", which would break the program group command");
-        return false;
-    }
-    return true;
-}
-
-// Why the setup would refuse `path` as a name inside the destination
-// folder (layout::IsContainedName), in the words of the check that finds it.
-std::string NotContained(const std::string& path)
-{
-    if (path.empty())
-        return "an empty path";
-    if (path[0] == '\\' || path[0] == '/')
-        return "\"" + path + "\" begins with a backslash; paths are relative to the destination folder";
-    if (path.size() >= 2 && path[1] == ':')
-        return "\"" + path + "\" names a drive; paths are relative to the destination folder";
-    std::string error;
-    size_t start = 0;
-    for (;;) {
-        const size_t slash = path.find_first_of("\\/", start);
-        if (!CheckName(path.substr(start, slash - start), path, &error))
-            return error;
-        if (slash == std::string::npos)
-            return "\"" + path + "\" leaves the destination folder";
-        start = slash + 1;
-    }
-}
 
 std::string Quote(const std::string& ansi)
 {
@@ -174,54 +80,26 @@ bool SameAs(const std::string& input, uint64_t inputSize, const std::string& out
 
 bool CheckRelativePath(const std::string& path, std::string* error)
 {
-    // The setup's own rule first, then what Windows and the script need.
-    if (!layout::IsContainedName(path)) {
-        *error = NotContained(path);
-        return false;
-    }
-    if (path.find('@') != std::string::npos) {
-        *error = "\"" + path + "\" holds \"@\", which the setup turns into a blank";
-        return false;
-    }
-    size_t start = 0;
-    for (;;) {
-        const size_t slash = path.find('\\', start);
-        if (!CheckName(path.substr(start, slash - start), path, error))
-            return false;
-        if (slash == std::string::npos)
-            return true;
-        start = slash + 1;
-    }
+    const std::string why = names::WhyNotRecordPath(path);
+    if (!why.empty())
+        *error = Quote(path) + " " + codepage::AnsiToUtf8(why);
+    return why.empty();
 }
 
 bool CheckItemTitle(const std::string& title, std::string* error)
 {
-    if (!CheckCommandText(title, "item title", error))
-        return false;
-    if (title.size() > kItemTitleMax) {
-        *error = "the item title \"" + title + "\" has " + std::to_string(title.size()) +
-                 " characters; the setup holds at most " + std::to_string(kItemTitleMax);
-        return false;
-    }
-    return true;
+    const std::string why = names::WhyNotItemTitle(title);
+    if (!why.empty())
+        *error = "the item title " + Quote(title) + " " + codepage::AnsiToUtf8(why);
+    return why.empty();
 }
 
 bool CheckGroupName(const std::string& name, std::string* error)
 {
-    if (!CheckCommandText(name, "group name", error))
-        return false;
-    const size_t bad = name.find_first_of("\\/:*?<>|");
-    if (bad != std::string::npos) {
-        *error = "the group name \"" + name + "\" holds \"" + name[bad] + "\", which a program group cannot hold";
-        return false;
-    }
-    groupcommand::CommandBuffer command;
-    if (!groupcommand::CreateGroup(command, name.c_str())) {
-        *error = "the group name has " + std::to_string(name.size()) + " characters; the program group command "
-                 "holds at most " + std::to_string(groupcommand::kMaxCommandLength);
-        return false;
-    }
-    return true;
+    const std::string why = names::WhyNotGroupName(name);
+    if (!why.empty())
+        *error = "the group name " + Quote(name) + " " + codepage::AnsiToUtf8(why);
+    return why.empty();
 }
 
 bool CheckWindowsFolder(const std::string& folder, bool root, std::string* error)
@@ -229,28 +107,18 @@ bool CheckWindowsFolder(const std::string& folder, bool root, std::string* error
     const bool drive = folder.size() >= 3 && std::isalpha(static_cast<unsigned char>(folder[0])) &&
                        folder[1] == ':' && folder[2] == '\\';
     if (!drive) {
-        *error = "\"" + folder + "\" is no folder of the form X:\\...\\";
-        return false;
-    }
-    if (folder.back() != '\\') {
-        *error = "\"" + folder + "\" does not end with a backslash";
+        *error = Quote(folder) + " is no folder of the form X:\\...\\";
         return false;
     }
     if (folder.size() == 3) {
         if (!root)
-            *error = "\"" + folder + "\" is a drive's root folder";
+            *error = Quote(folder) + " is a drive's root folder";
         return root;
     }
-    const std::string inner = folder.substr(3, folder.size() - 4);
-    size_t start = 0;
-    for (;;) {
-        const size_t slash = inner.find('\\', start);
-        if (!CheckName(inner.substr(start, slash - start), folder, error))
-            return false;
-        if (slash == std::string::npos)
-            return true;
-        start = slash + 1;
-    }
+    const std::string why = names::WhyNotDestination(folder);
+    if (!why.empty())
+        *error = Quote(folder) + " " + codepage::AnsiToUtf8(why);
+    return why.empty();
 }
 
 std::string DefaultSetupPath(const std::string& output)

@@ -8,21 +8,15 @@
 #include <string>
 #include <vector>
 
-// A path inside the destination folder as the setup requires it
-// (layout::IsContainedName), and beyond that: no character Windows refuses
-// in a name, no "@" (it would come back as a blank), no device names, no
-// name ending with a dot or a blank.
+// The names a project gives, by the setup's own rules (NameRules.h): false
+// with the reason, naming what it concerns, when the setup could not write
+// the name and read it back unchanged, or Windows would take it for another.
+// A record's path inside the destination folder.
 bool CheckRelativePath(const std::string& path, std::string* error);
-
-// A program item title: 1 to 63 characters; nothing that the program-group
-// command would take apart (layout::IsCommandSafe); no "@"; no blank in
-// front.
+// A program item's title.
 bool CheckItemTitle(const std::string& title, std::string* error);
-
-// A program group name, with the rules of an item title, the characters a
-// group (a folder of the shell) cannot hold, and the command's length.
+// A program group's name.
 bool CheckGroupName(const std::string& name, std::string* error);
-
 // A Windows folder "X:\...\" ending with a backslash. `root` allows "X:\".
 bool CheckWindowsFolder(const std::string& folder, bool root, std::string* error);
 

@@ -2,6 +2,7 @@
 
 #include "Codepage.h"
 #include "Limits.h"
+#include "NameRules.h"
 #include "PackageIntegrity.h"
 #include "SetupArchive.h"
 #include "SetupLayout.h"
@@ -82,6 +83,11 @@ void Checker::CheckSettings()
         else if (r.folder && value.back() != '\\')
             Problem(std::string(r.key) + " " + Quote(value) + " does not end with a backslash");
     }
+    // The group the setup starts with: one it can make and read back.
+    const std::string group = archive_.Setting(kKeyNomeGrupo);
+    const std::string why = group.empty() ? std::string() : names::WhyNotGroupName(group);
+    if (!why.empty())
+        Problem(std::string(kKeyNomeGrupo) + " " + Quote(group) + " " + codepage::AnsiToUtf8(why));
     if (!archive_.HasSetting(kKeyModosInstalacao)) {
         Problem(std::string("the script has no ") + kKeyModosInstalacao + ": no mode is offered");
         return;
@@ -149,13 +155,16 @@ void Checker::CheckNames()
         const std::string& name = m.name;  // SetupArchive cut it as the installer does
         if (m.record.arq.compare(0, origin.size(), origin) != 0)
             Problem(Label(k) + ": the path does not begin with " + kKeyDirOrig + " " + Quote(origin));
-        if (!layout::IsContainedName(name))
-            Problem(Label(k) + ": " + Quote(name) + " would be installed outside the destination folder");
+        // The installer refuses all of these before it writes anything.
+        const std::string why = names::WhyNotRecordPath(name);
+        if (!why.empty())
+            Problem(Label(k) + ": " + Quote(name) + " " + codepage::AnsiToUtf8(why));
         const bool inMode = m.record.Ful || m.record.Typ || m.record.Min;
         if (inMode && layout::IsReservedName(name))
             Problem(Label(k) + ": " + Quote(name) + " is a name the setup uses for itself");
-        if (name.size() > kMemberNameMax)
-            Problem(Label(k) + ": the name " + Quote(name) + " is longer than the setup's file table holds (255)");
+        const std::string title = m.record.Grupo ? names::WhyNotItemTitle(m.record.nome) : std::string();
+        if (!title.empty())
+            Problem(Label(k) + ": the item title " + Quote(m.record.nome) + " " + codepage::AnsiToUtf8(title));
         for (size_t mode = 0; mode < 3; ++mode) {
             if (!(m.record.*modes[mode].flag) || offered.size() <= mode || offered[mode] != modes[mode].letter)
                 continue;
