@@ -52,7 +52,7 @@ Blake2b::Blake2b(size_t digestSize) : digestSize_(std::min<size_t>(std::max<size
 void Blake2b::Compress(const uint8_t* block, bool last)
 {
     uint64_t m[16];
-    for (int i = 0; i < 16; ++i)
+    for (size_t i = 0; i < 16; ++i)
         m[i] = Load64(block + 8 * i);
     uint64_t v[16];
     for (int i = 0; i < 8; ++i) {
