@@ -1,5 +1,6 @@
 #include "BuildCommand.h"
 
+#include "MemberCache.h"
 #include "Platform.h"
 #include "Progress.h"
 #include "ProjectCheck.h"
@@ -33,6 +34,11 @@ CLI::App* setup(CLI::App& app, Options& options)
     cmd->add_flag("--best", options.best,
                   "Choose the matches for the smallest setup the format allows: 1 to 3 % smaller, about as fast; "
                   "any setup program reads it");
+    cmd->add_flag("--no-cache", options.noCache,
+                  "Compress every member anew and keep none: by default the compressed members are kept in "
+                  "$XDG_CACHE_HOME/kelvopack (~/.cache/kelvopack; %LOCALAPPDATA%\\kelvopack on Windows), at most "
+                  "KELVOPACK_CACHE_SIZE bytes (K, M or G; default 1G, the oldest used dropped first), so that a "
+                  "rebuild compresses only what changed; the setup is the same byte for byte");
     return cmd;
 }
 
@@ -67,6 +73,13 @@ int run(const Options& options)
     settings.threads = options.jobs > 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
     settings.progress = !options.quiet && Progress::ErrorIsTerminal();
     settings.best = options.best;
+    if (!options.noCache) {
+        std::string reason;
+        if (!MemberCache::LimitFromEnvironment(&settings.cacheLimit, &reason))
+            throw ToolError(reason);
+        if (settings.cacheLimit > 0)
+            settings.cacheFolder = MemberCache::DefaultFolder();
+    }
     const SetupPlan plan(project, project.setupPath.empty() ? DefaultSetupPath(options.output) : project.setupPath);
     const SetupSummary summary = WriteSetup(plan, settings);
     if (!options.quiet) {

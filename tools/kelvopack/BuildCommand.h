@@ -1,4 +1,4 @@
-// kelvopack build PROJECT.toml -o SETUP.exe [--stub STUB.exe] [-q] [-j N] [--best]
+// kelvopack build PROJECT.toml -o SETUP.exe [--stub STUB.exe] [-q] [-j N] [--best] [--no-cache]
 #pragma once
 
 #include <string>
@@ -16,6 +16,7 @@ struct Options {
     bool quiet = false;
     unsigned jobs = 0;  // 0: one per core
     bool best = false;  // optimal parsing: smaller, slower to build
+    bool noCache = false;  // compress every member anew, keep none
 };
 
 CLI::App* setup(CLI::App& app, Options& options);

@@ -1,9 +1,11 @@
 #include "MemberCompressor.h"
 
+#include "Blake2b.h"
 #include "Crc32.h"
 #include "File.h"
 #include "LzssEncoder.h"
 #include "LzssOptimal.h"
+#include "MemberCache.h"
 #include "Progress.h"
 #include "ToolError.h"
 #include "WorkerCrew.h"
@@ -95,12 +97,15 @@ struct Pipeline {
 };
 
 // One worker thread: its own encoder and buffers, one member at a time.
-// Encoder: LzssEncoder or LzssOptimal, which share their interface.
+// Encoder: LzssEncoder or LzssOptimal, which share their interface. With a
+// cache, a member whose compressed bytes are kept there is copied from it,
+// and a member compressed anew is kept for the next build.
 template <class Encoder>
 class Worker {
 public:
-    Worker(Pipeline& pipeline, const std::vector<MemberCompressor::Member>& members)
-        : pipeline_(pipeline), members_(members), encoder_(std::make_unique<Encoder>()),
+    Worker(Pipeline& pipeline, const std::vector<MemberCompressor::Member>& members, const MemberCache* cache,
+           bool best)
+        : pipeline_(pipeline), members_(members), cache_(cache), best_(best), encoder_(std::make_unique<Encoder>()),
           input_(kInputBlock + lzss::kMaxMatch)
     {
     }
@@ -123,9 +128,14 @@ public:
 
 private:
     bool Compress(size_t k);
+    bool Hash(size_t k, File& in, uint8_t (&digest)[32]);
+    bool Encode(size_t k, File& in, MemberCache::Writer* keep, Blake2b* hash, MemberCompressor::Sizes* sizes);
+    bool EmitKept(size_t k, MemberCache::Entry& entry);
 
     Pipeline& pipeline_;
     const std::vector<MemberCompressor::Member>& members_;
+    const MemberCache* cache_;
+    bool best_;
     std::unique_ptr<Encoder> encoder_;
     std::vector<uint8_t> input_;
 };
@@ -146,6 +156,110 @@ bool Worker<Encoder>::Compress(size_t k)
         pipeline_.Fail("\"" + member.source + "\": cannot open it for reading");
         return false;
     }
+    MemberCompressor::Sizes sizes;
+    if (cache_ == nullptr) {
+        if (!Encode(k, in, nullptr, nullptr, &sizes))
+            return false;
+        pipeline_.Done(k, sizes);
+        return true;
+    }
+
+    uint8_t digest[32];
+    if (!Hash(k, in, digest))
+        return false;
+    const MemberCache::Key key = MemberCache::MakeKey(digest, member.size, best_);
+    MemberCache::Entry entry;
+    if (cache_->Find(key, member.size, &entry))
+        return EmitKept(k, entry);
+    if (!in.Seek(0, SEEK_SET)) {
+        pipeline_.Fail("\"" + member.source + "\": read error");
+        return false;
+    }
+    MemberCache::Writer keep(*cache_, key);
+    Blake2b again(32);
+    if (!Encode(k, in, &keep, &again, &sizes))
+        return false;
+    // Kept only for the content that was hashed: a file rewritten between
+    // the two readings must not leave its new bytes under the old key.
+    uint8_t second[32];
+    again.Final(second);
+    if (std::memcmp(digest, second, sizeof digest) == 0)
+        keep.Commit(sizes.original, sizes.packed, sizes.crc);
+    pipeline_.Done(k, sizes);
+    return true;
+}
+
+template <class Encoder>
+bool Worker<Encoder>::Hash(size_t k, File& in, uint8_t (&digest)[32])
+{
+    const MemberCompressor::Member& member = members_[k];
+    Blake2b hash(32);
+    uint64_t total = 0;
+    for (;;) {
+        const size_t got = in.Read(input_.data(), input_.size());
+        if (got < input_.size() && in.Failed()) {
+            pipeline_.Fail("\"" + member.source + "\": read error");
+            return false;
+        }
+        hash.Update(input_.data(), got);
+        total += got;
+        if (total > member.size) {
+            pipeline_.Fail("\"" + member.source + "\" grew while the setup was being built");
+            return false;
+        }
+        if (got < input_.size())
+            break;
+    }
+    if (total != member.size) {
+        pipeline_.Fail("\"" + member.source + "\" changed size while the setup was being built");
+        return false;
+    }
+    hash.Final(digest);
+    return true;
+}
+
+template <class Encoder>
+bool Worker<Encoder>::EmitKept(size_t k, MemberCache::Entry& entry)
+{
+    const MemberCompressor::Member& member = members_[k];
+    if (entry.packedSize > kMaxSize) {
+        pipeline_.Fail("\"" + member.source + "\" compresses to " + std::to_string(entry.packedSize) +
+                       " bytes; the script holds sizes up to 4294967295 bytes");
+        return false;
+    }
+    if (entry.whole) {
+        if (!entry.bytes.empty() && !pipeline_.Emit(k, std::move(entry.bytes)))
+            return false;
+    } else {
+        // Summed again as it is copied: what reaches the setup is what was checked.
+        uint32_t crc = 0;
+        uint64_t left = entry.packedSize;
+        while (left > 0) {
+            std::vector<uint8_t> chunk(static_cast<size_t>(std::min<uint64_t>(left, kOutputChunk)));
+            if (entry.file.Read(chunk.data(), chunk.size()) != chunk.size()) {
+                pipeline_.Fail("\"" + member.source + "\": its kept compressed copy could not be read; build again");
+                return false;
+            }
+            crc = Crc32(chunk.data(), chunk.size(), crc);
+            left -= chunk.size();
+            if (!pipeline_.Emit(k, std::move(chunk)))
+                return false;
+        }
+        if (crc != entry.crc) {
+            pipeline_.Fail("\"" + member.source + "\": its kept compressed copy changed while it was read; build again");
+            return false;
+        }
+    }
+    pipeline_.bytesRead.fetch_add(member.size, std::memory_order_relaxed);
+    pipeline_.Done(k, {static_cast<uint32_t>(member.size), static_cast<uint32_t>(entry.packedSize), entry.crc});
+    return true;
+}
+
+template <class Encoder>
+bool Worker<Encoder>::Encode(size_t k, File& in, MemberCache::Writer* keep, Blake2b* hash,
+                             MemberCompressor::Sizes* sizes)
+{
+    const MemberCompressor::Member& member = members_[k];
     Encoder& encoder = *encoder_;
     encoder.Reset();
     std::vector<uint8_t> chunk = NewChunk(member.size);
@@ -154,6 +268,13 @@ bool Worker<Encoder>::Compress(size_t k)
     uint64_t total = 0;
     uint32_t crc = 0;  // summed here, while the bytes are in memory anyway
     bool eof = false;
+    const auto emit = [&]() {
+        chunk.resize(used);
+        crc = Crc32(chunk.data(), chunk.size(), crc);
+        if (keep != nullptr)
+            keep->Append(chunk.data(), chunk.size());
+        return pipeline_.Emit(k, std::move(chunk));
+    };
     while (!encoder.Finished()) {
         if (!eof) {
             const size_t want = input_.size() - held;
@@ -165,6 +286,8 @@ bool Worker<Encoder>::Compress(size_t k)
                 }
                 eof = true;
             }
+            if (hash != nullptr)
+                hash->Update(input_.data() + held, got);
             held += got;
             total += got;
             pipeline_.bytesRead.fetch_add(got, std::memory_order_relaxed);
@@ -176,9 +299,7 @@ bool Worker<Encoder>::Compress(size_t k)
         size_t offset = 0;
         for (;;) {
             if (chunk.size() - used < lzss::kMaxGroupSize) {
-                chunk.resize(used);
-                crc = Crc32(chunk.data(), chunk.size(), crc);
-                if (!pipeline_.Emit(k, std::move(chunk)))
+                if (!emit())
                     return false;
                 chunk = NewChunk(member.size - std::min(member.size, total));
                 used = 0;
@@ -202,13 +323,9 @@ bool Worker<Encoder>::Compress(size_t k)
                        " bytes; the script holds sizes up to 4294967295 bytes");
         return false;
     }
-    if (used > 0) {
-        chunk.resize(used);
-        crc = Crc32(chunk.data(), chunk.size(), crc);
-        if (!pipeline_.Emit(k, std::move(chunk)))
-            return false;
-    }
-    pipeline_.Done(k, {static_cast<uint32_t>(total), static_cast<uint32_t>(encoder.BytesOut()), crc});
+    if (used > 0 && !emit())
+        return false;
+    *sizes = {static_cast<uint32_t>(total), static_cast<uint32_t>(encoder.BytesOut()), crc};
     return true;
 }
 
@@ -233,10 +350,11 @@ public:
     Crew& operator=(const Crew&) = delete;
 
     template <class Encoder>
-    void Start(unsigned count, const std::vector<MemberCompressor::Member>& members)
+    void Start(unsigned count, const std::vector<MemberCompressor::Member>& members, const MemberCache* cache,
+               bool best)
     {
         for (unsigned i = 0; i < count; ++i)
-            workers_.Start(Worker<Encoder>(pipeline_, members));
+            workers_.Start(Worker<Encoder>(pipeline_, members, cache, best));
     }
 
 private:
@@ -246,8 +364,8 @@ private:
 
 }  // namespace
 
-MemberCompressor::MemberCompressor(unsigned threads, size_t memoryBudget, bool best)
-    : threads_(std::max(1u, threads)), memoryBudget_(std::max<size_t>(memoryBudget, 1)), best_(best)
+MemberCompressor::MemberCompressor(unsigned threads, size_t memoryBudget, bool best, const MemberCache* cache)
+    : threads_(std::max(1u, threads)), memoryBudget_(std::max<size_t>(memoryBudget, 1)), best_(best), cache_(cache)
 {
 }
 
@@ -268,9 +386,9 @@ std::vector<MemberCompressor::Sizes> MemberCompressor::Run(const std::vector<Mem
     Crew crew(pipeline);
     const unsigned workers = static_cast<unsigned>(std::min<size_t>(threads_, members.size()));
     if (best_)
-        crew.Start<LzssOptimal>(workers, members);
+        crew.Start<LzssOptimal>(workers, members, cache_, best_);
     else
-        crew.Start<LzssEncoder>(workers, members);
+        crew.Start<LzssEncoder>(workers, members, cache_, best_);
 
     // Small members' chunks are gathered into large writes.
     std::vector<uint8_t> pending;

@@ -12,6 +12,7 @@
 #include <vector>
 
 class File;
+class MemberCache;
 class Progress;
 
 class MemberCompressor {
@@ -28,8 +29,10 @@ public:
 
     // threads: workers (at least 1); memoryBudget: bytes of compressed output
     // that may wait for the writer; best: parse optimally (LzssOptimal), a
-    // smaller stream for more time, instead of the plain coder's bytes.
-    MemberCompressor(unsigned threads, size_t memoryBudget, bool best = false);
+    // smaller stream for more time, instead of the plain coder's bytes;
+    // cache: where members compressed by an earlier build are kept (none
+    // when null), whose bytes are the same as compressing them again.
+    MemberCompressor(unsigned threads, size_t memoryBudget, bool best = false, const MemberCache* cache = nullptr);
 
     // Appends every member, compressed, to `out`, in order. Throws ToolError
     // naming the file when a member cannot be read, changed since it was
@@ -43,4 +46,5 @@ private:
     unsigned threads_;
     size_t memoryBudget_;
     bool best_;
+    const MemberCache* cache_;
 };

@@ -3,6 +3,7 @@
 #include "Crc32.h"
 #include "File.h"
 #include "Lzss.h"
+#include "MemberCache.h"
 #include "MemberCompressor.h"
 #include "Platform.h"
 #include "Progress.h"
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <limits>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -133,8 +135,13 @@ SetupSummary WriteSetup(const SetupPlan& plan, const SetupSettings& settings)
         totalBytes += r.size;
     }
     Progress progress(settings.progress, members.size(), totalBytes);
-    MemberCompressor compressor(settings.threads, settings.memoryBudget, settings.best);
+    std::unique_ptr<MemberCache> cache;
+    if (!settings.cacheFolder.empty())
+        cache = std::make_unique<MemberCache>(settings.cacheFolder, settings.cacheLimit);
+    MemberCompressor compressor(settings.threads, settings.memoryBudget, settings.best, cache.get());
     const std::vector<MemberCompressor::Sizes> sizes = compressor.Run(members, out, progress);
+    if (cache)
+        cache->Trim();
     progress.Finish(members.size(), totalBytes);
 
     std::vector<uint32_t> packed;

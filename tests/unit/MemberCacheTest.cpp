@@ -1,0 +1,536 @@
+// The compressed members kept between builds: a build that finds them gives
+// the very setup a build without them gives, damaged entries are noticed and
+// made anew, the oldest used are dropped first, and builds may share the
+// folder. Also the content hash that names the entries.
+#include "Blake2b.h"
+#include "CheckedBuild.h"
+#include "Crc32.h"
+#include "Lzss.h"
+#include "MemberCache.h"
+#include "PackScratch.h"
+#include "ProjectFile.h"
+#include "SetupArchive.h"
+#include "SetupCheck.h"
+#include "SetupWriter.h"
+#include "TestData.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string HexOf(const uint8_t* bytes, size_t size)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    for (size_t i = 0; i < size; ++i) {
+        text += digits[bytes[i] >> 4];
+        text += digits[bytes[i] & 15];
+    }
+    return text;
+}
+
+std::string Digest(const std::vector<uint8_t>& bytes, size_t size, const std::vector<size_t>& pieces = {})
+{
+    Blake2b hash(size);
+    size_t at = 0;
+    for (size_t piece : pieces) {
+        hash.Update(bytes.data() + at, piece);
+        at += piece;
+    }
+    hash.Update(bytes.data() + at, bytes.size() - at);
+    uint8_t digest[Blake2b::kMaxDigest];
+    hash.Final(digest);
+    return HexOf(digest, size);
+}
+
+TEST(Blake2b, KnownDigestsWhateverTheInputIsCutInto)
+{
+    EXPECT_EQ(Digest(testdata::Bytes("abc"), 64),
+              "ba80a53f981c4d0d6a2797b69f12f6e94c212f14685ac4b74b12bb6fdbffa2d1"
+              "7d87c5392aab792dc252d5de4533cc9518d38aa8dbf1925ab92386edd4009923");
+    EXPECT_EQ(Digest({}, 32), "0e5751c026e543b2e8ab2eb06099daa1d1e5df47778f7787faab45cdf12fe3a8");
+    std::vector<uint8_t> counting(256);
+    for (size_t i = 0; i < counting.size(); ++i)
+        counting[i] = static_cast<uint8_t>(i);
+    // Two whole blocks: the last one must be held back for the final flag.
+    EXPECT_EQ(Digest(counting, 32), "39a7eb9fedc19aabc83425c6755dd90e6f9d0c804964a1f4aaeea3b9fb599835");
+    std::vector<uint8_t> pattern(1000);
+    for (size_t i = 0; i < pattern.size(); ++i)
+        pattern[i] = static_cast<uint8_t>((i * 7 + 3) & 255);
+    const std::string whole = "d62b6c768ce1afc8367e0498ab2f8e3f7c178c35b1429f14c4604b545d200f52";
+    EXPECT_EQ(Digest(pattern, 32), whole);
+    EXPECT_EQ(Digest(pattern, 32, {1, 127, 128, 129, 0, 255}), whole);
+    EXPECT_EQ(Digest(pattern, 32, {128, 128, 128}), whole);
+    EXPECT_EQ(Digest(pattern, 32, {999}), whole);
+}
+
+MemberCache::Key KeyOf(const std::vector<uint8_t>& content, bool best)
+{
+    Blake2b hash(32);
+    hash.Update(content.data(), content.size());
+    uint8_t digest[32];
+    hash.Final(digest);
+    return MemberCache::MakeKey(digest, content.size(), best);
+}
+
+TEST(MemberCache, KeyChangesWithEveryPartThatDecidesTheBytes)
+{
+    uint8_t digest[32] = {};
+    const MemberCache::Key base = MemberCache::MakeKey(digest, 1000, false);
+    EXPECT_EQ(MemberCache::MakeKey(digest, 1000, false), base);
+    EXPECT_NE(MemberCache::MakeKey(digest, 1001, false), base);
+    EXPECT_NE(MemberCache::MakeKey(digest, 1000, true), base);
+    std::set<MemberCache::Key> keys{base};
+    for (size_t i = 0; i < 32; ++i) {
+        uint8_t other[32] = {};
+        other[i] = 0x80;
+        keys.insert(MemberCache::MakeKey(other, 1000, false));
+    }
+    EXPECT_EQ(keys.size(), 33u);
+    EXPECT_EQ(MemberCache::Hex(base).size(), 64u);
+    EXPECT_EQ(MemberCache::Hex(base).find_first_not_of("0123456789abcdef"), std::string::npos);
+}
+
+// Puts an entry in place through the writer, as a build does.
+bool Plant(const MemberCache& cache, const MemberCache::Key& key, uint64_t original, const std::vector<uint8_t>& packed)
+{
+    MemberCache::Writer writer(cache, key);
+    writer.Append(packed.data(), packed.size());
+    return writer.Commit(original, packed.size(), Crc32(packed.data(), packed.size()));
+}
+
+std::vector<std::string> Entries(const std::string& folder)
+{
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        if (it->is_regular_file())
+            names.push_back(it->path().filename().string());
+    return names;
+}
+
+TEST(MemberCache, FindsWhatWasKeptAndRefusesEveryDamage)
+{
+    packtest::Scratch dir;
+    const MemberCache cache(dir.Path("cache"), MemberCache::kDefaultLimit);
+    const std::vector<uint8_t> content = testdata::Text(5000, 3);
+    const MemberCache::Key key = KeyOf(content, false);
+    std::vector<uint8_t> packed(lzss::CompressBound(content.size()));
+    packed.resize(lzss::Compress(content.data(), content.size(), packed.data(), packed.size()));
+
+    MemberCache::Entry entry;
+    EXPECT_FALSE(cache.Find(key, content.size(), &entry)) << "an empty cache";
+    ASSERT_TRUE(Plant(cache, key, content.size(), packed));
+    ASSERT_TRUE(cache.Find(key, content.size(), &entry));
+    EXPECT_TRUE(entry.whole);
+    EXPECT_EQ(entry.bytes, packed);
+    EXPECT_EQ(entry.packedSize, packed.size());
+    EXPECT_EQ(entry.crc, Crc32(packed.data(), packed.size()));
+    EXPECT_FALSE(cache.Find(KeyOf(content, true), content.size(), &entry)) << "the other coder";
+    // The key holds the size: an entry of another size under it cannot be right.
+    EXPECT_FALSE(cache.Find(key, content.size() + 1, &entry)) << "another size under the same key";
+    ASSERT_TRUE(Plant(cache, key, content.size(), packed));
+
+    // Every kind of damage: the entry is refused and removed.
+    const std::string path = cache.EntryPath(key);
+    const std::vector<uint8_t> good = packtest::ReadBytes(path);
+    struct Damage {
+        const char* what;
+        std::vector<uint8_t> bytes;
+    };
+    std::vector<Damage> damages;
+    auto flipped = [&](size_t at) {
+        std::vector<uint8_t> b = good;
+        b[at] ^= 0x10;
+        return b;
+    };
+    damages.push_back({"a packed byte", flipped(MemberCache::kHeaderSize + packed.size() / 2)});
+    damages.push_back({"the last packed byte", flipped(good.size() - 1)});
+    damages.push_back({"the magic", flipped(0)});
+    damages.push_back({"the version", flipped(4)});
+    damages.push_back({"the key", flipped(20)});
+    damages.push_back({"the original size", flipped(40)});
+    damages.push_back({"the packed size", flipped(48)});
+    damages.push_back({"the sum", flipped(56)});
+    damages.push_back({"cut short", std::vector<uint8_t>(good.begin(), good.end() - 1)});
+    damages.push_back({"only the header", std::vector<uint8_t>(good.begin(), good.begin() + MemberCache::kHeaderSize)});
+    damages.push_back({"half a header", std::vector<uint8_t>(good.begin(), good.begin() + 30)});
+    damages.push_back({"empty", {}});
+    std::vector<uint8_t> longer = good;
+    longer.push_back(0);
+    damages.push_back({"a byte too many", longer});
+    for (const Damage& d : damages) {
+        ASSERT_TRUE(packtest::WriteBytes(path, d.bytes));
+        EXPECT_FALSE(cache.Find(key, content.size(), &entry)) << d.what;
+        EXPECT_FALSE(packtest::Exists(path)) << d.what << ": a damaged entry stays";
+    }
+    // An intact entry of one key copied under another's name.
+    const MemberCache::Key other = KeyOf(testdata::Text(5000, 4), false);
+    ASSERT_TRUE(packtest::WriteBytes(cache.EntryPath(other), good));
+    EXPECT_FALSE(cache.Find(other, content.size(), &entry));
+    ASSERT_TRUE(packtest::WriteBytes(path, good));
+    EXPECT_TRUE(cache.Find(key, content.size(), &entry)) << "the intact entry again";
+}
+
+TEST(MemberCache, LargeEntriesAreCheckedWholeBeforeUse)
+{
+    packtest::Scratch dir;
+    const MemberCache cache(dir.Path("cache"), MemberCache::kDefaultLimit);
+    const std::vector<uint8_t> content = testdata::Generate(1200000, 9, 0.0);  // incompressible: past the entries read at once
+    const MemberCache::Key key = KeyOf(content, false);
+    std::vector<uint8_t> packed(lzss::CompressBound(content.size()));
+    packed.resize(lzss::Compress(content.data(), content.size(), packed.data(), packed.size()));
+    ASSERT_TRUE(Plant(cache, key, content.size(), packed));
+    MemberCache::Entry entry;
+    ASSERT_TRUE(cache.Find(key, content.size(), &entry));
+    EXPECT_FALSE(entry.whole);
+    std::vector<uint8_t> read(static_cast<size_t>(entry.packedSize));
+    ASSERT_EQ(entry.file.Read(read.data(), read.size()), read.size()) << "the file placed at the packed bytes";
+    EXPECT_EQ(read, packed);
+    entry = MemberCache::Entry();
+
+    std::vector<uint8_t> bytes = packtest::ReadBytes(cache.EntryPath(key));
+    bytes[bytes.size() - 100] ^= 1;  // far behind the first block
+    ASSERT_TRUE(packtest::WriteBytes(cache.EntryPath(key), bytes));
+    EXPECT_FALSE(cache.Find(key, content.size(), &entry));
+}
+
+void SetUsed(const std::string& path, int secondsAgo)
+{
+    fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::seconds(secondsAgo));
+}
+
+TEST(MemberCache, TrimDropsTheLongestUnusedFirstAndOnlyWhatIsOurs)
+{
+    packtest::Scratch dir;
+    const std::string folder = dir.Path("cache");
+    const std::vector<uint8_t> packed(1000 - MemberCache::kHeaderSize, 0x55);  // entries of 1000 bytes
+    std::vector<MemberCache::Key> keys;
+    const MemberCache filler(folder, MemberCache::kDefaultLimit);
+    for (int i = 0; i < 6; ++i) {
+        keys.push_back(KeyOf(testdata::Text(100, static_cast<uint32_t>(i)), false));
+        ASSERT_TRUE(Plant(filler, keys.back(), 100000, packed));
+        SetUsed(filler.EntryPath(keys.back()), 1000 - 100 * i);  // key 0 the oldest
+    }
+    // Found now: key 1 becomes the newest.
+    MemberCache::Entry entry;
+    ASSERT_TRUE(filler.Find(keys[1], 100000, &entry));
+    // Not ours, or another build's work in progress: kept; a stale one goes.
+    packtest::WriteText(folder + "/notes.txt", std::string(5000, 'n'));
+    packtest::WriteText(folder + "/ab/README", std::string(5000, 'r'));
+    const std::string fresh = filler.EntryPath(keys[2]) + ".123abc.tmp";
+    const std::string stale = filler.EntryPath(keys[3]) + ".456def.tmp";
+    packtest::WriteText(fresh, "being written");
+    packtest::WriteText(stale, "left behind");
+    SetUsed(stale, 3 * 24 * 3600);
+
+    MemberCache(folder, 6000).Trim();  // everything fits
+    for (const MemberCache::Key& k : keys)
+        EXPECT_TRUE(packtest::Exists(filler.EntryPath(k)));
+    EXPECT_FALSE(packtest::Exists(stale));
+    EXPECT_TRUE(packtest::Exists(fresh));
+
+    MemberCache(folder, 3500).Trim();  // room for three: 0, 2 and 3 go (1 was used now)
+    EXPECT_FALSE(packtest::Exists(filler.EntryPath(keys[0])));
+    EXPECT_TRUE(packtest::Exists(filler.EntryPath(keys[1])));
+    EXPECT_FALSE(packtest::Exists(filler.EntryPath(keys[2])));
+    EXPECT_FALSE(packtest::Exists(filler.EntryPath(keys[3])));
+    EXPECT_TRUE(packtest::Exists(filler.EntryPath(keys[4])));
+    EXPECT_TRUE(packtest::Exists(filler.EntryPath(keys[5])));
+    EXPECT_TRUE(packtest::Exists(folder + "/notes.txt"));
+    EXPECT_TRUE(packtest::Exists(folder + "/ab/README"));
+    EXPECT_TRUE(packtest::Exists(fresh));
+
+    MemberCache(folder, 0).Trim();
+    for (const MemberCache::Key& k : keys)
+        EXPECT_FALSE(packtest::Exists(filler.EntryPath(k)));
+    MemberCache(dir.Path("never made"), 0).Trim();  // a missing folder is no failure
+}
+
+TEST(MemberCache, WritersSideBySideLeaveOnlyWholeEntries)
+{
+    packtest::Scratch dir;
+    const std::string folder = dir.Path("cache");
+    constexpr int kThreads = 6;
+    constexpr int kRounds = 40;
+    std::vector<std::vector<uint8_t>> contents;
+    std::vector<std::vector<uint8_t>> packs;
+    for (int i = 0; i < 8; ++i) {
+        contents.push_back(testdata::Text(20000 + 3000 * static_cast<size_t>(i), static_cast<uint32_t>(i)));
+        std::vector<uint8_t> p(lzss::CompressBound(contents.back().size()));
+        p.resize(lzss::Compress(contents.back().data(), contents.back().size(), p.data(), p.size()));
+        packs.push_back(p);
+    }
+    std::vector<std::thread> threads;
+    std::vector<int> misses(kThreads, 0);
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            const MemberCache cache(folder, MemberCache::kDefaultLimit);  // one per build
+            for (int r = 0; r < kRounds; ++r) {
+                const size_t i = static_cast<size_t>(t + r) % contents.size();
+                Plant(cache, KeyOf(contents[i], false), contents[i].size(), packs[i]);
+                MemberCache::Entry entry;
+                const size_t j = static_cast<size_t>(t * 3 + r) % contents.size();
+                // A reader meets an entry whole or not at all, never in part.
+                if (cache.Find(KeyOf(contents[j], false), contents[j].size(), &entry)) {
+                    if (entry.bytes != packs[j])
+                        ++misses[static_cast<size_t>(t)];
+                }
+                if (r % 10 == 0)
+                    cache.Trim();
+            }
+        });
+    }
+    for (std::thread& t : threads)
+        t.join();
+    for (int m : misses)
+        EXPECT_EQ(m, 0) << "a reader got other bytes than were kept";
+    const MemberCache cache(folder, MemberCache::kDefaultLimit);
+    for (size_t i = 0; i < contents.size(); ++i) {
+        MemberCache::Entry entry;
+        ASSERT_TRUE(cache.Find(KeyOf(contents[i], false), contents[i].size(), &entry)) << i;
+        EXPECT_EQ(entry.bytes, packs[i]) << i;
+    }
+    for (const std::string& name : Entries(folder))
+        EXPECT_EQ(name.find(".tmp"), std::string::npos) << name << " left behind";
+    EXPECT_EQ(Entries(folder).size(), contents.size());
+}
+
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name)
+    {
+        const char* old = std::getenv(name);
+        had_ = old != nullptr;
+        if (had_)
+            old_ = old;
+        if (value != nullptr)
+            setenv(name, value, 1);
+        else
+            unsetenv(name);
+    }
+    ~ScopedEnv()
+    {
+        if (had_)
+            setenv(name_.c_str(), old_.c_str(), 1);
+        else
+            unsetenv(name_.c_str());
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::string name_;
+    std::string old_;
+    bool had_ = false;
+};
+
+TEST(MemberCache, FolderAndLimitFromTheEnvironment)
+{
+    {
+        ScopedEnv xdg("XDG_CACHE_HOME", "/var/tmp/caches");
+        EXPECT_EQ(MemberCache::DefaultFolder(), "/var/tmp/caches/kelvopack");
+    }
+    {
+        ScopedEnv xdg("XDG_CACHE_HOME", "relative/caches");  // to be ignored
+        ScopedEnv home("HOME", "/home/author");
+        EXPECT_EQ(MemberCache::DefaultFolder(), "/home/author/.cache/kelvopack");
+    }
+    {
+        ScopedEnv xdg("XDG_CACHE_HOME", nullptr);
+        ScopedEnv home("HOME", nullptr);
+        EXPECT_EQ(MemberCache::DefaultFolder(), "");
+    }
+    const struct {
+        const char* text;
+        bool ok;
+        uint64_t limit;
+    } cases[] = {
+        {nullptr, true, MemberCache::kDefaultLimit}, {"", true, MemberCache::kDefaultLimit},
+        {"1000", true, 1000},                        {"0", true, 0},
+        {"64K", true, 64 << 10},                     {"512M", true, uint64_t(512) << 20},
+        {"3g", true, uint64_t(3) << 30},             {"12X", false, 0},
+        {"M", false, 0},                             {"-5", false, 0},
+        {"1.5G", false, 0},                          {"10 M", false, 0},
+        {"99999999999999999999", false, 0},          {"99999999999999G", false, 0},
+    };
+    for (const auto& c : cases) {
+        ScopedEnv size("KELVOPACK_CACHE_SIZE", c.text);
+        uint64_t limit = 1;
+        std::string reason;
+        EXPECT_EQ(MemberCache::LimitFromEnvironment(&limit, &reason), c.ok) << (c.text ? c.text : "unset");
+        if (c.ok)
+            EXPECT_EQ(limit, c.limit) << c.text;
+        else
+            EXPECT_NE(reason.find("KELVOPACK_CACHE_SIZE"), std::string::npos) << c.text;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Whole builds
+
+SetupSummary Build(const std::string& project, const std::string& stub, const std::string& output,
+                   const std::string& cache, bool best = false, unsigned threads = 2)
+{
+    SetupSettings settings;
+    settings.stub = stub;
+    settings.output = output;
+    settings.threads = threads;
+    settings.best = best;
+    settings.cacheFolder = cache;
+    settings.cacheLimit = MemberCache::kDefaultLimit;
+    return CheckedBuild(LoadProject(project), settings);
+}
+
+struct Members {
+    std::vector<std::vector<uint8_t>> packed;
+    std::vector<std::vector<uint8_t>> contents;
+};
+
+Members Read(const std::string& setup)
+{
+    Members m;
+    SetupArchive archive;
+    std::string error;
+    EXPECT_TRUE(archive.Open(setup, &error)) << error;
+    const std::vector<uint8_t> file = packtest::ReadBytes(setup);
+    for (const SetupArchive::Member& member : archive.Members()) {
+        const auto from = file.begin() + static_cast<ptrdiff_t>(member.start);
+        m.packed.emplace_back(from, from + member.record.TamComp);
+        std::vector<uint8_t> out(member.record.TamOrig);
+        out.resize(lzss::Decompress(m.packed.back().data(), m.packed.back().size(), out.data(), out.size()));
+        m.contents.push_back(out);
+    }
+    const SetupCheckResult check = CheckSetup(setup);
+    EXPECT_TRUE(check.problems.empty()) << check.problems.front();
+    return m;
+}
+
+size_t Distinct(const Members& m)
+{
+    return std::set<std::vector<uint8_t>>(m.contents.begin(), m.contents.end()).size();
+}
+
+TEST(MemberCacheBuild, SetupsAreTheSameByteForByteColdWarmDamagedAndChanged)
+{
+    packtest::Scratch dir;
+    const std::string stub = dir.Path("stub.exe");
+    packtest::WriteText(stub, "MZ not really a program");
+    // Besides the project's small members: one past the entry size read at
+    // once, and one the encoder takes in several blocks.
+    packtest::WriteBytes(dir.Path("big.bin"), testdata::Generate(1500000, 5, 0.0));
+    packtest::WriteBytes(dir.Path("text.txt"), testdata::Text(1300000, 6));
+    const std::string project =
+        packtest::MakeProject(dir, "\n[[file]]\nsource = \"big.bin\"\n\n[[file]]\nsource = \"text.txt\"\n");
+    const std::string cache = dir.Path("cache");
+    for (const char* folder : {"plain", "cold", "warm", "damaged", "changed", "fresh", "best", "bestwarm", "bestplain"})
+        fs::create_directories(dir.Path(folder));
+    const auto setup = [&](const char* folder) { return dir.Path(std::string(folder) + "/setup.exe"); };
+
+    Build(project, stub, setup("plain"), "");
+    EXPECT_FALSE(packtest::Exists(cache)) << "a build without the cache writes none";
+    Build(project, stub, setup("cold"), cache, false, 3);
+    const Members plain = Read(setup("plain"));
+    const size_t kept = Entries(cache).size();
+    EXPECT_EQ(kept, Distinct(plain)) << "one entry per content";
+    EXPECT_TRUE(packtest::ReadBytes(setup("cold")) == packtest::ReadBytes(setup("plain")));
+    Build(project, stub, setup("warm"), cache, false, 1);
+    EXPECT_TRUE(packtest::ReadBytes(setup("warm")) == packtest::ReadBytes(setup("plain")));
+    EXPECT_EQ(Entries(cache).size(), kept);
+
+    // Damaged entries: one flipped byte in the large one, one cut short.
+    const MemberCache reader(cache, MemberCache::kDefaultLimit);
+    const std::vector<uint8_t> big = packtest::ReadBytes(dir.Path("big.bin"));
+    const std::vector<uint8_t> text = packtest::ReadBytes(dir.Path("text.txt"));
+    const std::string bigEntry = reader.EntryPath(KeyOf(big, false));
+    const std::string textEntry = reader.EntryPath(KeyOf(text, false));
+    std::vector<uint8_t> bytes = packtest::ReadBytes(bigEntry);
+    ASSERT_GT(bytes.size(), size_t(1) << 20);
+    bytes[bytes.size() - 7] ^= 0x40;
+    packtest::WriteBytes(bigEntry, bytes);
+    bytes = packtest::ReadBytes(textEntry);
+    bytes.resize(bytes.size() / 2);
+    packtest::WriteBytes(textEntry, bytes);
+    Build(project, stub, setup("damaged"), cache);
+    EXPECT_TRUE(packtest::ReadBytes(setup("damaged")) == packtest::ReadBytes(setup("plain")));
+    MemberCache::Entry entry;
+    EXPECT_TRUE(reader.Find(KeyOf(big, false), big.size(), &entry)) << "made anew";
+    EXPECT_TRUE(reader.Find(KeyOf(text, false), text.size(), &entry)) << "made anew";
+
+    // One byte changed, same size: that member alone is compressed again.
+    std::vector<uint8_t> changed = text;
+    changed[changed.size() / 3] ^= 0x01;
+    packtest::WriteBytes(dir.Path("text.txt"), changed);
+    Build(project, stub, setup("changed"), cache);
+    Build(project, stub, setup("fresh"), "");
+    EXPECT_TRUE(packtest::ReadBytes(setup("changed")) == packtest::ReadBytes(setup("fresh")));
+    EXPECT_EQ(Entries(cache).size(), kept + 1);
+    const Members fresh = Read(setup("fresh"));
+    EXPECT_TRUE(std::find(fresh.contents.begin(), fresh.contents.end(), changed) != fresh.contents.end());
+
+    // --best: other entries, and its own bytes.
+    Build(project, stub, setup("best"), cache, true);
+    EXPECT_EQ(Entries(cache).size(), kept + 1 + Distinct(fresh));
+    Build(project, stub, setup("bestwarm"), cache, true);
+    Build(project, stub, setup("bestplain"), "", true);
+    EXPECT_TRUE(packtest::ReadBytes(setup("best")) == packtest::ReadBytes(setup("bestplain")));
+    EXPECT_TRUE(packtest::ReadBytes(setup("bestwarm")) == packtest::ReadBytes(setup("bestplain")));
+    EXPECT_FALSE(packtest::ReadBytes(setup("best")) == packtest::ReadBytes(setup("fresh")));
+}
+
+TEST(MemberCacheBuild, AKeptEntryIsUsedAsItIsAndBuildsShareTheFolder)
+{
+    packtest::Scratch dir;
+    const std::string stub = dir.Path("stub.exe");
+    packtest::WriteText(stub, "MZ not really a program");
+    const std::string project = packtest::MakeProject(dir);
+    const std::string cache = dir.Path("cache");
+
+    // An entry planted for app.exe's content, with other (valid) bytes: a
+    // build that finds it copies it instead of compressing the file.
+    const std::vector<uint8_t> app = packtest::ReadBytes(dir.Path("bin/app.exe"));
+    std::vector<uint8_t> stand(app.size(), 'x');
+    std::vector<uint8_t> planted(lzss::CompressBound(stand.size()));
+    planted.resize(lzss::Compress(stand.data(), stand.size(), planted.data(), planted.size()));
+    ASSERT_TRUE(Plant(MemberCache(cache, MemberCache::kDefaultLimit), KeyOf(app, false), app.size(), planted));
+    fs::create_directories(dir.Path("hit"));
+    Build(project, stub, dir.Path("hit/setup.exe"), cache);
+    const Members hit = Read(dir.Path("hit/setup.exe"));
+    EXPECT_TRUE(std::find(hit.packed.begin(), hit.packed.end(), planted) != hit.packed.end());
+    EXPECT_TRUE(std::find(hit.contents.begin(), hit.contents.end(), app) == hit.contents.end());
+    fs::remove_all(cache);
+
+    // Two builds at once into one cache folder, cold then warm.
+    fs::create_directories(dir.Path("alone"));
+    Build(project, stub, dir.Path("alone/setup.exe"), "");
+    const std::vector<uint8_t> alone = packtest::ReadBytes(dir.Path("alone/setup.exe"));
+    for (int round = 0; round < 2; ++round) {
+        std::vector<std::thread> builds;
+        for (int b = 0; b < 3; ++b) {
+            const std::string folder = dir.Path("side" + std::to_string(round) + std::to_string(b));
+            fs::create_directories(folder);
+            builds.emplace_back([&, folder] { Build(project, stub, folder + "/setup.exe", cache); });
+        }
+        for (std::thread& t : builds)
+            t.join();
+        for (int b = 0; b < 3; ++b)
+            EXPECT_TRUE(packtest::ReadBytes(dir.Path("side" + std::to_string(round) + std::to_string(b)) +
+                                            "/setup.exe") == alone)
+                << "round " << round << ", build " << b;
+    }
+    for (const std::string& name : Entries(cache))
+        EXPECT_EQ(name.find(".tmp"), std::string::npos) << name << " left behind";
+}
+
+}  // namespace

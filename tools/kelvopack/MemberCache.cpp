@@ -1,0 +1,343 @@
+#include "MemberCache.h"
+
+#include "Blake2b.h"
+#include "Crc32.h"
+#include "Lzss.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <system_error>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kMagic[4] = {'K', 'V', 'P', 'C'};
+constexpr size_t kWholeEntry = size_t(1) << 20;  // entries up to this are read at once
+constexpr size_t kBlock = size_t(1) << 20;
+// A temporary file this old belongs to no build still running.
+constexpr auto kStaleTemporary = std::chrono::hours(24);
+
+void Put32(uint8_t* p, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+void Put64(uint8_t* p, uint64_t v)
+{
+    for (int i = 0; i < 8; ++i)
+        p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+uint32_t Get32(const uint8_t* p)
+{
+    uint32_t v = 0;
+    for (int i = 3; i >= 0; --i)
+        v = (v << 8) | p[i];
+    return v;
+}
+
+uint64_t Get64(const uint8_t* p)
+{
+    uint64_t v = 0;
+    for (int i = 7; i >= 0; --i)
+        v = (v << 8) | p[i];
+    return v;
+}
+
+void EncodeHeader(const MemberCache::Key& key, uint64_t original, uint64_t packed, uint32_t crc,
+                  uint8_t (&header)[MemberCache::kHeaderSize])
+{
+    std::memcpy(header, kMagic, 4);
+    Put32(header + 4, MemberCache::kVersion);
+    std::memcpy(header + 8, key.data(), key.size());
+    Put64(header + 40, original);
+    Put64(header + 48, packed);
+    Put32(header + 56, crc);
+    Put32(header + 60, Crc32(header, 60));
+}
+
+bool IsEntryName(const std::string& name)
+{
+    return name.size() == 64 && std::all_of(name.begin(), name.end(), [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+           });
+}
+
+// A name no other writer picks: the process, the thread and a random part.
+std::string TemporarySuffix()
+{
+    std::random_device device;
+    const uint64_t random = (uint64_t(device()) << 32) ^ device();
+    const size_t thread = std::hash<std::thread::id>()(std::this_thread::get_id());
+    char text[64];
+    std::snprintf(text, sizeof text, ".%zx%016llx.tmp", thread, static_cast<unsigned long long>(random));
+    return text;
+}
+
+void RemoveQuietly(const std::string& path)
+{
+    std::error_code ec;
+    fs::remove(fs::path(path), ec);
+}
+
+}  // namespace
+
+MemberCache::Key MemberCache::MakeKey(const uint8_t (&contentHash)[32], uint64_t size, bool best)
+{
+    // Every input of the coder that shapes its output, and this layout's version.
+    Blake2b hash(32);
+    const char purpose[] = "kelvopack member";
+    hash.Update(purpose, sizeof purpose);
+    uint8_t fields[4 + 4 * 4 + 8];
+    Put32(fields, kVersion);
+    Put32(fields + 4, best ? 2 : 1);  // the coder: plain, or optimal parsing
+    Put32(fields + 8, lzss::kRingSize);
+    Put32(fields + 12, lzss::kMaxMatch);
+    Put32(fields + 16, lzss::kThreshold);
+    Put64(fields + 20, size);
+    hash.Update(fields, sizeof fields);
+    hash.Update(contentHash, 32);
+    Key key;
+    hash.Final(key.data());
+    return key;
+}
+
+std::string MemberCache::Hex(const Key& key)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    for (uint8_t b : key) {
+        text += digits[b >> 4];
+        text += digits[b & 15];
+    }
+    return text;
+}
+
+std::string MemberCache::DefaultFolder()
+{
+#ifdef _WIN32
+    const char* local = std::getenv("LOCALAPPDATA");
+    if (local != nullptr && *local != '\0')
+        return (fs::path(local) / "kelvopack").string();
+    return {};
+#else
+    const char* xdg = std::getenv("XDG_CACHE_HOME");
+    if (xdg != nullptr && *xdg == '/')  // a relative one is to be ignored
+        return (fs::path(xdg) / "kelvopack").string();
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && *home != '\0')
+        return (fs::path(home) / ".cache" / "kelvopack").string();
+    return {};
+#endif
+}
+
+bool MemberCache::LimitFromEnvironment(uint64_t* limit, std::string* reason)
+{
+    const char* text = std::getenv("KELVOPACK_CACHE_SIZE");
+    *limit = kDefaultLimit;
+    if (text == nullptr || *text == '\0')
+        return true;
+    const std::string value(text);
+    size_t digits = 0;
+    while (digits < value.size() && std::isdigit(static_cast<unsigned char>(value[digits])))
+        ++digits;
+    unsigned shift = 0;
+    const std::string unit = value.substr(digits);
+    if (unit == "K" || unit == "k")
+        shift = 10;
+    else if (unit == "M" || unit == "m")
+        shift = 20;
+    else if (unit == "G" || unit == "g")
+        shift = 30;
+    else if (!unit.empty())
+        digits = 0;
+    uint64_t n = 0;
+    bool overflow = false;
+    for (size_t i = 0; i < digits; ++i) {
+        const unsigned d = static_cast<unsigned>(value[i] - '0');
+        overflow |= n > (UINT64_MAX - d) / 10;
+        n = n * 10 + d;
+    }
+    if (digits == 0 || overflow || (shift > 0 && n > (UINT64_MAX >> shift))) {
+        *reason = "KELVOPACK_CACHE_SIZE is \"" + value + "\": give the cache's size in bytes, or with K, M or G (512M)";
+        return false;
+    }
+    *limit = n << shift;
+    return true;
+}
+
+MemberCache::MemberCache(std::string folder, uint64_t limit) : folder_(std::move(folder)), limit_(limit) {}
+
+std::string MemberCache::EntryPath(const Key& key) const
+{
+    const std::string hex = Hex(key);
+    return (fs::path(folder_) / hex.substr(0, 2) / hex).string();
+}
+
+bool MemberCache::Find(const Key& key, uint64_t originalSize, Entry* entry) const
+{
+    const std::string path = EntryPath(key);
+    File file(path.c_str(), "rb");
+    if (!file.IsOpen())
+        return false;
+    const auto damaged = [&]() {
+        file.Close();
+        RemoveQuietly(path);
+        return false;
+    };
+    uint8_t header[kHeaderSize];
+    if (file.Read(header, sizeof header) != sizeof header || std::memcmp(header, kMagic, 4) != 0 ||
+        Get32(header + 60) != Crc32(header, 60) || Get32(header + 4) != kVersion ||
+        std::memcmp(header + 8, key.data(), key.size()) != 0 || Get64(header + 40) != originalSize)
+        return damaged();
+    const uint64_t packed = Get64(header + 48);
+    const uint32_t crc = Get32(header + 56);
+    const int64_t length = file.Size();
+    if (length < 0 || static_cast<uint64_t>(length) != kHeaderSize + packed ||
+        packed > originalSize + (originalSize + 7) / 8 + lzss::kMaxGroupSize)
+        return damaged();
+
+    // The whole entry is summed before any of it is used.
+    entry->packedSize = packed;
+    entry->crc = crc;
+    entry->bytes.clear();
+    entry->whole = packed <= kWholeEntry;
+    uint32_t sum = 0;
+    if (entry->whole) {
+        entry->bytes.resize(static_cast<size_t>(packed));
+        if (file.Read(entry->bytes.data(), entry->bytes.size()) != entry->bytes.size())
+            return damaged();
+        sum = Crc32(entry->bytes.data(), entry->bytes.size());
+    } else {
+        std::vector<uint8_t> block(kBlock);
+        uint64_t left = packed;
+        while (left > 0) {
+            const size_t want = static_cast<size_t>(std::min<uint64_t>(left, block.size()));
+            if (file.Read(block.data(), want) != want)
+                return damaged();
+            sum = Crc32(block.data(), want, sum);
+            left -= want;
+        }
+        if (!file.Seek(static_cast<int64_t>(kHeaderSize), SEEK_SET))
+            return false;
+    }
+    if (sum != crc)
+        return damaged();
+    if (!entry->whole)
+        entry->file = std::move(file);
+
+    // Used now: the last to be dropped.
+    std::error_code ec;
+    fs::last_write_time(fs::path(path), fs::file_time_type::clock::now(), ec);
+    return true;
+}
+
+MemberCache::Writer::Writer(const MemberCache& cache, const Key& key)
+    : key_(key), final_(cache.EntryPath(key))
+{
+    std::error_code ec;
+    fs::create_directories(fs::path(final_).parent_path(), ec);
+    temporary_ = final_ + TemporarySuffix();
+    file_ = File(temporary_.c_str(), "wb");
+    uint8_t header[kHeaderSize] = {};
+    failed_ = !file_.IsOpen() || !file_.Write(header, sizeof header);
+}
+
+MemberCache::Writer::~Writer()
+{
+    if (!temporary_.empty())
+        Abandon();
+}
+
+void MemberCache::Writer::Abandon()
+{
+    file_.Close();
+    RemoveQuietly(temporary_);
+    temporary_.clear();
+    failed_ = true;
+}
+
+void MemberCache::Writer::Append(const uint8_t* data, size_t size)
+{
+    if (!failed_ && !file_.Write(data, size))
+        Abandon();
+}
+
+bool MemberCache::Writer::Commit(uint64_t originalSize, uint64_t packedSize, uint32_t crc)
+{
+    if (failed_)
+        return false;
+    uint8_t header[kHeaderSize];
+    EncodeHeader(key_, originalSize, packedSize, crc, header);
+    if (!file_.Seek(0, SEEK_SET) || !file_.Write(header, sizeof header) || !file_.Close()) {
+        Abandon();
+        return false;
+    }
+    // Another build may have put the same entry in place meanwhile: its
+    // bytes are the same, so either one will do.
+    std::error_code ec;
+    fs::rename(fs::path(temporary_), fs::path(final_), ec);
+    if (ec) {
+        Abandon();
+        return fs::exists(fs::path(final_), ec);
+    }
+    temporary_.clear();
+    return true;
+}
+
+void MemberCache::Trim() const
+{
+    struct Found {
+        fs::file_time_type used;
+        uint64_t size;
+        fs::path path;
+    };
+    std::vector<Found> entries;
+    uint64_t total = 0;
+    const auto now = fs::file_time_type::clock::now();
+    std::error_code ec;
+    for (fs::directory_iterator top(fs::path(folder_), ec), end; !ec && top != end; top.increment(ec)) {
+        if (!top->is_directory(ec) || top->is_symlink(ec))
+            continue;
+        std::error_code inner;
+        for (fs::directory_iterator it(top->path(), inner); !inner && it != end; it.increment(inner)) {
+            const std::string name = it->path().filename().string();
+            std::error_code e;
+            const fs::file_time_type used = fs::last_write_time(it->path(), e);
+            if (e || !it->is_regular_file(e))
+                continue;
+            const bool temporary = name.size() > 4 && name.compare(name.size() - 4, 4, ".tmp") == 0;
+            if (temporary) {
+                if (now - used > kStaleTemporary)
+                    fs::remove(it->path(), e);
+                continue;
+            }
+            if (!IsEntryName(name))
+                continue;  // not ours: never deleted
+            const uint64_t size = fs::file_size(it->path(), e);
+            if (e)
+                continue;
+            entries.push_back({used, size, it->path()});
+            total += size;
+        }
+    }
+    if (total <= limit_)
+        return;
+    std::sort(entries.begin(), entries.end(), [](const Found& a, const Found& b) { return a.used < b.used; });
+    for (const Found& f : entries) {
+        if (total <= limit_)
+            break;
+        std::error_code e;
+        if (fs::remove(f.path, e))
+            total -= f.size;
+    }
+}

@@ -1,0 +1,103 @@
+// Compressed members kept between builds, so that a rebuild compresses only
+// what changed. An entry is named by a key made of everything that decides
+// a member's compressed bytes: a hash of its content and its size, the coder
+// and its settings (plain or optimal parsing, the ring, the match lengths)
+// and the version of this layout. Each entry is one file:
+//
+//   +-------+---------+-----+----------+--------+-----+-----------+------------+
+//   | magic | version | key | original | packed | crc | headerCrc | packed ... |
+//   | "KVPC"|   u32   | 32  |   u64    |  u64   | u32 |    u32    |   bytes    |
+//   +-------+---------+-----+----------+--------+-----+-----------+------------+
+//
+// little-endian; `crc` is the CRC-32 of the packed bytes, `headerCrc` that
+// of the 60 bytes before it. An entry is never trusted blindly: one whose
+// header, length or sum does not hold is removed and the member compressed
+// again. Entries are written under a temporary name and renamed, so builds
+// that share the folder never see half an entry; the oldest used are
+// dropped first once the folder holds more than its limit.
+#pragma once
+
+#include "File.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class MemberCache {
+public:
+    using Key = std::array<uint8_t, 32>;
+    static constexpr size_t kHeaderSize = 64;
+    static constexpr uint32_t kVersion = 1;
+    static constexpr uint64_t kDefaultLimit = uint64_t(1) << 30;
+
+    // The key of a member: the BLAKE2b-256 of its content, its size, and
+    // whether it is parsed optimally (--best).
+    static Key MakeKey(const uint8_t (&contentHash)[32], uint64_t size, bool best);
+    static std::string Hex(const Key& key);
+
+    // Where the cache lives: $XDG_CACHE_HOME/kelvopack, else
+    // $HOME/.cache/kelvopack; %LOCALAPPDATA%\kelvopack on Windows. Empty
+    // when the environment names no such folder.
+    static std::string DefaultFolder();
+    // KELVOPACK_CACHE_SIZE: bytes, or with K, M or G (binary multiples).
+    // kDefaultLimit when unset. False, with the reason, on a value that is
+    // not a size.
+    static bool LimitFromEnvironment(uint64_t* limit, std::string* reason);
+
+    // A cache in `folder` (made when first written to) of at most `limit`
+    // bytes of entries.
+    MemberCache(std::string folder, uint64_t limit);
+
+    // An entry found intact. Small entries are read whole into `bytes`;
+    // the others are read from `file` (placed at the packed bytes) by the
+    // caller, who checks `crc` again as it reads.
+    struct Entry {
+        uint64_t packedSize = 0;
+        uint32_t crc = 0;
+        std::vector<uint8_t> bytes;
+        File file;
+        bool whole = false;  // bytes holds every packed byte
+    };
+    // Finds the entry for key of a member of `originalSize` bytes, checks
+    // it whole and marks it as used now. A damaged entry is removed and
+    // false returned, as when there is none.
+    bool Find(const Key& key, uint64_t originalSize, Entry* entry) const;
+
+    // Writes one entry under a temporary name; Commit renames it into
+    // place. A write that fails leaves nothing behind: the cache only
+    // saves time, so its failures never fail a build.
+    class Writer {
+    public:
+        Writer(const MemberCache& cache, const Key& key);
+        ~Writer();
+        Writer(const Writer&) = delete;
+        Writer& operator=(const Writer&) = delete;
+
+        void Append(const uint8_t* data, size_t size);
+        // True when the entry is in place.
+        bool Commit(uint64_t originalSize, uint64_t packedSize, uint32_t crc);
+
+    private:
+        void Abandon();
+
+        Key key_;
+        std::string temporary_;
+        std::string final_;
+        File file_;
+        bool failed_ = false;
+    };
+
+    // Drops the entries used longest ago until the rest fit the limit, and
+    // temporary files that a build which ended abruptly left behind.
+    void Trim() const;
+
+    const std::string& Folder() const { return folder_; }
+    // The file of the entry for key.
+    std::string EntryPath(const Key& key) const;
+
+private:
+    std::string folder_;
+    uint64_t limit_;
+};
