@@ -1,5 +1,6 @@
 #include "InstallRules.h"
 
+#include "BoundedText.h"
 #include "Crc32.h"
 #include "GroupCommand.h"
 #include "Limits.h"
@@ -8,7 +9,6 @@
 #include "SetupLayout.h"
 #include "TListaDado.h"
 
-#include <cstdio>
 #include <map>
 
 namespace install {
@@ -123,9 +123,7 @@ Status CheckDestination(const std::string& typed, const std::string& current,
 std::string ProgramEntryKey(const std::string& destination)
 {
     const std::string folded = layout::FoldCase(destination);
-    char key[32];
-    std::snprintf(key, sizeof key, "Kelvo-%08x", static_cast<unsigned>(Crc32(folded.data(), folded.size())));
-    return key;
+    return "Kelvo-" + text::Hex8(Crc32(folded.data(), folded.size()));
 }
 
 ProgramEntry MakeProgramEntry(const std::string& destination, const std::string& program, const std::string& name,

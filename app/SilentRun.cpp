@@ -3,10 +3,10 @@
 #include "InstallRules.h"
 #include "StartupRules.h"
 
+#include "BoundedText.h"
 #include "Limits.h"
 #include "Status.h"
 
-#include <cstdio>
 #include <string>
 
 namespace {
@@ -31,7 +31,7 @@ int SilentRun::Apply(char* NomeGrupo, char* DirDest, char* ModosInst) const
     const Status offered = cmdline::ModeLetters(options.mode, ModosInst, &letters);
     if (!offered)
         return Refuse("Wrong arguments: " + offered.Text() + ".");
-    std::snprintf(ModosInst, kModesSize, "%s", letters.c_str());
+    text::CopyBounded(ModosInst, kModesSize, letters.c_str());
     // The options page's checks, on what the arguments or the script give.
     const Status status = install::CheckGroupName(NomeGrupo);
     if (status)

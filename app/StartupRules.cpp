@@ -1,5 +1,6 @@
 #include "StartupRules.h"
 
+#include "BoundedText.h"
 #include "File.h"
 #include "Limits.h"
 #include "NameRules.h"
@@ -46,7 +47,8 @@ int ModeFromFile(const char* path)
 
 void InstallCaption(char (&caption)[kCaptionSize])
 {
-    std::snprintf(caption, sizeof caption, "%s%s", kCaptionPrefix, kSlogan);
+    const std::string whole = std::string(kCaptionPrefix) + kSlogan;
+    text::CopyBounded(caption, sizeof caption, whole.c_str());
 }
 
 void UninstallCaption(char (&caption)[kCaptionSize], const char* group)
@@ -55,12 +57,13 @@ void UninstallCaption(char (&caption)[kCaptionSize], const char* group)
     const size_t room = sizeof caption - 1 - prefix;  // 91 characters for the name
     const size_t length = std::strlen(group);
     if (length <= room) {
-        std::snprintf(caption, sizeof caption, "%s%s", kUninstallPrefix, group);
+        const std::string whole = std::string(kUninstallPrefix) + group;
+        text::CopyBounded(caption, sizeof caption, whole.c_str());
         return;
     }
     const size_t kept = room - (sizeof kEllipsis - 1);
-    std::snprintf(caption, sizeof caption, "%s%.*s%s", kUninstallPrefix, static_cast<int>(kept),
-                  group, kEllipsis);
+    const std::string shortened = std::string(kUninstallPrefix) + std::string(group, kept) + kEllipsis;
+    text::CopyBounded(caption, sizeof caption, shortened.c_str());
 }
 
 Status JoinPath(char* dest, const char* first, const char* second, const char* third)

@@ -9,13 +9,13 @@
 #include "UninstallProcedure.h"
 #include "WorkingFiles.h"
 
+#include "BoundedText.h"
 #include "Platform.h"
 #include "SetupLayout.h"
 #include "TScript.h"
 
 #include <windows.h>
 
-#include <cstdio>
 #include <cstring>
 
 TProcTramor::TProcTramor(TWindow* pai, int _Modo, TButton* back, TButton* next, TButton* cancel)
@@ -47,7 +47,7 @@ Status TProcTramor::LerScript()
     script.LerNomeGrupo(NomeGrupo);
     script.LerModosInstalacao(buffer);
     // Three letters and nothing more fit the mode buffer.
-    std::snprintf(ModosInst, sizeof ModosInst, "%.3s", buffer);
+    text::CopyBounded(ModosInst, sizeof ModosInst, buffer, 3);
     const struct {
         const char* key;
         std::string* value;

@@ -1,20 +1,18 @@
 #include "SetupLayout.h"
 
+#include "BoundedText.h"
 #include "Crc32.h"
 #include "Limits.h"
 #include "PeImage.h"
 #include "ScriptText.h"
 
-#include <cstdio>
 #include <cstring>
 
 namespace layout {
 
 std::string RunFolderName(uint32_t number)
 {
-    char digits[9];
-    std::snprintf(digits, sizeof digits, "%08x", static_cast<unsigned>(number));
-    return kRunFolderPrefix + std::string(digits);
+    return kRunFolderPrefix + text::Hex8(number);
 }
 
 bool IsRunFolder(const std::string& folder)

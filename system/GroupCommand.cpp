@@ -1,55 +1,44 @@
 #include "GroupCommand.h"
 
+#include "BoundedText.h"
+
 #include <algorithm>
-#include <cstdio>
 
 namespace groupcommand {
 
 namespace {
 
-const char* OrEmpty(const char* text)
+// Only a complete command stays in the buffer.
+bool Format(CommandBuffer& buffer, std::initializer_list<const char*> pieces)
 {
-    return text ? text : "";
-}
-
-// snprintf tells the length the whole command needs; only a complete one
-// stays in the buffer.
-template <typename... Args>
-bool Format(CommandBuffer& buffer, const char* format, Args... args)
-{
-    const int needed = std::snprintf(buffer, kCommandSize, format, args...);
-    if (needed < 0 || static_cast<std::size_t>(needed) > kMaxCommandLength) {
-        buffer[0] = '\0';
-        return false;
-    }
-    return true;
+    return text::JoinWhole(buffer, kCommandSize, pieces);
 }
 
 }  // namespace
 
 bool CreateGroup(CommandBuffer& buffer, const char* nome)
 {
-    return Format(buffer, "[CreateGroup(%s)]", OrEmpty(nome));
+    return Format(buffer, {"[CreateGroup(", nome, ")]"});
 }
 
 bool AddItem(CommandBuffer& buffer, const char* arq, const char* nome)
 {
-    return Format(buffer, "[AddItem(\"%s\", %s)]", OrEmpty(arq), OrEmpty(nome));
+    return Format(buffer, {"[AddItem(\"", arq, "\", ", nome, ")]"});
 }
 
 bool DeleteGroup(CommandBuffer& buffer, const char* nome)
 {
-    return Format(buffer, "[DeleteGroup(%s)]", OrEmpty(nome));
+    return Format(buffer, {"[DeleteGroup(", nome, ")]"});
 }
 
 bool DeleteItem(CommandBuffer& buffer, const char* nome)
 {
-    return Format(buffer, "[DeleteItem(%s)]", OrEmpty(nome));
+    return Format(buffer, {"[DeleteItem(", nome, ")]"});
 }
 
 bool ExitProgman(CommandBuffer& buffer)
 {
-    return Format(buffer, "%s", "[ExitProgman(1)]");
+    return Format(buffer, {"[ExitProgman(1)]"});
 }
 
 std::vector<std::string> SplitGroups(const char* list, std::size_t Len)

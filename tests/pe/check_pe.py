@@ -3,7 +3,9 @@
 subsystem, that it imports only DLLs every Windows system carries, so that
 it runs on its own (no compiler runtime DLLs beside it), and that a window
 program is terminal-services aware (without the flag, a remote-desktop host
-hands it a private Windows folder)."""
+hands it a private Windows folder); given a bound, that the file is no
+larger (the setup program is carried by every setup made with it)."""
+import os
 import re
 import subprocess
 import sys
@@ -18,10 +20,11 @@ SUBSYSTEMS = {"gui": "(Windows GUI)", "console": "(Windows CUI)"}
 
 
 def main():
-    if len(sys.argv) != 5:
-        print("usage: check_pe.py OBJDUMP EXE i386|x86-64 gui|console", file=sys.stderr)
+    if len(sys.argv) not in (5, 6):
+        print("usage: check_pe.py OBJDUMP EXE i386|x86-64 gui|console [MAX_BYTES]", file=sys.stderr)
         return 2
-    objdump, exe, machine, subsystem = sys.argv[1:]
+    objdump, exe, machine, subsystem = sys.argv[1:5]
+    max_bytes = int(sys.argv[5]) if len(sys.argv) == 6 else None
     try:
         dump = subprocess.run([objdump, "-p", exe], check=True, capture_output=True, text=True).stdout
     except (OSError, subprocess.CalledProcessError) as error:
@@ -41,10 +44,13 @@ def main():
         problems.append("imports DLLs that are not part of Windows: " + ", ".join(foreign))
     if not dlls:
         problems.append("imports nothing at all: not a linked program?")
+    size = os.path.getsize(exe)
+    if max_bytes is not None and size > max_bytes:
+        problems.append(f"{size} bytes, more than the {max_bytes} it may take")
     for problem in problems:
         print(f"{exe}: {problem}", file=sys.stderr)
     if not problems:
-        print(f"{exe}: {machine}, {subsystem}, imports " + ", ".join(dlls))
+        print(f"{exe}: {machine}, {subsystem}, {size} bytes, imports " + ", ".join(dlls))
     return 1 if problems else 0
 
 
