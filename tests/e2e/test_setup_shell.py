@@ -220,7 +220,8 @@ def assert_removal_scheduled(s, folder):
     once = s.run_wine(["reg", "query", "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"],
                       "run-once")
     once.wait(30)
-    text = (pending.stdout() + once.stdout()).lower()
+    text = "".join(s.log_path(f"{name}.out").read_text(errors="replace")
+                   for name in ("pending-removals", "run-once")).lower()
     assert f"{windows}\\{APP}".lower() in text, text
 
 
