@@ -415,6 +415,25 @@ def test_started_by_its_full_name_from_another_folder_it_opens_itself(s):
 
 
 @time_limit(120)
+def test_a_folder_the_code_page_cannot_name_still_holds_a_working_setup(s):
+    setup = demo_setup(s.root)
+    local = s.root / APP
+    setup.write(stub(s), local)
+    folder = "C:\\dist\\\u03a9\u03bc\u03ad\u03b3\u03b1 \u65e5\u672c"
+    exe = s.put(local, f"{folder}\\{APP}")
+    program = s.start(exe, cwd="C:\\dist")
+    main_window(s)
+    # The start folder comes in a form the 8-bit names can hold: the short
+    # name, which leads to the same folder.
+    start = temp_file(s, "cur.se")
+    assert b"?" not in start and start.startswith(b"C:\\dist\\"), start
+    assert b"~" in start, start
+    assert temp_file(s, "kelvo.se") == setup.script()
+    cancel_with_yes(s)
+    assert program.wait(20) == 0
+
+
+@time_limit(120)
 def test_keyboard_drives_the_wizard(s):
     program = start_setup(s, demo_setup(s.root))
     wizard = Wizard(s)
