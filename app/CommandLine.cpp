@@ -55,6 +55,24 @@ std::string Unquoted(std::string text)
     return text;
 }
 
+// A decimal number of at most 20 digits that fits 64 bits.
+bool ParseNumber(const std::string& text, uint64_t* value)
+{
+    if (text.empty() || text.size() > 20)
+        return false;
+    uint64_t n = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        const uint64_t digit = static_cast<uint64_t>(c - '0');
+        if (n > (UINT64_MAX - digit) / 10)
+            return false;
+        n = n * 10 + digit;
+    }
+    *value = n;
+    return true;
+}
+
 // A reason the arguments cannot be used.
 Status Refused(const std::string& why)
 {
@@ -102,6 +120,13 @@ Status Parse(const std::string& arguments, Options* options)
             else {
                 return Refused("unknown mode \"" + word.substr(6) + "\" (full, typical or minimal)");
             }
+        } else if (upper.compare(0, 10, "/RELAUNCH=") == 0) {
+            const std::string value = word.substr(10);
+            const size_t comma = value.find(',');
+            if (comma == std::string::npos || !ParseNumber(value.substr(0, comma), &options->parentProcess) ||
+                !ParseNumber(value.substr(comma + 1), &options->resultPipe) || options->parentProcess == 0)
+                return Refused("bad argument \"" + word + "\"");
+            options->relaunched = true;
         } else if (upper.compare(0, 7, "/GROUP=") == 0) {
             options->group = word.substr(7);
             options->hasGroup = true;
@@ -113,6 +138,11 @@ Status Parse(const std::string& arguments, Options* options)
             return Refused("unknown argument \"" + word + "\"");
         }
     }
+}
+
+std::string RelaunchArgument(uint64_t parentProcess, uint64_t resultPipe)
+{
+    return "/RELAUNCH=" + std::to_string(parentProcess) + "," + std::to_string(resultPipe);
 }
 
 std::string ArgumentsOf(const std::string& commandLine)

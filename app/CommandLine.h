@@ -10,11 +10,20 @@
 //   /D=folder       the destination folder; last on the line, the rest of
 //                   the line (blanks included) is the folder
 //
+// Between the installed copy and the copy of itself that it starts from
+// the temporary folder to uninstall, and not for people:
+//   /RELAUNCH=p,r   p: the starting copy's process handle (inherited,
+//                   SYNCHRONIZE), to wait for its end before anything of it
+//                   is deleted; r: the write end of the pipe on which it
+//                   waits for the exit code (inherited), 0 when it does not
+//                   wait. Both decimal.
+//
 // Letter case of the switches does not count. Portable, tested natively.
 #pragma once
 
 #include "Status.h"
 
+#include <cstdint>
 #include <string>
 
 namespace cmdline {
@@ -31,7 +40,14 @@ struct Options {
     std::string group;
     bool hasDestination = false;
     std::string destination;
+    // Started by the installed copy (/RELAUNCH=): the handles it passed on.
+    bool relaunched = false;
+    uint64_t parentProcess = 0;
+    uint64_t resultPipe = 0;
 };
+
+// The /RELAUNCH= argument for the two handles' values.
+std::string RelaunchArgument(uint64_t parentProcess, uint64_t resultPipe);
 
 // The usage text shown for bad arguments.
 extern const char* const kUsage;

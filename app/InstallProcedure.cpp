@@ -9,6 +9,7 @@
 
 #include "FileSys.h"
 #include "Limits.h"
+#include "PathSplit.h"
 #include "Platform.h"
 #include "SetupLayout.h"
 #include "TProgramGroups.h"
@@ -138,8 +139,7 @@ Status InstallProcedure::ExtractFiles(TApend& apend)
             continue;
         const char* arq = list.Arq(i);
         // Files of one folder mostly follow each other: its folders are made once.
-        const char* const slash = std::strrchr(arq, '\\');
-        const std::string folder(arq, slash != nullptr ? slash - arq : 0);
+        const std::string folder = pathsplit::FolderName(arq, &platform::IsLeadByte);
         if (folder != madeFolder) {
             status = TryMakePath(arq);
             if (!status)

@@ -1,9 +1,12 @@
 // The program's entry: refuses Windows versions it cannot run on, chooses
 // install or uninstall mode from "modo.se" and runs the application.
 #include "CommandLine.h"
+#include "ProgramPath.h"
 #include "StartupRules.h"
 #include "TKelvoApp.h"
 
+#include "PathSplit.h"
+#include "Platform.h"
 #include "Report.h"
 #include "SetupLayout.h"
 
@@ -40,7 +43,15 @@ int OwlMain(int, char*[])
 
     int result;
     {
-        TKelvoApp app(startup::ModeFromFile(layout::kModeFile), options);
+        // The mode file lies beside the program, wherever it was started from.
+        std::string modeFile = layout::kModeFile;
+        std::string path;
+        if (program::FullName(&path)) {
+            const size_t separator = pathsplit::LastSeparator(path, &platform::IsLeadByte);
+            if (separator != std::string::npos)
+                modeFile = path.substr(0, separator + 1) + layout::kModeFile;
+        }
+        TKelvoApp app(startup::ModeFromFile(modeFile.c_str()), options);
         result = app.Run();
     }
     return result;

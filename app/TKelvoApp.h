@@ -11,6 +11,10 @@
 #include "Status.h"
 #include "TApplication.h"
 
+#include <memory>
+
+class TRelaunch;
+
 class TKelvoApp : public TApplication {
 public:
     // 1: install mode, 2: uninstall mode. With the /S option, no window:
@@ -31,4 +35,14 @@ private:
     // after the uninstaller's relaunch *relaunched is true and the wizard
     // must not open. A failure is the message to end the program with.
     Status InitScript(bool* relaunched);
+    // Extracts the script (and, as a rule, the display files) from
+    // `package` into the current folder `runFolder`, or with no package
+    // reads the script found there; sets the caption.
+    Status ReadScriptSettings(const char* package, const char* runFolder);
+
+    // The relaunched copy's link to the installed copy that started it.
+    std::unique_ptr<TRelaunch> parent;
+    // The installed copy's exit code after the relaunch: the copy's result
+    // when unattended.
+    int relaunchCode = 0;
 };

@@ -2,6 +2,7 @@
 
 #include "InstallProcedure.h"
 #include "InstallRules.h"
+#include "RunCleanup.h"
 #include "SilentProgress.h"
 #include "SilentRun.h"
 #include "StartupRules.h"
@@ -32,6 +33,9 @@ TProcTramor::TProcTramor(TWindow* pai, int _Modo, TButton* back, TButton* next, 
 TProcTramor::~TProcTramor()
 {
     listaDado.reset();
+    // A wizard cancelled, or a procedure that stopped early, leaves no
+    // working files in its run folder (a procedure's own end removed them).
+    cleanup::EndRun(workFolder, Modo == startup::kUninstallMode);
 }
 
 Status TProcTramor::LerScript()
@@ -60,7 +64,7 @@ Status TProcTramor::LerScript()
     return script.TryLerRegistros(listaDado.get(), lDirOrig);
 }
 
-int TProcTramor::RunSilent(const cmdline::Options& options)
+int TProcTramor::RunSilent(const cmdline::Options& options, TRelaunch* parent)
 {
     silent = true;
     workFolder.Enter();
@@ -70,7 +74,7 @@ int TProcTramor::RunSilent(const cmdline::Options& options)
         return cmdline::kFailed;
     }
     if (Modo == startup::kUninstallMode)
-        return Finish();  // the installed copy: no confirmation asked
+        return Finish(parent);  // the installed copy: no confirmation asked
     const int code = SilentRun(options).Apply(NomeGrupo, DirDest, ModosInst);
     return code == cmdline::kDone ? Finish() : code;
 }
@@ -161,7 +165,7 @@ void TProcTramor::Back()
     Processar();
 }
 
-int TProcTramor::Finish()
+int TProcTramor::Finish(TRelaunch* parent)
 {
     running = true;
     // The procedure lets messages through: nothing may click or close the
@@ -169,7 +173,7 @@ int TProcTramor::Finish()
     if (pai != nullptr)
         EnableWindow(GetAncestor(pai->GetHandle(), GA_ROOT), FALSE);
     if (Modo != startup::kInstallMode)
-        return UninstallProcedure(workFolder, NomeGrupo, DirDest, silent).Run();
+        return UninstallProcedure(workFolder, NomeGrupo, DirDest, silent, parent).Run();
     // Unattended, there is no dialog to show the progress or hear Cancel.
     SilentProgress noProgress;
     InstallProgress& progress = dProg ? static_cast<InstallProgress&>(*dProg) : noProgress;

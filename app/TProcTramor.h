@@ -20,6 +20,8 @@
 #include <memory>
 #include <string>
 
+class TRelaunch;
+
 class TProcTramor : public TWinTramor {
 public:
     TProcTramor(TWindow* pai, int _Modo, TButton* back, TButton* next, TButton* cancel);
@@ -29,11 +31,12 @@ public:
     // the current folder.
     Status LerScript();
     // The installation (install mode) or the uninstallation; the exit code.
-    int Finish();
+    // `parent`: the installed copy waiting for the uninstallation's result.
+    int Finish(TRelaunch* parent = nullptr);
     // The procedure without a window (`pai` and the buttons null): the
     // script's settings or the options' for the installation, none asked
     // for the uninstallation, no message box. The exit code (CommandLine.h).
-    int RunSilent(const cmdline::Options& options);
+    int RunSilent(const cmdline::Options& options, TRelaunch* parent = nullptr);
 
     void Processar() override;
     void Next() override;

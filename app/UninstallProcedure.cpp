@@ -3,8 +3,10 @@
 #include "InstallRules.h"
 #include "ProcedureReport.h"
 #include "ProgramsList.h"
+#include "RunCleanup.h"
 #include "StartupRules.h"
 #include "SystemFolders.h"
+#include "TRelaunch.h"
 #include "WorkingFiles.h"
 
 #include "FileSys.h"
@@ -15,6 +17,8 @@
 #include "TProgramGroups.h"
 
 #include <windows.h>
+
+#include <vector>
 
 using procedure::Fail;
 using procedure::Report;
@@ -37,11 +41,22 @@ std::string WhyNotDelete(const std::string& full)
     return guard::WhyProtected(guard::FullFolder(real, full), protectedFolders);
 }
 
+// Whether the folder holds nothing but the file `name` (letter case aside).
+bool OnlyHolds(const std::string& folder, const std::string& name)
+{
+    std::vector<platform::FolderEntry> entries;
+    return !name.empty() && platform::ListFolder(folder.c_str(), &entries) && entries.size() == 1 &&
+           !entries[0].folder && layout::FoldCase(entries[0].name) == layout::FoldCase(name);
+}
+
+// The installed copy ends as soon as it has the result.
+constexpr unsigned kParentEndWait = 60000;
+
 }  // namespace
 
 UninstallProcedure::UninstallProcedure(const WorkFolder& _workFolder, char* _NomeGrupo, char* _DirDest,
-                                       bool _silent)
-    : workFolder(_workFolder), NomeGrupo(_NomeGrupo), DirDest(_DirDest), silent(_silent)
+                                       bool _silent, TRelaunch* _parent)
+    : workFolder(_workFolder), NomeGrupo(_NomeGrupo), DirDest(_DirDest), silent(_silent), parent(_parent)
 {
 }
 
@@ -71,7 +86,7 @@ Status UninstallProcedure::ReadUninstallData(const std::string& start)
     return status;
 }
 
-int UninstallProcedure::Remove(const std::string& full, bool* removed)
+int UninstallProcedure::Remove(const std::string& full, const std::string& program, bool* removed)
 {
     int code = 0;
     {
@@ -85,6 +100,13 @@ int UninstallProcedure::Remove(const std::string& full, bool* removed)
         platform::RemoveFolder(full.c_str());
     else
         DelTree(full.c_str());
+    // The installed copy that waits for the result runs from the tree: it
+    // gets the result and ends, and then its image goes too.
+    if (parent != nullptr && parent->Awaited() && OnlyHolds(full, program)) {
+        parent->Report(code);
+        if (parent->WaitGone(kParentEndWait))
+            DelTree(full.c_str());
+    }
     *removed = !platform::FolderExists(full.c_str());
     if (!*removed)
         code |= Report(Status::Failure(Fault::kPlatform,
@@ -119,21 +141,13 @@ int UninstallProcedure::Run()
                     kNothingRemoved);
 
     bool removed = false;
-    const int code = Remove(full, &removed);
+    const int code = Remove(full, program, &removed);
     if (removed && programs::Unregister(install::ProgramEntryKey(full)) && alreadyGone)
         ShowMessage(("The application was removed from \"" + full +
                      "\" already: its entry in the list of installed programs is removed too.")
                         .c_str(),
                     "Notice!", kMbOk | kMbIconAsterisk);
-    workFolder.Enter();
-    working::RemoveAll(false, program);
-    // The relaunch's own folder: the data and the copy that runs (which the
-    // system keeps while it runs).
-    platform::ChangeFolder(start.c_str());
-    working::RemoveAll(true, program);
-    workFolder.Leave();
-    if (layout::IsRunFolder(start))
-        platform::RemoveFolder(start.c_str());
+    cleanup::EndRun(workFolder, true);
     if (removed && !silent)
         MessageBoxExA(nullptr, "Uninstallation is completed.", "Notice!", MB_OK, 0);
     return code;

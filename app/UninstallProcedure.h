@@ -11,11 +11,16 @@
 
 #include <string>
 
+class TRelaunch;
+
 class UninstallProcedure {
 public:
     // The step logic's buffers that receive the group name and the
     // destination from the uninstall data. `silent`: no completion message.
-    UninstallProcedure(const WorkFolder& workFolder, char* NomeGrupo, char* DirDest, bool silent);
+    // `parent`: the installed copy that started this one, when it waits for
+    // the result (else null).
+    UninstallProcedure(const WorkFolder& workFolder, char* NomeGrupo, char* DirDest, bool silent,
+                       TRelaunch* parent = nullptr);
 
     // The exit code: 0 when everything was removed, 1 when something failed
     // (each failure has been shown).
@@ -25,11 +30,13 @@ private:
     // The group name and destination from the uninstall data beside the
     // relaunched copy in `start`.
     Status ReadUninstallData(const std::string& start);
-    // Deletes the group and the destination tree `full`; 1 if any failed.
-    int Remove(const std::string& full, bool* removed);
+    // Deletes the group and the destination tree `full` (where the
+    // installed copy `program` runs); 1 if any failed.
+    int Remove(const std::string& full, const std::string& program, bool* removed);
 
     const WorkFolder& workFolder;
     char* NomeGrupo;
     char* DirDest;
     bool silent;
+    TRelaunch* parent;
 };

@@ -40,15 +40,14 @@ bool ReadLine(const char* name, std::string* line, size_t max)
 
 void RemoveAll(bool uninstalling, const std::string& program)
 {
-    const char* const installFiles[] = {layout::kScript,    layout::kBitmap,      layout::kPresentation,
-                                        layout::kAgreement, layout::kStartFolder, layout::kProgramName};
-    for (const char* name : installFiles)
-        platform::RemoveFile(name);
-    if (!uninstalling)
-        return;
-    platform::RemoveFile(layout::kModeFile);
-    platform::RemoveFile(layout::kUninstallCopy);
-    if (!program.empty())
+    // What the uninstaller's copy is given lies only where it runs.
+    for (const layout::RelaunchFile& file : layout::kRelaunchFiles) {
+        if (file.fromPackage || uninstalling)
+            platform::RemoveFile(file.name);
+    }
+    platform::RemoveFile(layout::kStartFolder);
+    platform::RemoveFile(layout::kProgramName);
+    if (uninstalling && !program.empty())
         platform::RemoveFile(program.c_str());
 }
 

@@ -10,6 +10,11 @@
 
 namespace layout {
 
+const RelaunchFile kRelaunchFiles[6] = {
+    {kModeFile, kModeFile, false},   {kUninstallData, kUninstallCopy, false}, {kScript, kScript, true},
+    {kBitmap, kBitmap, true},        {kPresentation, kPresentation, true},     {kAgreement, kAgreement, true},
+};
+
 std::string RunFolderName(uint32_t number)
 {
     return kRunFolderPrefix + text::Hex8(number);

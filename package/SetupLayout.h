@@ -63,6 +63,19 @@ std::string RunFolderName(uint32_t number);
 // Whether the last component of `folder` is such a name.
 bool IsRunFolder(const std::string& folder);
 
+// What the uninstaller's copy in the temporary folder finds beside it: the
+// files it reads and shows, nothing else (no member of the application).
+// `source` is the name the installed copy has it under, `name` the copy's;
+// `fromPackage` ones the installed copy extracts there as start-up does
+// (as far as the script names them), the others it copies from its folder.
+// The program image is copied too, without the package behind it.
+struct RelaunchFile {
+    const char* source;
+    const char* name;
+    bool fromPackage;
+};
+extern const RelaunchFile kRelaunchFiles[6];
+
 // Whether a name installed into the destination folder's top would take
 // the place of a file the setup keeps there for itself (letter case aside).
 bool IsReservedName(const std::string& name);

@@ -1,6 +1,7 @@
 #include "FileSys.h"
 
 #include "File.h"
+#include "PathSplit.h"
 #include "Platform.h"
 #include "Report.h"
 
@@ -45,8 +46,9 @@ void Rectify(char* file, const char* nomeArq, size_t fileSize)
 {
     if (fileSize == 0)
         return;
-    const char* name = std::strrchr(nomeArq, '\\');
-    name = name != nullptr ? name + 1 : nomeArq;
+    // A trail byte of a double-byte character is no separator.
+    const size_t separator = pathsplit::LastSeparator(nomeArq, &platform::IsLeadByte);
+    const char* name = separator == std::string::npos ? nomeArq : nomeArq + separator + 1;
     size_t length = std::strlen(name);
     if (length > fileSize - 1)
         length = fileSize - 1;
@@ -116,6 +118,8 @@ Status TryMakePath(const char* path, const char* access)
     for (; i < length; ++i) {
         if (whole[i] == ':') {
             i += 2;  // a drive root's backslash never names a folder to create
+        } else if (platform::IsLeadByte(static_cast<unsigned char>(whole[i]))) {
+            ++i;  // its trail byte may be 0x5C and is no separator
         } else if (whole[i] == '\\' && i > 0) {
             const std::string folder = whole.substr(0, i);
             if (!platform::CreateFolder(folder.c_str(), access) && !platform::FolderExists(folder.c_str()))
@@ -174,7 +178,8 @@ void DelTree(const char* path)
     if (IsRootPath(path))
         return;
     std::string folder(path);
-    if (!IsSeparator(folder.back()))
+    // A trail byte 0x5C at the end is part of the last name, no separator.
+    if (folder.back() != '/' && pathsplit::LastSeparator(folder, &platform::IsLeadByte) != folder.size() - 1)
         folder += '\\';
 
     std::vector<platform::FolderEntry> entries;

@@ -45,6 +45,10 @@ std::string RealPath(const char* path);
 // under its long one; what does not exist yet stays as it is. Elsewhere
 // than on Windows, the path itself.
 std::string LongPath(const std::string& path);
+// Whether a byte begins a double-byte character in the system's ANSI code
+// page (never, elsewhere than on Windows).
+bool IsLeadByte(unsigned char c);
+
 std::string CurrentFolder();
 bool ChangeFolder(const char* path);
 

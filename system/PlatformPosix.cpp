@@ -119,6 +119,11 @@ std::string LongPath(const std::string& path)
     return path;
 }
 
+bool IsLeadByte(unsigned char)
+{
+    return false;
+}
+
 std::string CurrentFolder()
 {
     std::vector<char> buffer(4096);

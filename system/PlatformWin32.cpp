@@ -155,6 +155,11 @@ std::string LongPath(const std::string& path)
     return path;
 }
 
+bool IsLeadByte(unsigned char c)
+{
+    return IsDBCSLeadByte(c) != FALSE;
+}
+
 std::string CurrentFolder()
 {
     char buffer[MAX_PATH + 1];

@@ -178,19 +178,51 @@ def test_uninstaller_relaunches_from_the_temporary_folder(s):
     s.screenshot("uninstall")
 
     installed = s.to_linux(f"{folder}\\{APP}").read_bytes()
-    # The first run put its copy and the uninstall data into a run folder of
-    # its own; the copy, started there, keeps its working files in another.
+    image = stub(s).read_bytes()
+    # One run folder: the copy of the program without its package, and
+    # beside it only what the uninstaller reads and shows.
     folders = run_folders(s)
-    assert len(folders) == 2, folders
-    relaunch, second = sorted(folders, key=lambda f: not (f / "uninstall.se").exists())
-    assert sorted(p.name for p in relaunch.iterdir()) == sorted([APP, "modo.se", "uninstall.se"])
-    assert (relaunch / APP).read_bytes() == installed
+    assert len(folders) == 1, folders
+    relaunch = folders[0]
+    assert sorted(p.name for p in relaunch.iterdir()) == sorted(
+        [APP, "modo.se", "uninstall.se", "kelvo.se", "kelvo.bmp", "pres.txt", "licen.txt", "apend.se", "cur.se"])
+    copy = (relaunch / APP).read_bytes()
+    assert len(copy) == len(image) < len(installed), (len(copy), len(image), len(installed))
+    assert copy == installed[:len(copy)]
     assert (relaunch / "modo.se").read_bytes() == b"U"
     assert (relaunch / "uninstall.se").read_bytes() == uninstall
-    assert (second / "cur.se").read_bytes().decode().lower() == s.to_windows(relaunch).lower()
-    assert (second / "apend.se").read_bytes() == b"setup.exe"
+    by_path = {r.path: r.data for r in setup.records}
+    assert (relaunch / "kelvo.se").read_bytes() == setup.script()
+    assert (relaunch / "kelvo.bmp").read_bytes() == by_path[setup.bitmap]
+    assert (relaunch / "pres.txt").read_bytes() == by_path[setup.presentation]
+    assert (relaunch / "licen.txt").read_bytes() == by_path[setup.agreement]
+    assert (relaunch / "cur.se").read_bytes().decode().lower() == s.to_windows(relaunch).lower()
+    assert (relaunch / "apend.se").read_bytes() == b"setup.exe"
     assert [p.name for p in s.temp_dir.iterdir() if p.is_file()] == []
     cancel_with_yes(s, UNINSTALL_CAPTION + "Demo App")
+    s.wait_no_process(APP)
+    # Cancelled, the copy leaves nothing but its own image, which the
+    # system keeps while it runs: that is scheduled for removal.
+    left = [sorted(p.name for p in f.iterdir()) for f in run_folders(s)]
+    assert left in ([], [[APP]]), left
+    if left:
+        assert_removal_scheduled(s, relaunch)
+    assert s.to_linux(f"{folder}\\{APP}").read_bytes() == installed
+
+
+def assert_removal_scheduled(s, folder):
+    """The run folder `folder` and the copy in it are in the system's list
+    of pending removals, or in the user's once-only logon entries."""
+    windows = s.to_windows(folder)
+    pending = s.run_wine(["reg", "query", "HKLM\\System\\CurrentControlSet\\Control\\Session Manager",
+                          "/v", "PendingFileRenameOperations"], "pending-removals")
+    pending.wait(30)
+    once = s.run_wine(["reg", "query", "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"],
+                      "run-once")
+    once.wait(30)
+    text = "".join(s.log_path(f"{name}.out").read_text(errors="replace")
+                   for name in ("pending-removals", "run-once")).lower()
+    assert f"{windows}\\{APP}".lower() in text, text
 
 
 @time_limit(120)
@@ -353,17 +385,52 @@ def test_program_without_package_reports_and_fails(s):
     assert not s.windows(exe=APP, title=INSTALL_CAPTION)
 
 
-@time_limit(90)
-def test_started_from_another_folder_the_package_is_not_found(s):
+@time_limit(120)
+def test_started_by_its_full_name_from_another_folder_it_opens_itself(s):
     setup = demo_setup(s.root)
     local = s.root / APP
     setup.write(stub(s), local)
     exe = s.put(local, f"C:\\dist\\{APP}")
     program = s.start(exe, cwd="C:\\")
-    box = s.message_box(exe=APP)
-    assert box["text"] == "Can't read \"Apendix File\"!", box
-    s.press("OK", exe=APP)
-    assert program.wait(20) == 1
+    main_window(s)
+    # The package and the start folder are the program's own folder.
+    assert temp_file(s, "cur.se") == b"C:\\dist"
+    assert temp_file(s, "kelvo.se") == setup.script()
+    cancel_with_yes(s)
+    assert program.wait(20) == 0
+    # Cancelled: its working files went with its run folder.
+    assert run_folders(s) == []
+
+    # The installed copy started so from elsewhere uninstalls, instead of
+    # taking itself for a setup.
+    folder = "C:\\Apps\\Demo"
+    exe = s.put(local, f"{folder}\\{APP}")
+    s.to_linux(f"{folder}\\modo.se").write_bytes(b"U")
+    s.to_linux(f"{folder}\\uninstall.s_").write_bytes(b"Demo@App\r\nC:\\Apps\\Demo\\")
+    first = s.start(exe, cwd="C:\\")
+    assert first.wait(30) == 0
+    main_window(s, UNINSTALL_CAPTION + "Demo App")
+    cancel_with_yes(s, UNINSTALL_CAPTION + "Demo App")
+    assert s.to_linux(f"{folder}\\{APP}").exists()
+
+
+@time_limit(120)
+def test_a_folder_the_code_page_cannot_name_still_holds_a_working_setup(s):
+    setup = demo_setup(s.root)
+    local = s.root / APP
+    setup.write(stub(s), local)
+    folder = "C:\\dist\\\u03a9\u03bc\u03ad\u03b3\u03b1 \u65e5\u672c"
+    exe = s.put(local, f"{folder}\\{APP}")
+    program = s.start(exe, cwd="C:\\dist")
+    main_window(s)
+    # The start folder comes in a form the 8-bit names can hold: the short
+    # name, which leads to the same folder.
+    start = temp_file(s, "cur.se")
+    assert b"?" not in start and start.startswith(b"C:\\dist\\"), start
+    assert b"~" in start, start
+    assert temp_file(s, "kelvo.se") == setup.script()
+    cancel_with_yes(s)
+    assert program.wait(20) == 0
 
 
 @time_limit(120)

@@ -55,12 +55,24 @@ def test_silent_installs_in_each_mode_then_silent_uninstalls(s):
     destination = "C:\\Program Files\\Silent typical"
     first = s.run(f"{destination}\\{APP}", ["/S"], cwd=destination)
     assert first.exit_code == 0, first.stderr()
+    # The installed copy returns once its relaunched copy has done the work.
+    assert not (s.to_linux(destination) / "uninstall.s_").exists()
+    assert "Silent Typical" not in s.groups()
     s.wait_until(lambda: not s.to_linux(destination).exists(), timeout=60, what="the destination gone")
     s.wait_no_process(APP)
     assert not s.windows(exe=APP)
     assert "Silent Typical" not in s.groups()
     listed = installed_programs(s)
     assert "Silent Typical" not in listed and "Silent Full" in listed, listed
+
+    # Its result is the relaunched copy's: damaged uninstall data deletes
+    # nothing, and the installed copy ends with exit code 1.
+    destination = "C:\\Program Files\\Silent full"
+    (s.to_linux(destination) / "uninstall.s_").write_bytes(b"Silent@Full")
+    first = s.run(f"{destination}\\{APP}", ["/S"], cwd=destination)
+    assert first.exit_code == 1, first.stderr()
+    assert (s.to_linux(destination) / APP).exists()
+    assert "Silent Full" in s.groups()
 
 
 @time_limit(150)

@@ -52,4 +52,32 @@ TEST(CommandLine, ModesAreTheAskedOneWhenOfferedElseTheSmallestOffered)
     EXPECT_NE(error.find("minimal"), std::string::npos);
 }
 
+TEST(CommandLine, TheRelaunchArgumentCarriesBothHandlesThere)
+{
+    cmdline::Options o;
+    std::string error;
+    ASSERT_TRUE(Succeeded(cmdline::Parse(cmdline::RelaunchArgument(0x1F4, 0) + " /S", &o), &error)) << error;
+    EXPECT_TRUE(o.relaunched);
+    EXPECT_TRUE(o.silent);
+    EXPECT_EQ(o.parentProcess, 0x1F4u);
+    EXPECT_EQ(o.resultPipe, 0u);
+    const uint64_t big = UINT64_MAX - 1;
+    ASSERT_TRUE(Succeeded(cmdline::Parse(" " + cmdline::RelaunchArgument(big, 7), &o), &error)) << error;
+    EXPECT_TRUE(o.relaunched);
+    EXPECT_FALSE(o.silent);
+    EXPECT_EQ(o.parentProcess, big);
+    EXPECT_EQ(o.resultPipe, 7u);
+    // Without it, a run is no relaunched copy.
+    ASSERT_TRUE(Succeeded(cmdline::Parse("/S", &o), &error));
+    EXPECT_FALSE(o.relaunched);
+    EXPECT_EQ(o.parentProcess, 0u);
+
+    for (const char* bad : {"/RELAUNCH=", "/RELAUNCH=12", "/RELAUNCH=0,5", "/RELAUNCH=1,", "/RELAUNCH=,1",
+                            "/RELAUNCH=1,2,3", "/RELAUNCH=-1,2", "/RELAUNCH=0x10,2",
+                            "/RELAUNCH=18446744073709551616,0", "/RELAUNCH=1,99999999999999999999999"}) {
+        EXPECT_FALSE(Succeeded(cmdline::Parse(bad, &o), &error)) << bad;
+        EXPECT_NE(error.find("RELAUNCH"), std::string::npos) << bad << ": " << error;
+    }
+}
+
 }  // namespace
