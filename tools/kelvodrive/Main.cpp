@@ -71,7 +71,8 @@ const char kUsage[] =
     "  run [--cwd=DIR] [--timeout=MS] -- PROGRAM ARGS...  exit code in full\n"
     "  processes                    processes of the prefix\n"
     "  serve                        commands from standard input, each answered\n"
-    "                               by its lines, error=\"...\" and end=CODE\n";
+    "                               by its lines, error=\"...\" and end=CODE\n"
+    "exit codes: 0 done, 1 failed, 2 wrong usage, 3 timed out\n";
 
 int Dispatch(const Args& args)
 {
