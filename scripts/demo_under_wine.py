@@ -50,7 +50,7 @@ def wait_for_wizard(s, app, program, timeout=60):
         try:
             return s.wait_window(exe=app, title=INSTALL_CAPTION, id=ABOUT_ID, timeout=1)[0]
         except kelvo_wine.DriveError as error:
-            if error.code != 3:  # anything but kelvodrive's time-out
+            if error.code != kelvo_wine.DRIVE_TIMEOUT:
                 raise
         if not program.running():
             raise Failure(f"{app} ended with exit code {program.exit_code} before showing its wizard")

@@ -4,8 +4,9 @@
 # program), and shows the same demo's wizard under Wine. This machine runs
 # only 64-bit Windows code, so the Wine run uses the demo packed behind the
 # 64-bit setup program, in a private Wine prefix on a private X server with a
-# virtual desktop. Its picture goes to build/demo/wizard.png and
-# docs/wizard.png, the working files start-up wrote to build/demo/working-files/.
+# virtual desktop. Its picture goes to build/demo/wizard.png, the working
+# files start-up wrote to build/demo/working-files/. Nothing tracked is
+# written: the README's pictures are taken by scripts/wizard_pictures.py.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -20,7 +21,8 @@ build() {
     cmake --build --preset "$preset" --target "$@"
 }
 build mingw-i686 kelvo
-build mingw-x86_64 kelvo kelvodrive
+# wine-session: the programs every Wine session of the harness starts.
+build mingw-x86_64 kelvo wine-session
 build native kelvopack
 
 examples/demo/make-demo-setup.sh "$root/demo-setup.exe"
@@ -29,7 +31,7 @@ KELVO_STUB="$root/build/mingw-x86_64/app/kelvo.exe" \
     examples/demo/make-demo-setup.sh "$root/build/demo/x86_64/demo-setup.exe"
 
 python3 scripts/demo_under_wine.py build/demo/x86_64/demo-setup.exe \
-    --out build/demo --copy-to docs/wizard.png
+    --out build/demo
 
 echo "demo-setup.exe (32-bit, to ship): $root/demo-setup.exe"
 echo "its 64-bit twin, run under Wine:  $root/build/demo/x86_64/demo-setup.exe"

@@ -4,9 +4,9 @@
   python3 scripts/wizard_pictures.py [DIR]      (default: docs)
 
 Needs scripts/run-demo.sh to have run (the 64-bit demo setup and the working
-files it left in build/demo/). Writes DIR/wizard-<page>.png for the
-agreement, options, folder browser, start, progress and uninstall
-confirmation pages; the presentation page is run-demo.sh's docs/wizard.png.
+files it left in build/demo/). Writes DIR/wizard.png for the presentation
+page and DIR/wizard-<page>.png for the agreement, options, folder browser,
+start, progress and uninstall confirmation pages.
 The progress dialog is shown by a setup with the demo's bitmap and texts
 and a file large enough for the dialog to be seen at work.
 """
@@ -45,6 +45,7 @@ def pages(s, out):
     wizard = Wizard(s, app=app)
     wizard.wait_page(PRESENTATION)
     window = wizard.window()
+    save(s, window, out / "wizard.png")
     wizard.next()
     wizard.wait_page(AGREEMENT)
     save(s, window, out / "wizard-agreement.png")

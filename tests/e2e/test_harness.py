@@ -8,7 +8,7 @@ import sys
 from pathlib import Path
 
 import kelvo_wine
-from kelvo_wine import DriveError, HarnessError, time_limit
+from kelvo_wine import DRIVE_FAILED, DRIVE_TIMEOUT, DriveError, HarnessError, time_limit
 
 HERE = Path(__file__).resolve().parent
 FIXTURE_TITLE = "Drive Fixture"
@@ -101,7 +101,7 @@ def test_controls_are_driven(s):
         s.select(string="delta", id=104, **W)
         raise AssertionError("a missing list entry was selected")
     except DriveError as error:
-        assert error.code == 2 and "delta" in error.message
+        assert error.code == DRIVE_FAILED and "delta" in error.message
 
     s.scroll("LINEDOWN", repeat=3, id=105, **W)
     wait_event(s, "scroll 1 3")
@@ -123,7 +123,7 @@ def test_controls_are_driven(s):
     assert radios == {"Left": 0, "Right": 1}
 
     before = events(s)
-    for refused, code in [({"id": 107}, 3), ({"id": 65535}, 2), ({"id": 999}, 3)]:
+    for refused, code in [({"id": 107}, DRIVE_TIMEOUT), ({"id": 65535}, DRIVE_FAILED), ({"id": 999}, DRIVE_TIMEOUT)]:
         try:
             s.click(timeout=0.5, **refused, **W)
             raise AssertionError(f"click on {refused} was not refused")
@@ -149,12 +149,12 @@ def test_message_box_is_read_and_answered(s):
         s.click(timeout=0.5, id=101, **W)
         raise AssertionError("a click reached a window behind a modal box")
     except DriveError as error:
-        assert error.code == 3 and "disabled" in error.message
+        assert error.code == DRIVE_TIMEOUT and "disabled" in error.message
     try:
         s.press("OK", title="Fixture Question")
         raise AssertionError("a button the box does not have was pressed")
     except DriveError as error:
-        assert error.code == 2
+        assert error.code == DRIVE_FAILED
     s.press("YES", title="Fixture Question")
     wait_event(s, "answer yes")
     s.wait_gone(title="Fixture Question")
@@ -167,7 +167,7 @@ def test_message_box_is_read_and_answered(s):
         s.message_box(timeout=0.5)
         raise AssertionError("a message box was found where there is none")
     except DriveError as error:
-        assert error.code == 3
+        assert error.code == DRIVE_TIMEOUT
 
     s.click(id=109, **W)
     assert program.wait() == 0

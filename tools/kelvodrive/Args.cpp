@@ -5,53 +5,54 @@
 
 #include <cwchar>
 
-Args::Args(int argc, wchar_t** argv) {
-    if (argc < 2) FailUsage("no command given (try: kelvodrive help)");
-    command_ = argv[1];
-    for (int i = 2; i < argc; ++i) {
-        std::wstring arg = argv[i];
-        if (arg == L"--") {
-            rest_.assign(argv + i + 1, argv + argc);
-            break;
-        }
-        if (arg.size() < 3 || arg.compare(0, 2, L"--") != 0)
-            FailUsage("unexpected argument '" + ToUtf8(arg) + "' (options are --name=value)");
-        size_t eq = arg.find(L'=');
-        std::wstring name = arg.substr(2, eq == std::wstring::npos ? std::wstring::npos : eq - 2);
-        std::wstring value = eq == std::wstring::npos ? L"" : arg.substr(eq + 1);
-        if (options_.count(name)) FailUsage("option --" + ToUtf8(name) + " given twice");
-        options_[name] = value;
+namespace {
+
+DriveCommandLine ParseArguments(int argc, wchar_t** argv)
+{
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.push_back(ToUtf8(argv[i]));
+    try {
+        return DriveCommandLine::Parse(arguments);
+    } catch (const DriveUsageError& error) {
+        FailUsage(error.what());
     }
 }
 
-bool Args::Has(const wchar_t* name) const { return options_.count(name) != 0; }
+}  // namespace
 
-std::wstring Args::Text(const wchar_t* name, const std::wstring& fallback) const {
-    auto it = options_.find(name);
-    return it == options_.end() ? fallback : it->second;
+Args::Args(int argc, wchar_t** argv) : line_(ParseArguments(argc, argv))
+{
+    for (const std::string& argument : line_.Rest())
+        rest_.push_back(FromUtf8(argument));
 }
 
-long long Args::Number(const wchar_t* name, long long fallback) const {
-    auto it = options_.find(name);
-    if (it == options_.end()) return fallback;
-    return ParseNumber(it->second, name);
+std::wstring Args::Command() const
+{
+    return FromUtf8(line_.Command());
 }
 
-void Args::Allow(const std::vector<const wchar_t*>& names) const {
-    for (const auto& option : options_) {
-        bool known = false;
-        for (const wchar_t* name : names) known = known || option.first == name;
-        if (!known)
-            FailUsage("command '" + ToUtf8(command_) + "' has no option --" + ToUtf8(option.first));
-    }
-    if (!rest_.empty() && command_ != L"run")
-        FailUsage("command '" + ToUtf8(command_) + "' takes nothing after --");
+bool Args::Has(const wchar_t* name) const
+{
+    return line_.Has(ToUtf8(name));
 }
 
-long long ParseNumber(const std::wstring& text, const wchar_t* what) {
+std::wstring Args::Text(const wchar_t* name, const std::wstring& fallback) const
+{
+    return Has(name) ? FromUtf8(line_.Value(ToUtf8(name))) : fallback;
+}
+
+long long Args::Number(const wchar_t* name, long long fallback) const
+{
+    return Has(name) ? ParseNumber(Text(name), name) : fallback;
+}
+
+long long ParseNumber(const std::wstring& text, const wchar_t* what)
+{
     const wchar_t* start = text.c_str();
     bool negative = *start == L'-';
-    if (negative) ++start;
+    if (negative)
+        ++start;
     int base = 10;
     if (start[0] == L'0' && (start[1] == L'x' || start[1] == L'X')) {
         base = 16;

@@ -1,17 +1,19 @@
-// Command-line arguments of one kelvodrive invocation:
-//   kelvodrive <command> [--name=value | --flag]... [-- program [argument]...]
-// Options always carry their value after '=', so a value may start with "--".
+// The options of one kelvodrive invocation, as its commands read them: the
+// parsed command line (DriveCommandLine.h) in the UTF-16 of the Windows
+// interfaces. Only the options a command declares reach it.
 #pragma once
 
-#include <map>
+#include "DriveCommandLine.h"
+
 #include <string>
 #include <vector>
 
 class Args {
 public:
+    // Throws a usage Failure for a command line kelvodrive cannot take.
     Args(int argc, wchar_t** argv);
 
-    const std::wstring& Command() const { return command_; }
+    std::wstring Command() const;
     bool Has(const wchar_t* name) const;
     std::wstring Text(const wchar_t* name, const std::wstring& fallback = L"") const;
     // Decimal, or hexadecimal with a 0x prefix; an optional leading minus.
@@ -19,13 +21,8 @@ public:
     // Everything after a bare "--".
     const std::vector<std::wstring>& Rest() const { return rest_; }
 
-    // Rejects any option that the command does not know, so that a typo in a
-    // test fails loudly instead of being ignored.
-    void Allow(const std::vector<const wchar_t*>& names) const;
-
 private:
-    std::wstring command_;
-    std::map<std::wstring, std::wstring> options_;
+    DriveCommandLine line_;
     std::vector<std::wstring> rest_;
 };
 

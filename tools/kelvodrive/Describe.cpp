@@ -9,19 +9,22 @@ namespace {
 
 constexpr UINT kAskTimeoutMs = 2000;
 
-unsigned long long Handle(HWND window) {
+unsigned long long Handle(HWND window)
+{
     return static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window));
 }
 
-bool IsCheckable(HWND control) {
+bool IsCheckable(HWND control)
+{
     LONG type = GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK;
-    return type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_RADIOBUTTON ||
-           type == BS_3STATE || type == BS_AUTO3STATE || type == BS_AUTORADIOBUTTON;
+    return type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_RADIOBUTTON || type == BS_3STATE ||
+           type == BS_AUTO3STATE || type == BS_AUTORADIOBUTTON;
 }
 
 }  // namespace
 
-bool Ask(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+bool Ask(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
+{
     DWORD_PTR answer = 0;
     if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kAskTimeoutMs, &answer))
         return false;
@@ -29,12 +32,14 @@ bool Ask(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* resul
     return true;
 }
 
-bool Responsive(HWND window) {
+bool Responsive(HWND window)
+{
     LRESULT ignored = 0;
     return Ask(window, WM_NULL, 0, 0, &ignored);
 }
 
-std::wstring CurrentText(HWND control, bool responsive) {
+std::wstring CurrentText(HWND control, bool responsive)
+{
     if (responsive && SameNoCase(ClassName(control), L"Edit")) {
         LRESULT length = 0;
         if (Ask(control, WM_GETTEXTLENGTH, 0, 0, &length) && length >= 0) {
@@ -47,7 +52,8 @@ std::wstring CurrentText(HWND control, bool responsive) {
     return StoredText(control);
 }
 
-OutputLine WindowLine(HWND top) {
+OutputLine WindowLine(HWND top)
+{
     RECT rect = {}, client = {};
     GetWindowRect(top, &rect);
     GetClientRect(top, &client);
@@ -75,7 +81,8 @@ OutputLine WindowLine(HWND top) {
     return line;
 }
 
-OutputLine ControlLine(HWND control, HWND top, bool responsive) {
+OutputLine ControlLine(HWND control, HWND top, bool responsive)
+{
     RECT rect = RectIn(control, top);
     std::wstring className = ClassName(control);
     LONG style = GetWindowLongW(control, GWL_STYLE);
@@ -97,7 +104,8 @@ OutputLine ControlLine(HWND control, HWND top, bool responsive) {
         .Flag("visible", IsWindowVisible(control) != FALSE)
         .Number("checked", checked)
         .Hex("style", static_cast<unsigned long>(style));
-    if (!responsive) return line;
+    if (!responsive)
+        return line;
     if (SameNoCase(className, L"ListBox")) {
         LRESULT count = 0, selected = 0;
         if (Ask(control, LB_GETCOUNT, 0, 0, &count) && Ask(control, LB_GETCURSEL, 0, 0, &selected))
@@ -108,8 +116,7 @@ OutputLine ControlLine(HWND control, HWND top, bool responsive) {
         info.fMask = SIF_ALL;
         LRESULT ok = 0;
         if (Ask(control, SBM_GETSCROLLINFO, 0, reinterpret_cast<LPARAM>(&info), &ok) && ok)
-            line.Number("pos", info.nPos).Number("min", info.nMin).Number("max", info.nMax)
-                .Number("page", info.nPage);
+            line.Number("pos", info.nPos).Number("min", info.nMin).Number("max", info.nMax).Number("page", info.nPage);
     }
     return line;
 }

@@ -7,8 +7,8 @@
 
 enum ExitCode : int {
     kExitOk = 0,
-    kExitUsage = 1,    // bad command line
-    kExitFailed = 2,   // the operation could not be done
+    kExitFailed = 1,   // the operation could not be done
+    kExitUsage = 2,    // bad command line
     kExitTimeout = 3,  // what was waited for did not happen in time
 };
 
@@ -21,6 +21,15 @@ private:
     ExitCode code_;
 };
 
-[[noreturn]] inline void Fail(const std::string& message) { throw Failure(kExitFailed, message); }
-[[noreturn]] inline void FailUsage(const std::string& message) { throw Failure(kExitUsage, message); }
-[[noreturn]] inline void FailTimeout(const std::string& message) { throw Failure(kExitTimeout, message); }
+[[noreturn]] inline void Fail(const std::string& message)
+{
+    throw Failure(kExitFailed, message);
+}
+[[noreturn]] inline void FailUsage(const std::string& message)
+{
+    throw Failure(kExitUsage, message);
+}
+[[noreturn]] inline void FailTimeout(const std::string& message)
+{
+    throw Failure(kExitTimeout, message);
+}

@@ -25,15 +25,24 @@ const struct {
     const wchar_t* name;
     int (*run)(const Args&);
 } kCommands[] = {
-    {L"windows", CommandWindows},       {L"wait", CommandWait},
-    {L"wait-gone", CommandWaitGone},    {L"children", CommandChildren},
-    {L"close", CommandClose},           {L"click", CommandClick},
-    {L"set-text", CommandSetText},      {L"type", CommandType},
-    {L"select", CommandSelect},         {L"items", CommandItems},
-    {L"scroll", CommandScroll},         {L"msgbox", CommandMsgBox},
-    {L"msgbox-press", CommandMsgBoxPress}, {L"groups", CommandGroups},
-    {L"group-items", CommandGroupItems}, {L"dde-exec", CommandDdeExec},
-    {L"run", CommandRun},               {L"processes", CommandProcesses},
+    {L"windows", CommandWindows},
+    {L"wait", CommandWait},
+    {L"wait-gone", CommandWaitGone},
+    {L"children", CommandChildren},
+    {L"close", CommandClose},
+    {L"click", CommandClick},
+    {L"set-text", CommandSetText},
+    {L"type", CommandType},
+    {L"select", CommandSelect},
+    {L"items", CommandItems},
+    {L"scroll", CommandScroll},
+    {L"msgbox", CommandMsgBox},
+    {L"msgbox-press", CommandMsgBoxPress},
+    {L"groups", CommandGroups},
+    {L"group-items", CommandGroupItems},
+    {L"dde-exec", CommandDdeExec},
+    {L"run", CommandRun},
+    {L"processes", CommandProcesses},
 };
 
 const char kUsage[] =
@@ -62,26 +71,31 @@ const char kUsage[] =
     "  run [--cwd=DIR] [--timeout=MS] -- PROGRAM ARGS...  exit code in full\n"
     "  processes                    processes of the prefix\n"
     "  serve                        commands from standard input, each answered\n"
-    "                               by its lines, error=\"...\" and end=CODE\n";
+    "                               by its lines, error=\"...\" and end=CODE\n"
+    "exit codes: 0 done, 1 failed, 2 wrong usage, 3 timed out\n";
 
-int Dispatch(const Args& args) {
+int Dispatch(const Args& args)
+{
     if (args.Command() == L"help") {
         std::fputs(kUsage, stdout);
         return kExitOk;
     }
     for (const auto& command : kCommands)
-        if (args.Command() == command.name) return command.run(args);
+        if (args.Command() == command.name)
+            return command.run(args);
     FailUsage("unknown command '" + ToUtf8(args.Command()) + "' (try: kelvodrive help)");
 }
 
 // Runs one command; a failure is reported on standard error, or in the
 // output stream when serving.
-int Execute(int argc, wchar_t** argv, bool serving) {
+int Execute(int argc, wchar_t** argv, bool serving)
+{
     std::string message;
     int code = kExitFailed;
     try {
         Args args(argc, argv);
-        if (serving && args.Command() == L"serve") FailUsage("already serving");
+        if (serving && args.Command() == L"serve")
+            FailUsage("already serving");
         return Dispatch(args);
     } catch (const Failure& failure) {
         message = failure.what();
@@ -96,27 +110,33 @@ int Execute(int argc, wchar_t** argv, bool serving) {
     return code;
 }
 
-bool ReadLine(std::string& line) {
+bool ReadLine(std::string& line)
+{
     line.clear();
     char buffer[4096];
     while (std::fgets(buffer, sizeof buffer, stdin)) {
         line += buffer;
-        if (!line.empty() && line.back() == '\n') break;
+        if (!line.empty() && line.back() == '\n')
+            break;
     }
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.pop_back();
     return !line.empty() || (!std::feof(stdin) && !std::ferror(stdin));
 }
 
-int Serve() {
+int Serve()
+{
     std::string line;
     while (ReadLine(line)) {
-        if (line.empty()) continue;
+        if (line.empty())
+            continue;
         // The program name in front, so that the line splits as argv would.
         std::wstring commandLine = L"kelvodrive " + FromUtf8(line);
         int argc = 0;
         wchar_t** argv = CommandLineToArgvW(commandLine.c_str(), &argc);
         int code = argv ? Execute(argc, argv, true) : kExitUsage;
-        if (argv) LocalFree(argv);
+        if (argv)
+            LocalFree(argv);
         OutputLine().Number("end", code).Print();
     }
     return kExitOk;
@@ -124,7 +144,8 @@ int Serve() {
 
 }  // namespace
 
-int main() {
+int main()
+{
     PrepareOutput();
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);

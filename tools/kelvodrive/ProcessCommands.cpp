@@ -15,8 +15,10 @@ namespace {
 
 // Quotes one argument so that the program's C runtime splits it back out
 // unchanged.
-std::wstring Quote(const std::wstring& argument) {
-    if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos) return argument;
+std::wstring Quote(const std::wstring& argument)
+{
+    if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos)
+        return argument;
     std::wstring quoted = L"\"";
     for (size_t i = 0;; ++i) {
         size_t backslashes = 0;
@@ -38,7 +40,8 @@ std::wstring Quote(const std::wstring& argument) {
     return quoted + L"\"";
 }
 
-std::string LastError() {
+std::string LastError()
+{
     char buffer[32];
     snprintf(buffer, sizeof buffer, "error %lu", GetLastError());
     return buffer;
@@ -46,11 +49,13 @@ std::string LastError() {
 
 }  // namespace
 
-int CommandRun(const Args& args) {
-    args.Allow({L"cwd", L"timeout"});
-    if (args.Rest().empty()) FailUsage("run needs -- PROGRAM [ARGUMENT]...");
+int CommandRun(const Args& args)
+{
+    if (args.Rest().empty())
+        FailUsage("run needs -- PROGRAM [ARGUMENT]...");
     std::wstring commandLine;
-    for (const std::wstring& argument : args.Rest()) commandLine += (commandLine.empty() ? L"" : L" ") + Quote(argument);
+    for (const std::wstring& argument : args.Rest())
+        commandLine += (commandLine.empty() ? L"" : L" ") + Quote(argument);
     std::wstring cwd = args.Text(L"cwd");
     long long timeout = args.Number(L"timeout", -1);
 
@@ -82,15 +87,19 @@ int CommandRun(const Args& args) {
     return kExitOk;
 }
 
-int CommandProcesses(const Args& args) {
-    args.Allow({});
+int CommandProcesses(const Args&)
+{
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) Fail("cannot list processes (" + LastError() + ")");
+    if (snapshot == INVALID_HANDLE_VALUE)
+        Fail("cannot list processes (" + LastError() + ")");
     PROCESSENTRY32W entry = {};
     entry.dwSize = sizeof entry;
     for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
-        OutputLine().Number("pid", entry.th32ProcessID).Number("ppid", entry.th32ParentProcessID)
-            .Text("exe", entry.szExeFile).Print();
+        OutputLine()
+            .Number("pid", entry.th32ProcessID)
+            .Number("ppid", entry.th32ParentProcessID)
+            .Text("exe", entry.szExeFile)
+            .Print();
     CloseHandle(snapshot);
     return kExitOk;
 }

@@ -47,7 +47,6 @@ void Pause();
 class WindowFilter {
 public:
     explicit WindowFilter(const Args& args);
-    static std::vector<const wchar_t*> Options();
 
     bool Matches(HWND window) const;
     // Matching top-level windows, topmost first.
@@ -68,7 +67,6 @@ private:
 class ControlFilter {
 public:
     explicit ControlFilter(const Args& args);
-    static std::vector<const wchar_t*> Options();
 
     bool Empty() const;
     bool Matches(HWND control) const;

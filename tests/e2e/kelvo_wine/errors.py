@@ -5,8 +5,14 @@ class HarnessError(Exception):
     """The harness itself could not do what was asked."""
 
 
+# kelvodrive's exit codes.
+DRIVE_FAILED = 1
+DRIVE_USAGE = 2
+DRIVE_TIMEOUT = 3
+
+
 class DriveError(HarnessError):
-    """kelvodrive reported a failure (exit code 1 usage, 2 failed, 3 timeout)."""
+    """kelvodrive reported a failure (DRIVE_FAILED, DRIVE_USAGE or DRIVE_TIMEOUT)."""
 
     def __init__(self, command, code, message):
         super().__init__(f"kelvodrive {command} failed ({code}): {message}")
