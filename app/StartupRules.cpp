@@ -15,9 +15,9 @@ namespace startup {
 
 namespace {
 
-const char kCaptionPrefix[] = "Kelvo \xAE - ";
+const char kOwnName[] = "Kelvo \xAE";
 const char kSlogan[] = "\"Let The Kelvo Do The Work For You!\"";
-const char kUninstallPrefix[] = "Kelvo \xAE - Uninstalling application: ";
+const char kUninstalling[] = " - Uninstalling application: ";
 const char kEllipsis[] = "...";
 
 Status PathTooLong(const std::string& path)
@@ -43,23 +43,37 @@ int ModeFromFile(const char* path)
     return c == 'U' ? kUninstallMode : kInstallMode;
 }
 
-void InstallCaption(char (&caption)[kCaptionSize])
+std::string ShownName(const std::string& appName)
 {
-    std::snprintf(caption, sizeof caption, "%s%s", kCaptionPrefix, kSlogan);
+    if (appName.empty())
+        return kOwnName;
+    if (appName.size() <= kShownNameMax)
+        return appName;
+    return appName.substr(0, kShownNameMax - (sizeof kEllipsis - 1)) + kEllipsis;
 }
 
-void UninstallCaption(char (&caption)[kCaptionSize], const char* group)
+std::string CancelQuestion(const std::string& appName)
 {
-    const size_t prefix = sizeof kUninstallPrefix - 1;
-    const size_t room = sizeof caption - 1 - prefix;  // 91 characters for the name
+    const std::string name = appName.empty() ? std::string("Kelvo") : ShownName(appName);
+    return "\"" + name + "\" has been canceled.\nPress \"Yes\" for closing or\n\"No\" for returning.";
+}
+
+void InstallCaption(char (&caption)[kCaptionSize], const std::string& appName)
+{
+    std::snprintf(caption, sizeof caption, "%s - %s", ShownName(appName).c_str(), kSlogan);
+}
+
+void UninstallCaption(char (&caption)[kCaptionSize], const char* group, const std::string& appName)
+{
+    const std::string prefix = ShownName(appName) + kUninstalling;
+    const size_t room = sizeof caption - 1 - prefix.size();  // 91 characters for the group without a name
     const size_t length = std::strlen(group);
     if (length <= room) {
-        std::snprintf(caption, sizeof caption, "%s%s", kUninstallPrefix, group);
+        std::snprintf(caption, sizeof caption, "%s%s", prefix.c_str(), group);
         return;
     }
     const size_t kept = room - (sizeof kEllipsis - 1);
-    std::snprintf(caption, sizeof caption, "%s%.*s%s", kUninstallPrefix, static_cast<int>(kept),
-                  group, kEllipsis);
+    std::snprintf(caption, sizeof caption, "%s%.*s%s", prefix.c_str(), static_cast<int>(kept), group, kEllipsis);
 }
 
 Status JoinPath(char* dest, const char* first, const char* second, const char* third)

@@ -155,6 +155,8 @@ Status TKelvoApp::InitScript(bool* relaunched)
         roles[1] = buffer;
         script.LerArqLicenca(buffer);
         roles[2] = buffer;
+        script.GetEntry(kKeyAppName, buffer);
+        AppName = std::strcmp(buffer, "NULL") == 0 ? std::string() : std::string(buffer);
     }
 
     for (const layout::DisplayStep& step : layout::PlanDisplayFiles(startup::PlanRecords(listaDado), roles)) {
@@ -173,9 +175,9 @@ Status TKelvoApp::InitScript(bool* relaunched)
     }
 
     if (Modo == startup::kInstallMode)
-        startup::InstallCaption(Caption);
+        startup::InstallCaption(Caption, AppName);
     else
-        startup::UninstallCaption(Caption, NomeGrupo);
+        startup::UninstallCaption(Caption, NomeGrupo, AppName);
     return Status();
 }
 
@@ -197,7 +199,7 @@ void TKelvoApp::InitMainWindow()
         Quit(procedure.RunSilent(options));
         return;
     }
-    auto frame = std::make_unique<TFrameWindow>(nullptr, "", std::make_unique<TKelvoWindow>(Modo),
+    auto frame = std::make_unique<TFrameWindow>(nullptr, "", std::make_unique<TKelvoWindow>(Modo, AppName),
                                                 true);
     frame->Attr.Style &= ~(WS_MAXIMIZEBOX | WS_THICKFRAME);
     frame->SetCaption(Caption);

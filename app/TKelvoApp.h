@@ -11,6 +11,8 @@
 #include "Status.h"
 #include "TApplication.h"
 
+#include <string>
+
 class TKelvoApp : public TApplication {
 public:
     // 1: install mode, 2: uninstall mode. With the /S option, no window:
@@ -22,6 +24,8 @@ public:
     const int Modo;
     const cmdline::Options options;
     char Caption[startup::kCaptionSize] = "";
+    // The application's name as the script gives it; empty when it has none.
+    std::string AppName;
 
 protected:
     void InitMainWindow() override;

@@ -10,6 +10,7 @@
 #include "WorkingFiles.h"
 
 #include "Platform.h"
+#include "Report.h"
 #include "SetupLayout.h"
 #include "TScript.h"
 
@@ -72,7 +73,15 @@ int TProcTramor::RunSilent(const cmdline::Options& options)
     if (Modo == startup::kUninstallMode)
         return Finish();  // the installed copy: no confirmation asked
     const int code = SilentRun(options).Apply(NomeGrupo, DirDest, ModosInst);
-    return code == cmdline::kDone ? Finish() : code;
+    if (code != cmdline::kDone)
+        return code;
+    // Unattended, as setups go, a folder that holds files is used all the
+    // same: what is already there is never removed, and the console says so.
+    std::string full;
+    if (install::CheckDestination(DirDest, platform::CurrentFolder(), sysfolders::ProtectedFolders(), &full) &&
+        install::HoldsOtherFiles(full))
+        ShowMessage(install::OtherFilesWarning(full, false).c_str(), "Notice!", kMbOk | kMbIconAsterisk);
+    return Finish();
 }
 
 void TProcTramor::End(int code)
@@ -129,10 +138,14 @@ bool TProcTramor::CheckOptions()
     if (status)
         status = install::CheckDestination(DirDest, platform::CurrentFolder(), sysfolders::ProtectedFolders(),
                                            &full);
-    if (status)
+    if (!status) {
+        MessageBoxExA(pai->GetHandle(), status.Text().c_str(), status.Caption().c_str(), MB_OK | MB_ICONHAND, 0);
+        return false;
+    }
+    if (!install::HoldsOtherFiles(full))
         return true;
-    MessageBoxExA(pai->GetHandle(), status.Text().c_str(), status.Caption().c_str(), MB_OK | MB_ICONHAND, 0);
-    return false;
+    return MessageBoxExA(pai->GetHandle(), install::OtherFilesWarning(full, true).c_str(), "Installation Options",
+                         MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2, 0) == IDYES;
 }
 
 void TProcTramor::Next()
@@ -169,11 +182,11 @@ int TProcTramor::Finish()
     if (pai != nullptr)
         EnableWindow(GetAncestor(pai->GetHandle(), GA_ROOT), FALSE);
     if (Modo != startup::kInstallMode)
-        return UninstallProcedure(workFolder, NomeGrupo, DirDest, silent).Run();
+        return UninstallProcedure(workFolder, NomeGrupo, DirDest, listaDado.get(), silent).Run();
     // Unattended, there is no dialog to show the progress or hear Cancel.
     SilentProgress noProgress;
     InstallProgress& progress = dProg ? static_cast<InstallProgress&>(*dProg) : noProgress;
     InstallProcedure::Settings settings{DirAtual, DirDest, NomeGrupo, ModosInst, listaDado.get(),
-                                        appName,  appPublisher, appVersion};
+                                        appName,  appPublisher, appVersion,   silent};
     return InstallProcedure(workFolder, std::move(settings), progress).Run();
 }

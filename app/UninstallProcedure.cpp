@@ -3,6 +3,7 @@
 #include "InstallRules.h"
 #include "ProcedureReport.h"
 #include "ProgramsList.h"
+#include "RecordedRemoval.h"
 #include "StartupRules.h"
 #include "SystemFolders.h"
 #include "WorkingFiles.h"
@@ -40,8 +41,8 @@ std::string WhyNotDelete(const std::string& full)
 }  // namespace
 
 UninstallProcedure::UninstallProcedure(const WorkFolder& _workFolder, char* _NomeGrupo, char* _DirDest,
-                                       bool _silent)
-    : workFolder(_workFolder), NomeGrupo(_NomeGrupo), DirDest(_DirDest), silent(_silent)
+                                       const TListaDado* _listaDado, bool _silent)
+    : workFolder(_workFolder), NomeGrupo(_NomeGrupo), DirDest(_DirDest), listaDado(_listaDado), silent(_silent)
 {
 }
 
@@ -64,26 +65,61 @@ Status UninstallProcedure::ReadUninstallData(const std::string& start)
     return status;
 }
 
-int UninstallProcedure::Remove(const std::string& full, bool* removed)
+std::vector<layout::WrittenEntry> UninstallProcedure::Written(const std::string& full,
+                                                            const std::string& program) const
 {
+    std::vector<layout::WrittenEntry> entries = layout::OwnEntries();
+    std::vector<layout::WrittenEntry> recorded;
+    std::string text;
+    const std::string record = full + layout::kInstallRecord;
+    if (!working::ReadAll(record.c_str(), &text, 64u << 20) || !layout::ParseRecord(text, &recorded)) {
+        // Installed before records were kept: what its script may have put there.
+        std::vector<std::string> names;
+        for (int i = 0; listaDado != nullptr && i < listaDado->NDados(); ++i) {
+            if (listaDado->Ful(i) || listaDado->Typ(i) || listaDado->Min(i))
+                names.emplace_back(listaDado->Arq(i));
+        }
+        recorded = layout::EntriesOfScript(names, program);
+    }
+    entries.insert(entries.end(), recorded.begin(), recorded.end());
+    return entries;
+}
+
+int UninstallProcedure::Remove(const std::string& full, const std::string& program, bool* removed,
+                               std::string* left)
+{
+    const layout::RemovalPlan plan = layout::PlanRemoval(Written(full, program));
     int code = 0;
     {
         TProgramGroups grupo;
         code |= Report(grupo.DeleteGroup(NomeGrupo, full));
+        // Groups of an earlier installation taken over by this one.
+        for (const std::string& group : plan.groups) {
+            if (layout::FoldCase(group) != layout::FoldCase(NomeGrupo))
+                code |= Report(grupo.DeleteGroup(group.c_str(), full));
+        }
         code |= Report(grupo.Close());
     }
     // A destination that is itself a link goes as a link: what it leads to
     // belongs to another tree.
-    if (platform::IsLink(full.c_str()))
+    if (platform::IsLink(full.c_str())) {
         platform::RemoveFolder(full.c_str());
-    else
-        DelTree(full.c_str());
-    *removed = !platform::FolderExists(full.c_str());
+        *removed = !platform::FolderExists(full.c_str());
+        return code;
+    }
+    const install::RemovalOutcome outcome = install::RemoveRecorded(full, plan);
+    *removed = outcome.failed.empty();
     if (!*removed)
         code |= Report(Status::Failure(Fault::kPlatform,
                                        "Some files could not be removed from \"" + full +
-                                           "\" (they may be in use or read-only).",
+                                           "\" (they may be in use or read-only): " +
+                                           install::ListForMessage(outcome.failed, 0) + ".",
                                        "Error!"));
+    size_t more = 0;
+    const std::vector<std::string> stays = install::WhatIsLeft(full, 8, &more);
+    if (!outcome.destinationRemoved && !stays.empty())
+        *left = "The folder \"" + full + "\" stays: the setup did not install " +
+                install::ListForMessage(stays, more) + " there.";
     return code;
 }
 
@@ -112,7 +148,8 @@ int UninstallProcedure::Run()
                     kNothingRemoved);
 
     bool removed = false;
-    const int code = Remove(full, &removed);
+    std::string left;
+    const int code = Remove(full, program, &removed, &left);
     if (removed && programs::Unregister(install::ProgramEntryKey(full)) && alreadyGone)
         ShowMessage(("The application was removed from \"" + full +
                      "\" already: its entry in the list of installed programs is removed too.")
@@ -127,7 +164,11 @@ int UninstallProcedure::Run()
     workFolder.Leave();
     if (layout::IsRunFolder(start))
         platform::RemoveFolder(start.c_str());
+    // Unattended, what stays is said on the console, and is no failure.
     if (removed && !silent)
-        MessageBoxExA(nullptr, "Uninstallation is completed.", "Notice!", MB_OK, 0);
+        MessageBoxExA(nullptr, ("Uninstallation is completed." + (left.empty() ? "" : "\n\n" + left)).c_str(),
+                      "Notice!", MB_OK, 0);
+    else if (!left.empty())
+        ShowMessage(left.c_str(), "Notice!", kMbOk | kMbIconAsterisk);
     return code;
 }

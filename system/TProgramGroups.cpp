@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-TProgramGroups::TProgramGroups() : worker_(kConnectMs) {}
+TProgramGroups::TProgramGroups(bool useService) : useService_(useService), worker_(useService ? kConnectMs : 0) {}
 
 Status TProgramGroups::ListGroups(char* list, int Len)
 {

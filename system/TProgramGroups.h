@@ -25,8 +25,9 @@ public:
     static constexpr DWORD kListMs = 20000;
     static constexpr DWORD kCommandMs = 10000;
 
-    // Connects to the service, waiting at most kConnectMs.
-    TProgramGroups();
+    // Connects to the service, waiting at most kConnectMs; with
+    // `useService` false, never: the groups are made directly.
+    explicit TProgramGroups(bool useService = true);
     // Close(), its Status dropped.
     ~TProgramGroups() = default;
     TProgramGroups(const TProgramGroups&) = delete;
@@ -34,7 +35,7 @@ public:
 
     // Whether the service answered: the groups are its; else they are the
     // Start Menu's folders, made directly.
-    bool ViaService() const { return worker_.Connected(); }
+    bool ViaService() const { return useService_ && worker_.Connected(); }
 
     // The service's "Groups" reply as TGrupoAplicativo::ListGroups gives
     // it. Without the service, or when it does not answer in time, a
@@ -53,6 +54,7 @@ public:
     Status Close();
 
 private:
+    bool useService_;
     TGroupWorker worker_;
     TStartMenuGroup startMenu_;
 };

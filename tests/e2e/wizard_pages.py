@@ -13,6 +13,22 @@ UNINSTALL_CAPTION = "Kelvo \u00ae - Uninstalling application: "
 CANCEL_TITLE = "Application Canceled!"
 CANCEL_TEXT = '"Kelvo" has been canceled.\nPress "Yes" for closing or\n"No" for returning.'
 
+
+
+def install_caption(name=None):
+    """The wizard's caption; `name`: the application's, as the script gives it."""
+    return f'{name} - "Let The Kelvo Do The Work For You!"' if name else INSTALL_CAPTION
+
+
+def uninstall_caption(name=None):
+    """The uninstaller's caption up to the group's name."""
+    return f"{name} - Uninstalling application: " if name else UNINSTALL_CAPTION
+
+
+def cancel_text(name=None):
+    return CANCEL_TEXT.replace('"Kelvo"', f'"{name}"') if name else CANCEL_TEXT
+
+
 BACK, NEXT, CANCEL, ABOUT = 51000, 51001, 51002, 51004
 # id: (caption when the window opens, x); all at y 352, 100 x 32.
 BUTTONS = {BACK: ("< Back", 25), NEXT: ("Next >", 175), CANCEL: ("Cancel", 325), ABOUT: ("About!", 475)}
