@@ -25,6 +25,20 @@ def uninstall_caption(name=None):
     return f"{name} - Uninstalling application: " if name else UNINSTALL_CAPTION
 
 
+def caption_name(caption):
+    """The application's name a caption shows; None for the setup's own."""
+    for own in (INSTALL_CAPTION, UNINSTALL_CAPTION):
+        tail = own[len("Kelvo \u00ae"):]
+        if own == INSTALL_CAPTION and caption.endswith(tail):
+            name = caption[:-len(tail)]
+        elif own == UNINSTALL_CAPTION and tail in caption:
+            name = caption[:caption.index(tail)]
+        else:
+            continue
+        return None if name == "Kelvo \u00ae" else name
+    return None
+
+
 def cancel_text(name=None):
     return CANCEL_TEXT.replace('"Kelvo"', f'"{name}"') if name else CANCEL_TEXT
 
@@ -136,7 +150,7 @@ class Wizard:
     def cancel(self, answer="YES"):
         self.click(CANCEL)
         box = self.s.message_box(exe=self.app, title=CANCEL_TITLE)
-        assert box["text"] == CANCEL_TEXT, box
+        assert box["text"] == cancel_text(caption_name(self.caption)), box
         self.s.press(answer, exe=self.app, title=CANCEL_TITLE)
         if answer == "YES":
             self.s.wait_gone(exe=self.app, title=self.caption)
