@@ -32,8 +32,7 @@ public:
         std::string appName;
         std::string appPublisher;
         std::string appVersion;
-        // Unattended: the group is made without the shell's service, whose
-        // answer to a new group is a window showing it.
+        // Unattended: the window the shell opens for the new group is closed.
         bool silent = false;
     };
 

@@ -25,9 +25,8 @@ public:
     static constexpr DWORD kListMs = 20000;
     static constexpr DWORD kCommandMs = 10000;
 
-    // Connects to the service, waiting at most kConnectMs; with
-    // `useService` false, never: the groups are made directly.
-    explicit TProgramGroups(bool useService = true);
+    // Connects to the service, waiting at most kConnectMs.
+    TProgramGroups();
     // Close(), its Status dropped.
     ~TProgramGroups() = default;
     TProgramGroups(const TProgramGroups&) = delete;
@@ -35,7 +34,7 @@ public:
 
     // Whether the service answered: the groups are its; else they are the
     // Start Menu's folders, made directly.
-    bool ViaService() const { return useService_ && worker_.Connected(); }
+    bool ViaService() const { return worker_.Connected(); }
 
     // The service's "Groups" reply as TGrupoAplicativo::ListGroups gives
     // it. Without the service, or when it does not answer in time, a
@@ -52,9 +51,12 @@ public:
     Status DeleteGroup(const char* nome, const std::string& destination);
     // The service's ExitProgman; nothing without it. Idempotent.
     Status Close();
+    // The shell answers a new group by opening a window that shows it; an
+    // unattended install closes that window, waiting for it at most `ms`.
+    // Nothing without the service. Whether one was closed.
+    bool CloseGroupWindow(const char* nome, DWORD ms);
 
 private:
-    bool useService_;
     TGroupWorker worker_;
     TStartMenuGroup startMenu_;
 };
