@@ -22,8 +22,6 @@ using procedure::Report;
 namespace {
 
 const char kNothingInstalled[] = "Nothing has been installed.";
-// How long an unattended install waits for the shell's window of its new group.
-constexpr DWORD kGroupWindowMs = 5000;
 
 // The destination folder cannot take the installation: what it cannot do,
 // and what the user can do about it.
@@ -250,8 +248,6 @@ int InstallProcedure::Register()
     uint64_t setupBytes = 0;
     platform::FileStamp(package.c_str(), &setupBytes, &modified);
     Normaliza(NomeGrupo);
-    if (settings.silent)
-        grupo.CloseGroupWindow(NomeGrupo, kGroupWindowMs);
     code |= Report(programs::Register(install::MakeProgramEntry(
         destination, program, settings.appName, NomeGrupo, settings.appPublisher, settings.appVersion,
         install::SelectedBytes(list, settings.ModosInst) + setupBytes, sysfolders::CommandInterpreter())));

@@ -32,8 +32,6 @@ public:
         std::string appName;
         std::string appPublisher;
         std::string appVersion;
-        // Unattended: the window the shell opens for the new group is closed.
-        bool silent = false;
     };
 
     InstallProcedure(const WorkFolder& workFolder, Settings settings, InstallProgress& progress);

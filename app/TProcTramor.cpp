@@ -187,6 +187,6 @@ int TProcTramor::Finish()
     SilentProgress noProgress;
     InstallProgress& progress = dProg ? static_cast<InstallProgress&>(*dProg) : noProgress;
     InstallProcedure::Settings settings{DirAtual, DirDest, NomeGrupo, ModosInst, listaDado.get(),
-                                        appName,  appPublisher, appVersion,   silent};
+                                        appName,  appPublisher, appVersion};
     return InstallProcedure(workFolder, std::move(settings), progress).Run();
 }

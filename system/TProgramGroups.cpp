@@ -53,49 +53,6 @@ Status TProgramGroups::DeleteGroup(const char* nome, const std::string& destinat
     return startMenu_.DeleteGroup(name.c_str(), destination);
 }
 
-namespace {
-
-struct GroupWindowSearch {
-    std::string title;
-    bool closed = false;
-};
-
-BOOL CALLBACK CloseIfGroupWindow(HWND window, LPARAM data)
-{
-    auto* search = reinterpret_cast<GroupWindowSearch*>(data);
-    char cls[64] = "";
-    char title[512] = "";
-    GetClassNameA(window, cls, sizeof cls);
-    if (std::strcmp(cls, "CabinetWClass") != 0 && std::strcmp(cls, "ExplorerWClass") != 0)
-        return TRUE;
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    GetWindowTextA(window, title, sizeof title);
-    // Only the shell's window titled with the group, never one of ours.
-    if (process != GetCurrentProcessId() && lstrcmpiA(title, search->title.c_str()) == 0) {
-        PostMessageA(window, WM_CLOSE, 0, 0);
-        search->closed = true;
-    }
-    return TRUE;
-}
-
-}  // namespace
-
-bool TProgramGroups::CloseGroupWindow(const char* nome, DWORD ms)
-{
-    if (!ViaService() || nome == nullptr)
-        return false;
-    GroupWindowSearch search;
-    search.title = nome;
-    const DWORD start = GetTickCount();
-    for (;;) {
-        EnumWindows(&CloseIfGroupWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.closed || GetTickCount() - start >= ms)
-            return search.closed;
-        Sleep(100);
-    }
-}
-
 Status TProgramGroups::Close()
 {
     if (!ViaService())

@@ -51,10 +51,6 @@ public:
     Status DeleteGroup(const char* nome, const std::string& destination);
     // The service's ExitProgman; nothing without it. Idempotent.
     Status Close();
-    // The shell answers a new group by opening a window that shows it; an
-    // unattended install closes that window, waiting for it at most `ms`.
-    // Nothing without the service. Whether one was closed.
-    bool CloseGroupWindow(const char* nome, DWORD ms);
 
 private:
     TGroupWorker worker_;
