@@ -3,6 +3,7 @@
 #include "InstallRules.h"
 #include "ProcedureReport.h"
 #include "ProgramsList.h"
+#include "RecordedRemoval.h"
 #include "StartupRules.h"
 #include "SystemFolders.h"
 #include "WorkingFiles.h"
@@ -85,19 +86,77 @@ Status InstallProcedure::PrepareDestination(std::string* left)
     Status status = TryMakePath(settings.DirDest, sysfolders::DestinationAccess(destination));
     if (!status || !platform::ChangeFolder(settings.DirDest))
         return DestinationRefuses(destination, "cannot be created");
-    if (!working::Write(layout::kModeFile, std::string(1, layout::kUninstallMark))) {
+    // An earlier installation here is taken over: its record goes on in
+    // this one's, so that uninstalling removes both.
+    std::string text;
+    if (!working::ReadAll(layout::kInstallRecord, &text, 64u << 20) || !layout::ParseRecord(text, &earlier))
+        earlier.clear();
+    std::vector<layout::WrittenEntry> carried = earlier;
+    if (!existed)
+        carried.push_back({layout::Written::kDestination, ""});
+    if (!record.Begin(destination + layout::kInstallRecord, carried) ||
+        !working::Write(layout::kModeFile, std::string(1, layout::kUninstallMark))) {
         // Nothing is left half-installed: a folder made just now goes again.
+        if (!existed) {
+            platform::RemoveFile(layout::kInstallRecord);
+            platform::RemoveFile(layout::kModeFile);
+        }
         workFolder.Enter();
         if (!existed)
             platform::RemoveFolder(destination.c_str());
         return DestinationRefuses(destination, "cannot be written to");
     }
     *left = "The installation is incomplete. What was installed so far stays in \"" + destination + "\".";
+    // Started from the destination, the setup is the user's own file there.
+    if (!platform::SameFile(package.c_str(), (destination + program).c_str())) {
+        status = record.Add({layout::Written::kSetupCopy, program});
+        if (!status)
+            return status;
+    }
     // Installed into the folder it was started from, the setup stays as it is.
     status = TryCopyExe(settings.DirAtual, program.c_str(), program.c_str());
     if (!status)
         return status;
     return startup::CopyPath(settings.DirAtual, package.c_str());
+}
+
+Status InstallProcedure::RecordFolders(const std::string& folder)
+{
+    for (size_t cut = 0; cut != std::string::npos && cut < folder.size();) {
+        cut = folder.find_first_of("\\/", cut + 1);
+        const std::string made = folder.substr(0, cut);
+        if (platform::FolderExists(made.c_str()))
+            continue;
+        const Status status = record.Add({layout::Written::kFolder, made});
+        if (!status)
+            return status;
+    }
+    return Status();
+}
+
+int InstallProcedure::RemoveSuperseded()
+{
+    if (earlier.empty())
+        return 0;
+    std::vector<layout::WrittenEntry> gone;
+    for (const layout::WrittenEntry& entry : layout::Superseded(earlier, record.Added())) {
+        // The setup at work is never one of them, even under an old name.
+        if (entry.kind != layout::Written::kGroup && layout::FoldCase(entry.name) != layout::FoldCase(program))
+            gone.push_back(entry);
+    }
+    // Folders of the earlier installation that this leaves empty go too.
+    for (const layout::WrittenEntry& entry : earlier) {
+        if (entry.kind == layout::Written::kFolder)
+            gone.push_back(entry);
+    }
+    const install::RemovalOutcome outcome = install::RemoveRecorded(destination, layout::PlanRemoval(gone));
+    if (outcome.failed.empty())
+        return 0;
+    return Report(Status::Failure(Fault::kPlatform,
+                                  "Files of the earlier installation in \"" + destination +
+                                      "\" could not be removed: " + install::ListForMessage(outcome.failed, 0) +
+                                      ".",
+                                  "Error!"));
 }
 
 Status InstallProcedure::InstallFailure(const Status& status, const char* arq, uint64_t written,
@@ -141,12 +200,17 @@ Status InstallProcedure::ExtractFiles(TApend& apend)
         // Files of one folder mostly follow each other: its folders are made once.
         const std::string folder = pathsplit::FolderName(arq, &platform::IsLeadByte);
         if (folder != madeFolder) {
-            status = TryMakePath(arq);
+            status = RecordFolders(folder);
+            if (status)
+                status = TryMakePath(arq);
             if (!status)
                 return status;
             madeFolder = folder;
         }
         progress.Texto2(arq);
+        status = record.Add({layout::Written::kFile, arq});
+        if (!status)
+            return status;
         uint64_t written = 0;
         status = apend.TryExtrairArq(arq, &progress, list.TamOrig(i), &written);
         if (status.IsCanceled())
@@ -166,9 +230,13 @@ int InstallProcedure::Register()
 {
     const TListaDado& list = *settings.listaDado;
     char* const NomeGrupo = settings.NomeGrupo;
-    int code = 0;
+    int code = Report(record.Add({layout::Written::kGroup, NomeGrupo}));
     TProgramGroups grupo;
     code |= Report(grupo.CreateGroup(NomeGrupo));
+    for (const layout::WrittenEntry& gone : layout::Superseded(earlier, record.Added())) {
+        if (layout::MayDelete(gone) == layout::Removal::kDeleteGroup)
+            code |= Report(grupo.DeleteGroup(gone.name.c_str(), destination));
+    }
     Retifica(NomeGrupo);
     if (!working::Write(layout::kUninstallData, layout::FormatUninstallData(NomeGrupo, settings.DirDest)))
         code |= Report(Status::Failure(Fault::kCannotWrite,
@@ -210,5 +278,6 @@ int InstallProcedure::Run()
         return 0;
     if (!status)
         return Fail(status, left);
-    return Register();
+    const int code = RemoveSuperseded();
+    return code | Register();
 }

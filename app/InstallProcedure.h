@@ -7,6 +7,7 @@
 #pragma once
 
 #include "InstallProgress.h"
+#include "InstallRecorder.h"
 #include "WorkFolder.h"
 
 #include "Status.h"
@@ -52,6 +53,12 @@ private:
     // The group and its items, the uninstall data, the working files
     // removed, the list of installed programs: 1 if any of it failed.
     int Register();
+    // The folders of `folder` (relative, in the destination) that do not
+    // exist yet, recorded as made by the installation.
+    Status RecordFolders(const std::string& folder);
+    // Over an earlier installation: what it wrote that this one did not
+    // (files, its setup copy, folders left empty) goes; 1 if any of it stays.
+    int RemoveSuperseded();
     // The failure to install `arq`, in the words the user needs.
     Status InstallFailure(const Status& status, const char* arq, uint64_t written, uint64_t expected) const;
 
@@ -61,4 +68,6 @@ private:
     std::string program;      // the setup's file name
     std::string destination;  // the destination folder, full
     std::string package;      // the setup's path in its start folder
+    InstallRecorder record;   // what this installation writes, as it goes
+    std::vector<layout::WrittenEntry> earlier;  // the record of an installation here before
 };

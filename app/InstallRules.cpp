@@ -10,6 +10,7 @@
 #include "TListaDado.h"
 
 #include <map>
+#include <vector>
 
 namespace install {
 
@@ -118,6 +119,28 @@ Status CheckDestination(const std::string& typed, const std::string& current,
         return refuse("The destination folder \"" + folder + "\" " + name + ".");
     *full = folder;
     return Status();
+}
+
+bool HoldsOtherFiles(const std::string& folder)
+{
+    std::vector<platform::FolderEntry> entries;
+    if (!platform::FolderExists(folder.c_str()) || !platform::ListFolder(folder.c_str(), &entries))
+        return false;
+    const std::string data = layout::FoldCase(layout::kUninstallData);
+    for (const platform::FolderEntry& entry : entries) {
+        if (!entry.folder && layout::FoldCase(entry.name) == data)
+            return false;
+    }
+    return !entries.empty();
+}
+
+std::string OtherFilesWarning(const std::string& folder, bool question)
+{
+    const std::string said = "The folder \"" + folder + "\" already holds files.";
+    const std::string kept = "Uninstalling will remove only what this setup installs; the files already there stay.";
+    if (question)
+        return said + "\nInstall into it all the same?\n\n" + kept;
+    return said + " The installation goes on into it. " + kept;
 }
 
 std::string ProgramEntryKey(const std::string& destination)

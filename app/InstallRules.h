@@ -52,6 +52,15 @@ Status CheckGroupName(const std::string& group);
 Status CheckDestination(const std::string& typed, const std::string& current,
                         const guard::ProtectedFolders& protectedFolders, std::string* full);
 
+// Whether the folder holds anything already, other than an earlier
+// installation (which the next one takes over): the user's files, which an
+// installation into it leaves alone, and which the user is told about.
+// False for a folder that does not exist or is empty.
+bool HoldsOtherFiles(const std::string& folder);
+// What the user is told about such a folder: asked whether to go on
+// (`question`), or told that the installation goes on.
+std::string OtherFilesWarning(const std::string& folder, bool question);
+
 // The entry of an installation in the system's list of installed programs.
 struct ProgramEntry {
     std::string key;  // the name of its registry key

@@ -17,9 +17,9 @@ namespace startup {
 
 namespace {
 
-const char kCaptionPrefix[] = "Kelvo \xAE - ";
+const char kOwnName[] = "Kelvo \xAE";
 const char kSlogan[] = "\"Let The Kelvo Do The Work For You!\"";
-const char kUninstallPrefix[] = "Kelvo \xAE - Uninstalling application: ";
+const char kUninstalling[] = " - Uninstalling application: ";
 const char kEllipsis[] = "...";
 
 Status PathTooLong(const std::string& path)
@@ -45,24 +45,39 @@ int ModeFromFile(const char* path)
     return c == 'U' ? kUninstallMode : kInstallMode;
 }
 
-void InstallCaption(char (&caption)[kCaptionSize])
+std::string ShownName(const std::string& appName)
 {
-    const std::string whole = std::string(kCaptionPrefix) + kSlogan;
+    if (appName.empty())
+        return kOwnName;
+    if (appName.size() <= kShownNameMax)
+        return appName;
+    return appName.substr(0, kShownNameMax - (sizeof kEllipsis - 1)) + kEllipsis;
+}
+
+std::string CancelQuestion(const std::string& appName)
+{
+    const std::string name = appName.empty() ? std::string("Kelvo") : ShownName(appName);
+    return "\"" + name + "\" has been canceled.\nPress \"Yes\" for closing or\n\"No\" for returning.";
+}
+
+void InstallCaption(char (&caption)[kCaptionSize], const std::string& appName)
+{
+    const std::string whole = ShownName(appName) + " - " + kSlogan;
     text::CopyBounded(caption, sizeof caption, whole.c_str());
 }
 
-void UninstallCaption(char (&caption)[kCaptionSize], const char* group)
+void UninstallCaption(char (&caption)[kCaptionSize], const char* group, const std::string& appName)
 {
-    const size_t prefix = sizeof kUninstallPrefix - 1;
-    const size_t room = sizeof caption - 1 - prefix;  // 91 characters for the name
+    const std::string prefix = ShownName(appName) + kUninstalling;
+    const size_t room = sizeof caption - 1 - prefix.size();  // 91 characters for the group without a name
     const size_t length = std::strlen(group);
     if (length <= room) {
-        const std::string whole = std::string(kUninstallPrefix) + group;
+        const std::string whole = prefix + group;
         text::CopyBounded(caption, sizeof caption, whole.c_str());
         return;
     }
     const size_t kept = room - (sizeof kEllipsis - 1);
-    const std::string shortened = std::string(kUninstallPrefix) + std::string(group, kept) + kEllipsis;
+    const std::string shortened = prefix + std::string(group, kept) + kEllipsis;
     text::CopyBounded(caption, sizeof caption, shortened.c_str());
 }
 

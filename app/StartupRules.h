@@ -23,11 +23,20 @@ constexpr size_t kCaptionSize = 128;
 // file is missing or empty.
 int ModeFromFile(const char* path);
 
-// "Kelvo ® - \"Let The Kelvo Do The Work For You!\"", 46 characters.
-void InstallCaption(char (&caption)[kCaptionSize]);
-// "Kelvo ® - Uninstalling application: <group>"; a group name too long for
-// the 127 characters ends in "..." instead.
-void UninstallCaption(char (&caption)[kCaptionSize], const char* group);
+// "Kelvo ® - \"Let The Kelvo Do The Work For You!\"", 46 characters; with
+// the application's name (as the script gives it) in the place of "Kelvo ®".
+void InstallCaption(char (&caption)[kCaptionSize], const std::string& appName = std::string());
+// "Kelvo ® - Uninstalling application: <group>", the application's name in
+// the place of "Kelvo ®" when there is one; a group name too long for the
+// 127 characters ends in "..." instead.
+void UninstallCaption(char (&caption)[kCaptionSize], const char* group, const std::string& appName = std::string());
+// The name the setup shows for itself in its captions and messages: the
+// application's (at most kShownNameMax characters, longer ones cut with
+// "..."), or "Kelvo ®" when the script names none.
+constexpr size_t kShownNameMax = 60;
+std::string ShownName(const std::string& appName);
+// The question of the wizard's Cancel button, naming the application.
+std::string CancelQuestion(const std::string& appName);
 
 // first + second (+ third) into a 512-byte path buffer. A result longer than
 // kPathMax characters is never cut: a failure (kRefused) naming it, and

@@ -176,6 +176,8 @@ Status TKelvoApp::ReadScriptSettings(const char* package, const char* runFolder)
         roles[1] = buffer;
         script.LerArqLicenca(buffer);
         roles[2] = buffer;
+        script.GetEntry(kKeyAppName, buffer);
+        AppName = std::strcmp(buffer, "NULL") == 0 ? std::string() : std::string(buffer);
     }
     // A group the installation could not make or the uninstaller would read
     // back as another: refused before any display file is written. An
@@ -203,9 +205,9 @@ Status TKelvoApp::ReadScriptSettings(const char* package, const char* runFolder)
     }
 
     if (Modo == startup::kInstallMode)
-        startup::InstallCaption(Caption);
+        startup::InstallCaption(Caption, AppName);
     else
-        startup::UninstallCaption(Caption, NomeGrupo);
+        startup::UninstallCaption(Caption, NomeGrupo, AppName);
     return Status();
 }
 
@@ -235,7 +237,7 @@ void TKelvoApp::InitMainWindow()
         Quit(code);
         return;
     }
-    auto frame = std::make_unique<TFrameWindow>(nullptr, "", std::make_unique<TKelvoWindow>(Modo),
+    auto frame = std::make_unique<TFrameWindow>(nullptr, "", std::make_unique<TKelvoWindow>(Modo, AppName),
                                                 true);
     frame->Attr.Style &= ~(WS_MAXIMIZEBOX | WS_THICKFRAME);
     frame->SetCaption(Caption);

@@ -12,6 +12,7 @@
 #include "TApplication.h"
 
 #include <memory>
+#include <string>
 
 class TRelaunch;
 
@@ -26,6 +27,8 @@ public:
     const int Modo;
     const cmdline::Options options;
     char Caption[startup::kCaptionSize] = "";
+    // The application's name as the script gives it; empty when it has none.
+    std::string AppName;
 
 protected:
     void InitMainWindow() override;

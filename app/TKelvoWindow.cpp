@@ -1,5 +1,7 @@
 #include "TKelvoWindow.h"
 
+#include "StartupRules.h"
+#include "TAboutDialog.h"
 #include "resource.h"
 
 #include "TBrush.h"
@@ -9,6 +11,8 @@
 
 #include "SetupLayout.h"
 
+#include <utility>
+
 namespace {
 
 constexpr int kWidth = 600;
@@ -16,8 +20,6 @@ constexpr int kHeight = 400;
 constexpr int kButtonWidth = 100;
 constexpr int kButtonHeight = 32;
 
-const char kCancelText[] =
-    "\"Kelvo\" has been canceled.\nPress \"Yes\" for closing or\n\"No\" for returning.";
 const char kCancelCaption[] = "Application Canceled!";
 
 // Column k (1, 3, 5, 7) of the button row: eighths of the width, centred.
@@ -28,7 +30,7 @@ int ButtonX(int eighth)
 
 }  // namespace
 
-TKelvoWindow::TKelvoWindow(int Modo) : TWindow(nullptr, "")
+TKelvoWindow::TKelvoWindow(int Modo, std::string _appName) : TWindow(nullptr, ""), appName(std::move(_appName))
 {
     Attr.X = 20;
     Attr.Y = 20;
@@ -96,7 +98,7 @@ bool TKelvoWindow::CanClose()
 
 void TKelvoWindow::Cancel()
 {
-    const int answer = MessageBoxExA(GetHandle(), kCancelText, kCancelCaption,
+    const int answer = MessageBoxExA(GetHandle(), startup::CancelQuestion(appName).c_str(), kCancelCaption,
                                      MB_YESNO | MB_ICONHAND, 0);
     if (answer == IDNO)
         return;
@@ -105,7 +107,7 @@ void TKelvoWindow::Cancel()
 
 void TKelvoWindow::About()
 {
-    TDialog(this, IDD_ABOUT).Execute();
+    TAboutDialog(this, appName).Execute();
 }
 
 LRESULT TKelvoWindow::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)

@@ -11,6 +11,7 @@
 #include "TWindow.h"
 
 #include <memory>
+#include <string>
 
 class TKelvoWindow : public TWindow {
 public:
@@ -19,7 +20,9 @@ public:
     static constexpr int kCancelId = 51002;
     static constexpr int kAboutId = 51004;
 
-    explicit TKelvoWindow(int Modo);
+    // `appName`: the application's name for the About box and the Cancel
+    // question (empty: the setup's own).
+    TKelvoWindow(int Modo, std::string appName);
     ~TKelvoWindow() override;
 
     void SetupWindow() override;
@@ -48,4 +51,5 @@ private:
     // handed this window and its Back, Next and Cancel buttons.
     std::unique_ptr<TProcTramor> procTramor;
     std::unique_ptr<TButton> bAbout;  // never changes once made
+    const std::string appName;
 };

@@ -12,6 +12,7 @@
 
 #include "BoundedText.h"
 #include "Platform.h"
+#include "Report.h"
 #include "SetupLayout.h"
 #include "TScript.h"
 
@@ -76,7 +77,15 @@ int TProcTramor::RunSilent(const cmdline::Options& options, TRelaunch* parent)
     if (Modo == startup::kUninstallMode)
         return Finish(parent);  // the installed copy: no confirmation asked
     const int code = SilentRun(options).Apply(NomeGrupo, DirDest, ModosInst);
-    return code == cmdline::kDone ? Finish() : code;
+    if (code != cmdline::kDone)
+        return code;
+    // Unattended, as setups go, a folder that holds files is used all the
+    // same: what is already there is never removed, and the console says so.
+    std::string full;
+    if (install::CheckDestination(DirDest, platform::CurrentFolder(), sysfolders::ProtectedFolders(), &full) &&
+        install::HoldsOtherFiles(full))
+        ShowMessage(install::OtherFilesWarning(full, false).c_str(), "Notice!", kMbOk | kMbIconAsterisk);
+    return Finish();
 }
 
 void TProcTramor::End(int code)
@@ -133,10 +142,14 @@ bool TProcTramor::CheckOptions()
     if (status)
         status = install::CheckDestination(DirDest, platform::CurrentFolder(), sysfolders::ProtectedFolders(),
                                            &full);
-    if (status)
+    if (!status) {
+        MessageBoxExA(pai->GetHandle(), status.Text().c_str(), status.Caption().c_str(), MB_OK | MB_ICONHAND, 0);
+        return false;
+    }
+    if (!install::HoldsOtherFiles(full))
         return true;
-    MessageBoxExA(pai->GetHandle(), status.Text().c_str(), status.Caption().c_str(), MB_OK | MB_ICONHAND, 0);
-    return false;
+    return MessageBoxExA(pai->GetHandle(), install::OtherFilesWarning(full, true).c_str(), "Installation Options",
+                         MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2, 0) == IDYES;
 }
 
 void TProcTramor::Next()
@@ -173,7 +186,7 @@ int TProcTramor::Finish(TRelaunch* parent)
     if (pai != nullptr)
         EnableWindow(GetAncestor(pai->GetHandle(), GA_ROOT), FALSE);
     if (Modo != startup::kInstallMode)
-        return UninstallProcedure(workFolder, NomeGrupo, DirDest, silent, parent).Run();
+        return UninstallProcedure(workFolder, NomeGrupo, DirDest, listaDado.get(), silent, parent).Run();
     // Unattended, there is no dialog to show the progress or hear Cancel.
     SilentProgress noProgress;
     InstallProgress& progress = dProg ? static_cast<InstallProgress&>(*dProg) : noProgress;

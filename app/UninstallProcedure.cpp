@@ -3,6 +3,7 @@
 #include "InstallRules.h"
 #include "ProcedureReport.h"
 #include "ProgramsList.h"
+#include "RecordedRemoval.h"
 #include "RunCleanup.h"
 #include "StartupRules.h"
 #include "SystemFolders.h"
@@ -42,11 +43,12 @@ std::string WhyNotDelete(const std::string& full)
 }
 
 // Whether the folder holds nothing but the file `name` (letter case aside).
-bool OnlyHolds(const std::string& folder, const std::string& name)
+// Whether all that could not go is the installed copy's image, which its
+// process keeps.
+bool OnlyItsImageFailed(const install::RemovalOutcome& outcome, const std::string& program)
 {
-    std::vector<platform::FolderEntry> entries;
-    return !name.empty() && platform::ListFolder(folder.c_str(), &entries) && entries.size() == 1 &&
-           !entries[0].folder && layout::FoldCase(entries[0].name) == layout::FoldCase(name);
+    return !program.empty() && outcome.failed.size() == 1 &&
+           layout::FoldCase(outcome.failed[0]) == layout::FoldCase(program);
 }
 
 // The installed copy ends as soon as it has the result.
@@ -55,8 +57,13 @@ constexpr unsigned kParentEndWait = 60000;
 }  // namespace
 
 UninstallProcedure::UninstallProcedure(const WorkFolder& _workFolder, char* _NomeGrupo, char* _DirDest,
-                                       bool _silent, TRelaunch* _parent)
-    : workFolder(_workFolder), NomeGrupo(_NomeGrupo), DirDest(_DirDest), silent(_silent), parent(_parent)
+                                       const TListaDado* _listaDado, bool _silent, TRelaunch* _parent)
+    : workFolder(_workFolder),
+      NomeGrupo(_NomeGrupo),
+      DirDest(_DirDest),
+      listaDado(_listaDado),
+      silent(_silent),
+      parent(_parent)
 {
 }
 
@@ -86,33 +93,68 @@ Status UninstallProcedure::ReadUninstallData(const std::string& start)
     return status;
 }
 
-int UninstallProcedure::Remove(const std::string& full, const std::string& program, bool* removed)
+std::vector<layout::WrittenEntry> UninstallProcedure::Written(const std::string& full,
+                                                            const std::string& program) const
 {
+    std::vector<layout::WrittenEntry> entries = layout::OwnEntries();
+    std::vector<layout::WrittenEntry> recorded;
+    std::string text;
+    const std::string record = full + layout::kInstallRecord;
+    if (!working::ReadAll(record.c_str(), &text, 64u << 20) || !layout::ParseRecord(text, &recorded)) {
+        // Installed before records were kept: what its script may have put there.
+        std::vector<std::string> names;
+        for (int i = 0; listaDado != nullptr && i < listaDado->NDados(); ++i) {
+            if (listaDado->Ful(i) || listaDado->Typ(i) || listaDado->Min(i))
+                names.emplace_back(listaDado->Arq(i));
+        }
+        recorded = layout::EntriesOfScript(names, program);
+    }
+    entries.insert(entries.end(), recorded.begin(), recorded.end());
+    return entries;
+}
+
+int UninstallProcedure::Remove(const std::string& full, const std::string& program, bool* removed,
+                               std::string* left)
+{
+    const layout::RemovalPlan plan = layout::PlanRemoval(Written(full, program));
     int code = 0;
     {
         TProgramGroups grupo;
         code |= Report(grupo.DeleteGroup(NomeGrupo, full));
+        // Groups of an earlier installation taken over by this one.
+        for (const std::string& group : plan.groups) {
+            if (layout::FoldCase(group) != layout::FoldCase(NomeGrupo))
+                code |= Report(grupo.DeleteGroup(group.c_str(), full));
+        }
         code |= Report(grupo.Close());
     }
     // A destination that is itself a link goes as a link: what it leads to
     // belongs to another tree.
-    if (platform::IsLink(full.c_str()))
+    if (platform::IsLink(full.c_str())) {
         platform::RemoveFolder(full.c_str());
-    else
-        DelTree(full.c_str());
+        *removed = !platform::FolderExists(full.c_str());
+        return code;
+    }
+    install::RemovalOutcome outcome = install::RemoveRecorded(full, plan);
     // The installed copy that waits for the result runs from the tree: it
     // gets the result and ends, and then its image goes too.
-    if (parent != nullptr && parent->Awaited() && OnlyHolds(full, program)) {
+    if (parent != nullptr && parent->Awaited() && OnlyItsImageFailed(outcome, program)) {
         parent->Report(code);
         if (parent->WaitGone(kParentEndWait))
-            DelTree(full.c_str());
+            outcome = install::RemoveRecorded(full, plan);
     }
-    *removed = !platform::FolderExists(full.c_str());
+    *removed = outcome.failed.empty();
     if (!*removed)
         code |= Report(Status::Failure(Fault::kPlatform,
                                        "Some files could not be removed from \"" + full +
-                                           "\" (they may be in use or read-only).",
+                                           "\" (they may be in use or read-only): " +
+                                           install::ListForMessage(outcome.failed, 0) + ".",
                                        "Error!"));
+    size_t more = 0;
+    const std::vector<std::string> stays = install::WhatIsLeft(full, 8, &more);
+    if (!outcome.destinationRemoved && !stays.empty())
+        *left = "The folder \"" + full + "\" stays: the setup did not install " +
+                install::ListForMessage(stays, more) + " there.";
     return code;
 }
 
@@ -141,14 +183,19 @@ int UninstallProcedure::Run()
                     kNothingRemoved);
 
     bool removed = false;
-    const int code = Remove(full, program, &removed);
+    std::string left;
+    const int code = Remove(full, program, &removed, &left);
     if (removed && programs::Unregister(install::ProgramEntryKey(full)) && alreadyGone)
         ShowMessage(("The application was removed from \"" + full +
                      "\" already: its entry in the list of installed programs is removed too.")
                         .c_str(),
                     "Notice!", kMbOk | kMbIconAsterisk);
     cleanup::EndRun(workFolder, true);
+    // Unattended, what stays is said on the console, and is no failure.
     if (removed && !silent)
-        MessageBoxExA(nullptr, "Uninstallation is completed.", "Notice!", MB_OK, 0);
+        MessageBoxExA(nullptr, ("Uninstallation is completed." + (left.empty() ? "" : "\n\n" + left)).c_str(),
+                      "Notice!", MB_OK, 0);
+    else if (!left.empty())
+        ShowMessage(left.c_str(), "Notice!", kMbOk | kMbIconAsterisk);
     return code;
 }

@@ -23,7 +23,7 @@ Status CopyProgramImage(const char* from, const char* to, uint64_t* size)
     File dest(to, "wb");
     if (!dest.IsOpen())
         return Status::Failure(Fault::kCannotCreate, std::string("Can't write \"") + to + "\".", "CopyExe");
-    std::vector<char> block(64 * 1024);
+    std::vector<char> block(size_t{64} * 1024);
     uint64_t left = bounds.imageEnd;
     bool written = true;
     bool read = true;

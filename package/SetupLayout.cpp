@@ -32,7 +32,7 @@ bool IsRunFolder(const std::string& folder)
 
 bool IsReservedName(const std::string& name)
 {
-    static const char* const kOwnNames[] = {kScript, kModeFile, kUninstallData, kMemberTemp};
+    static const char* const kOwnNames[] = {kScript, kModeFile, kUninstallData, kInstallRecord, kMemberTemp};
     const std::string folded = FoldCase(name);
     for (const char* own : kOwnNames) {
         if (folded == FoldCase(own))

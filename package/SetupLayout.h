@@ -46,6 +46,8 @@ inline constexpr char kStartFolder[] = "cur.se";
 inline constexpr char kModeFile[] = "modo.se";
 inline constexpr char kUninstallData[] = "uninstall.s_";
 inline constexpr char kUninstallCopy[] = "uninstall.se";
+// Beside the uninstall data: what the installation wrote (InstallRecord.h).
+inline constexpr char kInstallRecord[] = "installed.s_";
 // Transient files of one operation in the current folder.
 inline constexpr char kMemberTemp[] = "arq.huf";
 inline constexpr char kScriptTemp[] = "arq.tmp";

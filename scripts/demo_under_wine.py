@@ -29,10 +29,11 @@ ROOT = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 import kelvo_wine  # noqa: E402
 from pictures import bmp_picture, pixels_unlike_bitmap  # noqa: E402
-from wizard_pages import CONFIRMATION, UNINSTALL_CAPTION, UNINSTALL_DONE, Wizard, working_files  # noqa: E402
+from wizard_pages import CONFIRMATION, UNINSTALL_DONE, Wizard, uninstall_caption, working_files  # noqa: E402
 
 FOLDER = "C:\\Downloads\\Kelvo Demo"
-INSTALL_CAPTION = 'Kelvo \u00ae - "Let The Kelvo Do The Work For You!"'
+# The caption's end; before it stands the application's name.
+CAPTION_END = ' - "Let The Kelvo Do The Work For You!"'
 ABOUT_ID = 51004
 WORKING_FILES = ("apend.se", "cur.se", "kelvo.se", "kelvo.bmp", "pres.txt", "licen.txt")
 TIME_LIMIT = 240
@@ -48,7 +49,7 @@ def wait_for_wizard(s, app, program, timeout=60):
     deadline = time.monotonic() + timeout
     while True:
         try:
-            return s.wait_window(exe=app, title=INSTALL_CAPTION, id=ABOUT_ID, timeout=1)[0]
+            return s.wait_window(exe=app, title_part=CAPTION_END, id=ABOUT_ID, timeout=1)[0]
         except kelvo_wine.DriveError as error:
             if error.code != kelvo_wine.DRIVE_TIMEOUT:
                 raise
@@ -114,13 +115,15 @@ def show_wizard(s, setup, out, copies):
         print(f"  copied to {copy}")
     print(f"whole screen: {shot}")
 
-    install_and_uninstall(s, app, program, files)
+    install_and_uninstall(s, app, program, files, window["title"])
 
 
-def install_and_uninstall(s, app, program, working_files):
-    """Takes the wizard to its end with the script's settings, checks the
-    destination, then uninstalls through the installed copy."""
-    wizard = Wizard(s, app=app)
+def install_and_uninstall(s, app, program, working_files, caption):
+    """Takes the wizard (of that caption) to its end with the script's
+    settings, checks the destination, then uninstalls through the installed
+    copy."""
+    app_name = caption[:-len(CAPTION_END)]
+    wizard = Wizard(s, caption, app=app)
     wizard.through_to_start()
     wizard.next()
     code = program.wait(120)
@@ -144,7 +147,7 @@ def install_and_uninstall(s, app, program, working_files):
     first = s.start(f"{destination}{app}", cwd=destination)
     if first.wait(30) != 0:
         raise Failure("the installed copy did not relaunch itself for the uninstallation")
-    uninstall = Wizard(s, UNINSTALL_CAPTION + group, app=app)
+    uninstall = Wizard(s, uninstall_caption(None if app_name == "Kelvo \u00ae" else app_name) + group, app=app)
     uninstall.wait_page(CONFIRMATION)
     uninstall.next()
     box = s.message_box(exe=app, title="Notice!", timeout=60)

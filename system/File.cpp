@@ -33,6 +33,11 @@ bool File::Close()
     return ok && closed;
 }
 
+bool File::Flush()
+{
+    return stream_ != nullptr && std::fflush(stream_) == 0 && std::ferror(stream_) == 0;
+}
+
 size_t File::Read(void* buffer, size_t size)
 {
     return std::fread(buffer, 1, size, stream_);

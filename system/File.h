@@ -20,6 +20,8 @@ public:
     bool IsOpen() const { return stream_ != nullptr; }
     // Closes now; false if buffered data could not be written.
     bool Close();
+    // Hands what is buffered to the system; false on a write error.
+    bool Flush();
 
     size_t Read(void* buffer, size_t size);
     bool Write(const void* data, size_t size);

@@ -80,6 +80,7 @@ class Setup:
     presentation: str = "C:\\KELVO\\text\\readme.txt"
     agreement: str = "C:\\KELVO\\text\\license.txt"
     records: list = field(default_factory=list)
+    app_name: str = None  # the application's name; None: the script names none
 
     def script(self):
         """The script text: one entry a line, an empty line between them,
@@ -93,6 +94,7 @@ class Setup:
             ("#DIR_ARQ_MONTAGEM", "C:\\KELVO\\setup.exe"),
             ("#DIR_NOME_GRUPO", self.group),
             ("#DIR_MODOS_INSTALACAO", self.modes),
+            ("#APP_NAME", self.app_name),
         ]
         entries += [(f"#ARQ{i}", r.line()) for i, r in enumerate(self.records)]
         lines = [f"{key} {value}" for key, value in entries if value is not None]

@@ -11,7 +11,14 @@ import subprocess
 
 from kelvo_wine import Skip, time_limit
 from pictures import bitmap_shown, bmp_picture
-from wizard_pages import BACK, BUTTONS, CANCEL_TEXT, CONFIRMATION, INSTALL_CAPTION, UNINSTALL_CAPTION, UNINSTALL_DONE, Wizard, run_folders, working_files
+from wizard_pages import (BACK, BUTTONS, CONFIRMATION, UNINSTALL_DONE, Wizard, cancel_text, install_caption,
+                          run_folders, uninstall_caption, working_files)
+
+# The demo project names its application.
+NAME = "Kelvo Demo"
+INSTALL_CAPTION = install_caption(NAME)
+UNINSTALL_CAPTION = uninstall_caption(NAME)
+CANCEL_TEXT = cancel_text(NAME)
 
 APP = "demo-setup.exe"
 FOLDER = "C:\\Downloads\\Kelvo Demo"
@@ -181,7 +188,7 @@ def test_signed_demo_setup_lists_verifies_extracts_and_starts(s):
     # The signed setup installs, and its installed copy, signature and all,
     # uninstalls.
     program = start_from_own_folder(s, signed)
-    wizard = Wizard(s, app=APP)
+    wizard = Wizard(s, INSTALL_CAPTION, app=APP)
     destination = "C:\\Kelvo Demo"
     wizard.through_to_start(mode="full")
     wizard.next()
@@ -189,7 +196,8 @@ def test_signed_demo_setup_lists_verifies_extracts_and_starts(s):
     s.close_explorer_windows()
     root = s.to_linux(destination)
     installed = sorted(str(p.relative_to(root)) for p in root.rglob("*") if p.is_file())
-    assert installed == sorted(["hello.exe", "readme.txt", "source/hello.c", APP, "modo.se", "uninstall.s_"])
+    assert installed == sorted(["hello.exe", "readme.txt", "source/hello.c", APP, "modo.se", "uninstall.s_",
+                                "installed.s_"])
     for name in ("hello.exe", "readme.txt", "source/hello.c"):
         assert (root / name).read_bytes() == (files / name).read_bytes(), name
     assert (root / APP).read_bytes() == signed_data
@@ -233,7 +241,7 @@ def test_a_damaged_download_or_installed_copy_is_refused_before_anything_is_writ
 
     # Installed, then damaged: the copy refuses to uninstall, deleting nothing.
     program = start_from_own_folder(s, demo.setup)
-    wizard = Wizard(s, app=APP)
+    wizard = Wizard(s, INSTALL_CAPTION, app=APP)
     wizard.through_to_start()
     wizard.next()
     assert program.wait(60) == 0

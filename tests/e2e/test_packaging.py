@@ -14,7 +14,7 @@ import zipfile
 
 from kelvo_wine import Skip, time_limit
 from pictures import bitmap_shown
-from wizard_pages import CANCEL, CANCEL_TEXT, CANCEL_TITLE, INSTALL_CAPTION, NEXT
+from wizard_pages import CANCEL, CANCEL_TITLE, NEXT, cancel_text, install_caption
 
 KELVO = "C:\\Kelvo"
 PROJECTS = "C:\\Projects"
@@ -57,21 +57,21 @@ def kelvopack_exe(s, args, cwd, expect=0):
     return program.stdout(), program.stderr()
 
 
-def start_and_cancel(s, folder, setup, label, bitmap=None):
-    """Starts a setup, waits for its wizard (a message box about the bitmap
-    would come first and stop it), compares the bitmap shown with `bitmap`,
-    and cancels."""
+def start_and_cancel(s, folder, setup, label, name, bitmap=None):
+    """Starts a setup of the application `name`, waits for its wizard (a
+    message box about the bitmap would come first and stop it), compares the
+    bitmap shown with `bitmap`, and cancels."""
     program = s.start(f"{folder}\\{setup}", cwd=folder)
-    window = s.wait_window(exe=setup, title=INSTALL_CAPTION, id=NEXT, timeout=20)[0]
+    window = s.wait_window(exe=setup, title=install_caption(name), id=NEXT, timeout=20)[0]
     if bitmap is None:
         s.screenshot(label)
     else:
         window, _ = s.children(hwnd=window["hwnd"])
         _, wrong = bitmap_shown(s, window["cx"] + 10, window["cy"] + 10, bitmap, label)
         assert not wrong, f"{len(wrong)} pixels differ from the bitmap, the first at {wrong[0]}"
-    s.click(exe=setup, title=INSTALL_CAPTION, id=CANCEL)
+    s.click(exe=setup, title=install_caption(name), id=CANCEL)
     box = s.message_box(exe=setup, title=CANCEL_TITLE)
-    assert box["text"] == CANCEL_TEXT, box
+    assert box["text"] == cancel_text(name), box
     s.press("YES", exe=setup, title=CANCEL_TITLE)
     assert program.wait(20) == 0
 
@@ -148,8 +148,8 @@ def test_zip_kelvopack_builds_and_starts_setups_under_wine(s):
     assert "Name:          Hello Tools\n" in listed and "GFTM   hello.exe" in listed, listed
 
     # Both builds of the setup program, each with its manifest, start.
-    start_and_cancel(s, PROJECTS, APP, "user-level", (demo / "out" / "kelvo.bmp").read_bytes())
-    start_and_cancel(s, PROJECTS, "admin-setup.exe", "admin-level")
+    start_and_cancel(s, PROJECTS, APP, "user-level", "Kelvo Demo", (demo / "out" / "kelvo.bmp").read_bytes())
+    start_and_cancel(s, PROJECTS, "admin-setup.exe", "admin-level", "Kelvo Demo")
     # The stand-in bitmap of init is shown as it is, without a word about it.
-    start_and_cancel(s, f"{PROJECTS}\\Init", "hello-setup.exe", "init-stand-ins",
+    start_and_cancel(s, f"{PROJECTS}\\Init", "hello-setup.exe", "init-stand-ins", "Hello Tools",
                      (setups / "Init" / "kelvo.bmp").read_bytes())

@@ -73,6 +73,10 @@ def test_a_person_installs_through_every_page_and_uninstalls(s):
     s.wait_until(lambda: options_state(wizard)[1] == "Utilities", what="the group taken from the list")
     s.click(exe=APP, title=wizard.caption, text="Typical", ctl_class="Button")
     wizard.next()
+    # The folder holds the user's file: asked before it is used.
+    box = s.message_box(exe=APP, title="Installation Options")
+    assert "already holds files" in box["text"] and box["buttons"] == "YES,NO", box
+    s.press("YES", exe=APP, title="Installation Options")
 
     wizard.wait_page(START)
     s.screenshot("start")
@@ -104,9 +108,10 @@ def test_a_person_installs_through_every_page_and_uninstalls(s):
     s.screenshot("uninstall-confirmation")
     uninstall.next()
     box = s.message_box(exe=APP, title="Notice!", timeout=60)
-    assert box["text"] == UNINSTALL_DONE
+    assert box["text"].startswith(UNINSTALL_DONE) and '"texto.txt"' in box["text"], box
     s.press("OK", exe=APP, title="Notice!")
-    assert not root.exists()
+    # The user's file was there before: it stays, alone.
+    assert installed_files(root) == {"texto.txt": b""}
     assert "Utilities" not in s.groups()
 
 

@@ -13,6 +13,36 @@ UNINSTALL_CAPTION = "Kelvo \u00ae - Uninstalling application: "
 CANCEL_TITLE = "Application Canceled!"
 CANCEL_TEXT = '"Kelvo" has been canceled.\nPress "Yes" for closing or\n"No" for returning.'
 
+
+
+def install_caption(name=None):
+    """The wizard's caption; `name`: the application's, as the script gives it."""
+    return f'{name} - "Let The Kelvo Do The Work For You!"' if name else INSTALL_CAPTION
+
+
+def uninstall_caption(name=None):
+    """The uninstaller's caption up to the group's name."""
+    return f"{name} - Uninstalling application: " if name else UNINSTALL_CAPTION
+
+
+def caption_name(caption):
+    """The application's name a caption shows; None for the setup's own."""
+    for own in (INSTALL_CAPTION, UNINSTALL_CAPTION):
+        tail = own[len("Kelvo \u00ae"):]
+        if own == INSTALL_CAPTION and caption.endswith(tail):
+            name = caption[:-len(tail)]
+        elif own == UNINSTALL_CAPTION and tail in caption:
+            name = caption[:caption.index(tail)]
+        else:
+            continue
+        return None if name == "Kelvo \u00ae" else name
+    return None
+
+
+def cancel_text(name=None):
+    return CANCEL_TEXT.replace('"Kelvo"', f'"{name}"') if name else CANCEL_TEXT
+
+
 BACK, NEXT, CANCEL, ABOUT = 51000, 51001, 51002, 51004
 # id: (caption when the window opens, x); all at y 352, 100 x 32.
 BUTTONS = {BACK: ("< Back", 25), NEXT: ("Next >", 175), CANCEL: ("Cancel", 325), ABOUT: ("About!", 475)}
@@ -120,7 +150,7 @@ class Wizard:
     def cancel(self, answer="YES"):
         self.click(CANCEL)
         box = self.s.message_box(exe=self.app, title=CANCEL_TITLE)
-        assert box["text"] == CANCEL_TEXT, box
+        assert box["text"] == cancel_text(caption_name(self.caption)), box
         self.s.press(answer, exe=self.app, title=CANCEL_TITLE)
         if answer == "YES":
             self.s.wait_gone(exe=self.app, title=self.caption)

@@ -1,0 +1,311 @@
+// The record of what an installation wrote, the one rule of what the
+// uninstaller may delete, and removing by it: the user's files in the
+// destination stay, the installation's go, links are not followed.
+#include "InstallRecord.h"
+#include "InstallRecorder.h"
+#include "InstallRules.h"
+#include "RecordedRemoval.h"
+#include "SetupLayout.h"
+#include "StartupRules.h"
+
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using layout::Removal;
+using layout::Written;
+using layout::WrittenEntry;
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> Keys(const std::vector<WrittenEntry>& entries)
+{
+    std::vector<std::string> keys;
+    for (const WrittenEntry& entry : entries)
+        keys.push_back(static_cast<char>(entry.kind) + (":" + entry.name));
+    return keys;
+}
+
+void Touch(const std::string& path, const std::string& text = "x")
+{
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST(InstallRecord, LinesComeBackAsTheyWereWritten)
+{
+    const std::vector<WrittenEntry> entries = {
+        {Written::kDestination, ""},       {Written::kSetupCopy, "setup.exe"},
+        {Written::kFolder, "bin"},         {Written::kFile, "bin\\tool with blanks.exe"},
+        {Written::kGroup, "My Group"},     {Written::kFile, "@odd name\xE9.txt"},
+    };
+    std::string text = layout::RecordHeader();
+    for (const WrittenEntry& entry : entries)
+        text += layout::RecordLine(entry);
+    EXPECT_EQ(text.substr(0, text.find('\n') + 1), std::string(layout::kRecordHeader) + "\r\n");
+    EXPECT_NE(text.find("\r\nR\r\nS setup.exe\r\n"), std::string::npos);
+
+    std::vector<WrittenEntry> back;
+    size_t skipped = 99;
+    ASSERT_TRUE(layout::ParseRecord(text, &back, &skipped));
+    EXPECT_EQ(skipped, 0u);
+    EXPECT_EQ(Keys(back), Keys(entries));
+
+    // LF only, and a last line without a line break, read the same.
+    std::string lf = text;
+    lf.erase(std::remove(lf.begin(), lf.end(), '\r'), lf.end());
+    lf.pop_back();
+    ASSERT_TRUE(layout::ParseRecord(lf, &back));
+    EXPECT_EQ(Keys(back), Keys(entries));
+}
+
+TEST(InstallRecord, DamagedRecordsAndLines)
+{
+    std::vector<WrittenEntry> back;
+    EXPECT_FALSE(layout::ParseRecord("", &back));
+    EXPECT_FALSE(layout::ParseRecord("F a.txt\r\n", &back));
+    EXPECT_FALSE(layout::ParseRecord("Kelvo installed 2\r\nF a.txt\r\n", &back));
+    const struct {
+        const char* line;
+        bool kept;
+    } cases[] = {
+        {"F a.txt", true},      {"F", false},           {"F ", false},        {"Fa.txt", false},
+        {"X a.txt", false},     {"R", true},            {"R x", false},       {"D sub", true},
+        {"G", false},           {"F a\tb", false},      {"S setup.exe", true}, {"", false},
+    };
+    for (const auto& c : cases) {
+        size_t skipped = 0;
+        const std::string text = std::string(layout::kRecordHeader) + "\r\n" + c.line + "\r\nF last\r\n";
+        ASSERT_TRUE(layout::ParseRecord(text, &back, &skipped)) << c.line;
+        EXPECT_EQ(back.size(), c.kept ? 2u : 1u) << c.line;
+        EXPECT_EQ(back.back().name, "last") << c.line;
+        EXPECT_EQ(skipped, c.kept || *c.line == '\0' ? 0u : 1u) << c.line;
+    }
+}
+
+TEST(InstallRecord, WhatMayBeDeleted)
+{
+    const struct {
+        WrittenEntry entry;
+        Removal removal;
+    } cases[] = {
+        {{Written::kFile, "putty.exe"}, Removal::kDelete},
+        {{Written::kFile, "sub\\deep\\a.dll"}, Removal::kDelete},
+        {{Written::kSetupCopy, "setup.exe"}, Removal::kDelete},
+        {{Written::kFolder, "sub\\deep"}, Removal::kIfEmpty},
+        {{Written::kDestination, ""}, Removal::kIfEmpty},
+        {{Written::kGroup, "Tools"}, Removal::kDeleteGroup},
+        // Hostile names never reach outside the destination.
+        {{Written::kFile, "..\\Windows\\win.ini"}, Removal::kKeep},
+        {{Written::kFile, "sub\\..\\..\\x"}, Removal::kKeep},
+        {{Written::kFile, "C:\\Windows\\win.ini"}, Removal::kKeep},
+        {{Written::kFile, "C:win.ini"}, Removal::kKeep},
+        {{Written::kFile, "\\Windows\\win.ini"}, Removal::kKeep},
+        {{Written::kFile, "/etc/passwd"}, Removal::kKeep},
+        {{Written::kFile, "\\\\server\\share\\x"}, Removal::kKeep},
+        {{Written::kFolder, "."}, Removal::kKeep},
+        {{Written::kFolder, ".."}, Removal::kKeep},
+        {{Written::kFolder, ""}, Removal::kKeep},
+        {{Written::kFile, "a\\\\b"}, Removal::kKeep},
+        {{Written::kFile, std::string(600, 'a')}, Removal::kKeep},
+        {{Written::kGroup, ""}, Removal::kKeep},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(layout::MayDelete(c.entry), c.removal) << c.entry.name;
+}
+
+TEST(InstallRecord, PlanTakesEachNameOnceDeepestFoldersFirst)
+{
+    const std::vector<WrittenEntry> entries = {
+        {Written::kFolder, "a"},          {Written::kFolder, "a\\b"},     {Written::kFile, "a\\b\\x.txt"},
+        {Written::kFile, "A\\B\\X.TXT"},  {Written::kFile, "a/b/x.txt"},  {Written::kSetupCopy, "setup.exe"},
+        {Written::kFile, "SETUP.EXE"},    {Written::kFolder, "c"},        {Written::kFolder, "a\\b\\c"},
+        {Written::kFile, "..\\evil"},     {Written::kGroup, "G1"},        {Written::kGroup, "g1"},
+        {Written::kDestination, ""},
+    };
+    const layout::RemovalPlan plan = layout::PlanRemoval(entries);
+    EXPECT_EQ(plan.files, (std::vector<std::string>{"a\\b\\x.txt", "setup.exe"}));
+    EXPECT_EQ(plan.folders, (std::vector<std::string>{"a\\b\\c", "a\\b", "a", "c"}));
+    EXPECT_EQ(plan.groups, std::vector<std::string>{"G1"});
+    EXPECT_TRUE(plan.destination);
+    ASSERT_EQ(plan.kept.size(), 1u);
+    EXPECT_EQ(plan.kept[0].name, "..\\evil");
+    EXPECT_FALSE(layout::PlanRemoval({{Written::kFile, "x"}}).destination);
+
+    // The setup's own files are what every installation left, and may go.
+    for (const WrittenEntry& own : layout::OwnEntries()) {
+        EXPECT_EQ(layout::MayDelete(own), Removal::kDelete) << own.name;
+        EXPECT_TRUE(layout::IsReservedName(own.name)) << own.name;
+    }
+    EXPECT_TRUE(layout::IsReservedName("INSTALLED.S_"));
+}
+
+TEST(InstallRecord, AnInstallationWithoutRecordIsReadFromItsScript)
+{
+    const std::vector<WrittenEntry> entries = layout::EntriesOfScript({"app.exe", "doc\\en\\read me.txt"}, "setup.exe");
+    EXPECT_EQ(Keys(entries), (std::vector<std::string>{"R:", "S:setup.exe", "F:app.exe", "F:doc\\en\\read me.txt",
+                                                        "D:doc", "D:doc\\en"}));
+    EXPECT_EQ(Keys(layout::EntriesOfScript({}, "")), std::vector<std::string>{"R:"});
+}
+
+TEST(InstallRecord, AnUpgradeRemovesWhatItNoLongerShips)
+{
+    const std::vector<WrittenEntry> earlier = {
+        {Written::kDestination, ""},   {Written::kSetupCopy, "app-1.0.exe"}, {Written::kFolder, "old"},
+        {Written::kFile, "old\\gone.dll"}, {Written::kFile, "app.exe"},      {Written::kFile, "Kept.txt"},
+        {Written::kGroup, "App 1.0"},  {Written::kGroup, "Shared"},        {Written::kFile, "app.exe"},
+    };
+    const std::vector<WrittenEntry> written = {
+        {Written::kSetupCopy, "app-2.0.exe"}, {Written::kFile, "APP.EXE"}, {Written::kFile, "kept.txt"},
+        {Written::kGroup, "shared"},
+    };
+    EXPECT_EQ(Keys(layout::Superseded(earlier, written)),
+              (std::vector<std::string>{"S:app-1.0.exe", "F:old\\gone.dll", "G:App 1.0"}));
+    // The same setup again removes nothing; a file that became the setup copy stays.
+    EXPECT_TRUE(layout::Superseded(written, written).empty());
+    EXPECT_TRUE(layout::Superseded({{Written::kFile, "x.exe"}}, {{Written::kSetupCopy, "X.exe"}}).empty());
+}
+
+TEST(InstallRecorder, WritesAsItGoesAndEachEntryOnce)
+{
+    TempDir dir;
+    const std::string path = dir / layout::kInstallRecord;
+    InstallRecorder recorder;
+    ASSERT_TRUE(recorder.Begin(path, {{Written::kFile, "old.txt"}, {Written::kFile, "OLD.TXT"}}));
+    ASSERT_TRUE(recorder.Add({Written::kSetupCopy, "setup.exe"}));
+    // Each line is on disk before the next thing is made.
+    std::vector<WrittenEntry> back;
+    ASSERT_TRUE(layout::ParseRecord(ReadFile(path), &back));
+    EXPECT_EQ(Keys(back), (std::vector<std::string>{"F:old.txt", "S:setup.exe"}));
+    ASSERT_TRUE(recorder.Add({Written::kFile, "Old.txt"}));
+    ASSERT_TRUE(recorder.Add({Written::kFile, "new.txt"}));
+    ASSERT_TRUE(layout::ParseRecord(ReadFile(path), &back));
+    EXPECT_EQ(Keys(back), (std::vector<std::string>{"F:old.txt", "S:setup.exe", "F:new.txt"}));
+    EXPECT_EQ(Keys(recorder.Added()), (std::vector<std::string>{"S:setup.exe", "F:Old.txt", "F:new.txt"}));
+
+    InstallRecorder nowhere;
+    EXPECT_FALSE(nowhere.Begin(dir / "missing/record", {}));
+    EXPECT_FALSE(nowhere.Add({Written::kFile, "a"}));
+}
+
+TEST(RecordedRemoval, TheUsersFilesStayAndTheInstallationsGo)
+{
+    TempDir dir;
+    const std::string tools = dir.Windows("Tools") + "\\";
+    Touch(dir / "Tools/putty.exe", "user");
+    Touch(dir / "Tools/othertool/notes.txt", "user");
+    // What the installation wrote, some of it into the user's own folder.
+    for (const char* ours : {"setup.exe", "app.exe", "othertool/plugin.dll", "new/deep/data.bin", "modo.se",
+                             "uninstall.s_", "installed.s_"})
+        Touch(dir / ("Tools/" + std::string(ours)));
+    Touch(dir / "outside.txt", "user");
+    std::vector<WrittenEntry> entries = layout::OwnEntries();
+    const std::vector<WrittenEntry> recorded = {
+        {Written::kSetupCopy, "setup.exe"}, {Written::kFile, "app.exe"},          {Written::kFile, "othertool\\plugin.dll"},
+        {Written::kFolder, "new"},          {Written::kFolder, "new\\deep"},      {Written::kFile, "new\\deep\\data.bin"},
+        {Written::kFile, "..\\outside.txt"}, {Written::kFile, "missing.txt"},     {Written::kDestination, ""},
+    };
+    entries.insert(entries.end(), recorded.begin(), recorded.end());
+    const install::RemovalOutcome outcome = install::RemoveRecorded(tools, layout::PlanRemoval(entries));
+    EXPECT_TRUE(outcome.failed.empty());
+    EXPECT_FALSE(outcome.destinationRemoved);
+    EXPECT_EQ(ReadFile(dir / "Tools/putty.exe"), "user");
+    EXPECT_EQ(ReadFile(dir / "Tools/othertool/notes.txt"), "user");
+    EXPECT_EQ(ReadFile(dir / "outside.txt"), "user");
+    for (const char* gone : {"setup.exe", "app.exe", "othertool/plugin.dll", "new", "modo.se", "uninstall.s_",
+                             "installed.s_"})
+        EXPECT_FALSE(fs::exists(dir / ("Tools/" + std::string(gone)))) << gone;
+
+    size_t more = 7;
+    std::vector<std::string> left = install::WhatIsLeft(tools, 8, &more);
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"othertool\\notes.txt", "putty.exe"}));
+    EXPECT_EQ(more, 0u);
+    EXPECT_EQ(install::ListForMessage({"othertool\\notes.txt", "putty.exe"}, 0),
+              "\"othertool\\notes.txt\" and \"putty.exe\"");
+    EXPECT_EQ(install::ListForMessage({"a"}, 3), "\"a\" and 3 more");
+    EXPECT_EQ(install::ListForMessage({"a", "b", "c"}, 0), "\"a\", \"b\" and \"c\"");
+
+    // Once the user's files are gone too, a destination it made goes with the rest.
+    fs::remove(dir / "Tools/putty.exe");
+    fs::remove_all(dir / "Tools/othertool");
+    EXPECT_TRUE(install::RemoveRecorded(tools, layout::PlanRemoval(entries)).destinationRemoved);
+    EXPECT_FALSE(fs::exists(dir / "Tools"));
+}
+
+TEST(RecordedRemoval, LinksAreNotFollowedAndLeftoversAreCounted)
+{
+    TempDir dir;
+    const std::string dest = dir.Windows("App") + "\\";
+    Touch(dir / "elsewhere/data.txt", "user");
+    fs::create_directories(dir / "App");
+    fs::create_directory_symlink(dir / "elsewhere", dir / "App/data");
+    const std::vector<WrittenEntry> entries = {
+        {Written::kFile, "data\\data.txt"}, {Written::kFolder, "data"}, {Written::kDestination, ""}};
+    const install::RemovalOutcome outcome = install::RemoveRecorded(dest, layout::PlanRemoval(entries));
+    EXPECT_EQ(ReadFile(dir / "elsewhere/data.txt"), "user");
+    EXPECT_TRUE(outcome.failed.empty());
+
+    TempDir many;
+    for (int i = 0; i < 12; ++i)
+        Touch(many / ("f" + std::to_string(i)));
+    fs::create_directories(many / "empty");
+    size_t more = 0;
+    const std::vector<std::string> left = install::WhatIsLeft(many.Windows() + "\\", 8, &more);
+    EXPECT_EQ(left.size(), 8u);
+    EXPECT_EQ(more, 5u);
+    const std::vector<std::string> all = install::WhatIsLeft(many.Windows() + "\\", 100, &more);
+    EXPECT_NE(std::find(all.begin(), all.end(), "empty\\"), all.end());
+}
+
+TEST(InstallRules, AFolderHoldingFilesIsToldApart)
+{
+    TempDir dir;
+    EXPECT_FALSE(install::HoldsOtherFiles(dir.Windows("missing") + "\\"));
+    fs::create_directories(dir / "empty");
+    EXPECT_FALSE(install::HoldsOtherFiles(dir.Windows("empty") + "\\"));
+    Touch(dir / "Tools/putty.exe");
+    EXPECT_TRUE(install::HoldsOtherFiles(dir.Windows("Tools") + "\\"));
+    fs::create_directories(dir / "onlyfolder/sub");
+    EXPECT_TRUE(install::HoldsOtherFiles(dir.Windows("onlyfolder") + "\\"));
+    // An earlier installation there is taken over, not warned about.
+    Touch(dir / "Tools/uninstall.s_");
+    EXPECT_FALSE(install::HoldsOtherFiles(dir.Windows("Tools") + "\\"));
+    const std::string question = install::OtherFilesWarning("C:\\Tools\\", true);
+    EXPECT_NE(question.find("\"C:\\Tools\\\" already holds files"), std::string::npos);
+    EXPECT_NE(question.find('?'), std::string::npos);
+    EXPECT_EQ(install::OtherFilesWarning("C:\\Tools\\", false).find('?'), std::string::npos);
+}
+
+TEST(Captions, TheApplicationsNameTakesTheSetupsPlace)
+{
+    char caption[startup::kCaptionSize];
+    startup::InstallCaption(caption, "Demo Tools");
+    EXPECT_STREQ(caption, "Demo Tools - \"Let The Kelvo Do The Work For You!\"");
+    startup::UninstallCaption(caption, "Demo Group", "Demo Tools");
+    EXPECT_STREQ(caption, "Demo Tools - Uninstalling application: Demo Group");
+    startup::UninstallCaption(caption, std::string(200, 'g').c_str(), std::string(200, 'n'));
+    EXPECT_EQ(std::string(caption).size(), startup::kCaptionSize - 1);
+    EXPECT_EQ(std::string(caption).substr(startup::kCaptionSize - 4), "...");
+    EXPECT_EQ(startup::ShownName(std::string(200, 'n')).size(), startup::kShownNameMax);
+    EXPECT_EQ(startup::ShownName(""), "Kelvo \xAE");
+    EXPECT_EQ(startup::CancelQuestion(""),
+              "\"Kelvo\" has been canceled.\nPress \"Yes\" for closing or\n\"No\" for returning.");
+    EXPECT_EQ(startup::CancelQuestion("Demo").substr(0, 26), "\"Demo\" has been canceled.\n");
+}
+
+}  // namespace
