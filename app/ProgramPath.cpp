@@ -10,16 +10,18 @@ namespace program {
 
 namespace {
 
-// `wide` in the ANSI code page; false when a character has no exact form there.
-bool ToAnsi(const std::wstring& wide, std::string* ansi)
+// The terminated `wide` in the ANSI code page; false when a character has no
+// exact form there. Plain buffers, not std::wstring: the program links no
+// other wide string, and that class alone costs it 35 KB.
+bool ToAnsi(const wchar_t* wide, std::string* ansi)
 {
     BOOL lossy = FALSE;
-    const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, nullptr, 0, nullptr, &lossy);
+    const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, nullptr, 0, nullptr, &lossy);
     if (n <= 0 || lossy)
         return false;
     std::vector<char> buffer(static_cast<size_t>(n));
     lossy = FALSE;
-    if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, buffer.data(), n, nullptr, &lossy) != n ||
+    if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, buffer.data(), n, nullptr, &lossy) != n ||
         lossy)
         return false;
     ansi->assign(buffer.data());
@@ -35,17 +37,18 @@ Status TooLong(const std::string& why)
 
 Status FullName(std::string* path)
 {
-    // Long names reach 32767 characters.
+    // Long names reach 32767 characters; the buffers start zeroed, so what
+    // the calls return is terminated.
     std::vector<wchar_t> module(32768);
     const DWORD n = GetModuleFileNameW(nullptr, module.data(), static_cast<DWORD>(module.size()));
     if (n == 0 || n >= module.size())
         return TooLong("The program's file name cannot be read.");
-    const std::wstring wide(module.data(), n);
+    module[n] = L'\0';
     std::string ansi;
-    if (!ToAnsi(wide, &ansi)) {
+    if (!ToAnsi(module.data(), &ansi)) {
         std::vector<wchar_t> shortName(32768);
-        const DWORD s = GetShortPathNameW(wide.c_str(), shortName.data(), static_cast<DWORD>(shortName.size()));
-        if (s == 0 || s >= shortName.size() || !ToAnsi(std::wstring(shortName.data(), s), &ansi))
+        const DWORD s = GetShortPathNameW(module.data(), shortName.data(), static_cast<DWORD>(shortName.size()));
+        if (s == 0 || s >= shortName.size() || !ToAnsi(shortName.data(), &ansi))
             return TooLong("The setup's folder has a name that this system's code page cannot hold, and no short "
                            "name: move the setup to another folder.");
     }
