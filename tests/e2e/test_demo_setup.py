@@ -121,8 +121,8 @@ def check_start_up(s, demo, program, script, label):
     s.press("YES", exe=APP, title="Application Canceled!")
     s.wait_gone(exe=APP, title=INSTALL_CAPTION)
     assert program.wait(20) == 0
-    # Cancelling leaves the working files where they are.
-    assert sorted(p.name for p in temp.iterdir()) == sorted(WORKING_FILES)
+    # Cancelling removes the working files and their run folder.
+    assert not temp.exists(), sorted(p.name for p in temp.iterdir())
 
 
 @time_limit(90)
