@@ -8,7 +8,7 @@ from setup_package import blank_record, demo_setup
 from test_install import DIST, expected_files, installed_files, put_setup
 from wizard_pages import (AGREEMENT, APP, BACK, BROWSE, CANCEL, CANCEL_TITLE, CONFIRMATION, DEST_FIELD,
                           GROUP_FIELD, GROUP_LIST, LIST_NOTE, LIST_NOTE_TEXT, NEXT, OPTIONS, PRESENTATION,
-                          PROGRESS_TITLE, START, UNINSTALL_CAPTION, UNINSTALL_DONE, Wizard, working_files)
+                          PROGRESS_TITLE, START, UNINSTALL_CAPTION, UNINSTALL_DONE, Wizard, run_folders)
 
 LONG_AGREEMENT = b"".join(b"%d. The licensee may use the demo as it likes.\r\n" % n for n in range(1, 121))
 
@@ -171,8 +171,8 @@ def test_cancel_at_every_step_asks_and_keeps_or_ends(s):
                     wizard.next()
         wizard.cancel("YES")
         assert program.wait(20) == 0
-        # Canceling removes nothing: the working files stay.
-        assert (working_files(s) / "kelvo.se").exists()
+        # Canceling installs nothing and takes its own working files away.
+        assert not run_folders(s), sorted(p.name for p in s.temp_dir.iterdir())
         assert not s.to_linux(setup.destination).exists()
 
     # The uninstall confirmation's "No" asks too.
