@@ -49,6 +49,16 @@ protected:
         packtest::WriteText(stub, "MZ not really a program");
     }
 
+    // verify's problems with a hand-made setup of `records`, a line each.
+    std::string VerifyProblems(const std::string& head, const std::vector<packtest::HandRecord>& records)
+    {
+        packtest::PackRecords(dir.Path("hand.exe"), head, records);
+        std::string all;
+        for (const std::string& p : CheckSetup(dir.Path("hand.exe")).problems)
+            all += p + "\n";
+        return all;
+    }
+
     // Loads, checks and writes; the check must pass.
     SetupSummary Build(const std::string& project, const std::string& output, unsigned threads = 2,
                        size_t budget = size_t(64) << 20)
@@ -427,55 +437,48 @@ TEST_F(KelvopackSetup, ExtractionNeverLeavesItsFolder)
 TEST_F(KelvopackSetup, VerifySaysWhatTheSetupWillDo)
 {
     using packtest::HandRecord;
-    const auto problems = [this](const std::string& head, const std::vector<HandRecord>& records) {
-        packtest::PackRecords(dir.Path("hand.exe"), head, records);
-        std::string all;
-        for (const std::string& p : CheckSetup(dir.Path("hand.exe")).problems)
-            all += p + "\n";
-        return all;
-    };
     const std::string head = kHandHead;
     const HandRecord a{"C:\\K\\a", "XFXX", "aa"};
     const HandRecord b{"C:\\K\\b", "XFXX", "bb"};
     const HandRecord bmp{"c:\\b\\kelvo.bmp", "XXXX", "BM"};
     const HandRecord pres{"c:\\b\\pres.txt", "XXXX", "p"};
     const HandRecord licen{"c:\\b\\licen.txt", "XXXX", "l"};
-    EXPECT_EQ(problems(head, {a, b, bmp, pres, licen}), "");
+    EXPECT_EQ(VerifyProblems(head, {a, b, bmp, pres, licen}), "");
 
     // What start-up handles: display records anywhere, a record without
     // flags that no key names, a second record for a role (the last one
     // serves), one record serving two roles (extracted once, then copied).
-    EXPECT_EQ(problems(head, {bmp, a, pres, b, licen}), "");
-    EXPECT_EQ(problems(head, {a, {"c:\\b\\spare.txt", "XXXX", "s"}, bmp, pres, licen}), "");
-    EXPECT_EQ(problems(head, {a, {"c:\\b\\pres.txt", "XXXX", "old"}, bmp, pres, licen}), "");
+    EXPECT_EQ(VerifyProblems(head, {bmp, a, pres, b, licen}), "");
+    EXPECT_EQ(VerifyProblems(head, {a, {"c:\\b\\spare.txt", "XXXX", "s"}, bmp, pres, licen}), "");
+    EXPECT_EQ(VerifyProblems(head, {a, {"c:\\b\\pres.txt", "XXXX", "old"}, bmp, pres, licen}), "");
     std::string shared = head;
     shared.replace(shared.find("c:\\b\\licen.txt"), 14, "c:\\b\\pres.txt");
-    EXPECT_EQ(problems(shared, {a, bmp, pres}), "");
+    EXPECT_EQ(VerifyProblems(shared, {a, bmp, pres}), "");
 
     // A role that no record without flags serves shows nothing.
-    EXPECT_EQ(problems(head, {a, bmp, pres}),
+    EXPECT_EQ(VerifyProblems(head, {a, bmp, pres}),
               "#DIR_ARQ_LICENCA \"c:\\b\\licen.txt\" names no display record (a record without flags): the setup "
               "shows no agreement text\n");
-    EXPECT_NE(problems(head, {a, bmp, pres, {"c:\\b\\licen.txt", "XFXX", "l"}}).find("the setup shows no agreement"),
+    EXPECT_NE(VerifyProblems(head, {a, bmp, pres, {"c:\\b\\licen.txt", "XFXX", "l"}}).find("the setup shows no agreement"),
               std::string::npos);
     std::string noBitmap = head;
     noBitmap.erase(noBitmap.find("#DIR_ARQ_BMP"), noBitmap.find("#DIR_ARQ_APRES") - noBitmap.find("#DIR_ARQ_BMP"));
-    EXPECT_EQ(problems(noBitmap, {a, pres, licen}), "the script has no #DIR_ARQ_BMP: the setup shows no bitmap\n");
+    EXPECT_EQ(VerifyProblems(noBitmap, {a, pres, licen}), "the script has no #DIR_ARQ_BMP: the setup shows no bitmap\n");
 
     // Names the installer refuses.
-    EXPECT_NE(problems(head, {{"C:\\K\\..\\evil", "XFXX", "e"}, bmp, pres, licen}).find("outside the destination folder"),
+    EXPECT_NE(VerifyProblems(head, {{"C:\\K\\..\\evil", "XFXX", "e"}, bmp, pres, licen}).find("outside the destination folder"),
               std::string::npos);
-    EXPECT_EQ(problems(head, {{"C:\\K\\MODO.SE", "XFXX", "U"}, bmp, pres, licen}),
+    EXPECT_EQ(VerifyProblems(head, {{"C:\\K\\MODO.SE", "XFXX", "U"}, bmp, pres, licen}),
               "#ARQ0 (\"C:\\K\\MODO.SE\"): \"MODO.SE\" is a name the setup uses for itself\n");
     // Two records under one name, letter case aside, in a mode that
     // installs both; in modes that never install both they are no clash.
     std::string modes = head;
     modes.replace(modes.find("FXX"), 3, "FTM");
-    EXPECT_EQ(problems(modes, {a, {"C:\\K\\A", "XXTX", "AA"}, bmp, pres, licen}), "");
-    EXPECT_EQ(problems(modes, {{"C:\\K\\a", "XFTM", "aa"}, b, {"C:\\K\\A", "XFXM", "AA"}, bmp, pres, licen}),
+    EXPECT_EQ(VerifyProblems(modes, {a, {"C:\\K\\A", "XXTX", "AA"}, bmp, pres, licen}), "");
+    EXPECT_EQ(VerifyProblems(modes, {{"C:\\K\\a", "XFTM", "aa"}, b, {"C:\\K\\A", "XFXM", "AA"}, bmp, pres, licen}),
               "#ARQ2 (\"C:\\K\\A\"): the setup would install it under the same name as #ARQ0 (\"C:\\K\\a\"), \"A\" "
               "(letter case aside), and so refuses to install in the Full and Minimal modes\n");
-    EXPECT_NE(problems(head, {a, a, bmp, pres, licen}).find("#ARQ1 (\"C:\\K\\a\"): the setup would install it under "
+    EXPECT_NE(VerifyProblems(head, {a, a, bmp, pres, licen}).find("#ARQ1 (\"C:\\K\\a\"): the setup would install it under "
                                                             "the same name as #ARQ0 (\"C:\\K\\a\"), \"a\", and so "
                                                             "refuses to install in the Full mode\n"),
               std::string::npos);
@@ -500,29 +503,22 @@ TEST_F(KelvopackSetup, VerifySaysWhatTheSetupWillDo)
 TEST_F(KelvopackSetup, VerifyRefusesTheNamesTheInstallerRefuses)
 {
     using packtest::HandRecord;
-    const auto problems = [this](const std::string& head, const std::vector<HandRecord>& records) {
-        packtest::PackRecords(dir.Path("hand.exe"), head, records);
-        std::string all;
-        for (const std::string& p : CheckSetup(dir.Path("hand.exe")).problems)
-            all += p + "\n";
-        return all;
-    };
     const HandRecord bmp{"c:\\b\\kelvo.bmp", "XXXX", "BM"};
     const HandRecord pres{"c:\\b\\pres.txt", "XXXX", "p"};
     const HandRecord licen{"c:\\b\\licen.txt", "XXXX", "l"};
     const std::string head = kHandHead;
-    EXPECT_EQ(problems(head, {{"C:\\K\\CON", "XFXX", "c"}, bmp, pres, licen}),
+    EXPECT_EQ(VerifyProblems(head, {{"C:\\K\\CON", "XFXX", "c"}, bmp, pres, licen}),
               "#ARQ0 (\"C:\\K\\CON\"): \"CON\" " + names::WhyNotRecordPath("CON") + "\n");
-    EXPECT_NE(problems(head, {{"C:\\K\\sub\\nul.txt", "XFXX", "n"}, bmp, pres, licen}).find("reserves for a device"),
+    EXPECT_NE(VerifyProblems(head, {{"C:\\K\\sub\\nul.txt", "XFXX", "n"}, bmp, pres, licen}).find("reserves for a device"),
               std::string::npos);
     // A program item's title that the installer would refuse.
     HandRecord item{"C:\\K\\app.exe", "GFXX", "a", "CON"};
-    EXPECT_EQ(problems(head, {item, bmp, pres, licen}),
+    EXPECT_EQ(VerifyProblems(head, {item, bmp, pres, licen}),
               "#ARQ0 (\"C:\\K\\app.exe\"): the item title \"CON\" " + names::WhyNotItemTitle("CON") + "\n");
     // The script's own group, as start-up refuses it.
     std::string group = head;
     group.replace(group.find("#DIR_NOME_GRUPO G"), 17, "#DIR_NOME_GRUPO My Apps.");
-    EXPECT_EQ(problems(group, {{"C:\\K\\a", "XFXX", "a"}, bmp, pres, licen}),
+    EXPECT_EQ(VerifyProblems(group, {{"C:\\K\\a", "XFXX", "a"}, bmp, pres, licen}),
               "#DIR_NOME_GRUPO \"My Apps.\" " + names::WhyNotGroupName("My Apps.") + "\n");
 }
 
