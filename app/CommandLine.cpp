@@ -166,7 +166,7 @@ Status ModeLetters(char asked, const std::string& offered, std::string* letters)
         }
         if (chosen < 0 || offered.size() <= static_cast<size_t>(chosen) || offered[chosen] != asked) {
             return Refused(std::string("this setup does not offer the ") + (chosen < 0 ? "asked" : names[chosen]) +
-                     " mode");
+                           " mode");
         }
     } else {
         // The smallest offered mode, as the options page checks it.

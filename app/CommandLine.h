@@ -35,7 +35,7 @@ constexpr int kBadArguments = 2;
 
 struct Options {
     bool silent = false;
-    char mode = 0;            // 'F', 'T', 'M', or 0 for the script's default
+    char mode = 0;  // 'F', 'T', 'M', or 0 for the script's default
     bool hasGroup = false;
     std::string group;
     bool hasDestination = false;

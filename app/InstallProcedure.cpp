@@ -154,8 +154,7 @@ int InstallProcedure::RemoveSuperseded()
         return 0;
     return Report(Status::Failure(Fault::kPlatform,
                                   "Files of the earlier installation in \"" + destination +
-                                      "\" could not be removed: " + install::ListForMessage(outcome.failed, 0) +
-                                      ".",
+                                      "\" could not be removed: " + install::ListForMessage(outcome.failed, 0) + ".",
                                   "Error!"));
 }
 
@@ -256,9 +255,10 @@ int InstallProcedure::Register()
     uint64_t setupBytes = 0;
     platform::FileStamp(package.c_str(), &setupBytes, &modified);
     Normaliza(NomeGrupo);
-    code |= Report(programs::Register(install::MakeProgramEntry(
-        destination, program, settings.appName, NomeGrupo, settings.appPublisher, settings.appVersion,
-        install::SelectedBytes(list, settings.ModosInst) + setupBytes, sysfolders::CommandInterpreter())));
+    code |= Report(programs::Register(
+        install::MakeProgramEntry(destination, program, settings.appName, NomeGrupo, settings.appPublisher,
+                                  settings.appVersion, install::SelectedBytes(list, settings.ModosInst) + setupBytes,
+                                  sysfolders::CommandInterpreter())));
     return code;
 }
 

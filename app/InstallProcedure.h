@@ -65,9 +65,9 @@ private:
     const WorkFolder& workFolder;
     Settings settings;
     InstallProgress& progress;
-    std::string program;      // the setup's file name
-    std::string destination;  // the destination folder, full
-    std::string package;      // the setup's path in its start folder
-    InstallRecorder record;   // what this installation writes, as it goes
+    std::string program;                        // the setup's file name
+    std::string destination;                    // the destination folder, full
+    std::string package;                        // the setup's path in its start folder
+    InstallRecorder record;                     // what this installation writes, as it goes
     std::vector<layout::WrittenEntry> earlier;  // the record of an installation here before
 };

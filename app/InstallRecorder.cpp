@@ -1,6 +1,5 @@
 #include "InstallRecorder.h"
 
-
 Status InstallRecorder::Begin(const std::string& path, const std::vector<layout::WrittenEntry>& carried)
 {
     path_ = path;

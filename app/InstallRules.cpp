@@ -16,8 +16,7 @@ namespace install {
 
 bool Selected(const TListaDado& list, int i, const char* modos)
 {
-    return (list.Ful(i) && modos[0] == 'F') || (list.Typ(i) && modos[1] == 'T') ||
-           (list.Min(i) && modos[2] == 'M');
+    return (list.Ful(i) && modos[0] == 'F') || (list.Typ(i) && modos[1] == 'T') || (list.Min(i) && modos[2] == 'M');
 }
 
 uint64_t SelectedBytes(const TListaDado& list, const char* modos)
@@ -38,8 +37,9 @@ std::string MemberName(const TListaDado& list, int i, const char* modos)
 Status CheckRecords(const TListaDado& list, const char* modos)
 {
     const auto refuse = [](int i, const std::string& name, const std::string& why) {
-        return Status::Failure(Fault::kDamaged, "The setup is damaged: file " + std::to_string(i + 1) + " (\"" + name + "\") " +
-                                   why + ".\nNothing has been installed.",
+        return Status::Failure(Fault::kDamaged,
+                               "The setup is damaged: file " + std::to_string(i + 1) + " (\"" + name + "\") " + why +
+                                   ".\nNothing has been installed.",
                                "Error!");
     };
     std::map<std::string, int> installed;  // folded name -> record
@@ -67,8 +67,9 @@ Status CheckItemCommands(const TListaDado& list, const std::string& destination,
     const auto refuse = [&destination](const std::string& what) {
         return Status::Failure(Fault::kRefused,
                                "The program item of " + what + " does not fit the program group's command (" +
-                                   std::to_string(groupcommand::kMaxCommandLength) + " characters) with the destination folder \"" +
-                                   destination + "\".\nChoose a shorter destination folder.",
+                                   std::to_string(groupcommand::kMaxCommandLength) +
+                                   " characters) with the destination folder \"" + destination +
+                                   "\".\nChoose a shorter destination folder.",
                                "Error!");
     };
     groupcommand::CommandBuffer command;
@@ -97,13 +98,15 @@ Status CheckDestination(const std::string& typed, const std::string& current,
 {
     full->clear();
     const auto refuse = [](const std::string& why) {
-        return Status::Failure(Fault::kRefused, why + "\nPlease choose another destination folder.", "Installation Options");
+        return Status::Failure(Fault::kRefused, why + "\nPlease choose another destination folder.",
+                               "Installation Options");
     };
     const bool drive = typed.size() >= 3 && typed[1] == ':' && (typed[2] == '\\' || typed[2] == '/');
     const bool share = typed.size() >= 2 && (typed[0] == '\\' || typed[0] == '/') &&
                        (typed[1] == '\\' || typed[1] == '/');
     if (!drive && !share)
-        return refuse("The destination folder \"" + typed + "\" is not a full path (such as C:\\Program Files\\App\\).");
+        return refuse("The destination folder \"" + typed +
+                      "\" is not a full path (such as C:\\Program Files\\App\\).");
     // Checked and kept under its long name: "C:\PROGRA~1\" is Program Files.
     const std::string written = guard::FullFolder(typed, current);
     const std::string folder = written.empty() ? written : guard::FullFolder(platform::LongPath(written), current);
@@ -111,7 +114,9 @@ Status CheckDestination(const std::string& typed, const std::string& current,
         return refuse("The destination folder \"" + typed + "\" cannot be used.");
     const std::string why = guard::WhyProtected(folder, protectedFolders);
     if (!why.empty())
-        return refuse(why + ": it cannot be the destination folder, because uninstalling deletes the destination folder with everything in it.");
+        return refuse(why +
+                      ": it cannot be the destination folder, because uninstalling deletes the destination folder with "
+                      "everything in it.");
     if (folder.size() > kPathMax)
         return refuse("The destination folder \"" + typed + "\" is too long.");
     const std::string name = names::WhyNotDestination(folder);

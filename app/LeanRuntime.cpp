@@ -39,6 +39,8 @@ void __verbose_terminate_handler()
 }
 }  // namespace __gnu_cxx
 
+// One line a throw point, read as a table.
+// clang-format off
 namespace std {
 void __throw_bad_exception() { LibraryFailure("bad exception"); }
 void __throw_bad_alloc() { LibraryFailure("Out of memory."); }
@@ -56,4 +58,5 @@ void __throw_range_error(const char* what) { LibraryFailure(what); }
 void __throw_overflow_error(const char* what) { LibraryFailure(what); }
 void __throw_underflow_error(const char* what) { LibraryFailure(what); }
 }  // namespace std
+// clang-format on
 // NOLINTEND(bugprone-reserved-identifier)

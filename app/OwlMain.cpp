@@ -35,7 +35,8 @@ int OwlMain(int, char*[])
                             (" " + arguments + " ").find(" /s ") != std::string::npos;
         if (silent)
             SendMessagesToConsole();
-        ShowMessage(("Wrong arguments: " + parsed.Text() + ".\n\n" + cmdline::kUsage).c_str(), "Kelvo", MB_OK | MB_ICONHAND);
+        ShowMessage(("Wrong arguments: " + parsed.Text() + ".\n\n" + cmdline::kUsage).c_str(), "Kelvo",
+                    MB_OK | MB_ICONHAND);
         return cmdline::kBadArguments;
     }
     if (options.silent)

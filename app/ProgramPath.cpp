@@ -21,8 +21,7 @@ bool ToAnsi(const wchar_t* wide, std::string* ansi)
         return false;
     std::vector<char> buffer(static_cast<size_t>(n));
     lossy = FALSE;
-    if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, buffer.data(), n, nullptr, &lossy) != n ||
-        lossy)
+    if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, buffer.data(), n, nullptr, &lossy) != n || lossy)
         return false;
     ansi->assign(buffer.data());
     return true;
@@ -49,8 +48,9 @@ Status FullName(std::string* path)
         std::vector<wchar_t> shortName(32768);
         const DWORD s = GetShortPathNameW(module.data(), shortName.data(), static_cast<DWORD>(shortName.size()));
         if (s == 0 || s >= shortName.size() || !ToAnsi(shortName.data(), &ansi))
-            return TooLong("The setup's folder has a name that this system's code page cannot hold, and no short "
-                           "name: move the setup to another folder.");
+            return TooLong(
+                "The setup's folder has a name that this system's code page cannot hold, and no short "
+                "name: move the setup to another folder.");
     }
     if (ansi.size() > kPathMax)
         return TooLong("The program's file name is longer than " + std::to_string(kPathMax) + " characters.");

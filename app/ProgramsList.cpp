@@ -50,15 +50,16 @@ Status Register(const install::ProgramEntry& entry)
     bool written = key.Open() && key.Text("DisplayName", entry.displayName) &&
                    key.Text("InstallLocation", entry.location) && key.Text("DisplayIcon", entry.icon) &&
                    key.Text("UninstallString", entry.uninstall) &&
-                   key.Text("QuietUninstallString", entry.quietUninstall) && key.Number("EstimatedSize", entry.sizeKb) &&
-                   key.Number("NoModify", 1) && key.Number("NoRepair", 1);
+                   key.Text("QuietUninstallString", entry.quietUninstall) &&
+                   key.Number("EstimatedSize", entry.sizeKb) && key.Number("NoModify", 1) && key.Number("NoRepair", 1);
     if (written && !entry.publisher.empty())
         written = key.Text("Publisher", entry.publisher);
     if (written && !entry.version.empty())
         written = key.Text("DisplayVersion", entry.version);
     if (written)
         return Status();
-    return Status::Failure(Fault::kPlatform, "Can't add \"" + entry.displayName + "\" to the list of installed programs.", "Error!");
+    return Status::Failure(Fault::kPlatform,
+                           "Can't add \"" + entry.displayName + "\" to the list of installed programs.", "Error!");
 }
 
 bool Unregister(const std::string& key)

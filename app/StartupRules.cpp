@@ -108,8 +108,10 @@ Status CheckSetupIntegrity(const char* package)
         return Status();
     std::string name = package;
     name.erase(0, name.find_last_of('\\') + 1);
-    return Status::Failure(Fault::kDamaged, "The setup \"" + name + "\" is damaged or incomplete: nothing has been installed.\n"
-                           "Please download it again.",
+    return Status::Failure(Fault::kDamaged,
+                           "The setup \"" + name +
+                               "\" is damaged or incomplete: nothing has been installed.\n"
+                               "Please download it again.",
                            "Error!");
 }
 
@@ -118,8 +120,9 @@ Status CheckScriptGroup(const std::string& group)
     const std::string why = group.empty() ? std::string() : names::WhyNotGroupName(group);
     if (why.empty())
         return Status();
-    return Status::Failure(Fault::kDamaged, "The setup is damaged: the name of its program group \"" + group + "\" " +
-                                                why + ".\nNothing has been installed.",
+    return Status::Failure(Fault::kDamaged,
+                           "The setup is damaged: the name of its program group \"" + group + "\" " + why +
+                               ".\nNothing has been installed.",
                            "Error!");
 }
 

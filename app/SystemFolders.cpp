@@ -128,8 +128,8 @@ const char kProfileListKey[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\
 std::vector<std::string> ProgramFilesFolders()
 {
     std::vector<std::string> folders;
-    const char* const variables[] = {"ProgramFiles",       "ProgramFiles(x86)",       "ProgramW6432",
-                                     "ProgramFiles(Arm)",  "CommonProgramFiles",      "CommonProgramFiles(x86)",
+    const char* const variables[] = {"ProgramFiles",       "ProgramFiles(x86)",      "ProgramW6432",
+                                     "ProgramFiles(Arm)",  "CommonProgramFiles",     "CommonProgramFiles(x86)",
                                      "CommonProgramW6432", "CommonProgramFiles(Arm)"};
     for (const char* variable : variables) {
         char value[kPathSize + 1] = "";
@@ -138,9 +138,9 @@ std::vector<std::string> ProgramFilesFolders()
             folders.emplace_back(value, n);
     }
     const RegistryReader current(HKEY_LOCAL_MACHINE, kCurrentVersionKey);
-    const char* const values[] = {"ProgramFilesDir",       "ProgramFilesDir (x86)", "ProgramFilesDir (Arm)",
-                                  "ProgramW6432Dir",       "CommonFilesDir",        "CommonFilesDir (x86)",
-                                  "CommonFilesDir (Arm)",  "CommonW6432Dir"};
+    const char* const values[] = {"ProgramFilesDir",      "ProgramFilesDir (x86)", "ProgramFilesDir (Arm)",
+                                  "ProgramW6432Dir",      "CommonFilesDir",        "CommonFilesDir (x86)",
+                                  "CommonFilesDir (Arm)", "CommonW6432Dir"};
     for (const char* value : values)
         folders.push_back(current.Text(value));
     const int shellFolders[] = {CSIDL_PROGRAM_FILES, CSIDL_PROGRAM_FILESX86, CSIDL_PROGRAM_FILES_COMMON,
@@ -190,8 +190,7 @@ class SecurityDescriptor {
 public:
     explicit SecurityDescriptor(const std::string& sddl)
     {
-        if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &descriptor_,
-                                                                  nullptr))
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &descriptor_, nullptr))
             descriptor_ = nullptr;
     }
     ~SecurityDescriptor()
@@ -235,7 +234,8 @@ Status MakeRunFolder(std::string* folder)
         if (GetLastError() != ERROR_ALREADY_EXISTS)
             break;
     }
-    return Status::Failure(Fault::kCannotCreate, "Can't create a working folder in \"" + temp +
+    return Status::Failure(Fault::kCannotCreate,
+                           "Can't create a working folder in \"" + temp +
                                "\".\nThe temporary folder must exist and be writable.",
                            "Error!");
 }
@@ -275,10 +275,10 @@ guard::ProtectedFolders ProtectedFolders()
                                     FolderAnswer(&GetSystemDirectoryA), Wow64SystemFolder()})
         AddFolder(&folders.trees, tree);
     const int shellFolders[] = {
-        CSIDL_PROFILE,          CSIDL_DESKTOPDIRECTORY,  CSIDL_PERSONAL,
-        CSIDL_APPDATA,          CSIDL_LOCAL_APPDATA,     CSIDL_COMMON_APPDATA,
-        CSIDL_PROGRAMS,         CSIDL_COMMON_PROGRAMS,   CSIDL_COMMON_DESKTOPDIRECTORY,
-        CSIDL_COMMON_DOCUMENTS, CSIDL_STARTMENU,         CSIDL_COMMON_STARTMENU,
+        CSIDL_PROFILE,          CSIDL_DESKTOPDIRECTORY, CSIDL_PERSONAL,
+        CSIDL_APPDATA,          CSIDL_LOCAL_APPDATA,    CSIDL_COMMON_APPDATA,
+        CSIDL_PROGRAMS,         CSIDL_COMMON_PROGRAMS,  CSIDL_COMMON_DESKTOPDIRECTORY,
+        CSIDL_COMMON_DOCUMENTS, CSIDL_STARTMENU,        CSIDL_COMMON_STARTMENU,
     };
     for (const int csidl : shellFolders)
         AddFolder(&folders.folders, ShellFolder(csidl));

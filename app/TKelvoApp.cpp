@@ -237,8 +237,7 @@ void TKelvoApp::InitMainWindow()
         Quit(code);
         return;
     }
-    auto frame = std::make_unique<TFrameWindow>(nullptr, "", std::make_unique<TKelvoWindow>(Modo, AppName),
-                                                true);
+    auto frame = std::make_unique<TFrameWindow>(nullptr, "", std::make_unique<TKelvoWindow>(Modo, AppName), true);
     frame->Attr.Style &= ~(WS_MAXIMIZEBOX | WS_THICKFRAME);
     frame->SetCaption(Caption);
     frame->EnableKBHandler();

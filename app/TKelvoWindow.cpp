@@ -41,14 +41,10 @@ TKelvoWindow::TKelvoWindow(int Modo, std::string _appName) : TWindow(nullptr, ""
     const int y = Attr.H - 48;
 
     imagemBMP = std::make_unique<TImagemBMP>(this, layout::kBitmap, TPoint(10, 10));
-    bBack = std::make_unique<TButton>(this, kBackId, "< Back", ButtonX(1), y, kButtonWidth,
-                                      kButtonHeight);
-    bNext = std::make_unique<TButton>(this, kNextId, "Next >", ButtonX(3), y, kButtonWidth,
-                                      kButtonHeight, true);
-    bCancel = std::make_unique<TButton>(this, kCancelId, "Cancel", ButtonX(5), y, kButtonWidth,
-                                        kButtonHeight);
-    bAbout = std::make_unique<TButton>(this, kAboutId, "About!", ButtonX(7), y, kButtonWidth,
-                                       kButtonHeight);
+    bBack = std::make_unique<TButton>(this, kBackId, "< Back", ButtonX(1), y, kButtonWidth, kButtonHeight);
+    bNext = std::make_unique<TButton>(this, kNextId, "Next >", ButtonX(3), y, kButtonWidth, kButtonHeight, true);
+    bCancel = std::make_unique<TButton>(this, kCancelId, "Cancel", ButtonX(5), y, kButtonWidth, kButtonHeight);
+    bAbout = std::make_unique<TButton>(this, kAboutId, "About!", ButtonX(7), y, kButtonWidth, kButtonHeight);
 
     procTramor = std::make_unique<TProcTramor>(this, Modo, bBack.get(), bNext.get(), bCancel.get());
 }

@@ -21,8 +21,7 @@
 #include <cstring>
 
 TProcTramor::TProcTramor(TWindow* pai, int _Modo, TButton* back, TButton* next, TButton* cancel)
-    : TWinTramor(pai, back, next, cancel), Modo(_Modo), sequence(_Modo),
-      listaDado(std::make_unique<TListaDado>())
+    : TWinTramor(pai, back, next, cancel), Modo(_Modo), sequence(_Modo), listaDado(std::make_unique<TListaDado>())
 {
     // The start folder, as start-up wrote it into the temporary folder.
     std::string start;
@@ -140,8 +139,7 @@ bool TProcTramor::CheckOptions()
     std::string full;
     Status status = install::CheckGroupName(NomeGrupo);
     if (status)
-        status = install::CheckDestination(DirDest, platform::CurrentFolder(), sysfolders::ProtectedFolders(),
-                                           &full);
+        status = install::CheckDestination(DirDest, platform::CurrentFolder(), sysfolders::ProtectedFolders(), &full);
     if (!status) {
         MessageBoxExA(pai->GetHandle(), status.Text().c_str(), status.Caption().c_str(), MB_OK | MB_ICONHAND, 0);
         return false;
@@ -190,7 +188,7 @@ int TProcTramor::Finish(TRelaunch* parent)
     // Unattended, there is no dialog to show the progress or hear Cancel.
     SilentProgress noProgress;
     InstallProgress& progress = dProg ? static_cast<InstallProgress&>(*dProg) : noProgress;
-    InstallProcedure::Settings settings{DirAtual, DirDest, NomeGrupo, ModosInst, listaDado.get(),
-                                        appName,  appPublisher, appVersion};
+    InstallProcedure::Settings settings{DirAtual,        DirDest, NomeGrupo,    ModosInst,
+                                        listaDado.get(), appName, appPublisher, appVersion};
     return InstallProcedure(workFolder, std::move(settings), progress).Run();
 }

@@ -32,8 +32,7 @@ Status TRelaunch::Start(const std::string& folder, const std::string& program, c
     // Handles the copy inherits: this process (to wait for its end) and the
     // pipe's write end; the read end stays here.
     HANDLE self = nullptr;
-    if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self, SYNCHRONIZE, TRUE,
-                         0))
+    if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self, SYNCHRONIZE, TRUE, 0))
         self = nullptr;
     TOwnedHandle selfHandle(self);
     TOwnedHandle readEnd;

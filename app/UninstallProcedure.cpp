@@ -58,11 +58,7 @@ constexpr unsigned kParentEndWait = 60000;
 
 UninstallProcedure::UninstallProcedure(const WorkFolder& _workFolder, char* _NomeGrupo, char* _DirDest,
                                        const TListaDado* _listaDado, bool _silent, TRelaunch* _parent)
-    : workFolder(_workFolder),
-      NomeGrupo(_NomeGrupo),
-      DirDest(_DirDest),
-      listaDado(_listaDado),
-      silent(_silent),
+    : workFolder(_workFolder), NomeGrupo(_NomeGrupo), DirDest(_DirDest), listaDado(_listaDado), silent(_silent),
       parent(_parent)
 {
 }
@@ -93,8 +89,7 @@ Status UninstallProcedure::ReadUninstallData(const std::string& start)
     return status;
 }
 
-std::vector<layout::WrittenEntry> UninstallProcedure::Written(const std::string& full,
-                                                            const std::string& program) const
+std::vector<layout::WrittenEntry> UninstallProcedure::Written(const std::string& full, const std::string& program) const
 {
     std::vector<layout::WrittenEntry> entries = layout::OwnEntries();
     std::vector<layout::WrittenEntry> recorded;
@@ -113,8 +108,7 @@ std::vector<layout::WrittenEntry> UninstallProcedure::Written(const std::string&
     return entries;
 }
 
-int UninstallProcedure::Remove(const std::string& full, const std::string& program, bool* removed,
-                               std::string* left)
+int UninstallProcedure::Remove(const std::string& full, const std::string& program, bool* removed, std::string* left)
 {
     const layout::RemovalPlan plan = layout::PlanRemoval(Written(full, program));
     int code = 0;
@@ -153,8 +147,8 @@ int UninstallProcedure::Remove(const std::string& full, const std::string& progr
     size_t more = 0;
     const std::vector<std::string> stays = install::WhatIsLeft(full, 8, &more);
     if (!outcome.destinationRemoved && !stays.empty())
-        *left = "The folder \"" + full + "\" stays: the setup did not install " +
-                install::ListForMessage(stays, more) + " there.";
+        *left = "The folder \"" + full + "\" stays: the setup did not install " + install::ListForMessage(stays, more) +
+                " there.";
     return code;
 }
 

@@ -110,14 +110,16 @@ private:
             Write(sub + "/f" + std::to_string(i) + ".bin", tree.files.back());
             tree.bytes += tree.files.back().size();
             std::vector<uint8_t> packed(lzss::CompressBound(tree.files.back().size()));
-            packed.resize(lzss::Compress(tree.files.back().data(), tree.files.back().size(), packed.data(),
-                                         packed.size()));
+            packed.resize(
+                lzss::Compress(tree.files.back().data(), tree.files.back().size(), packed.data(), packed.size()));
             tree.packed.push_back(std::move(packed));
         }
         tree.project = root_ + "/" + name + ".toml";
-        const std::string text = "name = \"Bench\"\ndestination = 'C:\\Bench\\'\nbitmap = \"kelvo.bmp\"\n"
-                                 "presentation = \"pres.txt\"\nagreement = \"licen.txt\"\n"
-                                 "[[folder]]\nsource = \"" + name + "\"\n";
+        const std::string text =
+            "name = \"Bench\"\ndestination = 'C:\\Bench\\'\nbitmap = \"kelvo.bmp\"\n"
+            "presentation = \"pres.txt\"\nagreement = \"licen.txt\"\n"
+            "[[folder]]\nsource = \"" +
+            name + "\"\n";
         Write(tree.project, std::vector<uint8_t>(text.begin(), text.end()));
         tree.setup = root_ + "/" + name + "-setup.exe";
         return tree;
@@ -139,8 +141,8 @@ Trees& Data()
 void BuildSetup(Tree& tree)
 {
     Project project = LoadProject(tree.project);
-    const std::vector<std::string> problems =
-        CheckProject(&project, CheckInputs{tree.setup, Data().Root() + "/stub.exe"});
+    const std::vector<std::string> problems = CheckProject(&project,
+                                                           CheckInputs{tree.setup, Data().Root() + "/stub.exe"});
     if (!problems.empty())
         throw std::runtime_error(problems.front());
     SetupSettings settings;
@@ -224,9 +226,10 @@ void Extract(benchmark::State& state, Tree& tree)
     // Into memory where the system offers it: the figure is the tool's, not
     // the disk's (creating 10 000 files on a disk costs far more than
     // decoding them).
-    const std::string folder =
-        (fs::is_directory("/dev/shm") ? std::string("/dev/shm/") + fs::path(Data().Root()).filename().string()
-                                      : tree.setup) + ".out";
+    const std::string folder = (fs::is_directory("/dev/shm")
+                                    ? std::string("/dev/shm/") + fs::path(Data().Root()).filename().string()
+                                    : tree.setup) +
+                               ".out";
     fs::create_directories(folder);
     for (auto _ : state) {
         SetupArchive archive;
@@ -251,9 +254,10 @@ void Extract(benchmark::State& state, Tree& tree)
 // the same kind of folder.
 void WriteFiles(benchmark::State& state, Tree& tree)
 {
-    const std::string folder =
-        (fs::is_directory("/dev/shm") ? std::string("/dev/shm/") + fs::path(Data().Root()).filename().string()
-                                      : tree.setup) + ".write";
+    const std::string folder = (fs::is_directory("/dev/shm")
+                                    ? std::string("/dev/shm/") + fs::path(Data().Root()).filename().string()
+                                    : tree.setup) +
+                               ".write";
     for (size_t i = 0; i < tree.files.size(); i += 100)
         fs::create_directories(folder + "/d" + std::to_string(i / 100));
     for (auto _ : state) {
@@ -267,21 +271,66 @@ void WriteFiles(benchmark::State& state, Tree& tree)
     fs::remove_all(folder, ignored);
 }
 
-void BM_RawCompress_10000Files(benchmark::State& s) { RawCompress(s, Data().Small()); }
-void BM_RawCompress_LargeFiles(benchmark::State& s) { RawCompress(s, Data().Large()); }
-void BM_RawCompressAllCores_10000Files(benchmark::State& s) { RawCompressAllCores(s, Data().Small()); }
-void BM_RawCompressAllCores_LargeFiles(benchmark::State& s) { RawCompressAllCores(s, Data().Large()); }
-void BM_Build_100Files(benchmark::State& s) { Build(s, Data().Few()); }
-void BM_Build_10000Files(benchmark::State& s) { Build(s, Data().Small()); }
-void BM_Build_LargeFiles(benchmark::State& s) { Build(s, Data().Large()); }
-void BM_RawDecompress_10000Files(benchmark::State& s) { RawDecompress(s, Data().Small()); }
-void BM_RawDecompress_LargeFiles(benchmark::State& s) { RawDecompress(s, Data().Large()); }
-void BM_WriteFiles_10000Files(benchmark::State& s) { WriteFiles(s, Data().Small()); }
-void BM_WriteFiles_LargeFiles(benchmark::State& s) { WriteFiles(s, Data().Large()); }
-void BM_Verify_10000Files(benchmark::State& s) { Verify(s, Data().Small()); }
-void BM_Verify_LargeFiles(benchmark::State& s) { Verify(s, Data().Large()); }
-void BM_Extract_10000Files(benchmark::State& s) { Extract(s, Data().Small()); }
-void BM_Extract_LargeFiles(benchmark::State& s) { Extract(s, Data().Large()); }
+void BM_RawCompress_10000Files(benchmark::State& s)
+{
+    RawCompress(s, Data().Small());
+}
+void BM_RawCompress_LargeFiles(benchmark::State& s)
+{
+    RawCompress(s, Data().Large());
+}
+void BM_RawCompressAllCores_10000Files(benchmark::State& s)
+{
+    RawCompressAllCores(s, Data().Small());
+}
+void BM_RawCompressAllCores_LargeFiles(benchmark::State& s)
+{
+    RawCompressAllCores(s, Data().Large());
+}
+void BM_Build_100Files(benchmark::State& s)
+{
+    Build(s, Data().Few());
+}
+void BM_Build_10000Files(benchmark::State& s)
+{
+    Build(s, Data().Small());
+}
+void BM_Build_LargeFiles(benchmark::State& s)
+{
+    Build(s, Data().Large());
+}
+void BM_RawDecompress_10000Files(benchmark::State& s)
+{
+    RawDecompress(s, Data().Small());
+}
+void BM_RawDecompress_LargeFiles(benchmark::State& s)
+{
+    RawDecompress(s, Data().Large());
+}
+void BM_WriteFiles_10000Files(benchmark::State& s)
+{
+    WriteFiles(s, Data().Small());
+}
+void BM_WriteFiles_LargeFiles(benchmark::State& s)
+{
+    WriteFiles(s, Data().Large());
+}
+void BM_Verify_10000Files(benchmark::State& s)
+{
+    Verify(s, Data().Small());
+}
+void BM_Verify_LargeFiles(benchmark::State& s)
+{
+    Verify(s, Data().Large());
+}
+void BM_Extract_10000Files(benchmark::State& s)
+{
+    Extract(s, Data().Small());
+}
+void BM_Extract_LargeFiles(benchmark::State& s)
+{
+    Extract(s, Data().Large());
+}
 
 }  // namespace
 

@@ -18,8 +18,8 @@ uint16_t U16(const uint8_t* p)
 
 uint32_t U32(const uint8_t* p)
 {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+           (static_cast<uint32_t>(p[3]) << 24);
 }
 
 int32_t I32(const uint8_t* p)
@@ -82,8 +82,8 @@ unsigned AbsolutePixel(const uint8_t* p, unsigned i)
 // against the padded rows before a pixel is set, every code against srcSize
 // before it is read.
 template <int Bits>
-BmpImage::Error UnpackRuns(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t rowBytes,
-                           uint32_t width, uint32_t height)
+BmpImage::Error UnpackRuns(const uint8_t* src, size_t srcSize, uint8_t* dst, size_t rowBytes, uint32_t width,
+                           uint32_t height)
 {
     const uint8_t* p = src;
     const uint8_t* const end = src + srcSize;
@@ -198,8 +198,7 @@ bool BmpImage::Parse(const uint8_t* data, size_t size)
         return Fail(Error::Planes);
     if (!DepthAccepted(h.bitCount))
         return Fail(Error::BitCount);
-    const bool runs = (h.compression == kRle8 && h.bitCount == 8) ||
-                      (h.compression == kRle4 && h.bitCount == 4);
+    const bool runs = (h.compression == kRle8 && h.bitCount == 8) || (h.compression == kRle4 && h.bitCount == 4);
     if (h.compression != kUncompressed && (!runs || height < 0))
         return Fail(Error::Compressed);
     const int64_t rows = height < 0 ? -height : height;

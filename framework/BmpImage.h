@@ -72,10 +72,7 @@ struct BmpColor {
     uint8_t red = 0;
     uint8_t reserved = 0;
 
-    bool operator==(const BmpColor& o) const
-    {
-        return blue == o.blue && green == o.green && red == o.red;
-    }
+    bool operator==(const BmpColor& o) const { return blue == o.blue && green == o.green && red == o.red; }
 };
 
 class BmpImage {

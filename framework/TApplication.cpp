@@ -11,8 +11,7 @@ TApplication* current = nullptr;
 }  // namespace
 
 TApplication::TApplication(const char* name, HINSTANCE instance)
-    : name_(name != nullptr ? name : ""),
-      instance_(instance != nullptr ? instance : GetModuleHandleA(nullptr))
+    : name_(name != nullptr ? name : ""), instance_(instance != nullptr ? instance : GetModuleHandleA(nullptr))
 {
     current = this;
 }
@@ -82,8 +81,7 @@ bool TApplication::PreTranslate(MSG& msg)
     if (mainWindow_ && root == mainWindow_->GetHandle())
         return mainWindow_->KeyboardHandling() && IsDialogMessageA(root, &msg);
     char className[8] = "";
-    if (GetClassNameA(root, className, sizeof className) != 0 &&
-        std::strcmp(className, "#32770") == 0)
+    if (GetClassNameA(root, className, sizeof className) != 0 && std::strcmp(className, "#32770") == 0)
         return IsDialogMessageA(root, &msg);
     return false;
 }

@@ -5,8 +5,7 @@
 
 class TButton : public TControl {
 public:
-    TButton(TWindow* parent, int id, const char* text, int x, int y, int w, int h,
-            bool isDefault = false);
+    TButton(TWindow* parent, int id, const char* text, int x, int y, int w, int h, bool isDefault = false);
     TButton(TWindow* parent, int resourceId);
 
 protected:

@@ -24,8 +24,7 @@ public:
 private:
     static constexpr COLORREF RgbValue(uint8_t r, uint8_t g, uint8_t b)
     {
-        return static_cast<COLORREF>(r) | (static_cast<COLORREF>(g) << 8) |
-               (static_cast<COLORREF>(b) << 16);
+        return static_cast<COLORREF>(r) | (static_cast<COLORREF>(g) << 8) | (static_cast<COLORREF>(b) << 16);
     }
 
     COLORREF value_;

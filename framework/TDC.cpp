@@ -15,8 +15,7 @@ int Length(const char* text, int length)
 
 }  // namespace
 
-TDC::TSelection::TSelection(HDC dc, HGDIOBJ previous, bool palette)
-    : dc_(dc), previous_(previous), palette_(palette)
+TDC::TSelection::TSelection(HDC dc, HGDIOBJ previous, bool palette) : dc_(dc), previous_(previous), palette_(palette)
 {
 }
 
@@ -98,8 +97,8 @@ void TDC::PatBlt(const TRect& rect, DWORD rop)
 
 void TDC::StretchBlt(const TRect& dest, const TDC& source, const TRect& sourceRect, DWORD rop)
 {
-    ::StretchBlt(dc_, dest.left, dest.top, dest.Width(), dest.Height(), source.dc_, sourceRect.left,
-                 sourceRect.top, sourceRect.Width(), sourceRect.Height(), rop);
+    ::StretchBlt(dc_, dest.left, dest.top, dest.Width(), dest.Height(), source.dc_, sourceRect.left, sourceRect.top,
+                 sourceRect.Width(), sourceRect.Height(), rop);
 }
 
 void TDC::TextOut(int x, int y, const char* text, int length)

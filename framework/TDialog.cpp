@@ -5,8 +5,7 @@ TDialog::TDialog(TWindow* parent, int resourceId) : TWindow(parent), resourceId_
     autoCreate_ = false;
 }
 
-TDialog::TDialog(TWindow* parent, const char* resourceName)
-    : TWindow(parent), resourceName_(resourceName)
+TDialog::TDialog(TWindow* parent, const char* resourceName) : TWindow(parent), resourceName_(resourceName)
 {
     autoCreate_ = false;
 }
@@ -24,8 +23,8 @@ HWND TDialog::ParentHandle() const
 int TDialog::Execute()
 {
     modal_ = true;
-    const INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), Template(), ParentHandle(),
-                                           &DialogProcedure, reinterpret_cast<LPARAM>(this));
+    const INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), Template(), ParentHandle(), &DialogProcedure,
+                                           reinterpret_cast<LPARAM>(this));
     modal_ = false;
     return static_cast<int>(result);
 }
@@ -35,8 +34,8 @@ bool TDialog::Create()
     if (GetHandle() != nullptr)
         return true;
     modal_ = false;
-    return CreateDialogParamA(GetModuleHandleA(nullptr), Template(), ParentHandle(),
-                              &DialogProcedure, reinterpret_cast<LPARAM>(this)) != nullptr;
+    return CreateDialogParamA(GetModuleHandleA(nullptr), Template(), ParentHandle(), &DialogProcedure,
+                              reinterpret_cast<LPARAM>(this)) != nullptr;
 }
 
 void TDialog::Destroy(int retVal)

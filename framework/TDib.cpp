@@ -14,17 +14,15 @@ constexpr uint64_t kMaxFileSize = uint64_t{64} << 20;
 std::vector<uint8_t> ReadFile(const char* fileName)
 {
     std::vector<uint8_t> bytes;
-    HANDLE file = CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return bytes;
     LARGE_INTEGER size;
-    if (GetFileSizeEx(file, &size) && size.QuadPart > 0 &&
-        static_cast<uint64_t>(size.QuadPart) <= kMaxFileSize) {
+    if (GetFileSizeEx(file, &size) && size.QuadPart > 0 && static_cast<uint64_t>(size.QuadPart) <= kMaxFileSize) {
         bytes.resize(static_cast<size_t>(size.QuadPart));
         DWORD got = 0;
-        if (!::ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) ||
-            got != bytes.size())
+        if (!::ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) || got != bytes.size())
             bytes.clear();
     }
     CloseHandle(file);

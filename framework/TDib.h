@@ -22,7 +22,7 @@ public:
     const BITMAPINFO* GetInfo() const { return reinterpret_cast<const BITMAPINFO*>(info_.data()); }
     const void* GetBits() const { return bits_.data(); }
     int Width() const { return width_; }
-    int Height() const { return height_; }  // always positive
+    int Height() const { return height_; }        // always positive
     int NumColors() const { return numColors_; }  // entries of the colour table
     TColor GetColor(int index) const;
 

@@ -8,8 +8,7 @@
 class TEdit : public TControl {
 public:
     // textLimit 0: the platform's own limit.
-    TEdit(TWindow* parent, int id, const char* text, int x, int y, int w, int h,
-          int textLimit = 0);
+    TEdit(TWindow* parent, int id, const char* text, int x, int y, int w, int h, int textLimit = 0);
 
     void SetText(const char* text) { SetCaption(text); }
     // At most size - 1 characters and a terminating zero; the characters copied.

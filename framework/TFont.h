@@ -6,10 +6,9 @@
 
 class TFont : public TGdiBase {
 public:
-    TFont(const char* facename, int height, int width, int escapement = 0, int orientation = 0,
-          int weight = FW_NORMAL, BYTE pitchAndFamily = 0, BYTE italic = 0, BYTE underline = 0,
-          BYTE strikeout = 0, BYTE charSet = DEFAULT_CHARSET, BYTE outputPrecision = 0,
-          BYTE clipPrecision = 0, BYTE quality = 0);
+    TFont(const char* facename, int height, int width, int escapement = 0, int orientation = 0, int weight = FW_NORMAL,
+          BYTE pitchAndFamily = 0, BYTE italic = 0, BYTE underline = 0, BYTE strikeout = 0,
+          BYTE charSet = DEFAULT_CHARSET, BYTE outputPrecision = 0, BYTE clipPrecision = 0, BYTE quality = 0);
 
     HFONT GetFont() const { return static_cast<HFONT>(GetHandle()); }
 };

@@ -1,7 +1,6 @@
 #include "TFrameWindow.h"
 
-TFrameWindow::TFrameWindow(TWindow* parent, const char* title, std::unique_ptr<TWindow> client,
-                           bool shrinkToClient)
+TFrameWindow::TFrameWindow(TWindow* parent, const char* title, std::unique_ptr<TWindow> client, bool shrinkToClient)
     : TWindow(parent, title), client_(std::move(client)), shrinkToClient_(shrinkToClient)
 {
     Attr.Style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
@@ -9,8 +8,7 @@ TFrameWindow::TFrameWindow(TWindow* parent, const char* title, std::unique_ptr<T
     if (client_) {
         AdoptChild(client_.get());
         // A plain child without frame; whether it clips its children is its own choice.
-        client_->Attr.Style =
-            (client_->Attr.Style & WS_CLIPCHILDREN) | WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
+        client_->Attr.Style = (client_->Attr.Style & WS_CLIPCHILDREN) | WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
         if (!shrinkToClient_) {
             Attr.W = client_->Attr.W;
             Attr.H = client_->Attr.H;
@@ -67,8 +65,7 @@ void TFrameWindow::SetupWindow()
 void TFrameWindow::OnCommand(int id, int notifyCode, HWND control)
 {
     if (client_ && client_->GetHandle() != nullptr)
-        SendMessageA(client_->GetHandle(), WM_COMMAND, MAKEWPARAM(id, notifyCode),
-                     reinterpret_cast<LPARAM>(control));
+        SendMessageA(client_->GetHandle(), WM_COMMAND, MAKEWPARAM(id, notifyCode), reinterpret_cast<LPARAM>(control));
 }
 
 LRESULT TFrameWindow::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
@@ -96,9 +93,8 @@ LRESULT TFrameWindow::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         // The dialog navigation asks the window it serves to move the focus
         // (arrow keys): a control named by wParam, or the next or previous
         // tab stop.
-        HWND next = LOWORD(lParam) != 0
-                        ? reinterpret_cast<HWND>(wParam)
-                        : GetNextDlgTabItem(GetHandle(), GetFocus(), wParam != 0);
+        HWND next = LOWORD(lParam) != 0 ? reinterpret_cast<HWND>(wParam)
+                                        : GetNextDlgTabItem(GetHandle(), GetFocus(), wParam != 0);
         if (next != nullptr)
             ::SetFocus(next);
         return 0;
@@ -113,8 +109,7 @@ LRESULT TFrameWindow::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
             return SendMessageA(client, msg, wParam, lParam);
         break;
     case WM_PARENTNOTIFY:
-        if (LOWORD(wParam) == WM_DESTROY && client != nullptr &&
-            reinterpret_cast<HWND>(lParam) == client)
+        if (LOWORD(wParam) == WM_DESTROY && client != nullptr && reinterpret_cast<HWND>(lParam) == client)
             PostMessageA(GetHandle(), WM_CLOSE, 0, 0);
         return 0;
     case WM_DESTROY:

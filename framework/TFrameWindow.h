@@ -13,8 +13,7 @@
 
 class TFrameWindow : public TWindow {
 public:
-    TFrameWindow(TWindow* parent, const char* title, std::unique_ptr<TWindow> client,
-                 bool shrinkToClient = false);
+    TFrameWindow(TWindow* parent, const char* title, std::unique_ptr<TWindow> client, bool shrinkToClient = false);
     ~TFrameWindow() override;
 
     bool Create() override;

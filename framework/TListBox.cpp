@@ -3,8 +3,7 @@
 #include <cstring>
 #include <vector>
 
-TListBox::TListBox(TWindow* parent, int id, int x, int y, int w, int h)
-    : TControl(parent, id, nullptr, x, y, w, h)
+TListBox::TListBox(TWindow* parent, int id, int x, int y, int w, int h) : TControl(parent, id, nullptr, x, y, w, h)
 {
     Attr.Style |= WS_TABSTOP | WS_BORDER | WS_VSCROLL | LBS_SORT | LBS_NOTIFY | LBS_HASSTRINGS;
 }

@@ -2,13 +2,9 @@
 
 #include "TWindow.h"
 
-TOpenSaveDialog::TData::TData(DWORD flags, const char* filter, const char* initialDir,
-                              const char* defExt, int maxPath)
-    : Flags(flags),
-      Filter(filter ? filter : ""),
-      InitialDir(initialDir ? initialDir : ""),
-      DefExt(defExt ? defExt : ""),
-      FileName(static_cast<size_t>(maxPath > 0 ? maxPath : MAX_PATH), '\0')
+TOpenSaveDialog::TData::TData(DWORD flags, const char* filter, const char* initialDir, const char* defExt, int maxPath)
+    : Flags(flags), Filter(filter ? filter : ""), InitialDir(initialDir ? initialDir : ""),
+      DefExt(defExt ? defExt : ""), FileName(static_cast<size_t>(maxPath > 0 ? maxPath : MAX_PATH), '\0')
 {
 }
 

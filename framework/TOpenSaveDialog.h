@@ -16,8 +16,8 @@ public:
     struct TData {
         // Filter entries as "description|pattern|..."; each bar becomes the
         // list's zero separator.
-        TData(DWORD flags, const char* filter, const char* initialDir = nullptr,
-              const char* defExt = nullptr, int maxPath = MAX_PATH);
+        TData(DWORD flags, const char* filter, const char* initialDir = nullptr, const char* defExt = nullptr,
+              int maxPath = MAX_PATH);
 
         DWORD Flags;
         std::string Filter;

@@ -1,7 +1,6 @@
 #include "TRadioButton.h"
 
-TRadioButton::TRadioButton(TWindow* parent, int id, const char* text, int x, int y, int w, int h,
-                           TGroupBox* group)
+TRadioButton::TRadioButton(TWindow* parent, int id, const char* text, int x, int y, int w, int h, TGroupBox* group)
     : TControl(parent, id, text, x, y, w, h), group_(group)
 {
     Attr.Style |= BS_AUTORADIOBUTTON;

@@ -9,8 +9,7 @@ class TGroupBox;
 
 class TRadioButton : public TControl {
 public:
-    TRadioButton(TWindow* parent, int id, const char* text, int x, int y, int w, int h,
-                 TGroupBox* group = nullptr);
+    TRadioButton(TWindow* parent, int id, const char* text, int x, int y, int w, int h, TGroupBox* group = nullptr);
 
     void Check() { SetCheck(BST_CHECKED); }
     void Uncheck() { SetCheck(BST_UNCHECKED); }

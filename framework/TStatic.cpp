@@ -1,14 +1,12 @@
 #include "TStatic.h"
 
-TStatic::TStatic(TWindow* parent, int id, const char* text, int x, int y, int w, int h,
-                 int textLimit)
+TStatic::TStatic(TWindow* parent, int id, const char* text, int x, int y, int w, int h, int textLimit)
     : TControl(parent, id, text, x, y, w, h), textLimit_(textLimit)
 {
     Attr.Style |= SS_LEFT;
 }
 
-TStatic::TStatic(TWindow* parent, int resourceId, int textLimit)
-    : TControl(parent, resourceId), textLimit_(textLimit)
+TStatic::TStatic(TWindow* parent, int resourceId, int textLimit) : TControl(parent, resourceId), textLimit_(textLimit)
 {
 }
 

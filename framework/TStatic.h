@@ -6,8 +6,7 @@
 
 class TStatic : public TControl {
 public:
-    TStatic(TWindow* parent, int id, const char* text, int x, int y, int w, int h,
-            int textLimit = 0);
+    TStatic(TWindow* parent, int id, const char* text, int x, int y, int w, int h, int textLimit = 0);
     TStatic(TWindow* parent, int resourceId, int textLimit = 0);
 
     void SetText(const char* text) { SetCaption(text); }

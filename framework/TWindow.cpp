@@ -71,8 +71,7 @@ TWindow* TWindow::BoundWindow(HWND handle)
 {
     // Only a window running one of our procedures holds an object pointer.
     const LONG_PTR proc = GetWindowLongPtrA(handle, GWLP_WNDPROC);
-    if (proc != reinterpret_cast<LONG_PTR>(&WindowProcedure) &&
-        proc != reinterpret_cast<LONG_PTR>(&ControlProcedure))
+    if (proc != reinterpret_cast<LONG_PTR>(&WindowProcedure) && proc != reinterpret_cast<LONG_PTR>(&ControlProcedure))
         return nullptr;
     return reinterpret_cast<TWindow*>(GetWindowLongPtrA(handle, GWLP_USERDATA));
 }
@@ -197,9 +196,8 @@ bool TWindow::Create()
     HMENU menu = (Attr.Style & WS_CHILD) != 0
                      ? reinterpret_cast<HMENU>(static_cast<UINT_PTR>(static_cast<WORD>(Attr.Id)))
                      : nullptr;
-    HWND handle = CreateWindowExA(Attr.ExStyle, className, title_.c_str(), Attr.Style, Attr.X,
-                                  Attr.Y, Attr.W, Attr.H, parentHandle, menu, Module(),
-                                  ownClass ? this : nullptr);
+    HWND handle = CreateWindowExA(Attr.ExStyle, className, title_.c_str(), Attr.Style, Attr.X, Attr.Y, Attr.W, Attr.H,
+                                  parentHandle, menu, Module(), ownClass ? this : nullptr);
     if (handle == nullptr)
         return false;
     if (!ownClass) {
@@ -225,9 +223,8 @@ void TWindow::Paint(TDC&, bool, TRect&)
 bool TWindow::CanClose()
 {
     const std::vector<TWindow*> children = children_;
-    return std::all_of(children.begin(), children.end(), [](TWindow* child) {
-        return child->hwnd_ == nullptr || child->CanClose();
-    });
+    return std::all_of(children.begin(), children.end(),
+                       [](TWindow* child) { return child->hwnd_ == nullptr || child->CanClose(); });
 }
 
 void TWindow::CloseWindow(int retVal)

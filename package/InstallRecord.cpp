@@ -168,15 +168,13 @@ std::vector<WrittenEntry> EntriesOfScript(const std::vector<std::string>& names,
         entries.push_back({Written::kSetupCopy, program});
     for (const std::string& name : names) {
         entries.push_back({Written::kFile, name});
-        for (size_t cut = name.find_first_of("\\/"); cut != std::string::npos;
-             cut = name.find_first_of("\\/", cut + 1))
+        for (size_t cut = name.find_first_of("\\/"); cut != std::string::npos; cut = name.find_first_of("\\/", cut + 1))
             entries.push_back({Written::kFolder, name.substr(0, cut)});
     }
     return entries;
 }
 
-std::vector<WrittenEntry> Superseded(const std::vector<WrittenEntry>& earlier,
-                                     const std::vector<WrittenEntry>& written)
+std::vector<WrittenEntry> Superseded(const std::vector<WrittenEntry>& earlier, const std::vector<WrittenEntry>& written)
 {
     std::set<std::string> kept;
     for (WrittenEntry entry : written) {

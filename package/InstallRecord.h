@@ -53,10 +53,10 @@ std::string EntryKey(const WrittenEntry& entry);
 
 // What the uninstaller may do with what a record names.
 enum class Removal {
-    kDelete,         // a file of the installation: delete it
-    kIfEmpty,        // a folder it made: remove it once nothing else is in it
-    kDeleteGroup,    // a program group it made
-    kKeep,           // anything else: leave it
+    kDelete,       // a file of the installation: delete it
+    kIfEmpty,      // a folder it made: remove it once nothing else is in it
+    kDeleteGroup,  // a program group it made
+    kKeep,         // anything else: leave it
 };
 // The one rule of what may be deleted: files and folders only by names
 // that stay inside the destination folder; the destination folder only when
@@ -69,8 +69,8 @@ struct RemovalPlan {
     std::vector<std::string> files;
     std::vector<std::string> folders;  // the deepest first
     std::vector<std::string> groups;
-    bool destination = false;          // remove the destination folder if it is empty
-    std::vector<WrittenEntry> kept;    // entries the rule refused
+    bool destination = false;        // remove the destination folder if it is empty
+    std::vector<WrittenEntry> kept;  // entries the rule refused
 };
 // Each name once (letter case aside).
 RemovalPlan PlanRemoval(const std::vector<WrittenEntry>& entries);

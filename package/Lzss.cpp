@@ -22,8 +22,7 @@ size_t Compress(const void* src, size_t srcSize, void* dst, size_t dstCapacity)
         const size_t room = dstCapacity - written;
         const bool staged = room < kMaxGroupSize;
         size_t consumed = 0;
-        const size_t n = encoder->Encode(in + read, srcSize - read, true,
-                                         staged ? stage : out + written,
+        const size_t n = encoder->Encode(in + read, srcSize - read, true, staged ? stage : out + written,
                                          staged ? sizeof stage : room, &consumed);
         if (staged) {
             if (n > room)

@@ -31,7 +31,7 @@ namespace lzss {
 
 constexpr int kRingSize = 4096;
 constexpr int kMaxMatch = 18;
-constexpr int kThreshold = 2;  // a match must be longer than this to be coded
+constexpr int kThreshold = 2;                          // a match must be longer than this to be coded
 constexpr int kFirstPosition = kRingSize - kMaxMatch;  // 4078
 constexpr uint8_t kFillByte = 0x20;
 constexpr size_t kMaxGroupSize = 1 + 2 * 8;  // flag byte and eight references

@@ -45,8 +45,8 @@ inline void CopyChecked(uint8_t* op, uint64_t written, unsigned d, unsigned coun
 
 }  // namespace
 
-DecodeStop DecodeItems(const uint8_t** ipp, const uint8_t* iend, uint8_t* base, uint8_t** opp,
-                       uint8_t* oend, uint64_t origin, unsigned* flagsp)
+DecodeStop DecodeItems(const uint8_t** ipp, const uint8_t* iend, uint8_t* base, uint8_t** opp, uint8_t* oend,
+                       uint64_t origin, unsigned* flagsp)
 {
     const uint8_t* ip = *ipp;
     uint8_t* op = *opp;
@@ -57,8 +57,7 @@ DecodeStop DecodeItems(const uint8_t** ipp, const uint8_t* iend, uint8_t* base, 
 
     for (;;) {
         const uint64_t written = origin + static_cast<uint64_t>(op - base);
-        if (flags <= 1 && written >= static_cast<uint64_t>(kRingSize) &&
-            static_cast<size_t>(iend - ip) >= kFastInput &&
+        if (flags <= 1 && written >= static_cast<uint64_t>(kRingSize) && static_cast<size_t>(iend - ip) >= kFastInput &&
             static_cast<size_t>(oend - op) >= kFastOutput) {
             // A whole group, no checks needed: the ring is fully written, so
             // every reference lies inside the window. Literals are copied a
@@ -156,16 +155,14 @@ size_t Decompress(const void* src, size_t srcSize, void* dst, size_t dstCapacity
     uint8_t* base = static_cast<uint8_t*>(dst);
     uint8_t* op = base;
     unsigned flags = 1;
-    if (DecodeItems(&ip, ip + srcSize, base, &op, base + dstCapacity, 0, &flags) ==
-        DecodeStop::kOutput)
+    if (DecodeItems(&ip, ip + srcSize, base, &op, base + dstCapacity, 0, &flags) == DecodeStop::kOutput)
         return kError;
     return static_cast<size_t>(op - base);
 }
 
 }  // namespace lzss
 
-LzssDecoder::LzssDecoder(size_t blockSize)
-    : block_(std::max<size_t>(blockSize, lzss::kMaxMatch))
+LzssDecoder::LzssDecoder(size_t blockSize) : block_(std::max<size_t>(blockSize, lzss::kMaxMatch))
 {
     window_.resize(std::min<size_t>(lzss::kRingSize + block_, size_t(2) * lzss::kRingSize));
     Reset();
@@ -192,8 +189,7 @@ bool LzssDecoder::Flush(Sink& sink)
     return true;
 }
 
-bool LzssDecoder::Decode(const uint8_t* src, size_t srcSize, bool last, size_t* consumed,
-                         Sink& sink)
+bool LzssDecoder::Decode(const uint8_t* src, size_t srcSize, bool last, size_t* consumed, Sink& sink)
 {
     const uint8_t* ip = src;
     const uint8_t* const iend = src + srcSize;
@@ -202,9 +198,8 @@ bool LzssDecoder::Decode(const uint8_t* src, size_t srcSize, bool last, size_t* 
         const size_t end = history_ + block_;
         uint8_t* base = window_.data();
         uint8_t* op = base + pos_;
-        const lzss::DecodeStop stop = lzss::DecodeItems(&ip, iend, base, &op,
-                                                        base + std::min(end, window_.size()), origin_,
-                                                        &flags_);
+        const lzss::DecodeStop stop = lzss::DecodeItems(&ip, iend, base, &op, base + std::min(end, window_.size()),
+                                                        origin_, &flags_);
         pos_ = static_cast<size_t>(op - base);
         if (stop == lzss::DecodeStop::kInput)
             break;

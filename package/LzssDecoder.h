@@ -43,10 +43,10 @@ private:
     // so that a short stream costs no block-sized buffer.
     std::vector<uint8_t> window_;
     size_t block_;
-    size_t history_ = 0;  // window_[0, history_) is output already handed out
-    size_t pos_ = 0;      // next output byte goes to window_[pos_]
-    uint64_t origin_ = 0; // stream offset of window_[0]
-    unsigned flags_ = 1;  // remaining flag bits above a sentinel bit
+    size_t history_ = 0;   // window_[0, history_) is output already handed out
+    size_t pos_ = 0;       // next output byte goes to window_[pos_]
+    uint64_t origin_ = 0;  // stream offset of window_[0]
+    unsigned flags_ = 1;   // remaining flag bits above a sentinel bit
 };
 
 namespace lzss {
@@ -59,7 +59,7 @@ enum class DecodeStop { kInput, kOutput };
 // least the last kRingSize bytes of output must be in front of `*op` (fewer
 // only at the very start of the stream). Decodes whole items while the input
 // holds them and the output has room for them.
-DecodeStop DecodeItems(const uint8_t** ip, const uint8_t* iend, uint8_t* base, uint8_t** op,
-                       uint8_t* oend, uint64_t origin, unsigned* flags);
+DecodeStop DecodeItems(const uint8_t** ip, const uint8_t* iend, uint8_t* base, uint8_t** op, uint8_t* oend,
+                       uint64_t origin, unsigned* flags);
 
 }  // namespace lzss

@@ -290,8 +290,8 @@ size_t LzssEncoder::FlushGroup(uint8_t* dst)
     return n;
 }
 
-size_t LzssEncoder::Encode(const uint8_t* src, size_t srcSize, bool last, uint8_t* dst,
-                           size_t dstCapacity, size_t* consumed)
+size_t LzssEncoder::Encode(const uint8_t* src, size_t srcSize, bool last, uint8_t* dst, size_t dstCapacity,
+                           size_t* consumed)
 {
     const uint8_t* ip = src;
     const uint8_t* const iend = src + srcSize;
@@ -350,8 +350,7 @@ size_t LzssEncoder::Encode(const uint8_t* src, size_t srcSize, bool last, uint8_
             } else {
                 const unsigned position = matchPosition_[c % kAhead];
                 group_[groupSize_++] = static_cast<uint8_t>(position);
-                group_[groupSize_++] =
-                    static_cast<uint8_t>(((position >> 4) & 0xF0) | (length - (kThreshold + 1)));
+                group_[groupSize_++] = static_cast<uint8_t>(((position >> 4) & 0xF0) | (length - (kThreshold + 1)));
             }
             mask_ = static_cast<uint8_t>(mask_ << 1);
             if (mask_ == 0)

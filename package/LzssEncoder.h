@@ -26,8 +26,7 @@ public:
     // stops early when dst has less than kMaxGroupSize bytes of room, and may
     // then leave input unconsumed: pass it again, followed by more input.
     // Stores the bytes consumed in *consumed and returns the bytes written.
-    size_t Encode(const uint8_t* src, size_t srcSize, bool last, uint8_t* dst,
-                  size_t dstCapacity, size_t* consumed);
+    size_t Encode(const uint8_t* src, size_t srcSize, bool last, uint8_t* dst, size_t dstCapacity, size_t* consumed);
 
     // True once a `last` call has written the end of the stream.
     bool Finished() const { return phase_ == Phase::kFinished; }
@@ -45,13 +44,13 @@ private:
 
     // One walk down a tree, inserting the string at r.
     struct Walk {
-        uint64_t k1;      // bytes 1..8 of the key, in order
-        unsigned r;       // the key's position
-        unsigned p;       // the node reached
-        unsigned right;   // which child of p comes next
+        uint64_t k1;     // bytes 1..8 of the key, in order
+        unsigned r;      // the key's position
+        unsigned p;      // the node reached
+        unsigned right;  // which child of p comes next
         unsigned bestPosition;
         int best;
-        bool full;        // ended at a node holding the same 18 bytes
+        bool full;  // ended at a node holding the same 18 bytes
     };
 
     void Begin(Walk& w, unsigned r);

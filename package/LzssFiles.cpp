@@ -29,8 +29,7 @@ bool CompressFile(File& in, File& out, LzssEncoder& encoder)
             last = in.AtEnd() || n == 0;
         }
         size_t consumed = 0;
-        const size_t written =
-            encoder.Encode(input.data(), held, last, output.data(), output.size(), &consumed);
+        const size_t written = encoder.Encode(input.data(), held, last, output.data(), output.size(), &consumed);
         if (!out.Write(output.data(), written))
             return false;
         held -= consumed;

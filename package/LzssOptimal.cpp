@@ -42,14 +42,9 @@ inline unsigned EqualBytes(uint64_t differ)
 }  // namespace
 
 LzssOptimal::LzssOptimal(size_t blockSize)
-    : block_(std::max(blockSize, kSmallestBlock)),
-      buf_(2 * std::max<size_t>(block_, kRingSize) + kMaxMatch + kSlack),
-      head_(size_t(1) << kHashBits),
-      kid_(size_t(2) * kSlots),
-      cost_(block_ + kMaxMatch + 1),
-      step_(block_ + kMaxMatch + 1),
-      length_(block_ + kMaxMatch),
-      source_(block_ + kMaxMatch),
+    : block_(std::max(blockSize, kSmallestBlock)), buf_(2 * std::max<size_t>(block_, kRingSize) + kMaxMatch + kSlack),
+      head_(size_t(1) << kHashBits), kid_(size_t(2) * kSlots), cost_(block_ + kMaxMatch + 1),
+      step_(block_ + kMaxMatch + 1), length_(block_ + kMaxMatch), source_(block_ + kMaxMatch),
       choice_(block_ + kMaxMatch)
 {
     // A block's items, all literals at worst, and the last group.
@@ -182,8 +177,7 @@ LzssOptimal::Match LzssOptimal::Insert(uint64_t p)
 void LzssOptimal::Weigh(uint64_t p)
 {
     const Match m = Insert(p);
-    const unsigned left =
-        endKnown_ && end_ - p < kMaxMatch ? static_cast<unsigned>(end_ - p) : kMaxMatch;
+    const unsigned left = endKnown_ && end_ - p < kMaxMatch ? static_cast<unsigned>(end_ - p) : kMaxMatch;
     const unsigned length = std::min(m.length, left);
     const size_t k = static_cast<size_t>(p - blockStart_);
     length_[k] = static_cast<uint8_t>(length > kThreshold ? length : 0);
@@ -310,8 +304,8 @@ uint8_t* LzssOptimal::Drain(uint8_t* op, uint8_t* oend)
     return op + n;
 }
 
-size_t LzssOptimal::Encode(const uint8_t* src, size_t srcSize, bool last, uint8_t* dst,
-                           size_t dstCapacity, size_t* consumed)
+size_t LzssOptimal::Encode(const uint8_t* src, size_t srcSize, bool last, uint8_t* dst, size_t dstCapacity,
+                           size_t* consumed)
 {
     const uint8_t* ip = src;
     const uint8_t* const iend = src + srcSize;
@@ -340,8 +334,8 @@ size_t CompressBest(const void* src, size_t srcSize, void* dst, size_t dstCapaci
     // The encoder's state is several hundred KB: not for a thread's stack.
     auto encoder = std::make_unique<LzssOptimal>();
     size_t consumed = 0;
-    const size_t n = encoder->Encode(static_cast<const uint8_t*>(src), srcSize, true,
-                                     static_cast<uint8_t*>(dst), dstCapacity, &consumed);
+    const size_t n = encoder->Encode(static_cast<const uint8_t*>(src), srcSize, true, static_cast<uint8_t*>(dst),
+                                     dstCapacity, &consumed);
     return encoder->Finished() ? n : kError;
 }
 

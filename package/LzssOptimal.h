@@ -41,8 +41,7 @@ public:
     // the rest of the input again, followed by more, and give more room
     // until Finished(). Stores the bytes consumed in *consumed and returns
     // the bytes written.
-    size_t Encode(const uint8_t* src, size_t srcSize, bool last, uint8_t* dst,
-                  size_t dstCapacity, size_t* consumed);
+    size_t Encode(const uint8_t* src, size_t srcSize, bool last, uint8_t* dst, size_t dstCapacity, size_t* consumed);
 
     // True once a `last` call has written the end of the stream.
     bool Finished() const { return phase_ == Phase::kFinished; }
@@ -90,7 +89,7 @@ private:
     uint64_t filled_ = kOrigin;  // one past the last input byte taken
     uint64_t end_ = 0;           // the input's end, once endKnown_
     bool endKnown_ = false;
-    bool primed_ = false;        // the initial ring's strings are in the trees
+    bool primed_ = false;  // the initial ring's strings are in the trees
 
     // Binary trees of the ring's strings, one per hash of a string's first
     // three bytes: sorted by the strings' 18 bytes, and every node newer
@@ -103,11 +102,11 @@ private:
     // weighed; index k below stands for position blockStart_ + k.
     uint64_t blockStart_ = kOrigin;
     uint64_t next_ = kOrigin;
-    std::vector<uint32_t> cost_;     // bits of the cheapest path to k
-    std::vector<uint8_t> step_;      // length of the last item on that path
-    std::vector<uint8_t> length_;    // longest reference from k (0: none)
-    std::vector<uint16_t> source_;   // its ring position
-    std::vector<uint8_t> choice_;    // length of the item chosen at k
+    std::vector<uint32_t> cost_;    // bits of the cheapest path to k
+    std::vector<uint8_t> step_;     // length of the last item on that path
+    std::vector<uint8_t> length_;   // longest reference from k (0: none)
+    std::vector<uint16_t> source_;  // its ring position
+    std::vector<uint8_t> choice_;   // length of the item chosen at k
     // The plain coder's parse: its latest item boundary among the positions
     // weighed and the one after it.
     uint64_t plainAt_ = kOrigin;

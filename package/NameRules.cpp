@@ -48,7 +48,8 @@ std::string WhyNotShellName(const std::string& name, bool end)
     if (refused != std::string::npos)
         return "cannot hold " + Shown(name[refused]) + ", which Windows does not allow in a name";
     if (end && (name.back() == '.' || name.back() == ' '))
-        return std::string("ends with a ") + (name.back() == '.' ? "dot" : "blank") + ", which Windows drops from a name";
+        return std::string("ends with a ") + (name.back() == '.' ? "dot" : "blank") +
+               ", which Windows drops from a name";
     if (IsDeviceName(name))
         return "is \"" + name + "\", a name Windows reserves for a device";
     return std::string();

@@ -97,7 +97,8 @@ IntegrityReport CheckIntegrity(PackageReader& reader)
     for (uint32_t k = 0; k < members; ++k) {
         if (!CrcOf(reader, places[k].start, sizes[k], block, &crc) || crc != record.memberCrcs[k]) {
             report.state = IntegrityReport::State::kDamaged;
-            report.damaged.push_back("member " + std::to_string(k) + " (" + ScriptText::RecordKey(static_cast<int>(k)) + ")");
+            report.damaged.push_back("member " + std::to_string(k) + " (" + ScriptText::RecordKey(static_cast<int>(k)) +
+                                     ")");
         }
     }
     return report;

@@ -11,7 +11,7 @@
 
 struct IntegrityReport {
     enum class State {
-        kAbsent,   // no record: a setup made without one reads as before
+        kAbsent,  // no record: a setup made without one reads as before
         kIntact,
         kDamaged,
     };

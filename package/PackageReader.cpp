@@ -31,7 +31,9 @@ private:
 
 }  // namespace
 
-PackageReader::PackageReader(size_t blockSize) : blockSize_(std::max<size_t>(blockSize, 4)) {}
+PackageReader::PackageReader(size_t blockSize) : blockSize_(std::max<size_t>(blockSize, 4))
+{
+}
 
 Status PackageReader::Failure(Fault fault, const std::string& text) const
 {
@@ -65,8 +67,8 @@ Status PackageReader::ReadTrailer()
     scriptSize_ = 0;
     uint8_t trailer[layout::kTrailerSize];
     if (end_ < sizeof trailer)
-        return Failure(Fault::kDamaged, "\"" + path_ + "\" is too short to hold a package (" + std::to_string(end_) +
-                                            " bytes)");
+        return Failure(Fault::kDamaged,
+                       "\"" + path_ + "\" is too short to hold a package (" + std::to_string(end_) + " bytes)");
     if (!ReadAt(end_ - sizeof trailer, trailer, sizeof trailer))
         return Failure(Fault::kUnreadable, "cannot read the trailer of \"" + path_ + "\"");
     const uint32_t scriptSize = layout::DecodeTrailer(trailer);
@@ -165,8 +167,7 @@ bool PackageReader::Refill(uint64_t at)
     return got == want;
 }
 
-Status PackageReader::Decode(uint64_t start, uint32_t size, LzssDecoder::Sink& out, Decoded* result,
-                             ProgressHook* hook)
+Status PackageReader::Decode(uint64_t start, uint32_t size, LzssDecoder::Sink& out, Decoded* result, ProgressHook* hook)
 {
     *result = Decoded();
     ProgressSink sink(out, hook);

@@ -40,8 +40,8 @@ public:
     Status Open(const char* path);
 
     uint64_t FileSize() const { return fileSize_; }
-    uint64_t End() const { return end_; }              // package end (see PackageBounds)
-    uint64_t ImageEnd() const { return imageEnd_; }    // 0 when the file is no PE image
+    uint64_t End() const { return end_; }            // package end (see PackageBounds)
+    uint64_t ImageEnd() const { return imageEnd_; }  // 0 when the file is no PE image
     uint32_t ScriptSize() const { return scriptSize_; }
     uint64_t ScriptStart() const { return end_ - layout::kTrailerSize - scriptSize_; }
     layout::PackageBounds Bounds() const { return {imageEnd_, end_}; }
@@ -66,8 +66,8 @@ public:
     // decoded, also on failure. Nothing is left behind on a failure:
     // kCannotCreate, kCannotWrite, kDamaged (the member ends inside an item
     // or decodes to another size), Decode's own; or when Canceled.
-    Status ExtractTo(uint64_t start, uint32_t size, uint64_t original, const char* target,
-                     ProgressHook* hook = nullptr, uint64_t* written = nullptr);
+    Status ExtractTo(uint64_t start, uint32_t size, uint64_t original, const char* target, ProgressHook* hook = nullptr,
+                     uint64_t* written = nullptr);
 
 private:
     // Makes the buffer begin at `at` and hold as much as fits before the end.

@@ -168,8 +168,7 @@ void ScriptText::Set(const std::string& key, const std::string& value)
 
 void ScriptText::Append(const std::string& key, const std::string& value)
 {
-    const bool simple = exists_ && allBroken_ && keys_.count(key) == 0 &&
-                        key.find('\n') == std::string::npos &&
+    const bool simple = exists_ && allBroken_ && keys_.count(key) == 0 && key.find('\n') == std::string::npos &&
                         value.find('\n') == std::string::npos;
     if (!simple) {
         Set(key, value);
@@ -291,6 +290,5 @@ std::string ScriptText::FormatRecord(const ScriptRecord& record)
     flags += record.Ful ? 'F' : 'X';
     flags += record.Typ ? 'T' : 'X';
     flags += record.Min ? 'M' : 'X';
-    return arq + " " + nome + " " + std::to_string(record.TamOrig) + " " +
-           std::to_string(record.TamComp) + " " + flags;
+    return arq + " " + nome + " " + std::to_string(record.TamOrig) + " " + std::to_string(record.TamComp) + " " + flags;
 }

@@ -11,8 +11,8 @@
 namespace layout {
 
 const RelaunchFile kRelaunchFiles[6] = {
-    {kModeFile, kModeFile, false},   {kUninstallData, kUninstallCopy, false}, {kScript, kScript, true},
-    {kBitmap, kBitmap, true},        {kPresentation, kPresentation, true},     {kAgreement, kAgreement, true},
+    {kModeFile, kModeFile, false}, {kUninstallData, kUninstallCopy, false}, {kScript, kScript, true},
+    {kBitmap, kBitmap, true},      {kPresentation, kPresentation, true},    {kAgreement, kAgreement, true},
 };
 
 std::string RunFolderName(uint32_t number)
@@ -196,8 +196,7 @@ const DisplayRole kDisplayRoles[3] = {
     {kKeyArqLicenca, kAgreement, "c:\\Windows\\TEMP\\licen.txt", "agreement text"},
 };
 
-std::vector<DisplayStep> PlanDisplayFiles(const std::vector<PlanRecord>& records,
-                                          const std::string (&rolePaths)[3])
+std::vector<DisplayStep> PlanDisplayFiles(const std::vector<PlanRecord>& records, const std::string (&rolePaths)[3])
 {
     bool served[3] = {false, false, false};
     std::vector<DisplayStep> steps;
@@ -312,10 +311,8 @@ Status ParseUninstallData(const std::string& bytes, std::string* storedGroup, st
             return Status::Failure(Fault::kDamaged, std::string("it holds no ") + line.what, "Error!");
         // A CR left inside a line was never written by the installer, and
         // one at the very end would be taken for half a line break.
-        if (line.line.size() > kPathMax ||
-            line.line.find_first_of(std::string("\r\0", 2)) != std::string::npos)
-            return Status::Failure(Fault::kDamaged, std::string("its line for ") + line.what + " is damaged",
-                                   "Error!");
+        if (line.line.size() > kPathMax || line.line.find_first_of(std::string("\r\0", 2)) != std::string::npos)
+            return Status::Failure(Fault::kDamaged, std::string("its line for ") + line.what + " is damaged", "Error!");
     }
     return Status();
 }

@@ -96,9 +96,9 @@ struct PackageBounds {
 PackageBounds FindPackageBounds(File& file, uint64_t fileSize);
 
 enum class Placement {
-    kInside,        // within the package
-    kBeforeFile,    // would begin in front of the file's start
-    kInImage,       // would begin inside the program image
+    kInside,      // within the package
+    kBeforeFile,  // would begin in front of the file's start
+    kInImage,     // would begin inside the program image
 };
 // Where the member at `indice` from the end begins (*start) and whether
 // that is a place a member may lie.
@@ -190,8 +190,8 @@ extern const DisplayRole kDisplayRoles[3];
 
 // One file record as the display plan sees it.
 struct PlanRecord {
-    std::string arq;        // the path as the script gives it
-    bool flagged = false;   // any of the flags G, F, T, M
+    std::string arq;       // the path as the script gives it
+    bool flagged = false;  // any of the flags G, F, T, M
     uint32_t TamComp = 0;
 };
 
@@ -213,8 +213,7 @@ struct DisplayStep {
 // it is extracted to, further roles get copies. Each role is served by the
 // last record (in file order) that names it. Every other record is
 // registered under a name no file can have, and not extracted.
-std::vector<DisplayStep> PlanDisplayFiles(const std::vector<PlanRecord>& records,
-                                          const std::string (&rolePaths)[3]);
+std::vector<DisplayStep> PlanDisplayFiles(const std::vector<PlanRecord>& records, const std::string (&rolePaths)[3]);
 
 // ---- Installed names -------------------------------------------------------
 

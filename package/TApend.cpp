@@ -22,7 +22,9 @@ Status Failure(Fault fault, const std::string& text)
 
 }  // namespace
 
-TApend::TApend(const char* _arqApend) : arqApend(_arqApend) {}
+TApend::TApend(const char* _arqApend) : arqApend(_arqApend)
+{
+}
 
 void TApend::IncluirFat(const char* nomeArq, uint32_t Tam)
 {
@@ -109,4 +111,3 @@ Status TApend::TryExtrairArq(const char* nomeArq, ProgressHook* hook, uint64_t e
         return Failure(Fault::kUnreadable, kUnreadablePackage);
     }
 }
-

@@ -42,8 +42,8 @@ public:
     // `expected` bytes unless that is PackageReader::kAnySize; *bytesOut (if
     // given) receives the bytes decoded, also on failure. A member that
     // cannot be written completely leaves no file.
-    Status TryExtrairArq(const char* nomeArq, ProgressHook* hook = nullptr,
-                         uint64_t expected = PackageReader::kAnySize, uint64_t* bytesOut = nullptr);
+    Status TryExtrairArq(const char* nomeArq, ProgressHook* hook = nullptr, uint64_t expected = PackageReader::kAnySize,
+                         uint64_t* bytesOut = nullptr);
 
     // Offset and size of a registered member; 0 and 0 when unknown.
     void LerFat(const char* nomeArq, uint64_t* Indice, uint32_t* Tam) const;

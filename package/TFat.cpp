@@ -16,7 +16,9 @@ void TFat::AdArq(const char* nomeArq, uint64_t Indice, uint32_t Tam)
 Status TFat::TryAdArq(const char* nomeArq, uint64_t Indice, uint32_t Tam)
 {
     if (std::strlen(nomeArq) > kMemberNameMax)
-        return Status::Failure(Fault::kRefused, "Member name longer than " + std::to_string(kMemberNameMax) + " characters: \"" + std::string(nomeArq) + "\".",
+        return Status::Failure(Fault::kRefused,
+                               "Member name longer than " + std::to_string(kMemberNameMax) + " characters: \"" +
+                                   std::string(nomeArq) + "\".",
                                "Error!");
     // The table stays a list in registration order; the map only spares the
     // linear search, so that registering many members costs linear time.

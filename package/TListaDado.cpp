@@ -19,8 +19,8 @@ void SetFlag(uint8_t* flags, uint8_t bit, int check)
 
 }  // namespace
 
-void TListaDado::Add(const char* arq, const char* nome, uint32_t TamOrig, uint32_t TamComp,
-                     int Grupo, int Ful, int Typ, int Min)
+void TListaDado::Add(const char* arq, const char* nome, uint32_t TamOrig, uint32_t TamComp, int Grupo, int Ful, int Typ,
+                     int Min)
 {
     auto dado = std::make_unique<SDado>();
     dado->arq = arq;

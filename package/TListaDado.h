@@ -19,8 +19,8 @@ public:
     TListaDado() = default;
 
     // Appends a record; the strings are copied. Any non-zero flag sets it.
-    void Add(const char* arq, const char* nome, uint32_t TamOrig, uint32_t TamComp, int Grupo,
-             int Ful, int Typ, int Min);
+    void Add(const char* arq, const char* nome, uint32_t TamOrig, uint32_t TamComp, int Grupo, int Ful, int Typ,
+             int Min);
     // Removes the record at position NumItem, counted from 1.
     void Del(int NumItem);
     int NDados() const;

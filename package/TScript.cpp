@@ -34,7 +34,9 @@ bool WriteAll(File* file, const std::vector<uint8_t>& bytes)
 
 }  // namespace
 
-TScript::TScript(const char* _nomeArq) : nomeArq(_nomeArq) {}
+TScript::TScript(const char* _nomeArq) : nomeArq(_nomeArq)
+{
+}
 
 bool TScript::ReadAll(std::vector<uint8_t>* bytes) const
 {
@@ -236,16 +238,16 @@ void TScript::ZeraIndex()
     IndexLer = 0;
 }
 
-void TScript::LerCamposArq(char* arq, char* nome, uint32_t* TamOrig, uint32_t* TamComp,
-                           int* Grupo, int* Ful, int* Typ, int* Min)
+void TScript::LerCamposArq(char* arq, char* nome, uint32_t* TamOrig, uint32_t* TamComp, int* Grupo, int* Ful, int* Typ,
+                           int* Min)
 {
     const Status status = SplitRecord(arq, nome, TamOrig, TamComp, Grupo, Ful, Typ, Min);
     if (!status)
         FatalMessage(status);
 }
 
-Status TScript::SplitRecord(char* arq, char* nome, uint32_t* TamOrig, uint32_t* TamComp, int* Grupo,
-                            int* Ful, int* Typ, int* Min) const
+Status TScript::SplitRecord(char* arq, char* nome, uint32_t* TamOrig, uint32_t* TamComp, int* Grupo, int* Ful, int* Typ,
+                            int* Min) const
 {
     size_t length = 0;
     while (length < kScriptLineMax && arq[length] != '\0')

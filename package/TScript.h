@@ -65,8 +65,8 @@ public:
     // Splits the record in `arq` (512 bytes): the path stays in arq, the item
     // title goes to nome (64 bytes), the sizes and flags to the rest. A record
     // that breaks the format's limits ends the program with a message.
-    void LerCamposArq(char* arq, char* nome, uint32_t* TamOrig, uint32_t* TamComp, int* Grupo,
-                      int* Ful, int* Typ, int* Min);
+    void LerCamposArq(char* arq, char* nome, uint32_t* TamOrig, uint32_t* TamComp, int* Grupo, int* Ful, int* Typ,
+                      int* Min);
 
     // Reads every file record from the first (ZeraIndex, LerArq until
     // "NULL", LerCamposArq) and adds it to `lista`, its path shortened by its
@@ -103,8 +103,8 @@ private:
     bool ReadAll(std::vector<uint8_t>* bytes) const;
     Status ReadFailure() const;
     // One record split into the buffers, or the reason it cannot be.
-    Status SplitRecord(char* arq, char* nome, uint32_t* TamOrig, uint32_t* TamComp, int* Grupo,
-                       int* Ful, int* Typ, int* Min) const;
+    Status SplitRecord(char* arq, char* nome, uint32_t* TamOrig, uint32_t* TamComp, int* Grupo, int* Ful, int* Typ,
+                       int* Min) const;
     // Reads a key, an absent one as `absent`.
     void Read(const char* entry, char* nome, const char* absent);
 

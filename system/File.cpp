@@ -5,14 +5,18 @@
 #include <cstring>
 #include <utility>
 
-File::File(const char* path, const char* mode) : stream_(platform::OpenFile(path, mode)) {}
+File::File(const char* path, const char* mode) : stream_(platform::OpenFile(path, mode))
+{
+}
 
 File::~File()
 {
     Close();
 }
 
-File::File(File&& other) noexcept : stream_(std::exchange(other.stream_, nullptr)) {}
+File::File(File&& other) noexcept : stream_(std::exchange(other.stream_, nullptr))
+{
+}
 
 File& File::operator=(File&& other) noexcept
 {

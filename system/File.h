@@ -29,7 +29,7 @@ public:
     int GetChar();  // EOF at the end or on error
     bool Seek(int64_t offset, int whence);
     int64_t Tell();
-    int64_t Size();  // restores the position; -1 on error
+    int64_t Size();       // restores the position; -1 on error
     bool Failed() const;  // a read or write error occurred
     bool AtEnd() const;
 

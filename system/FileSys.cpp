@@ -72,7 +72,8 @@ Status TryCopyExe(const char* dirAtual, const char* orig, const char* dest)
         return Status();
 
     const Status unreadable = Status::Failure(Fault::kUnreadable, "is -> bad() || !is -> good()", "CopyExe", kMbOk);
-    const Status unwritable = Status::Failure(Fault::kCannotWrite, "Can't write \"" + std::string(dest) + "\"!", "CopyExe", kMbOk);
+    const Status unwritable = Status::Failure(Fault::kCannotWrite, "Can't write \"" + std::string(dest) + "\"!",
+                                              "CopyExe", kMbOk);
     File in(source.c_str(), "rb");
     File out(dest, "wb");  // created or emptied before the source is checked
     if (!in.IsOpen() || in.Failed())

@@ -72,8 +72,7 @@ std::string FullFolder(const std::string& path, const std::string& current)
 {
     std::string text = path;
     // "\\?\" only switches off the parsing done below: take it off.
-    if (text.size() >= 4 && IsSeparator(text[0]) && IsSeparator(text[1]) && text[2] == '?' &&
-        IsSeparator(text[3])) {
+    if (text.size() >= 4 && IsSeparator(text[0]) && IsSeparator(text[1]) && text[2] == '?' && IsSeparator(text[3])) {
         text = text.substr(4);
         if (Upper(text.substr(0, 4)) == "UNC\\" || Upper(text.substr(0, 4)) == "UNC/")
             text = "\\\\" + text.substr(4);

@@ -21,7 +21,7 @@ struct FolderEntry {
 std::string NativePath(const char* path);
 
 FILE* OpenFile(const char* path, const char* mode);
-bool FileExists(const char* path);    // an entry that is not a folder
+bool FileExists(const char* path);  // an entry that is not a folder
 bool FolderExists(const char* path);
 // One level; false if it failed or exists. `access`, when given, is the
 // security descriptor (in its text form) the folder is made with, never

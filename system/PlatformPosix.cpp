@@ -100,8 +100,8 @@ bool SameFile(const char* a, const char* b)
 {
     struct stat sa {};
     struct stat sb {};
-    return stat(NativePath(a).c_str(), &sa) == 0 && stat(NativePath(b).c_str(), &sb) == 0 &&
-           sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    return stat(NativePath(a).c_str(), &sa) == 0 && stat(NativePath(b).c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
 }
 
 bool FileStamp(const char* path, uint64_t* size, int64_t* modified)

@@ -92,8 +92,8 @@ namespace {
 class QueryHandle {
 public:
     explicit QueryHandle(const char* path)
-        : handle_(CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr))
+        : handle_(CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr))
     {
     }
     ~QueryHandle()
@@ -121,8 +121,8 @@ bool SameFile(const char* a, const char* b)
     BY_HANDLE_FILE_INFORMATION ib;
     if (!QueryHandle(a).Identity(&ia) || !QueryHandle(b).Identity(&ib))
         return false;
-    return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
-           ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+    return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
+           ia.nFileIndexLow == ib.nFileIndexLow;
 }
 
 bool FileStamp(const char* path, uint64_t* size, int64_t* modified)
@@ -189,8 +189,8 @@ std::string RealPath(const char* path)
     if (found == nullptr)
         return std::string();
     auto finalPath = reinterpret_cast<FinalPathFn>(reinterpret_cast<void*>(found));
-    HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return std::string();
     char buffer[1024];

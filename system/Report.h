@@ -23,5 +23,4 @@ void SendMessagesToConsole();
 void ShowMessage(const char* text, const char* caption, unsigned style);
 
 // Shows the message, then ends the process with kFatalExitCode.
-[[noreturn]] void FatalMessage(const char* text, const char* caption,
-                               unsigned style = kMbOk | kMbIconHand);
+[[noreturn]] void FatalMessage(const char* text, const char* caption, unsigned style = kMbOk | kMbIconHand);

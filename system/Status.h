@@ -28,8 +28,7 @@ public:
     // Success.
     Status() = default;
 
-    static Status Failure(Fault fault, std::string text, std::string caption,
-                          unsigned style = kMbOk | kMbIconHand)
+    static Status Failure(Fault fault, std::string text, std::string caption, unsigned style = kMbOk | kMbIconHand)
     {
         Status status;
         status.fault_ = fault;

@@ -88,7 +88,8 @@ unsigned __stdcall TGroupWorker::Main(void* argument)
             try {
                 shared->result = shared->job(client);
             } catch (...) {
-                shared->result = Status::Failure(Fault::kPlatform, "The program group's command failed.", "Create Group");
+                shared->result = Status::Failure(Fault::kPlatform, "The program group's command failed.",
+                                                 "Create Group");
             }
             SetEvent(shared->jobDone);
         }

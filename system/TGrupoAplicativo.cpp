@@ -102,8 +102,8 @@ Status TGrupoAplicativo::SendCommand(const char* comando)
     // its own, the terminating zero included.
     std::vector<BYTE> data(command.begin(), command.end());
     data.push_back(0);
-    HDDEDATA accepted = DdeClientTransaction(data.data(), static_cast<DWORD>(data.size()), HConv, nullptr,
-                                             CF_TEXT, XTYP_EXECUTE, kTimeoutMs, nullptr);
+    HDDEDATA accepted = DdeClientTransaction(data.data(), static_cast<DWORD>(data.size()), HConv, nullptr, CF_TEXT,
+                                             XTYP_EXECUTE, kTimeoutMs, nullptr);
     if (!accepted) {
         const UINT error = DdeGetLastError(InstId);
         if (error == DMLERR_EXECACKTIMEOUT)
@@ -117,8 +117,8 @@ Status TGrupoAplicativo::SendFormatted(bool fits, const char* buffer, const char
 {
     if (!fits)
         return Notices(Failure(std::string("The command ") + command + " is longer than " +
-                               std::to_string(groupcommand::kMaxCommandLength) +
-                               " characters and was not sent to PROGMAN.",
+                                   std::to_string(groupcommand::kMaxCommandLength) +
+                                   " characters and was not sent to PROGMAN.",
                                kMbOk | kMbIconHand, Fault::kRefused));
     return SendCommand(buffer);
 }
@@ -216,8 +216,7 @@ Status TGrupoAplicativo::Close()
 
 std::vector<Status> TGrupoAplicativo::TakeNotices()
 {
-    std::vector<Status> waiting(std::make_move_iterator(notices_.begin()),
-                                std::make_move_iterator(notices_.end()));
+    std::vector<Status> waiting(std::make_move_iterator(notices_.begin()), std::make_move_iterator(notices_.end()));
     notices_.clear();
     return waiting;
 }

@@ -74,8 +74,8 @@ private:
     Status SendFormatted(bool fits, const char* buffer, const char* command);
     // result, or, when it is a success, the oldest waiting notice.
     Status Notices(Status result);
-    static HDDEDATA CALLBACK CallBack(UINT type, UINT format, HCONV conversation, HSZ hsz1,
-                                      HSZ hsz2, HDDEDATA data, ULONG_PTR data1, ULONG_PTR data2);
+    static HDDEDATA CALLBACK CallBack(UINT type, UINT format, HCONV conversation, HSZ hsz1, HSZ hsz2, HDDEDATA data,
+                                      ULONG_PTR data1, ULONG_PTR data2);
 
     DWORD InstId = 0;
     HCONV HConv = nullptr;

@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
-TProgramGroups::TProgramGroups() : worker_(kConnectMs) {}
+TProgramGroups::TProgramGroups() : worker_(kConnectMs)
+{
+}
 
 Status TProgramGroups::ListGroups(char* list, int Len)
 {
@@ -38,9 +40,9 @@ Status TProgramGroups::AddItem(const char* arq, const char* nome)
         return startMenu_.AddItem(arq, nome);
     const std::string command = arq != nullptr ? arq : "";
     const std::string name = nome != nullptr ? nome : "";
-    return worker_.Run(
-        [command, name](TGrupoAplicativo& client) { return client.AddItem(command.c_str(), name.c_str()); },
-        kCommandMs);
+    return worker_.Run([command,
+                        name](TGrupoAplicativo& client) { return client.AddItem(command.c_str(), name.c_str()); },
+                       kCommandMs);
 }
 
 Status TProgramGroups::DeleteGroup(const char* nome, const std::string& destination)

@@ -108,14 +108,16 @@ Status TStartMenuGroup::CreateGroup(const char* nome)
     if (!group_.empty() && TryMakePath(group_.c_str()))
         return Status();
     group_.clear();
-    return Status::Failure(Fault::kCannotCreate, "Can't create the program group \"" + name + "\" in \"" + programs + "\".", kCaption);
+    return Status::Failure(Fault::kCannotCreate,
+                           "Can't create the program group \"" + name + "\" in \"" + programs + "\".", kCaption);
 }
 
 Status TStartMenuGroup::AddItem(const char* arq, const char* nome)
 {
     const std::string command = arq != nullptr ? arq : "";
     const startmenu::Item item = startmenu::ParseItem(command, nome != nullptr ? nome : "");
-    const Status failure = Status::Failure(Fault::kCannotCreate, "Can't create the program item \"" + item.name + "\".", kCaption);
+    const Status failure = Status::Failure(Fault::kCannotCreate, "Can't create the program item \"" + item.name + "\".",
+                                           kCaption);
     if (group_.empty())
         return failure;
     const size_t slash = command.rfind('\\');
@@ -124,8 +126,7 @@ Status TStartMenuGroup::AddItem(const char* arq, const char* nome)
     LinkObject link;
     wchar_t file[MAX_PATH + 1];
     if (!Wide(startmenu::ShortcutFile(group_, item.name), file) || !com.Ready() || !link.Ready() ||
-        FAILED(link.Link()->SetPath(command.c_str())) ||
-        FAILED(link.Link()->SetWorkingDirectory(folder.c_str())) ||
+        FAILED(link.Link()->SetPath(command.c_str())) || FAILED(link.Link()->SetWorkingDirectory(folder.c_str())) ||
         FAILED(link.Link()->SetDescription(item.name.c_str())) ||
         (!item.icon.empty() && FAILED(link.Link()->SetIconLocation(item.icon.c_str(), item.iconIndex))) ||
         FAILED(link.File()->Save(file, TRUE)))
@@ -137,8 +138,8 @@ Status TStartMenuGroup::DeleteGroup(const char* nome, const std::string& destina
 {
     const ComScope com;
     if (!com.Ready())
-        return Status::Failure(Fault::kUnreadable, "Can't read the program items of \"" + std::string(nome != nullptr ? nome : "") +
-                                   "\".",
+        return Status::Failure(Fault::kUnreadable,
+                               "Can't read the program items of \"" + std::string(nome != nullptr ? nome : "") + "\".",
                                kCaption);
     for (const int csidl : {CSIDL_PROGRAMS, CSIDL_COMMON_PROGRAMS}) {
         const std::string folder = startmenu::GroupFolder(ProgramsFolder(csidl, false), nome != nullptr ? nome : "");
@@ -147,12 +148,13 @@ Status TStartMenuGroup::DeleteGroup(const char* nome, const std::string& destina
             continue;
         for (const platform::FolderEntry& entry : entries) {
             const std::string shortcut = folder + entry.name;
-            const bool lnk =
-                entry.name.size() > 4 && lstrcmpiA(entry.name.c_str() + entry.name.size() - 4, ".lnk") == 0;
+            const bool lnk = entry.name.size() > 4 &&
+                             lstrcmpiA(entry.name.c_str() + entry.name.size() - 4, ".lnk") == 0;
             if (entry.folder || entry.link || !lnk || !startmenu::IsOurs(Target(shortcut), destination))
                 continue;
             if (!platform::RemoveFile(shortcut.c_str()))
-                return Status::Failure(Fault::kPlatform, "Can't remove the program item \"" + shortcut + "\".", kCaption);
+                return Status::Failure(Fault::kPlatform, "Can't remove the program item \"" + shortcut + "\".",
+                                       kCaption);
         }
         platform::RemoveFolder(folder.c_str());
     }

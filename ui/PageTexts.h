@@ -13,8 +13,8 @@ struct PageText {
 
 namespace pages {
 
-inline constexpr PageText kPresentation = {"Installation Utility Ready!", "Please read the presentation text:",
-                                           nullptr, "Next >", "Cancel"};
+inline constexpr PageText kPresentation = {"Installation Utility Ready!", "Please read the presentation text:", nullptr,
+                                           "Next >", "Cancel"};
 inline constexpr PageText kAgreement = {
     "License Agreement",
     "Please carefully read the \"License Agreement\" terms:\n\n\n\n\n\n\n\n\n\n\nDo you accept? (Press \"Yes\" or "
@@ -22,8 +22,8 @@ inline constexpr PageText kAgreement = {
     "< Back", "Yes", "No"};
 inline constexpr PageText kOptions = {
     "Installation Options",
-    "Destination folder:\n\nAvailable installation modes:\n\nProgram group name:\n\nExisting program groups:",
-    "< Back", "Next >", "Cancel"};
+    "Destination folder:\n\nAvailable installation modes:\n\nProgram group name:\n\nExisting program groups:", "< Back",
+    "Next >", "Cancel"};
 inline constexpr PageText kStart = {
     "Start Installation",
     "\nTo start the installation process just push the\n\"Start !\" button.\n\nNote: The installation utility "

@@ -10,11 +10,9 @@ constexpr DWORD kDrawingInterval = 40;
 }  // namespace
 
 TDProgresso::TDProgresso(TWindow* pai, uint64_t VMax)
-    : TDialog(pai, "IDD_PROGRESS"),
-      sTexto1(std::make_unique<TStatic>(this, kText1Id, kTextLimit)),
+    : TDialog(pai, "IDD_PROGRESS"), sTexto1(std::make_unique<TStatic>(this, kText1Id, kTextLimit)),
       sTexto2(std::make_unique<TStatic>(this, kText2Id, kTextLimit)),
-      sProg(std::make_unique<TSProgresso>(this, kBarId, VMax)),
-      bCancel(std::make_unique<TButton>(this, IDCANCEL))
+      sProg(std::make_unique<TSProgresso>(this, kBarId, VMax)), bCancel(std::make_unique<TButton>(this, IDCANCEL))
 {
 }
 

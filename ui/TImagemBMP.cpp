@@ -20,9 +20,7 @@ const char* Caption()
 }  // namespace
 
 TImagemBMP::TImagemBMP(TWindow* pai, const char* nomeArq, const TPoint& Point)
-    : TWindow(pai, ""),
-      bkgndBrush(std::make_unique<TBrush>(TColor(GetSysColor(COLOR_WINDOW)))),
-      Rop(SRCCOPY)
+    : TWindow(pai, ""), bkgndBrush(std::make_unique<TBrush>(TColor(GetSysColor(COLOR_WINDOW)))), Rop(SRCCOPY)
 {
     LoadBitmapFile(nomeArq);
     Attr.X = Point.x;

@@ -6,14 +6,15 @@
 #include "TPaintDC.h"
 #include "TPen.h"
 
-TSProgresso::TSProgresso(TWindow* pai, int ResId, uint64_t VMax) : TStatic(pai, ResId), Max(VMax) {}
+TSProgresso::TSProgresso(TWindow* pai, int ResId, uint64_t VMax) : TStatic(pai, ResId), Max(VMax)
+{
+}
 
 int TSProgresso::BarEnd(int right) const
 {
     if (Max == 0)
         return 0;
-    return static_cast<int>(static_cast<double>(right - 2) * static_cast<double>(Atual) /
-                            static_cast<double>(Max));
+    return static_cast<int>(static_cast<double>(right - 2) * static_cast<double>(Atual) / static_cast<double>(Max));
 }
 
 void TSProgresso::ValAtual(uint64_t VAtual)

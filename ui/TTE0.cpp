@@ -5,9 +5,8 @@
 
 #include <cstring>
 
-TTE0::TTE0(TWindow* pai, int X, int Y, int W, int H, const char* _titulo, const char* _texto,
-           TButton* bBack, TButton* bNext, TButton* bCancel, const char* back, const char* next,
-           const char* cancel)
+TTE0::TTE0(TWindow* pai, int X, int Y, int W, int H, const char* _titulo, const char* _texto, TButton* bBack,
+           TButton* bNext, TButton* bCancel, const char* back, const char* next, const char* cancel)
     // The title is also the window's text, which no one sees but tools
     // that look for the page.
     : TWindow(pai, _titulo), titulo(_titulo), texto(_texto), background(TColor::LtGray),
@@ -24,8 +23,8 @@ TTE0::TTE0(TWindow* pai, int X, int Y, int W, int H, const char* _titulo, const 
 }
 
 TTE0::TTE0(TWindow* pai, const PageText& page, TButton* bBack, TButton* bNext, TButton* bCancel)
-    : TTE0(pai, kLeft, kTop, pai->Attr.W - kRightGap, pai->Attr.H - kBottomGap, page.title, page.text, bBack,
-           bNext, bCancel, page.back, page.next, page.cancel)
+    : TTE0(pai, kLeft, kTop, pai->Attr.W - kRightGap, pai->Attr.H - kBottomGap, page.title, page.text, bBack, bNext,
+           bCancel, page.back, page.next, page.cancel)
 {
 }
 

@@ -27,9 +27,8 @@ public:
 
     // `_titulo` and `_texto` (lines split at line feeds) are kept by
     // pointer and must outlive the page; a null caption disables its button.
-    TTE0(TWindow* pai, int X, int Y, int W, int H, const char* _titulo, const char* _texto,
-         TButton* bBack, TButton* bNext, TButton* bCancel, const char* back, const char* next,
-         const char* cancel);
+    TTE0(TWindow* pai, int X, int Y, int W, int H, const char* _titulo, const char* _texto, TButton* bBack,
+         TButton* bNext, TButton* bCancel, const char* back, const char* next, const char* cancel);
     // The page of the wizard's table (PageTexts.h) in the pages' rectangle.
     TTE0(TWindow* pai, const PageText& page, TButton* bBack, TButton* bNext, TButton* bCancel);
     ~TTE0() override;

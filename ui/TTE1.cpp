@@ -6,8 +6,7 @@ TTE1::TTE1(TWindow* pai, TButton* bBack, TButton* bNext, TButton* bCancel)
     : TTE0(pai, pages::kPresentation, bBack, bNext, bCancel)
 {
     // Ten pixels short of the page's right and bottom edges.
-    texto = std::make_unique<TTexto>(this, 0, 50, pai->Attr.W - 212, pai->Attr.H - 144,
-                                     layout::kPresentation, nullptr);
+    texto = std::make_unique<TTexto>(this, 0, 50, pai->Attr.W - 212, pai->Attr.H - 144, layout::kPresentation, nullptr);
 }
 
 TTE1::~TTE1()

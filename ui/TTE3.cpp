@@ -20,14 +20,11 @@ void CreateOrThrow(TWindow& window)
 
 }  // namespace
 
-TTE3::TTE3(TWindow* pai, TButton* bBack, TButton* _bNext, TButton* bCancel, char* _dirDest,
-           char* _modosInst, char* _nomeGrupo)
+TTE3::TTE3(TWindow* pai, TButton* bBack, TButton* _bNext, TButton* bCancel, char* _dirDest, char* _modosInst,
+           char* _nomeGrupo)
     // Each label of the text has its control under it.
-    : TTE0(pai, pages::kOptions, bBack, _bNext, bCancel),
-      dirDest(_dirDest),
-      modosInst(_modosInst),
-      nomeGrupo(_nomeGrupo),
-      bNext(_bNext)
+    : TTE0(pai, pages::kOptions, bBack, _bNext, bCancel), dirDest(_dirDest), modosInst(_modosInst),
+      nomeGrupo(_nomeGrupo), bNext(_bNext)
 {
     if (bNext != nullptr)
         bNext->EnableWindow(true);
@@ -185,8 +182,8 @@ void TTE3::CmBrowse()
     // folders and drives, and OK hands back a path inside the chosen folder,
     // under its long names (the old-style dialog gives 8.3 names without
     // OFN_LONGNAMES).
-    TOpenSaveDialog::TData fileData(OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_LONGNAMES,
-                                    "All files (*.*)|texto.txt|", nullptr, "All");
+    TOpenSaveDialog::TData fileData(OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_LONGNAMES, "All files (*.*)|texto.txt|",
+                                    nullptr, "All");
     if (TFileSaveDialog(this, fileData, kBrowseTemplate).Execute() != IDOK)
         return;
     std::string path(fileData.FileName.data());

@@ -43,8 +43,8 @@ public:
     static constexpr char kListNote[] =
         "The shell did not list the existing program groups. Type the group's name: it is made all the same.";
 
-    TTE3(TWindow* pai, TButton* bBack, TButton* _bNext, TButton* bCancel, char* _dirDest,
-         char* _modosInst, char* _nomeGrupo);
+    TTE3(TWindow* pai, TButton* bBack, TButton* _bNext, TButton* bCancel, char* _dirDest, char* _modosInst,
+         char* _nomeGrupo);
     ~TTE3() override;
 
     // Makes the controls, fills them from the buffers, lists the groups.

@@ -37,10 +37,7 @@ int ClampToInt(int64_t value)
 }  // namespace
 
 TTexto::TTexto(TWindow* pai, int X, int Y, int W, int H, const char* _arq, TButton* _bNext)
-    : TWindow(pai),
-      arq(_arq),
-      bNext(_bNext),
-      lines(ReadText(_arq)),
+    : TWindow(pai), arq(_arq), bNext(_bNext), lines(ReadText(_arq)),
       // Courier New 15 high, 8 wide, normal weight, the default character set.
       font("COURIER NEW", 15, 8, 0, 0, FW_NORMAL, 0, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0)
 {
@@ -51,10 +48,8 @@ TTexto::TTexto(TWindow* pai, int X, int Y, int W, int H, const char* _arq, TButt
     Attr.Y = Y;
     Attr.W = W;
     Attr.H = H;
-    sVert = std::make_unique<TScrollBar>(this, kVertId, W - kBarSize, 0, kBarSize, H - kBarSize,
-                                         false);
-    sHorz = std::make_unique<TScrollBar>(this, kHorzId, 0, H - kBarSize, W - kBarSize, kBarSize,
-                                         true);
+    sVert = std::make_unique<TScrollBar>(this, kVertId, W - kBarSize, 0, kBarSize, H - kBarSize, false);
+    sHorz = std::make_unique<TScrollBar>(this, kHorzId, 0, H - kBarSize, W - kBarSize, kBarSize, true);
 }
 
 TTexto::~TTexto()
@@ -156,8 +151,7 @@ void TTexto::Paint(TDC& DC, bool, TRect&)
     // scrolled up to the top. The horizontal one is the usual 32 line
     // heights and a little, or as far as the widest line needs to show its
     // end with the margin it has at its start.
-    const int64_t textHeight =
-        static_cast<int64_t>(kLinePitch) * static_cast<int64_t>(lines.Count());
+    const int64_t textHeight = static_cast<int64_t>(kLinePitch) * static_cast<int64_t>(lines.Count());
     const int64_t usual = 32 * static_cast<int64_t>(lineHeight) + 21;
     const int64_t widestNeeds = 2 * kMargin + widestWidth - (Attr.W - kBarSize);
     SetRange(*sVert, ClampToInt(textHeight));

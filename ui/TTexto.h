@@ -66,7 +66,7 @@ private:
     TFont font;
     bool measured = false;
     TextLines::Advances advances{};
-    int lineHeight = 0;        // as the font measures a line
-    int64_t widestWidth = 0;   // in pixels
-    std::string lineBuffer;    // the part of a line in sight, reused
+    int lineHeight = 0;       // as the font measures a line
+    int64_t widestWidth = 0;  // in pixels
+    std::string lineBuffer;   // the part of a line in sight, reused
 };

@@ -120,8 +120,7 @@ std::size_t TextLines::WidestLine() const
     return widest;
 }
 
-void TextLines::Expand(std::size_t index, std::size_t first, std::size_t count,
-                       std::string& out) const
+void TextLines::Expand(std::size_t index, std::size_t first, std::size_t count, std::string& out) const
 {
     out.clear();
     const std::string_view line = Line(index);
@@ -171,8 +170,7 @@ int64_t TextLines::MaxWidth(const Advances& advances) const
     return widest;
 }
 
-TextLines::Piece TextLines::InSight(std::size_t index, int64_t left, int64_t right,
-                                    const Advances& advances) const
+TextLines::Piece TextLines::InSight(std::size_t index, int64_t left, int64_t right, const Advances& advances) const
 {
     Piece piece;
     bool found = false;

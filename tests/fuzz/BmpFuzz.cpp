@@ -79,8 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     BmpImage coded;
     if (!coded.Parse(file.data(), file.size())) {
         // Behind honest headers only the codes can be at fault.
-        Check(coded.Fail() == BmpImage::Error::RunOutside ||
-              coded.Fail() == BmpImage::Error::RunsUnterminated);
+        Check(coded.Fail() == BmpImage::Error::RunOutside || coded.Fail() == BmpImage::Error::RunsUnterminated);
         return 0;
     }
     CheckDecoded(coded);
@@ -88,8 +87,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // them decode alike.
     std::vector<uint8_t> longer(data + 2, data + size);
     longer.insert(longer.end(), {0x00, 0x00, 0x05});
-    const std::vector<uint8_t> padded =
-        CodedFile(static_cast<uint8_t>(data[0] & ~2), data[1], longer.data(), longer.size());
+    const std::vector<uint8_t> padded = CodedFile(static_cast<uint8_t>(data[0] & ~2), data[1], longer.data(),
+                                                  longer.size());
     BmpImage again;
     Check(again.Parse(padded.data(), padded.size()) && again.Bits() == coded.Bits());
     return 0;

@@ -32,8 +32,8 @@ std::vector<uint8_t> EncodeInPieces(LzssOptimal& encoder, const std::vector<uint
     for (size_t i = 0; !encoder.Finished(); ++i) {
         fed = std::min(input.size(), fed + Piece(seed, i));
         size_t consumed = 0;
-        const size_t n = encoder.Encode(input.data() + read, fed - read, fed == input.size(), room.data(),
-                                        room.size(), &consumed);
+        const size_t n = encoder.Encode(input.data() + read, fed - read, fed == input.size(), room.data(), room.size(),
+                                        &consumed);
         out.insert(out.end(), room.begin(), room.begin() + static_cast<std::ptrdiff_t>(n));
         read += consumed;
         Check(i < 64 * (input.size() + 64));  // it always makes progress
@@ -82,9 +82,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static const auto whole = std::make_unique<LzssOptimal>();
     Check(EncodeInPieces(*whole, input, seed) == best);
     // Small blocks end often, on the plain coder's items: never larger still.
-    static const std::unique_ptr<LzssOptimal> small[] = {
-        std::make_unique<LzssOptimal>(64), std::make_unique<LzssOptimal>(77), std::make_unique<LzssOptimal>(130),
-        std::make_unique<LzssOptimal>(1000)};
+    static const std::unique_ptr<LzssOptimal> small[] = {std::make_unique<LzssOptimal>(64),
+                                                         std::make_unique<LzssOptimal>(77),
+                                                         std::make_unique<LzssOptimal>(130),
+                                                         std::make_unique<LzssOptimal>(1000)};
     const std::vector<uint8_t> pieces = EncodeInPieces(*small[seed % 4], input, seed);
     Check(pieces.size() <= plain.size());
     CheckDecodes(pieces, input);

@@ -15,7 +15,6 @@
 
 namespace {
 
-
 // Chunk sizes from the input's first byte, so that the fuzzer explores them.
 size_t Piece(uint8_t seed, size_t i)
 {

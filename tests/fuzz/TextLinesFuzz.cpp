@@ -59,8 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         maxWidth = std::max(maxWidth, width);
 
         // Windows of columns, from lengths and offsets the input picks.
-        const size_t first =
-            line.empty() ? 0 : static_cast<unsigned char>(line[0]) % (whole.size() + 2);
+        const size_t first = line.empty() ? 0 : static_cast<unsigned char>(line[0]) % (whole.size() + 2);
         const size_t count = line.size() < 2 ? 3 : static_cast<unsigned char>(line[1]) % 40;
         lines.Expand(i, first, count, part);
         Check(part == (first < whole.size() ? whole.substr(first, count) : std::string()));
@@ -79,8 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             Check(x < right);
             x += advances[static_cast<unsigned char>(whole[c])];
         }
-        Check(piece.count == 0 ||
-              piece.x + advances[static_cast<unsigned char>(whole[piece.first])] > left);
+        Check(piece.count == 0 || piece.x + advances[static_cast<unsigned char>(whole[piece.first])] > left);
         Check(piece.first + piece.count == whole.size() || x >= right || piece.count == 0);
     }
     Check(maxColumns == lines.MaxColumns());

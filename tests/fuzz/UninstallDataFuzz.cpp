@@ -25,8 +25,8 @@ void CheckReadBack(const std::string& group, const std::string& destination)
 {
     std::string againGroup;
     std::string againDestination;
-    const Status parsed =
-        layout::ParseUninstallData(layout::FormatUninstallData(group, destination), &againGroup, &againDestination);
+    const Status parsed = layout::ParseUninstallData(layout::FormatUninstallData(group, destination), &againGroup,
+                                                     &againDestination);
     Check(parsed.Ok() && againGroup == group && againDestination == destination && parsed.Text().empty());
 }
 

@@ -13,9 +13,9 @@
 
 namespace {
 
-using packtest::Scratch;
 using packtest::Has;
 using packtest::Result;
+using packtest::Scratch;
 
 // kelvopack with the arguments, run in `cwd`, its output captured.
 Result Tool(const std::vector<std::string>& args, const Scratch& dir, const std::string& cwd)
@@ -45,8 +45,9 @@ TEST_F(KelvopackInitCommand, AFolderBecomesASetupWithoutAnEdit)
     Result r = Run({"init", "My App 2"});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_TRUE(r.err.empty()) << r.err;
-    EXPECT_TRUE(Has(r.out, "setup.toml: installs 2 files of My App 2; stand-ins to replace: kelvo.bmp pres.txt "
-                           "licen.txt"))
+    EXPECT_TRUE(Has(r.out,
+                    "setup.toml: installs 2 files of My App 2; stand-ins to replace: kelvo.bmp pres.txt "
+                    "licen.txt"))
         << r.out;
     EXPECT_TRUE(Has(r.out, "next: kelvopack build setup.toml -o setup.exe")) << r.out;
     const std::string project = packtest::ReadText(dir.Path("work/setup.toml"));
@@ -61,8 +62,8 @@ TEST_F(KelvopackInitCommand, AFolderBecomesASetupWithoutAnEdit)
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_TRUE(Has(r.out, "OK, 5 members")) << r.out;
     r = Run({"list", "setup.exe"});
-    for (const char* part : {"Group:         My App 2", "GFTM   app.exe                        App\n",
-                             "XFTM   help\\index.txt"})
+    for (const char* part :
+         {"Group:         My App 2", "GFTM   app.exe                        App\n", "XFTM   help\\index.txt"})
         EXPECT_TRUE(Has(r.out, part)) << part << "\n" << r.out;
     EXPECT_FALSE(Has(r.out, ".git")) << r.out;
 
@@ -139,7 +140,8 @@ TEST_F(KelvopackInitCommand, BuildWarnsAndStillBuilds)
     const std::string project = packtest::ReadText(dir.Path("work/setup.toml"));
     const auto lineOf = [&project](const std::string& start) {
         const size_t at = project.find("\n" + start);
-        return std::to_string(std::count(project.begin(), project.begin() + static_cast<std::ptrdiff_t>(at) + 1, '\n') + 1);
+        return std::to_string(std::count(project.begin(), project.begin() + static_cast<std::ptrdiff_t>(at) + 1, '\n') +
+                              1);
     };
     ASSERT_EQ(lines.size(), 4u) << r.err;
     EXPECT_EQ(lines[0].rfind("kelvopack: warning: setup.toml:" + lineOf("bitmap = ") +

@@ -13,10 +13,10 @@
 
 namespace {
 
-using packtest::Scratch;
 using packtest::Has;
 using packtest::Result;
 using packtest::RunProgram;
+using packtest::Scratch;
 
 Result Tool(const std::vector<std::string>& args, const Scratch& dir)
 {
@@ -89,10 +89,10 @@ TEST_F(Kelvopack, BuildVerifyExtractRoundTrip)
 
     r = Tool({"list", setup}, dir);
     EXPECT_EQ(r.code, 0) << r.err;
-    for (const char* part : {"Name:          Demo App\nPublisher:     Kelvo Tests\nVersion:       1.2.3\nGroup:         Demo App\n",
-                             "C:\\Program Files\\Demo App\\", "FTX", "app.exe", "GFTX",
-                             "Docs\\guide\\start here.txt", "kelvo.bmp (bitmap)", "licen.txt (agreement text)",
-                             "7 files"})
+    for (const char* part :
+         {"Name:          Demo App\nPublisher:     Kelvo Tests\nVersion:       1.2.3\nGroup:         Demo App\n",
+          "C:\\Program Files\\Demo App\\", "FTX", "app.exe", "GFTX", "Docs\\guide\\start here.txt",
+          "kelvo.bmp (bitmap)", "licen.txt (agreement text)", "7 files"})
         EXPECT_TRUE(Has(r.out, part)) << part << "\n" << r.out;
 
     const std::string out = dir.Path("out");
@@ -102,10 +102,12 @@ TEST_F(Kelvopack, BuildVerifyExtractRoundTrip)
     const struct {
         const char* extracted;
         const char* source;
-    } files[] = {{"app.exe", "bin/app.exe"},          {"Docs/readme.txt", "docs/readme.txt"},
+    } files[] = {{"app.exe", "bin/app.exe"},
+                 {"Docs/readme.txt", "docs/readme.txt"},
                  {"Docs/guide/empty.txt", "docs/guide/empty.txt"},
                  {"Docs/guide/start here.txt", "docs/guide/start here.txt"},
-                 {"kelvo.bmp", "art/kelvo.bmp"},     {"pres.txt", "text/pres.txt"},
+                 {"kelvo.bmp", "art/kelvo.bmp"},
+                 {"pres.txt", "text/pres.txt"},
                  {"licen.txt", "text/licen.txt"}};
     for (const auto& f : files) {
         ASSERT_TRUE(packtest::Exists(out + "/" + f.extracted)) << f.extracted;
@@ -120,8 +122,8 @@ TEST_F(Kelvopack, ExtractsChosenMembersAndTheScript)
     const std::string out = dir.Path("some");
     std::filesystem::create_directory(out);
     Result r = Tool({"extract", setup, "-C", out, "Docs/readme.txt", "Docs\\guide\\start here.txt", "pres.txt",
-                    "kelvo.se"},
-                   dir);
+                     "kelvo.se"},
+                    dir);
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_TRUE(packtest::Exists(out + "/Docs/readme.txt"));
     EXPECT_TRUE(packtest::Exists(out + "/Docs/guide/start here.txt"));
@@ -159,8 +161,9 @@ TEST_F(Kelvopack, SameProjectGivesTheSameBytes)
 TEST_F(Kelvopack, RefusalsNameTheFileAndWriteNothing)
 {
     packtest::WriteText(setup, "older setup");
-    const std::string broken = packtest::MakeProject(dir, "\n[[file]]\nsource = \"bin/missing.exe\"\n"
-                                                          "\n[[file]]\nsource = \"bin/app.exe\"\npath = \"../up.exe\"\n");
+    const std::string broken = packtest::MakeProject(dir,
+                                                     "\n[[file]]\nsource = \"bin/missing.exe\"\n"
+                                                     "\n[[file]]\nsource = \"bin/app.exe\"\npath = \"../up.exe\"\n");
     Result r = Tool({"build", broken, "-o", setup, "--stub", stub}, dir);
     EXPECT_EQ(r.code, 1);
     // Each at its source line.
@@ -226,10 +229,11 @@ TEST_F(Kelvopack, HandMadeSetupsAreListedVerifiedAndExtractedAsTheSetupReadsThem
 {
     // One text serving presentation and agreement, and two records that are
     // one file on Windows.
-    const std::string head = "#DIR_ORIG C:\\K\\\r\n\r\n#DIR_DEST C:\\D\\\r\n\r\n"
-                             "#DIR_ARQ_BMP c:\\b\\kelvo.bmp\r\n\r\n#DIR_ARQ_APRESENTACAO c:\\b\\text.txt\r\n\r\n"
-                             "#DIR_ARQ_LICENCA c:\\b\\text.txt\r\n\r\n#DIR_NOME_GRUPO G\r\n\r\n"
-                             "#DIR_MODOS_INSTALACAO FXX\r\n\r\n";
+    const std::string head =
+        "#DIR_ORIG C:\\K\\\r\n\r\n#DIR_DEST C:\\D\\\r\n\r\n"
+        "#DIR_ARQ_BMP c:\\b\\kelvo.bmp\r\n\r\n#DIR_ARQ_APRESENTACAO c:\\b\\text.txt\r\n\r\n"
+        "#DIR_ARQ_LICENCA c:\\b\\text.txt\r\n\r\n#DIR_NOME_GRUPO G\r\n\r\n"
+        "#DIR_MODOS_INSTALACAO FXX\r\n\r\n";
     const std::string hand = dir.Path("hand.exe");
     packtest::PackRecords(hand, head,
                           {{"C:\\K\\docs\\a.txt", "XFXX", "first"},
@@ -243,18 +247,20 @@ TEST_F(Kelvopack, HandMadeSetupsAreListedVerifiedAndExtractedAsTheSetupReadsThem
 
     r = Tool({"verify", hand}, dir);
     EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.err, hand + ": #ARQ1 (\"C:\\K\\Docs\\A.TXT\"): the setup would install it under the same name as "
-                            "#ARQ0 (\"C:\\K\\docs\\a.txt\"), \"Docs\\A.TXT\" (letter case aside), and so refuses "
-                            "to install in the Full mode\n" +
+    EXPECT_EQ(r.err, hand +
+                         ": #ARQ1 (\"C:\\K\\Docs\\A.TXT\"): the setup would install it under the same name as "
+                         "#ARQ0 (\"C:\\K\\docs\\a.txt\"), \"Docs\\A.TXT\" (letter case aside), and so refuses "
+                         "to install in the Full mode\n" +
                          hand + ": 1 problem found\n");
 
     const std::string out = dir.Path("out");
     std::filesystem::create_directory(out);
     r = Tool({"extract", hand, "-C", out, "-j", "4"}, dir);
     EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.err, "kelvopack: " + hand + ": \"Docs/A.TXT\": not extracted: #ARQ0 (\"C:\\K\\docs\\a.txt\") goes to "
-                     "the same name on Windows (letter case aside) and comes first, so its file is the one the "
-                     "setup leaves there\n");
+    EXPECT_EQ(r.err, "kelvopack: " + hand +
+                         ": \"Docs/A.TXT\": not extracted: #ARQ0 (\"C:\\K\\docs\\a.txt\") goes to "
+                         "the same name on Windows (letter case aside) and comes first, so its file is the one the "
+                         "setup leaves there\n");
     EXPECT_EQ(packtest::ReadText(out + "/docs/a.txt"), "first");
     EXPECT_FALSE(packtest::Exists(out + "/Docs"));
     EXPECT_EQ(packtest::ReadText(out + "/pres.txt"), "the text");
@@ -302,8 +308,9 @@ TEST_F(Kelvopack, OtherWindowsProgramsAreNoStub)
     stub = TINY_PE;
     const Result r = Build(setup);
     EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.err, std::string("kelvopack: ") + TINY_PE + ": the stub is no Kelvo setup program (kelvo.exe or "
-                     "kelvo-admin.exe): it is no Windows program with a window for i386 or x86-64\n");
+    EXPECT_EQ(r.err, std::string("kelvopack: ") + TINY_PE +
+                         ": the stub is no Kelvo setup program (kelvo.exe or "
+                         "kelvo-admin.exe): it is no Windows program with a window for i386 or x86-64\n");
     EXPECT_FALSE(packtest::Exists(setup));
 #endif
 }
@@ -322,13 +329,14 @@ TEST_F(Kelvopack, SignedSetupsListVerifyAndExtract)
     const size_t unsignedSize = packtest::ReadBytes(setup).size();
     ASSERT_EQ(unsignedSize % 8, 0u);
 
-    Result r = RunProgram("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=test", "-days",
-                                      "1", "-keyout", dir.Path("k.pem"), "-out", dir.Path("c.pem")},
+    Result r = RunProgram("openssl",
+                          {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=test", "-days", "1",
+                           "-keyout", dir.Path("k.pem"), "-out", dir.Path("c.pem")},
                           dir);
     ASSERT_EQ(r.code, 0) << r.err;
     const std::string signedSetup = dir.Path("signed.exe");
-    r = RunProgram("osslsigncode", {"sign", "-certs", dir.Path("c.pem"), "-key", dir.Path("k.pem"), "-in", setup,
-                                    "-out", signedSetup},
+    r = RunProgram("osslsigncode",
+                   {"sign", "-certs", dir.Path("c.pem"), "-key", dir.Path("k.pem"), "-in", setup, "-out", signedSetup},
                    dir);
     ASSERT_EQ(r.code, 0) << r.out << r.err;
     r = RunProgram("osslsigncode", {"verify", "-CAfile", dir.Path("c.pem"), "-in", signedSetup}, dir);
@@ -347,7 +355,8 @@ TEST_F(Kelvopack, SignedSetupsListVerifyAndExtract)
     EXPECT_EQ(r.code, 0) << r.err;
     r = Tool({"list", signedSetup}, dir);
     EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_TRUE(Has(r.out, "signed (certificate table of " + std::to_string(signedBytes.size() - unsignedSize))) << r.out;
+    EXPECT_TRUE(Has(r.out, "signed (certificate table of " + std::to_string(signedBytes.size() - unsignedSize)))
+        << r.out;
     const std::string out = dir.Path("signed-out");
     std::filesystem::create_directory(out);
     r = Tool({"extract", signedSetup, "-C", out}, dir);

@@ -145,24 +145,25 @@ inline std::string MakeProject(const Scratch& dir, const std::string& extra = st
     WriteText(dir.Path("docs/guide/empty.txt"), "");
     WriteText(dir.Path("docs/.hidden"), "not packed");
     const std::string project = dir.Path("demo.toml");
-    WriteText(project, "name = \"Demo App\"\n"
-                       "publisher = \"Kelvo Tests\"\n"
-                       "version = \"1.2.3\"\n"
-                       "destination = 'C:\\Program Files\\Demo App'\n"
-                       "modes = [\"full\", \"typical\"]\n"
-                       "bitmap = \"art/kelvo.bmp\"\n"
-                       "presentation = \"text/pres.txt\"\n"
-                       "agreement = \"text/licen.txt\"\n"
-                       "\n"
-                       "[[file]]\n"
-                       "source = \"bin/app.exe\"\n"
-                       "title = \"Demo App\"\n"
-                       "\n"
-                       "[[folder]]\n"
-                       "source = \"docs\"\n"
-                       "path = \"Docs\"\n"
-                       "modes = [\"full\"]\n" +
-                           extra);
+    WriteText(project,
+              "name = \"Demo App\"\n"
+              "publisher = \"Kelvo Tests\"\n"
+              "version = \"1.2.3\"\n"
+              "destination = 'C:\\Program Files\\Demo App'\n"
+              "modes = [\"full\", \"typical\"]\n"
+              "bitmap = \"art/kelvo.bmp\"\n"
+              "presentation = \"text/pres.txt\"\n"
+              "agreement = \"text/licen.txt\"\n"
+              "\n"
+              "[[file]]\n"
+              "source = \"bin/app.exe\"\n"
+              "title = \"Demo App\"\n"
+              "\n"
+              "[[folder]]\n"
+              "source = \"docs\"\n"
+              "path = \"Docs\"\n"
+              "modes = [\"full\"]\n" +
+                  extra);
     return project;
 }
 

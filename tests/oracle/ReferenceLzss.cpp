@@ -40,8 +40,8 @@ template <typename Code>
 std::vector<uint8_t> WithStreams(const std::vector<uint8_t>& input, Code code)
 {
     static const uint8_t kNothing = 0;
-    infile = fmemopen(const_cast<uint8_t*>(input.empty() ? &kNothing : input.data()),
-                     input.empty() ? 1 : input.size(), "rb");
+    infile = fmemopen(const_cast<uint8_t*>(input.empty() ? &kNothing : input.data()), input.empty() ? 1 : input.size(),
+                      "rb");
     char* data = nullptr;
     size_t size = 0;
     outfile = open_memstream(&data, &size);
@@ -172,8 +172,8 @@ void EncodeStreams()
             code_buf[code_buf_ptr++] = text_buf[r];
         } else {
             code_buf[code_buf_ptr++] = static_cast<unsigned char>(match_position);
-            code_buf[code_buf_ptr++] = static_cast<unsigned char>(
-                ((match_position >> 4) & 0xf0) | (match_length - (THRESHOLD + 1)));
+            code_buf[code_buf_ptr++] = static_cast<unsigned char>(((match_position >> 4) & 0xf0) |
+                                                                  (match_length - (THRESHOLD + 1)));
         }
         if ((mask = static_cast<unsigned char>(mask << 1)) == 0) {
             for (i = 0; i < code_buf_ptr; i++)

@@ -36,13 +36,13 @@ inline std::vector<uint8_t> Image(uint32_t rawSize = 0x200)
     b[kPeOffset] = 'P';
     b[kPeOffset + 1] = 'E';
     const size_t coff = kPeOffset + 4;
-    Put16(b, coff, 0x14C);            // i386
-    Put16(b, coff + 2, 1);            // one section
+    Put16(b, coff, 0x14C);  // i386
+    Put16(b, coff + 2, 1);  // one section
     Put16(b, coff + 16, kOptionalSize);
     const size_t opt = coff + 20;
-    Put16(b, opt, 0x10B);             // PE32
-    Put16(b, opt + 68, 2);            // GUI subsystem
-    Put32(b, opt + 92, 16);           // data directories
+    Put16(b, opt, 0x10B);    // PE32
+    Put16(b, opt + 68, 2);   // GUI subsystem
+    Put32(b, opt + 92, 16);  // data directories
     const size_t section = opt + kOptionalSize;
     Put32(b, section + 16, rawSize);  // SizeOfRawData
     Put32(b, section + 20, 0x200);    // PointerToRawData
@@ -56,8 +56,9 @@ inline std::vector<uint8_t> Image(uint32_t rawSize = 0x200)
 // leaves "IDD_PROGRESS" out: any other program.
 inline std::vector<uint8_t> SetupProgram(const std::string& level = "asInvoker", bool dialogs = true)
 {
-    const std::string manifest =
-        level.empty() ? "<assembly/>" : "<requestedExecutionLevel level=\"" + level + "\" uiAccess=\"false\"/>";
+    const std::string manifest = level.empty()
+                                     ? "<assembly/>"
+                                     : "<requestedExecutionLevel level=\"" + level + "\" uiAccess=\"false\"/>";
     const uint32_t rva = 0x1000;
     const uint32_t textAt = 300;  // the dialogs' bytes, then the manifest's
     std::vector<uint8_t> tree(textAt + 16 + manifest.size(), 0);

@@ -107,8 +107,8 @@ protected:
             }
             break;
         case kBrowse: {
-            TOpenSaveDialog::TData data(OFN_FILEMUSTEXIST | OFN_HIDEREADONLY,
-                                        "All files (*.*)|texto.txt|", nullptr, "All");
+            TOpenSaveDialog::TData data(OFN_FILEMUSTEXIST | OFN_HIDEREADONLY, "All files (*.*)|texto.txt|", nullptr,
+                                        "All");
             if (TFileSaveDialog(this, data, kBrowseTemplate).Execute() == IDOK)
                 Status(std::string("browse: ") + data.FileName.data());
             else
@@ -151,8 +151,8 @@ class TFixtureApp : public TApplication {
 protected:
     void InitMainWindow() override
     {
-        auto frame = std::make_unique<TFrameWindow>(nullptr, "Framework Fixture",
-                                                    std::make_unique<TFixtureWindow>(), true);
+        auto frame = std::make_unique<TFrameWindow>(nullptr, "Framework Fixture", std::make_unique<TFixtureWindow>(),
+                                                    true);
         frame->EnableKBHandler();
         SetMainWindow(std::move(frame));
     }

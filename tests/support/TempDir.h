@@ -38,10 +38,7 @@ public:
     const std::string& path() const { return path_; }
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
     // The folder, or a name inside it, as a native path.
-    std::string Path(const std::string& name = std::string()) const
-    {
-        return name.empty() ? path_ : *this / name;
-    }
+    std::string Path(const std::string& name = std::string()) const { return name.empty() ? path_ : *this / name; }
     // The same with backslashes, as the code under test takes paths.
     std::string Windows(const std::string& name = std::string()) const
     {

@@ -35,12 +35,13 @@ inline std::vector<uint8_t> Generate(size_t size, uint32_t seed, double repeat, 
 // English-like text: words from a small vocabulary, spaces and line breaks.
 inline std::vector<uint8_t> Text(size_t size, uint32_t seed)
 {
-    static const char* const kWords[] = {
-        "the", "setup", "program", "installs", "files", "into", "a", "folder", "and",
-        "creates", "group", "with", "items", "for", "each", "application", "of", "user",
-        "license", "agreement", "Windows", "destination", "mode", "full", "typical",
-        "minimal", "package", "is", "compressed", "when", "it", "was", "built", "by",
-        "release", "engineer", "who", "reads", "manual", "carefully", "before", "signing"};
+    static const char* const kWords[] = {"the",     "setup",     "program", "installs",    "files",      "into",
+                                         "a",       "folder",    "and",     "creates",     "group",      "with",
+                                         "items",   "for",       "each",    "application", "of",         "user",
+                                         "license", "agreement", "Windows", "destination", "mode",       "full",
+                                         "typical", "minimal",   "package", "is",          "compressed", "when",
+                                         "it",      "was",       "built",   "by",          "release",    "engineer",
+                                         "who",     "reads",     "manual",  "carefully",   "before",     "signing"};
     std::mt19937 rng(seed);
     std::uniform_int_distribution<size_t> pick(0, sizeof kWords / sizeof kWords[0] - 1);
     std::uniform_int_distribution<int> lineLength(40, 90);

@@ -37,8 +37,7 @@ protected:
             return image;
         }
         bytes_ = ReadFile(out);
-        EXPECT_TRUE(image.Parse(bytes_.data(), bytes_.size()))
-            << command << ": " << BmpImage::ErrorText(image.Fail());
+        EXPECT_TRUE(image.Parse(bytes_.data(), bytes_.size())) << command << ": " << BmpImage::ErrorText(image.Fail());
         return image;
     }
 
@@ -59,20 +58,17 @@ BmpColor Rgb(uint8_t r, uint8_t g, uint8_t b)
 {
     if (got == want)
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure()
-           << "got rgb(" << int(got.red) << "," << int(got.green) << "," << int(got.blue)
-           << "), want rgb(" << int(want.red) << "," << int(want.green) << "," << int(want.blue)
-           << ")";
+    return ::testing::AssertionFailure() << "got rgb(" << int(got.red) << "," << int(got.green) << "," << int(got.blue)
+                                         << "), want rgb(" << int(want.red) << "," << int(want.green) << ","
+                                         << int(want.blue) << ")";
 }
 
-const char kTwoColors[] =
-    "-size 8x4 xc:navy -fill yellow -draw 'rectangle 0,0 3,1' -type Palette -colors 2 ";
+const char kTwoColors[] = "-size 8x4 xc:navy -fill yellow -draw 'rectangle 0,0 3,1' -type Palette -colors 2 ";
 const char kFourBands[] =
     "-size 16x4 xc:white -fill red -draw 'rectangle 0,0 3,3' -fill lime "
     "-draw 'rectangle 4,0 7,3' -fill blue -draw 'rectangle 8,0 11,3' -type Palette "
     "-compress none ";
-const char kGradient[] =
-    "-size 200x150 gradient:red-blue +dither -colors 200 -type Palette -compress none ";
+const char kGradient[] = "-size 200x150 gradient:red-blue +dither -colors 200 -type Palette -compress none ";
 // Noise at an odd width: short runs, and rows whose byte counts are odd.
 const char kNoise[] = "-seed 3 -size 31x17 xc:gray +noise Random -colors 40 -type Palette ";
 const char kNoise16[] = "-seed 5 -size 33x9 xc:gray +noise Random -colors 16 -type Palette ";
@@ -193,14 +189,13 @@ void PutU32(std::vector<uint8_t>& bytes, size_t at, uint32_t value)
 ::testing::AssertionResult SamePixels(const BmpImage& got, const BmpImage& want)
 {
     if (got.Width() != want.Width() || got.Height() != want.Height())
-        return ::testing::AssertionFailure() << "size " << got.Width() << " x " << got.Height()
-                                             << ", want " << want.Width() << " x " << want.Height();
+        return ::testing::AssertionFailure() << "size " << got.Width() << " x " << got.Height() << ", want "
+                                             << want.Width() << " x " << want.Height();
     for (int y = 0; y < want.Height(); ++y)
         for (int x = 0; x < want.Width(); ++x)
             if (!(got.Color(x, y) == want.Color(x, y)))
-                return ::testing::AssertionFailure()
-                       << "pixel (" << x << ", " << y
-                       << "): " << SameColor(got.Color(x, y), want.Color(x, y)).message();
+                return ::testing::AssertionFailure() << "pixel (" << x << ", " << y
+                                                     << "): " << SameColor(got.Color(x, y), want.Color(x, y)).message();
     return ::testing::AssertionSuccess();
 }
 
@@ -241,8 +236,8 @@ std::vector<uint8_t> EncodeRuns(const BmpImage& plain)
                 if (Bits == 8)
                     out.push_back(static_cast<uint8_t>(plain.Index(x + i, y)));
                 else
-                    out.push_back(static_cast<uint8_t>(
-                        plain.Index(x + i, y) << 4 | (i + 1 < n ? plain.Index(x + i + 1, y) : 0)));
+                    out.push_back(
+                        static_cast<uint8_t>(plain.Index(x + i, y) << 4 | (i + 1 < n ? plain.Index(x + i + 1, y) : 0)));
             }
             if ((out.size() - first) % 2 != 0)
                 out.push_back(0);
@@ -293,8 +288,7 @@ TEST_F(BmpImageConverted, OwnRunLengthCodesAtBothDepths)
         const std::vector<uint8_t> stream = four ? EncodeRuns<4>(plain) : EncodeRuns<8>(plain);
         const std::vector<uint8_t> file = WithRuns(bytes_, four ? 2 : 1, stream);
         BmpImage coded;
-        ASSERT_TRUE(coded.Parse(file.data(), file.size()))
-            << picture << ": " << BmpImage::ErrorText(coded.Fail());
+        ASSERT_TRUE(coded.Parse(file.data(), file.size())) << picture << ": " << BmpImage::ErrorText(coded.Fail());
         EXPECT_TRUE(SamePixels(coded, plain)) << picture;
         // Unpacked, the rows are the plain file's, padding included.
         EXPECT_EQ(coded.Bits(), plain.Bits()) << picture;
@@ -314,8 +308,8 @@ struct Builder {
     uint16_t planes = 1;
     uint32_t compression = 0;
     uint32_t sizeImage = 0;
-    int64_t offsetDelta = 0;  // added to the honest pixel offset
-    size_t pixelBytes = 8;    // 2 rows of 4 bytes
+    int64_t offsetDelta = 0;      // added to the honest pixel offset
+    size_t pixelBytes = 8;        // 2 rows of 4 bytes
     std::vector<uint8_t> stream;  // run-length codes, written instead of rows
 
     std::vector<uint8_t> Build() const
@@ -329,8 +323,8 @@ struct Builder {
             u16(v & 0xFFFF);
             u16(v >> 16);
         };
-        const uint32_t offset =
-            static_cast<uint32_t>(14 + headerSize + entries * (headerSize == 12 ? 3 : 4) + offsetDelta);
+        const uint32_t offset = static_cast<uint32_t>(14 + headerSize + entries * (headerSize == 12 ? 3 : 4) +
+                                                      offsetDelta);
         f.push_back('B');
         f.push_back('M');
         u32(0);
@@ -452,9 +446,14 @@ TEST(BmpImageBuilt, ShortFilesNeverReadPastTheEnd)
 
 TEST(BmpImageBuilt, DimensionsRefused)
 {
-    const std::pair<int32_t, int32_t> bad[] = {
-        {0, 2}, {3, 0}, {-3, 2}, {INT32_MIN, 2}, {3, INT32_MIN}, {INT32_MAX, INT32_MAX},
-        {BmpImage::kMaxSide + 1, 1}, {1, -(BmpImage::kMaxSide + 1)}};
+    const std::pair<int32_t, int32_t> bad[] = {{0, 2},
+                                               {3, 0},
+                                               {-3, 2},
+                                               {INT32_MIN, 2},
+                                               {3, INT32_MIN},
+                                               {INT32_MAX, INT32_MAX},
+                                               {BmpImage::kMaxSide + 1, 1},
+                                               {1, -(BmpImage::kMaxSide + 1)}};
     for (const auto& [w, h] : bad) {
         Builder b;
         b.width = w;
@@ -598,8 +597,7 @@ TEST(BmpImageRuns, EveryCodeAtBothDepths)
     // absolute run whose padding byte would read as a run; a move right,
     // a pixel, a move right and up into the top row, and a run there.
     const std::vector<uint8_t> eight =
-        Runs(8, 5, 3, "02 07 00 03 01 02 03 05 00 00  00 02 01 00 01 09 00 02 01 01 02 04 00 01")
-            .Build();
+        Runs(8, 5, 3, "02 07 00 03 01 02 03 05 00 00  00 02 01 00 01 09 00 02 01 01 02 04 00 01").Build();
     BmpImage image;
     ASSERT_TRUE(image.Parse(eight.data(), eight.size())) << BmpImage::ErrorText(image.Fail());
     EXPECT_EQ(image.Bits(), Hex("07 07 01 02 03 00 00 00  00 09 00 00 00 00 00 00  "
@@ -612,8 +610,7 @@ TEST(BmpImageRuns, EveryCodeAtBothDepths)
     // 9 x 2 at 4 bits: an encoded run alternating its two nibbles; absolute
     // runs of three pixels (two bytes, no padding) and of five (three bytes
     // and padding that would read as a run); a single pixel.
-    const std::vector<uint8_t> four =
-        Runs(4, 9, 2, "05 AB 00 00  00 03 12 30 00 05 45 67 80 EE 01 C0 00 01").Build();
+    const std::vector<uint8_t> four = Runs(4, 9, 2, "05 AB 00 00  00 03 12 30 00 05 45 67 80 EE 01 C0 00 01").Build();
     ASSERT_TRUE(image.Parse(four.data(), four.size())) << BmpImage::ErrorText(image.Fail());
     EXPECT_EQ(image.Bits(), Hex("AB AB A0 00 00 00 00 00  12 34 56 78 C0 00 00 00"));
     EXPECT_EQ(image.Index(8, 0), 0xC);
@@ -669,13 +666,11 @@ TEST(BmpImageRuns, HostileCodesAreRefusedWithoutStrayReads)
 TEST(BmpImageRuns, PixelsInTheRowPaddingAreDropped)
 {
     // As ImageMagick codes rows of widths that are not a multiple of four.
-    const std::vector<uint8_t> eight =
-        Runs(8, 5, 2, "08 07 00 00  00 08 01 02 03 04 05 06 07 08 00 01").Build();
+    const std::vector<uint8_t> eight = Runs(8, 5, 2, "08 07 00 00  00 08 01 02 03 04 05 06 07 08 00 01").Build();
     BmpImage image;
     ASSERT_TRUE(image.Parse(eight.data(), eight.size())) << BmpImage::ErrorText(image.Fail());
     EXPECT_EQ(image.Bits(), Hex("07 07 07 07 07 00 00 00  01 02 03 04 05 00 00 00"));
-    const std::vector<uint8_t> four =
-        Runs(4, 3, 2, "05 12 03 34 00 00  00 05 56 78 90 00 00 01").Build();
+    const std::vector<uint8_t> four = Runs(4, 3, 2, "05 12 03 34 00 00  00 05 56 78 90 00 00 01").Build();
     ASSERT_TRUE(image.Parse(four.data(), four.size())) << BmpImage::ErrorText(image.Fail());
     EXPECT_EQ(image.Bits(), Hex("12 10 00 00  56 70 00 00"));
 }
@@ -699,8 +694,7 @@ TEST(BmpImageRuns, TheImageSizeFieldBoundsTheCodes)
 TEST(BmpImageRuns, OnlyTheCodesOfTheirOwnDepthFromTheBottomUp)
 {
     using E = BmpImage::Error;
-    const std::pair<uint16_t, uint32_t> refused[] = {{4, 1}, {8, 2}, {1, 1}, {1, 2}, {24, 1},
-                                                    {8, 3}, {4, 4}, {8, 5}};
+    const std::pair<uint16_t, uint32_t> refused[] = {{4, 1}, {8, 2}, {1, 1}, {1, 2}, {24, 1}, {8, 3}, {4, 4}, {8, 5}};
     for (const auto& [bits, compression] : refused) {
         Builder b = Runs(bits == 4 ? 4 : 8, 4, 2, "00 01");
         b.bits = bits;
@@ -726,8 +720,7 @@ TEST(BmpImageRuns, AFewCodesCannotAskForAHugeImage)
     EXPECT_EQ(image.Index(259, 4095 - 255), 0);
     EXPECT_EQ(image.Index(4095, 0), 0);
     EXPECT_EQ(Decode(Runs(8, 4096, 4097, "00 01").Build()), BmpImage::Error::Dimensions);
-    EXPECT_EQ(Decode(Runs(4, BmpImage::kMaxSide, 1025, "00 01").Build()),
-              BmpImage::Error::Dimensions);
+    EXPECT_EQ(Decode(Runs(4, BmpImage::kMaxSide, 1025, "00 01").Build()), BmpImage::Error::Dimensions);
 }
 
 // Every single-byte corruption of a real header: never a crash, and an

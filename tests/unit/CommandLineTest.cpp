@@ -14,7 +14,8 @@ TEST(CommandLine, SwitchesAndADestinationThatTakesTheRestOfTheLine)
     EXPECT_FALSE(o.silent);
     EXPECT_FALSE(o.hasDestination);
 
-    ASSERT_TRUE(Succeeded(cmdline::Parse(" /s /Mode=Typical \"/GROUP=My Tools\" /D=C:\\Program Files\\My App  ", &o), &error));
+    ASSERT_TRUE(
+        Succeeded(cmdline::Parse(" /s /Mode=Typical \"/GROUP=My Tools\" /D=C:\\Program Files\\My App  ", &o), &error));
     EXPECT_TRUE(o.silent);
     EXPECT_EQ(o.mode, 'T');
     EXPECT_EQ(o.group, "My Tools");
@@ -73,8 +74,8 @@ TEST(CommandLine, TheRelaunchArgumentCarriesBothHandlesThere)
     EXPECT_EQ(o.parentProcess, 0u);
 
     for (const char* bad : {"/RELAUNCH=", "/RELAUNCH=12", "/RELAUNCH=0,5", "/RELAUNCH=1,", "/RELAUNCH=,1",
-                            "/RELAUNCH=1,2,3", "/RELAUNCH=-1,2", "/RELAUNCH=0x10,2",
-                            "/RELAUNCH=18446744073709551616,0", "/RELAUNCH=1,99999999999999999999999"}) {
+                            "/RELAUNCH=1,2,3", "/RELAUNCH=-1,2", "/RELAUNCH=0x10,2", "/RELAUNCH=18446744073709551616,0",
+                            "/RELAUNCH=1,99999999999999999999999"}) {
         EXPECT_FALSE(Succeeded(cmdline::Parse(bad, &o), &error)) << bad;
         EXPECT_NE(error.find("RELAUNCH"), std::string::npos) << bad << ": " << error;
     }

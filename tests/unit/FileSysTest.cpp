@@ -262,13 +262,12 @@ TEST_F(FileSysDisk, DelTreeHandlesPathsBeyond511Characters)
 
 TEST(FileSysRoots, RootPathsAreRecognised)
 {
-    for (const char* root : {"", "C:", "C:\\", "c:\\\\", "C:/", "\\", "/", "\\\\", "/\\/",
-                             "\\\\server", "\\\\server\\share", "\\\\server\\share\\", "//server/share/",
-                             "\\\\?\\C:\\", "\\\\.\\D:", "\\\\?\\UNC\\server\\share\\"})
+    for (const char* root :
+         {"", "C:", "C:\\", "c:\\\\", "C:/", "\\", "/", "\\\\", "/\\/", "\\\\server", "\\\\server\\share",
+          "\\\\server\\share\\", "//server/share/", "\\\\?\\C:\\", "\\\\.\\D:", "\\\\?\\UNC\\server\\share\\"})
         EXPECT_TRUE(IsRootPath(root)) << root;
     for (const char* folder : {"C:\\APP\\", "\\APP", "/tmp/x/", "APP\\", "C:APP", "1:\\", ".\\",
-                               "\\\\server\\share\\APP\\", "\\\\?\\C:\\APP\\",
-                               "\\\\?\\UNC\\server\\share\\APP"})
+                               "\\\\server\\share\\APP\\", "\\\\?\\C:\\APP\\", "\\\\?\\UNC\\server\\share\\APP"})
         EXPECT_FALSE(IsRootPath(folder)) << folder;
 }
 

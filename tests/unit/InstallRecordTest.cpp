@@ -49,9 +49,9 @@ std::string ReadFile(const std::string& path)
 TEST(InstallRecord, LinesComeBackAsTheyWereWritten)
 {
     const std::vector<WrittenEntry> entries = {
-        {Written::kDestination, ""},       {Written::kSetupCopy, "setup.exe"},
-        {Written::kFolder, "bin"},         {Written::kFile, "bin\\tool with blanks.exe"},
-        {Written::kGroup, "My Group"},     {Written::kFile, "@odd name\xE9.txt"},
+        {Written::kDestination, ""},   {Written::kSetupCopy, "setup.exe"},
+        {Written::kFolder, "bin"},     {Written::kFile, "bin\\tool with blanks.exe"},
+        {Written::kGroup, "My Group"}, {Written::kFile, "@odd name\xE9.txt"},
     };
     std::string text = layout::RecordHeader();
     for (const WrittenEntry& entry : entries)
@@ -83,9 +83,8 @@ TEST(InstallRecord, DamagedRecordsAndLines)
         const char* line;
         bool kept;
     } cases[] = {
-        {"F a.txt", true},      {"F", false},           {"F ", false},        {"Fa.txt", false},
-        {"X a.txt", false},     {"R", true},            {"R x", false},       {"D sub", true},
-        {"G", false},           {"F a\tb", false},      {"S setup.exe", true}, {"", false},
+        {"F a.txt", true}, {"F", false},    {"F ", false}, {"Fa.txt", false}, {"X a.txt", false},    {"R", true},
+        {"R x", false},    {"D sub", true}, {"G", false},  {"F a\tb", false}, {"S setup.exe", true}, {"", false},
     };
     for (const auto& c : cases) {
         size_t skipped = 0;
@@ -131,10 +130,10 @@ TEST(InstallRecord, WhatMayBeDeleted)
 TEST(InstallRecord, PlanTakesEachNameOnceDeepestFoldersFirst)
 {
     const std::vector<WrittenEntry> entries = {
-        {Written::kFolder, "a"},          {Written::kFolder, "a\\b"},     {Written::kFile, "a\\b\\x.txt"},
-        {Written::kFile, "A\\B\\X.TXT"},  {Written::kFile, "a/b/x.txt"},  {Written::kSetupCopy, "setup.exe"},
-        {Written::kFile, "SETUP.EXE"},    {Written::kFolder, "c"},        {Written::kFolder, "a\\b\\c"},
-        {Written::kFile, "..\\evil"},     {Written::kGroup, "G1"},        {Written::kGroup, "g1"},
+        {Written::kFolder, "a"},         {Written::kFolder, "a\\b"},    {Written::kFile, "a\\b\\x.txt"},
+        {Written::kFile, "A\\B\\X.TXT"}, {Written::kFile, "a/b/x.txt"}, {Written::kSetupCopy, "setup.exe"},
+        {Written::kFile, "SETUP.EXE"},   {Written::kFolder, "c"},       {Written::kFolder, "a\\b\\c"},
+        {Written::kFile, "..\\evil"},    {Written::kGroup, "G1"},       {Written::kGroup, "g1"},
         {Written::kDestination, ""},
     };
     const layout::RemovalPlan plan = layout::PlanRemoval(entries);
@@ -158,19 +157,21 @@ TEST(InstallRecord, AnInstallationWithoutRecordIsReadFromItsScript)
 {
     const std::vector<WrittenEntry> entries = layout::EntriesOfScript({"app.exe", "doc\\en\\read me.txt"}, "setup.exe");
     EXPECT_EQ(Keys(entries), (std::vector<std::string>{"R:", "S:setup.exe", "F:app.exe", "F:doc\\en\\read me.txt",
-                                                        "D:doc", "D:doc\\en"}));
+                                                       "D:doc", "D:doc\\en"}));
     EXPECT_EQ(Keys(layout::EntriesOfScript({}, "")), std::vector<std::string>{"R:"});
 }
 
 TEST(InstallRecord, AnUpgradeRemovesWhatItNoLongerShips)
 {
     const std::vector<WrittenEntry> earlier = {
-        {Written::kDestination, ""},   {Written::kSetupCopy, "app-1.0.exe"}, {Written::kFolder, "old"},
-        {Written::kFile, "old\\gone.dll"}, {Written::kFile, "app.exe"},      {Written::kFile, "Kept.txt"},
-        {Written::kGroup, "App 1.0"},  {Written::kGroup, "Shared"},        {Written::kFile, "app.exe"},
+        {Written::kDestination, ""},       {Written::kSetupCopy, "app-1.0.exe"}, {Written::kFolder, "old"},
+        {Written::kFile, "old\\gone.dll"}, {Written::kFile, "app.exe"},          {Written::kFile, "Kept.txt"},
+        {Written::kGroup, "App 1.0"},      {Written::kGroup, "Shared"},          {Written::kFile, "app.exe"},
     };
     const std::vector<WrittenEntry> written = {
-        {Written::kSetupCopy, "app-2.0.exe"}, {Written::kFile, "APP.EXE"}, {Written::kFile, "kept.txt"},
+        {Written::kSetupCopy, "app-2.0.exe"},
+        {Written::kFile, "APP.EXE"},
+        {Written::kFile, "kept.txt"},
         {Written::kGroup, "shared"},
     };
     EXPECT_EQ(Keys(layout::Superseded(earlier, written)),
@@ -215,9 +216,9 @@ TEST(RecordedRemoval, TheUsersFilesStayAndTheInstallationsGo)
     Touch(dir / "outside.txt", "user");
     std::vector<WrittenEntry> entries = layout::OwnEntries();
     const std::vector<WrittenEntry> recorded = {
-        {Written::kSetupCopy, "setup.exe"}, {Written::kFile, "app.exe"},          {Written::kFile, "othertool\\plugin.dll"},
-        {Written::kFolder, "new"},          {Written::kFolder, "new\\deep"},      {Written::kFile, "new\\deep\\data.bin"},
-        {Written::kFile, "..\\outside.txt"}, {Written::kFile, "missing.txt"},     {Written::kDestination, ""},
+        {Written::kSetupCopy, "setup.exe"},  {Written::kFile, "app.exe"},     {Written::kFile, "othertool\\plugin.dll"},
+        {Written::kFolder, "new"},           {Written::kFolder, "new\\deep"}, {Written::kFile, "new\\deep\\data.bin"},
+        {Written::kFile, "..\\outside.txt"}, {Written::kFile, "missing.txt"}, {Written::kDestination, ""},
     };
     entries.insert(entries.end(), recorded.begin(), recorded.end());
     const install::RemovalOutcome outcome = install::RemoveRecorded(tools, layout::PlanRemoval(entries));
@@ -226,8 +227,8 @@ TEST(RecordedRemoval, TheUsersFilesStayAndTheInstallationsGo)
     EXPECT_EQ(ReadFile(dir / "Tools/putty.exe"), "user");
     EXPECT_EQ(ReadFile(dir / "Tools/othertool/notes.txt"), "user");
     EXPECT_EQ(ReadFile(dir / "outside.txt"), "user");
-    for (const char* gone : {"setup.exe", "app.exe", "othertool/plugin.dll", "new", "modo.se", "uninstall.s_",
-                             "installed.s_"})
+    for (const char* gone :
+         {"setup.exe", "app.exe", "othertool/plugin.dll", "new", "modo.se", "uninstall.s_", "installed.s_"})
         EXPECT_FALSE(fs::exists(dir / ("Tools/" + std::string(gone)))) << gone;
 
     size_t more = 7;
@@ -254,8 +255,9 @@ TEST(RecordedRemoval, LinksAreNotFollowedAndLeftoversAreCounted)
     Touch(dir / "elsewhere/data.txt", "user");
     fs::create_directories(dir / "App");
     fs::create_directory_symlink(dir / "elsewhere", dir / "App/data");
-    const std::vector<WrittenEntry> entries = {
-        {Written::kFile, "data\\data.txt"}, {Written::kFolder, "data"}, {Written::kDestination, ""}};
+    const std::vector<WrittenEntry> entries = {{Written::kFile, "data\\data.txt"},
+                                               {Written::kFolder, "data"},
+                                               {Written::kDestination, ""}};
     const install::RemovalOutcome outcome = install::RemoveRecorded(dest, layout::PlanRemoval(entries));
     EXPECT_EQ(ReadFile(dir / "elsewhere/data.txt"), "user");
     EXPECT_TRUE(outcome.failed.empty());

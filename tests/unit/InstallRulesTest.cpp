@@ -33,13 +33,13 @@ TEST(FolderGuard, PathsAreComparedAsWindowsResolvesThem)
         {"..\\..\\", "C:\\"},
         {"\\Apps\\x", "C:\\Apps\\x\\"},
         {"C:Apps", "C:\\windows\\TEMP\\Apps\\"},
-        {"C:\\Windows.\\", "C:\\Windows\\"},     // trailing dots and blanks go
+        {"C:\\Windows.\\", "C:\\Windows\\"},  // trailing dots and blanks go
         {"C:\\Windows \\...\\", "C:\\Windows\\"},
         {"C:/a//b/", "C:\\a\\b\\"},
         {"\\\\?\\C:\\a\\..\\b", "C:\\b\\"},
         {"\\\\server\\share\\a\\..\\..", "\\\\server\\share\\"},
         {"\\\\?\\UNC\\server\\share\\d", "\\\\server\\share\\d\\"},
-        {"D:x", ""},                             // another drive's current folder is unknown
+        {"D:x", ""},  // another drive's current folder is unknown
         {"\\\\.\\PhysicalDrive0", ""},
         {"\\\\server", ""},
     };
@@ -59,10 +59,10 @@ TEST(FolderGuard, NeverDeletesRootsTheSystemOrFoldersThatHoldTheUsersData)
     const auto refused = [&system](const std::string& typed) {
         return !guard::WhyProtected(guard::FullFolder(typed, "C:\\windows\\TEMP"), system).empty();
     };
-    for (const char* bad : {"C:\\", "C:\\.\\", "C:\\X\\..\\", ".\\", "", "D:\\", "\\\\server\\share\\",
-                            "C:\\Windows\\", "C:\\WINDOWS.\\", "C:\\windows\\system32\\", "C:\\windows\\TEMP\\",
-                            "C:\\users\\", "C:\\users\\me\\", "C:\\Users\\Me\\Documents", "C:\\Program Files\\",
-                            "C:\\Program Files\\..\\", "D:rel"})
+    for (const char* bad :
+         {"C:\\", "C:\\.\\", "C:\\X\\..\\", ".\\", "", "D:\\", "\\\\server\\share\\", "C:\\Windows\\", "C:\\WINDOWS.\\",
+          "C:\\windows\\system32\\", "C:\\windows\\TEMP\\", "C:\\users\\", "C:\\users\\me\\",
+          "C:\\Users\\Me\\Documents", "C:\\Program Files\\", "C:\\Program Files\\..\\", "D:rel"})
         EXPECT_TRUE(refused(bad)) << bad;
     for (const char* good : {"C:\\Program Files\\App\\", "C:\\users\\me\\Documents\\App\\", "C:\\Apps\\x\\",
                              "D:\\Games\\", "\\\\server\\share\\app\\", "C:\\WindowsApps\\"})
@@ -134,7 +134,7 @@ TEST(InstallRules, ModesSelectTheirRecordsAndTheRecordsAreCheckedFirst)
     EXPECT_FALSE(refusal("MODO.SE", 0, 1, "FXX").Ok());
     EXPECT_TRUE(refusal("sub\\modo.se", 0, 1, "FXX").Ok());
     EXPECT_FALSE(refusal("OK.TXT", 0, 1, "FXX").Ok());  // one file on Windows
-    TListaDado injected;  // a title that would end the command and start another
+    TListaDado injected;                                // a title that would end the command and start another
     injected.Add("a.exe", "x)][DeleteGroup(Accessories", 1, 1, 1, 1, 0, 0);
     EXPECT_FALSE(install::CheckRecords(injected, "XTX").Ok());
     EXPECT_TRUE(refusal("OK.TXT", 0, 1, "XTX").Ok());

@@ -22,14 +22,15 @@ const char* const kStandIns[3] = {"kelvo.bmp", "pres.txt", "licen.txt"};
 
 TEST(KelvopackInit, UsableNamesServeAsGroupTitleAndFolder)
 {
-    const auto usable = [](const std::string& wanted) {
-        return ProjectTemplate::UsableName(wanted, 40, "Fallback");
-    };
+    const auto usable = [](const std::string& wanted) { return ProjectTemplate::UsableName(wanted, 40, "Fallback"); };
     EXPECT_EQ(usable("Kelvo Demo"), "Kelvo Demo");
-    EXPECT_EQ(usable("Caf\xC3\xA9 2.0"), "Caf\xC3\xA9 2.0");                    // 1252 has é
+    EXPECT_EQ(usable("Caf\xC3\xA9 2.0"), "Caf\xC3\xA9 2.0");                 // 1252 has é
     EXPECT_EQ(usable("a,b(c)[d]\"e@f\\g/h:i*j?k<l>m|n"), "abcdefghijklmn");  // what groups and items refuse
     EXPECT_EQ(usable("  many   blanks  "), "many blanks");
-    EXPECT_EQ(usable(std::string("a\0b\tc\x7F" "d", 7)), "abcd");  // control characters, NUL among them
+    EXPECT_EQ(usable(std::string("a\0b\tc\x7F"
+                                 "d",
+                                 7)),
+              "abcd");  // control characters, NUL among them
     EXPECT_EQ(usable("ends with dots..."), "ends with dots");
     EXPECT_EQ(usable("\xE4\xB8\xAD\xE6\x96\x87 app"), "app");  // characters 1252 lacks are dropped
     EXPECT_EQ(usable("\xE4\xB8\xAD\xE6\x96\x87"), "Fallback");
@@ -131,10 +132,10 @@ TEST_F(KelvopackInitProject, ProgramsGetItemsAndTheRestComesAsAFolder)
 
     // Every setting is explained where it stands.
     const std::string written = text.Text();
-    for (const char* part : {"# The application's name", "publisher = ''\nversion = ''\n",
-                             "# group = 'Caf\xC3\xA9 App'\n", "# The rights the setup asks for", "level = \"user\"",
-                             "# The installation modes offered", "at most 182 x 324 pixels",
-                             "exclude = ['Second.EXE', 'first.exe']"})
+    for (const char* part :
+         {"# The application's name", "publisher = ''\nversion = ''\n", "# group = 'Caf\xC3\xA9 App'\n",
+          "# The rights the setup asks for", "level = \"user\"", "# The installation modes offered",
+          "at most 182 x 324 pixels", "exclude = ['Second.EXE', 'first.exe']"})
         EXPECT_NE(written.find(part), std::string::npos) << part << "\n" << written;
 }
 

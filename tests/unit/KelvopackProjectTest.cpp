@@ -60,11 +60,12 @@ protected:
 
 TEST_F(KelvopackProject, ReadsSettingsDefaultsAndFilesInOrder)
 {
-    const std::string path = Project("\n[[file]]\nsource = \"bin/app.exe\"\npath = \"bin/copy.exe\"\n"
-                                     "modes = [\"typical\"]\n");
+    const std::string path = Project(
+        "\n[[file]]\nsource = \"bin/app.exe\"\npath = \"bin/copy.exe\"\n"
+        "modes = [\"typical\"]\n");
     const ::Project p = LoadProject(path);
     EXPECT_EQ(p.name, "Demo App");
-    EXPECT_EQ(p.group, "Demo App");                           // defaults to the name
+    EXPECT_EQ(p.group, "Demo App");                             // defaults to the name
     EXPECT_EQ(p.destination, "C:\\Program Files\\Demo App\\");  // backslash added
     EXPECT_EQ(p.sourceFolder, "C:\\KELVO\\");
     EXPECT_EQ(p.modes.Letters(), "FTX");
@@ -95,9 +96,10 @@ TEST_F(KelvopackProject, SyntaxErrorsNameFileLineAndColumn)
 TEST_F(KelvopackProject, MistakesInSettingsNameTheirPlace)
 {
     const std::string path = dir.Path("bad.toml");
-    packtest::WriteText(path, "name = \"x\"\ndestination = 'C:\\X\\'\nbitmap = 1\npresentation = \"p\"\n"
-                              "agreement = \"a\"\ncolour = \"red\"\nmodes = [\"full\", \"quick\"]\n"
-                              "[[file]]\nsource = \"f\"\ntitel = \"typo\"\n[[folder]]\npath = \"x\"\n");
+    packtest::WriteText(path,
+                        "name = \"x\"\ndestination = 'C:\\X\\'\nbitmap = 1\npresentation = \"p\"\n"
+                        "agreement = \"a\"\ncolour = \"red\"\nmodes = [\"full\", \"quick\"]\n"
+                        "[[file]]\nsource = \"f\"\ntitel = \"typo\"\n[[folder]]\npath = \"x\"\n");
     const std::string error = LoadError(path);
     EXPECT_NE(error.find(path + ":3:10: \"bitmap\" must be a string"), std::string::npos) << error;
     EXPECT_NE(error.find(path + ":6:1: unknown setting \"colour\""), std::string::npos) << error;
@@ -122,24 +124,28 @@ TEST_F(KelvopackProject, MistakesOfNewAuthorsAreExplained)
         EXPECT_NE(e.find("write Windows paths in single quotes"), std::string::npos) << destination << "\n" << e;
     }
     EXPECT_EQ(error("name = 'A'\ndestination = \"C:\\\\App\\\\\"\n" + required).find("single quotes"),
-              std::string::npos) << "doubled backslashes are right";
+              std::string::npos)
+        << "doubled backslashes are right";
 
     // Unknown settings: the nearest known one, and where settings go. The
     // problems come in the order of the text.
     std::string e = error("name = 'A'\ndestination = 'C:\\A'\npublsher = 'x'\nVersion = '1'\ncolour = 1\n" + required +
                           "[[files]]\nsource = 'x'\n[[folder]]\nsource = 'docs'\nexclude = 'a/**, *.txt'\n"
                           "group = 'G'\nincude = ['*']\nmodes = 'full'\n");
-    const size_t publisher = e.find(path + ":3:1: unknown setting \"publsher\": did you mean \"publisher\"? (known: name, "
+    const size_t publisher = e.find(path +
+                                    ":3:1: unknown setting \"publsher\": did you mean \"publisher\"? (known: name, "
                                     "publisher, version, group, destination, level, modes, source_folder, setup_path, "
                                     "bitmap, presentation, agreement, [[file]], [[folder]])");
     const size_t version = e.find(path + ":4:1: unknown setting \"Version\": did you mean \"version\"?");
     const size_t colour = e.find(path + ":5:1: unknown setting \"colour\" (known:");
     const size_t files = e.find(":9:3: unknown setting \"files\": did you mean \"file\"?");
     const size_t exclude = e.find(":13:11: \"exclude\" is a string; it takes an array: exclude = ['a/**', '*.txt']");
-    const size_t group = e.find(":14:1: \"group\" is set inside a [[folder]] table: settings of the whole setup come "
-                                "before the first [[file]] or [[folder]]");
-    const size_t include = e.find(":15:1: unknown setting \"incude\" in [[folder]]: did you mean \"include\"? (known: "
-                                  "source, include, exclude, path, modes)");
+    const size_t group = e.find(
+        ":14:1: \"group\" is set inside a [[folder]] table: settings of the whole setup come "
+        "before the first [[file]] or [[folder]]");
+    const size_t include = e.find(
+        ":15:1: unknown setting \"incude\" in [[folder]]: did you mean \"include\"? (known: "
+        "source, include, exclude, path, modes)");
     const size_t modes = e.find(":16:9: \"modes\" is a string; it takes an array: modes = ['full']");
     for (const size_t at : {publisher, version, colour, files, exclude, group, include, modes})
         ASSERT_NE(at, std::string::npos) << e;
@@ -159,8 +165,9 @@ TEST_F(KelvopackProject, MissingSettingsAreNamed)
 
 TEST_F(KelvopackProject, NamesAreStoredInCodePage1252)
 {
-    const std::string path = Project("\n[[file]]\nsource = \"bin/app.exe\"\npath = \"caf\xC3\xA9.exe\"\n"
-                                     "title = \"Caf\xC3\xA9\"\n");
+    const std::string path = Project(
+        "\n[[file]]\nsource = \"bin/app.exe\"\npath = \"caf\xC3\xA9.exe\"\n"
+        "title = \"Caf\xC3\xA9\"\n");
     const ::Project p = LoadProject(path);
     EXPECT_EQ(p.files.back().path, "caf\xE9.exe");
     EXPECT_EQ(p.files.back().title, "Caf\xE9");
@@ -173,8 +180,8 @@ TEST_F(KelvopackProject, FolderMatchingNothingIsRefused)
     const std::string path = Project("\n[[folder]]\nsource = \"docs\"\ninclude = [\"*.pdf\"]\n");
     EXPECT_NE(LoadError(path).find("matches the patterns"), std::string::npos);
     const std::string missing = Project("\n[[folder]]\nsource = \"docs/../nowhere\"\n");
-    EXPECT_NE(LoadError(missing).find(":20:10: the folder \"" + dir.Path("docs/../nowhere") + "\" does not exist (looked for " +
-                                      dir.Path("nowhere") + ")"),
+    EXPECT_NE(LoadError(missing).find(":20:10: the folder \"" + dir.Path("docs/../nowhere") +
+                                      "\" does not exist (looked for " + dir.Path("nowhere") + ")"),
               std::string::npos)
         << LoadError(missing);
 }
@@ -220,14 +227,17 @@ TEST_F(KelvopackProject, BadTitlesAndGroupsAreRefused)
 {
     const std::string longTitle = std::string(64, 't');
     for (const std::string& bad : {longTitle, std::string("a,b"), std::string("a@b"), std::string(" lead")}) {
-        const std::string path = Project("\n[[file]]\nsource = \"bin/app.exe\"\npath = \"t.exe\"\ntitle = \"" + bad + "\"\n");
+        const std::string path = Project("\n[[file]]\nsource = \"bin/app.exe\"\npath = \"t.exe\"\ntitle = \"" + bad +
+                                         "\"\n");
         EXPECT_NE(Errors(path).find("item title"), std::string::npos) << bad;
     }
-    EXPECT_NE(LoadError(Project("\n[[file]]\nsource = \"bin/app.exe\"\npath = \"t.exe\"\ntitle = \"\"\n")).find("empty"),
-              std::string::npos);
-    packtest::WriteText(dir.Path("g.toml"), "name = \"N\"\ngroup = \"Tools, Extra\"\ndestination = 'C:\\N\\'\n"
-                                             "bitmap = \"art/kelvo.bmp\"\npresentation = \"text/pres.txt\"\n"
-                                             "agreement = \"text/licen.txt\"\n[[file]]\nsource = \"bin/app.exe\"\n");
+    EXPECT_NE(
+        LoadError(Project("\n[[file]]\nsource = \"bin/app.exe\"\npath = \"t.exe\"\ntitle = \"\"\n")).find("empty"),
+        std::string::npos);
+    packtest::WriteText(dir.Path("g.toml"),
+                        "name = \"N\"\ngroup = \"Tools, Extra\"\ndestination = 'C:\\N\\'\n"
+                        "bitmap = \"art/kelvo.bmp\"\npresentation = \"text/pres.txt\"\n"
+                        "agreement = \"text/licen.txt\"\n[[file]]\nsource = \"bin/app.exe\"\n");
     Project();  // the files
     EXPECT_NE(Errors(dir.Path("g.toml")).find(dir.Path("g.toml") + ":2:9: the group name"), std::string::npos);
 }
@@ -241,8 +251,9 @@ TEST_F(KelvopackProject, NamesThatWouldNotComeBackUnchangedAreRefusedWithTheSetu
     const std::string title = Project("\n[[file]]\nsource = \"bin/app.exe\"\npath = \"t.exe\"\ntitle = \"CON\"\n");
     EXPECT_NE(Errors(title).find("the item title \"CON\" is \"CON\", a name Windows reserves"), std::string::npos)
         << Errors(title);
-    const std::string tail = "bitmap = \"art/kelvo.bmp\"\npresentation = \"text/pres.txt\"\n"
-                             "agreement = \"text/licen.txt\"\n[[file]]\nsource = \"bin/app.exe\"\n";
+    const std::string tail =
+        "bitmap = \"art/kelvo.bmp\"\npresentation = \"text/pres.txt\"\n"
+        "agreement = \"text/licen.txt\"\n[[file]]\nsource = \"bin/app.exe\"\n";
     packtest::WriteText(dir.Path("g.toml"), "name = \"N\"\ngroup = \"My@Apps\"\ndestination = 'C:\\CON\\'\n" + tail);
     Project();  // the files
     const std::string errors = Errors(dir.Path("g.toml"));
@@ -286,19 +297,21 @@ TEST_F(KelvopackProject, DisplayFilesAreChecked)
 TEST_F(KelvopackProject, AProjectWithoutInstallableFilesIsRefused)
 {
     Project();
-    packtest::WriteText(dir.Path("none.toml"), "name = \"N\"\ndestination = 'C:\\N\\'\nbitmap = \"art/kelvo.bmp\"\n"
-                                                "presentation = \"text/pres.txt\"\nagreement = \"text/licen.txt\"\n");
+    packtest::WriteText(dir.Path("none.toml"),
+                        "name = \"N\"\ndestination = 'C:\\N\\'\nbitmap = \"art/kelvo.bmp\"\n"
+                        "presentation = \"text/pres.txt\"\nagreement = \"text/licen.txt\"\n");
     EXPECT_NE(Errors(dir.Path("none.toml")).find("no file to install"), std::string::npos);
     // A file in no offered mode would never be installed either.
-    const std::string unused = Project("\n[[file]]\nsource = \"text/pres.txt\"\npath = \"m.txt\"\nmodes = [\"minimal\"]\n");
+    const std::string unused = Project(
+        "\n[[file]]\nsource = \"text/pres.txt\"\npath = \"m.txt\"\nmodes = [\"minimal\"]\n");
     EXPECT_NE(Errors(unused).find("never be installed"), std::string::npos);
 }
 
 TEST_F(KelvopackProject, TheOutputMayNotBeAnInput)
 {
     const std::string path = Project();
-    for (const std::string& input : {path, stub, dir.Path("bin/app.exe"), dir.Path("docs/readme.txt"),
-                                     dir.Path("text/../text/pres.txt")}) {
+    for (const std::string& input :
+         {path, stub, dir.Path("bin/app.exe"), dir.Path("docs/readme.txt"), dir.Path("text/../text/pres.txt")}) {
         const std::string errors = CheckErrors(path, input, stub);
         EXPECT_NE(errors.find("the output is"), std::string::npos) << input << "\n" << errors;
     }
@@ -319,8 +332,8 @@ TEST_F(KelvopackProject, LimitsOfTheScriptAndTheInstallerAreKept)
     EXPECT_NE(Errors(Project("\n[[file]]\nsource = \"bin/app.exe\"\npath = \"" + longer + "\"\n")), "");
     // A program item whose command would not fit 255 characters.
     const std::string path200 = std::string(150, 'p') + "/" + std::string(40, 'q') + ".exe";
-    EXPECT_NE(Errors(Project("\n[[file]]\nsource = \"bin/app.exe\"\npath = \"" + path200 +
-                             "\"\ntitle = \"" + std::string(60, 't') + "\"\n"))
+    EXPECT_NE(Errors(Project("\n[[file]]\nsource = \"bin/app.exe\"\npath = \"" + path200 + "\"\ntitle = \"" +
+                             std::string(60, 't') + "\"\n"))
                   .find("program group command"),
               std::string::npos);
 }
@@ -349,7 +362,8 @@ TEST_F(KelvopackProject, DestinationFolderMustBeADrivePath)
 {
     std::string text = packtest::ReadText(Project());
     const std::string from = "destination = 'C:\\Program Files\\Demo App'";
-    for (const char* bad : {"destination = 'C:\\'", "destination = 'Program Files'", "destination = '\\\\server\\share'"}) {
+    for (const char* bad :
+         {"destination = 'C:\\'", "destination = 'Program Files'", "destination = '\\\\server\\share'"}) {
         std::string t = text;
         t.replace(t.find(from), from.size(), bad);
         packtest::WriteText(dir.Path("demo.toml"), t);
@@ -378,17 +392,20 @@ TEST_F(KelvopackProject, OnlyTheBareSetupProgramForTheLevelIsAStub)
     // The setup program, but signed, or a finished setup.
     std::vector<uint8_t> signedStub = fakepe::SetupProgram();
     fakepe::Sign(signedStub, 256);
-    EXPECT_EQ(errors(signedStub), stub + ": the stub is signed; appending a package breaks its signature: use an "
-                                         "unsigned stub and sign the finished setup\n");
+    EXPECT_EQ(errors(signedStub), stub +
+                                      ": the stub is signed; appending a package breaks its signature: use an "
+                                      "unsigned stub and sign the finished setup\n");
     std::vector<uint8_t> setup = fakepe::SetupProgram();
     setup.insert(setup.end(), 10, 'x');
-    EXPECT_EQ(errors(setup), stub + ": the stub carries 10 bytes behind its program: it is a finished setup, not "
-                                    "the setup program\n");
+    EXPECT_EQ(errors(setup), stub +
+                                 ": the stub carries 10 bytes behind its program: it is a finished setup, not "
+                                 "the setup program\n");
 
     // Rights: what its manifest asks for is what the project's level says.
     EXPECT_EQ(errors(fakepe::SetupProgram("requireAdministrator")),
-              stub + ": the stub asks for an administrator's rights, but the project's level is \"user\": use "
-                     "kelvo.exe, or set level = \"admin\"\n");
+              stub +
+                  ": the stub asks for an administrator's rights, but the project's level is \"user\": use "
+                  "kelvo.exe, or set level = \"admin\"\n");
     EXPECT_EQ(errors(fakepe::SetupProgram("")), "") << "a manifest that says neither";
     EXPECT_EQ(errors(fakepe::SetupProgram()), "");
 

@@ -201,13 +201,26 @@ TEST_F(KelvopackSetup, ScriptIsLaidOutAsTheSetupExpects)
         "#APP_NAME Demo App\r\n\r\n"
         "#APP_PUBLISHER Kelvo Tests\r\n\r\n"
         "#APP_VERSION 1.2.3\r\n\r\n"
-        "#ARQ0 C:\\KELVO\\app.exe Demo@App " + sizes(0) + " GFTX\r\n\r\n"
-        "#ARQ1 C:\\KELVO\\Docs\\guide\\empty.txt _ " + sizes(1) + " XFXX\r\n\r\n"
-        "#ARQ2 C:\\KELVO\\Docs\\guide\\start@here.txt _ " + sizes(2) + " XFXX\r\n\r\n"
-        "#ARQ3 C:\\KELVO\\Docs\\readme.txt _ " + sizes(3) + " XFXX\r\n\r\n"
-        "#ARQ4 c:\\Windows\\TEMP\\kelvo.bmp _ " + sizes(4) + " XXXX\r\n\r\n"
-        "#ARQ5 c:\\Windows\\TEMP\\pres.txt _ " + sizes(5) + " XXXX\r\n\r\n"
-        "#ARQ6 c:\\Windows\\TEMP\\licen.txt _ " + sizes(6) + " XXXX\r\n";
+        "#ARQ0 C:\\KELVO\\app.exe Demo@App " +
+        sizes(0) +
+        " GFTX\r\n\r\n"
+        "#ARQ1 C:\\KELVO\\Docs\\guide\\empty.txt _ " +
+        sizes(1) +
+        " XFXX\r\n\r\n"
+        "#ARQ2 C:\\KELVO\\Docs\\guide\\start@here.txt _ " +
+        sizes(2) +
+        " XFXX\r\n\r\n"
+        "#ARQ3 C:\\KELVO\\Docs\\readme.txt _ " +
+        sizes(3) +
+        " XFXX\r\n\r\n"
+        "#ARQ4 c:\\Windows\\TEMP\\kelvo.bmp _ " +
+        sizes(4) +
+        " XXXX\r\n\r\n"
+        "#ARQ5 c:\\Windows\\TEMP\\pres.txt _ " +
+        sizes(5) +
+        " XXXX\r\n\r\n"
+        "#ARQ6 c:\\Windows\\TEMP\\licen.txt _ " +
+        sizes(6) + " XXXX\r\n";
     EXPECT_EQ(text, expected);
 }
 
@@ -403,12 +416,14 @@ TEST_F(KelvopackSetup, ArbitraryFilesAreReportedAsNoSetup)
     EXPECT_GT(ReadDamaged(dir.Path("missing.exe")), 0u);
 }
 
-const char kHandHead[] = "#DIR_ORIG C:\\K\\\r\n\r\n#DIR_DEST C:\\D\\\r\n\r\n"
-                         "#DIR_ARQ_BMP c:\\b\\kelvo.bmp\r\n\r\n#DIR_ARQ_APRESENTACAO c:\\b\\pres.txt\r\n\r\n"
-                         "#DIR_ARQ_LICENCA c:\\b\\licen.txt\r\n\r\n#DIR_NOME_GRUPO G\r\n\r\n"
-                         "#DIR_MODOS_INSTALACAO FXX\r\n\r\n";
-const char kHandDisplay[] = "#ARQ2 c:\\b\\kelvo.bmp _ 2 3 XXXX\r\n\r\n#ARQ3 c:\\b\\pres.txt _ 1 2 XXXX\r\n\r\n"
-                            "#ARQ4 c:\\b\\licen.txt _ 1 2 XXXX\r\n";
+const char kHandHead[] =
+    "#DIR_ORIG C:\\K\\\r\n\r\n#DIR_DEST C:\\D\\\r\n\r\n"
+    "#DIR_ARQ_BMP c:\\b\\kelvo.bmp\r\n\r\n#DIR_ARQ_APRESENTACAO c:\\b\\pres.txt\r\n\r\n"
+    "#DIR_ARQ_LICENCA c:\\b\\licen.txt\r\n\r\n#DIR_NOME_GRUPO G\r\n\r\n"
+    "#DIR_MODOS_INSTALACAO FXX\r\n\r\n";
+const char kHandDisplay[] =
+    "#ARQ2 c:\\b\\kelvo.bmp _ 2 3 XXXX\r\n\r\n#ARQ3 c:\\b\\pres.txt _ 1 2 XXXX\r\n\r\n"
+    "#ARQ4 c:\\b\\licen.txt _ 1 2 XXXX\r\n";
 
 TEST_F(KelvopackSetup, ExtractionNeverLeavesItsFolder)
 {
@@ -416,9 +431,9 @@ TEST_F(KelvopackSetup, ExtractionNeverLeavesItsFolder)
     std::filesystem::create_directory(dir.Path("x"));
     for (const char* evil : {"..\\evil", "\\evil", "a\\..\\..\\evil", "D:evil"}) {
         packtest::PackByHand(path,
-                   std::string(kHandHead) + "#ARQ0 C:\\K\\" + evil + " _ 2 3 XFXX\r\n\r\n#ARQ1 C:\\K\\b _ 2 3 XFXX\r\n\r\n" +
-                       kHandDisplay,
-                   {"aa", "bb", "BM", "p", "l"});
+                             std::string(kHandHead) + "#ARQ0 C:\\K\\" + evil +
+                                 " _ 2 3 XFXX\r\n\r\n#ARQ1 C:\\K\\b _ 2 3 XFXX\r\n\r\n" + kHandDisplay,
+                             {"aa", "bb", "BM", "p", "l"});
         SetupArchive archive;
         std::string error;
         ASSERT_TRUE(archive.Open(path, &error)) << error;
@@ -459,14 +474,17 @@ TEST_F(KelvopackSetup, VerifySaysWhatTheSetupWillDo)
     EXPECT_EQ(VerifyProblems(head, {a, bmp, pres}),
               "#DIR_ARQ_LICENCA \"c:\\b\\licen.txt\" names no display record (a record without flags): the setup "
               "shows no agreement text\n");
-    EXPECT_NE(VerifyProblems(head, {a, bmp, pres, {"c:\\b\\licen.txt", "XFXX", "l"}}).find("the setup shows no agreement"),
-              std::string::npos);
+    EXPECT_NE(
+        VerifyProblems(head, {a, bmp, pres, {"c:\\b\\licen.txt", "XFXX", "l"}}).find("the setup shows no agreement"),
+        std::string::npos);
     std::string noBitmap = head;
     noBitmap.erase(noBitmap.find("#DIR_ARQ_BMP"), noBitmap.find("#DIR_ARQ_APRES") - noBitmap.find("#DIR_ARQ_BMP"));
-    EXPECT_EQ(VerifyProblems(noBitmap, {a, pres, licen}), "the script has no #DIR_ARQ_BMP: the setup shows no bitmap\n");
+    EXPECT_EQ(VerifyProblems(noBitmap, {a, pres, licen}),
+              "the script has no #DIR_ARQ_BMP: the setup shows no bitmap\n");
 
     // Names the installer refuses.
-    EXPECT_NE(VerifyProblems(head, {{"C:\\K\\..\\evil", "XFXX", "e"}, bmp, pres, licen}).find("outside the destination folder"),
+    EXPECT_NE(VerifyProblems(head, {{"C:\\K\\..\\evil", "XFXX", "e"}, bmp, pres, licen})
+                  .find("outside the destination folder"),
               std::string::npos);
     EXPECT_EQ(VerifyProblems(head, {{"C:\\K\\MODO.SE", "XFXX", "U"}, bmp, pres, licen}),
               "#ARQ0 (\"C:\\K\\MODO.SE\"): \"MODO.SE\" is a name the setup uses for itself\n");
@@ -478,9 +496,10 @@ TEST_F(KelvopackSetup, VerifySaysWhatTheSetupWillDo)
     EXPECT_EQ(VerifyProblems(modes, {{"C:\\K\\a", "XFTM", "aa"}, b, {"C:\\K\\A", "XFXM", "AA"}, bmp, pres, licen}),
               "#ARQ2 (\"C:\\K\\A\"): the setup would install it under the same name as #ARQ0 (\"C:\\K\\a\"), \"A\" "
               "(letter case aside), and so refuses to install in the Full and Minimal modes\n");
-    EXPECT_NE(VerifyProblems(head, {a, a, bmp, pres, licen}).find("#ARQ1 (\"C:\\K\\a\"): the setup would install it under "
-                                                            "the same name as #ARQ0 (\"C:\\K\\a\"), \"a\", and so "
-                                                            "refuses to install in the Full mode\n"),
+    EXPECT_NE(VerifyProblems(head, {a, a, bmp, pres, licen})
+                  .find("#ARQ1 (\"C:\\K\\a\"): the setup would install it under "
+                        "the same name as #ARQ0 (\"C:\\K\\a\"), \"a\", and so "
+                        "refuses to install in the Full mode\n"),
               std::string::npos);
 
     // Members that do not hold what their records say.
@@ -509,8 +528,9 @@ TEST_F(KelvopackSetup, VerifyRefusesTheNamesTheInstallerRefuses)
     const std::string head = kHandHead;
     EXPECT_EQ(VerifyProblems(head, {{"C:\\K\\CON", "XFXX", "c"}, bmp, pres, licen}),
               "#ARQ0 (\"C:\\K\\CON\"): \"CON\" " + names::WhyNotRecordPath("CON") + "\n");
-    EXPECT_NE(VerifyProblems(head, {{"C:\\K\\sub\\nul.txt", "XFXX", "n"}, bmp, pres, licen}).find("reserves for a device"),
-              std::string::npos);
+    EXPECT_NE(
+        VerifyProblems(head, {{"C:\\K\\sub\\nul.txt", "XFXX", "n"}, bmp, pres, licen}).find("reserves for a device"),
+        std::string::npos);
     // A program item's title that the installer would refuse.
     HandRecord item{"C:\\K\\app.exe", "GFXX", "a", "CON"};
     EXPECT_EQ(VerifyProblems(head, {item, bmp, pres, licen}),
@@ -528,8 +548,8 @@ std::map<std::string, std::string> Tree(const std::string& folder)
     std::map<std::string, std::string> files;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
         if (entry.is_regular_file())
-            files[std::filesystem::relative(entry.path(), folder).generic_string()] =
-                packtest::ReadText(entry.path().string());
+            files[std::filesystem::relative(entry.path(), folder).generic_string()] = packtest::ReadText(
+                entry.path().string());
     }
     return files;
 }
@@ -559,8 +579,10 @@ TEST_F(KelvopackSetup, ExtractWritesEveryFileOnceAsTheSetupLeavesIt)
     EXPECT_EQ(text.roles, (std::vector<int>{1, 2}));
     EXPECT_EQ(archive.Members()[1].name, "Docs\\A.TXT");
 
-    const std::map<std::string, std::string> expected = {{"docs/a.txt", "first"},    {"pres.txt", "installed"},
-                                                         {"b.txt", "bee"},           {"kelvo.bmp", "BM"},
+    const std::map<std::string, std::string> expected = {{"docs/a.txt", "first"},
+                                                         {"pres.txt", "installed"},
+                                                         {"b.txt", "bee"},
+                                                         {"kelvo.bmp", "BM"},
                                                          {"licen.txt", "shown twice"}};
     std::vector<size_t> all(archive.Members().size());
     for (size_t k = 0; k < all.size(); ++k)
@@ -814,7 +836,8 @@ TEST_F(KelvopackSetup, TheIntegrityRecordNamesTheDamagedPart)
     EXPECT_TRUE(Mentions(problems, "the integrity record"));
     // Cut short in front of the package (a download missing its middle).
     problems = VerifyAfter(output, copy, [&](std::vector<uint8_t>& b) {
-        b.erase(b.begin() + static_cast<std::ptrdiff_t>(member2), b.begin() + static_cast<std::ptrdiff_t>(member2) + 16);
+        b.erase(b.begin() + static_cast<std::ptrdiff_t>(member2),
+                b.begin() + static_cast<std::ptrdiff_t>(member2) + 16);
     });
     EXPECT_FALSE(problems.empty());
     // Without the record (an older builder's setup) nothing is claimed.

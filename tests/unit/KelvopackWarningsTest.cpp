@@ -62,8 +62,7 @@ TEST(KelvopackWarnings, BitmapsThatFitAndBitmapsThatDoNot)
     const std::vector<std::string> broken = BitmapWarnings(Bytes("BM but nothing more"));
     ASSERT_EQ(broken.size(), 1u);
     EXPECT_TRUE(Has(broken[0], "\"Cannot open bitmap file\"")) << broken[0];
-    EXPECT_TRUE(Has(broken[0], "the setup cannot read it (information header neither 40 nor 12 bytes)"))
-        << broken[0];
+    EXPECT_TRUE(Has(broken[0], "the setup cannot read it (information header neither 40 nor 12 bytes)")) << broken[0];
 }
 
 TEST(KelvopackWarnings, TextsOutsideTheSetupsCodePage)
@@ -122,8 +121,7 @@ TEST_F(KelvopackProjectWarnings, NameTheSettingAndTheFile)
     const std::string path = Project("");
     const std::vector<std::string> found = ProjectWarnings(LoadProject(path));
     ASSERT_EQ(found.size(), 2u) << Joined(found);
-    EXPECT_EQ(found[0].rfind(path + ":3:10: the bitmap \"" + dir.Path("wide.bmp") + "\": it is 200 pixels wide", 0),
-              0u)
+    EXPECT_EQ(found[0].rfind(path + ":3:10: the bitmap \"" + dir.Path("wide.bmp") + "\": it is 200 pixels wide", 0), 0u)
         << found[0];
     EXPECT_EQ(found[1].rfind(path + ":4:16: the presentation text \"" + dir.Path("pres.txt") + "\": it is UTF-8", 0),
               0u)
@@ -141,9 +139,10 @@ TEST_F(KelvopackProjectWarnings, ANameOutsideCodePage1252IsShownWithoutWhatItLac
     EXPECT_EQ(project.nameAnsi, "Caf\xE9 Tool");
     EXPECT_EQ(project.group, "Caf\xE9 Tool");
     std::string found = Joined(ProjectWarnings(project));
-    EXPECT_TRUE(Has(found, path + ":1:8: \"name\" \"Caf\xC3\xA9 \xE4\xB8\xAD\xE6\x96\x87 Tool\" holds the character "
-                           "U+4E2D, which code page 1252 cannot hold; the setup shows it as \"Caf\xC3\xA9 Tool\", and "
-                           "names the program group so\n"))
+    EXPECT_TRUE(
+        Has(found, path + ":1:8: \"name\" \"Caf\xC3\xA9 \xE4\xB8\xAD\xE6\x96\x87 Tool\" holds the character "
+                          "U+4E2D, which code page 1252 cannot hold; the setup shows it as \"Caf\xC3\xA9 Tool\", and "
+                          "names the program group so\n"))
         << found;
 
     // Nothing left of it: the group's name stands in, when there is one.
@@ -173,8 +172,9 @@ TEST_F(KelvopackProjectWarnings, LevelIsUserUnlessTheProjectSaysAdmin)
     EXPECT_EQ(admin.levelOrigin.Where(), dir.Path("p.toml") + ":3:9");
 
     for (const auto& [setting, message] :
-         {std::pair<std::string, std::string>{"level = \"Admin\"\n", ":3:9: unknown level \"Admin\" (the levels are "
-                                                                       "\"user\" and \"admin\")"},
+         {std::pair<std::string, std::string>{"level = \"Admin\"\n",
+                                              ":3:9: unknown level \"Admin\" (the levels are "
+                                              "\"user\" and \"admin\")"},
           {"level = 1\n", ":3:9: \"level\" must be a string"}}) {
         try {
             LoadProject(Project(setting));
@@ -227,9 +227,9 @@ TEST(KelvopackStubLocator, BesideTheProgramThenShareThenItsOwnBuildTree)
     const std::string tree64 = dir.Path("win64/app");
     packtest::WriteText(tree64 + "/kelvo-admin.exe", "64-bit admin");
     const StubLocator both(bin, dir.Path("link-to-bin"), tree, tree64);
-    EXPECT_EQ(both.Places("kelvo64-admin.exe"), (std::vector<std::string>{bin + "/kelvo64-admin.exe",
-                                                                          share + "/kelvo64-admin.exe",
-                                                                          tree64 + "/kelvo-admin.exe"}));
+    EXPECT_EQ(both.Places("kelvo64-admin.exe"),
+              (std::vector<std::string>{bin + "/kelvo64-admin.exe", share + "/kelvo64-admin.exe",
+                                        tree64 + "/kelvo-admin.exe"}));
     EXPECT_TRUE(both.Find("kelvo64-admin.exe", &stub, &error));
     EXPECT_EQ(stub, tree64 + "/kelvo-admin.exe");
     EXPECT_FALSE(both.Find("kelvo64.exe", &stub, &error));

@@ -56,8 +56,8 @@ std::vector<uint8_t> Content(size_t size, unsigned seed)
     std::vector<uint8_t> out;
     while (out.size() < size) {
         if (rng() % 2 == 0) {
-            const std::string line = "line " + std::to_string(rng() % 1000) + " of member " +
-                                     std::to_string(seed) + "\r\n";
+            const std::string line = "line " + std::to_string(rng() % 1000) + " of member " + std::to_string(seed) +
+                                     "\r\n";
             out.insert(out.end(), line.begin(), line.end());
         } else {
             for (unsigned i = rng() % 300; i > 0; --i)
@@ -83,8 +83,8 @@ public:
     bool Resize(uint64_t size) { return fd_ >= 0 && ftruncate(fd_, static_cast<off_t>(size)) == 0; }
     bool WriteAt(uint64_t at, const std::vector<uint8_t>& bytes)
     {
-        return fd_ >= 0 && pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(at)) ==
-                               static_cast<ssize_t>(bytes.size());
+        return fd_ >= 0 &&
+               pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(at)) == static_cast<ssize_t>(bytes.size());
     }
     // Bytes the file really occupies on the disk.
     uint64_t Allocated() const
@@ -111,13 +111,13 @@ bool MakesHoles(const std::string& path)
 }
 
 struct Member {
-    const char* name;       // below the source folder
-    uint32_t TamComp;       // a hole member's compressed size
-    size_t size;            // a real member's original size; 0 for a hole
-    bool full;              // installed by the Full mode (the holes: Typical only)
+    const char* name;  // below the source folder
+    uint32_t TamComp;  // a hole member's compressed size
+    size_t size;       // a real member's original size; 0 for a hole
+    bool full;         // installed by the Full mode (the holes: Typical only)
     std::vector<uint8_t> original;
     std::vector<uint8_t> packed;
-    uint64_t start = 0;     // where it was put in the file
+    uint64_t start = 0;  // where it was put in the file
 };
 
 const char kOrig[] = "C:\\src\\";
@@ -130,10 +130,8 @@ TEST(LargePackage, MembersPastFourGiBAreReadWhereTheLayoutPutsThem)
         GTEST_SKIP() << "this file system cannot make a sparse file of over 4 GiB";
 
     std::vector<Member> members = {
-        {"app\\head.txt", 0, 150000, true, {}, {}},
-        {"app\\big1.dat", 0xF0000000u, 0, false, {}, {}},
-        {"app\\big2.dat", 0x30000000u, 0, false, {}, {}},
-        {"app\\data\\tail.bin", 0, 1500000, true, {}, {}},
+        {"app\\head.txt", 0, 150000, true, {}, {}},       {"app\\big1.dat", 0xF0000000u, 0, false, {}, {}},
+        {"app\\big2.dat", 0x30000000u, 0, false, {}, {}}, {"app\\data\\tail.bin", 0, 1500000, true, {}, {}},
         {"app\\last.txt", 0, 5000, true, {}, {}},
     };
     ScriptText script;

@@ -84,8 +84,8 @@ std::vector<uint8_t> EncodeInPieces(LzssOptimal& encoder, const std::vector<uint
         fed = std::min(in.size(), fed + piece(rng));
         std::vector<uint8_t> buffer(room(rng));
         size_t consumed = 0;
-        const size_t n = encoder.Encode(in.data() + read, fed - read, fed == in.size(), buffer.data(),
-                                        buffer.size(), &consumed);
+        const size_t n = encoder.Encode(in.data() + read, fed - read, fed == in.size(), buffer.data(), buffer.size(),
+                                        &consumed);
         read += consumed;
         out.insert(out.end(), buffer.begin(), buffer.begin() + static_cast<ptrdiff_t>(n));
     }
@@ -178,7 +178,11 @@ TEST(LzssOptimal, EdgeCasesOfTheFormat)
     // Where the longest match is the wrong one: the plain coder codes the
     // last 17 bytes as "abc" and "defg...", two references; a literal "a"
     // and one reference "bcd...q" save a byte.
-    const std::vector<uint8_t> crossing = testdata::Bytes("bcdefghijklmnopq" "Zabc" "Y" "abcdefghijklmnopq");
+    const std::vector<uint8_t> crossing = testdata::Bytes(
+        "bcdefghijklmnopq"
+        "Zabc"
+        "Y"
+        "abcdefghijklmnopq");
     EXPECT_EQ(Best(crossing).size() + 1, Plain(crossing).size());
     ExpectDecodes(Best(crossing), crossing, "crossing");
 

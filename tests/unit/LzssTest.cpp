@@ -46,8 +46,7 @@ std::vector<uint8_t> EncodeInPieces(const std::vector<uint8_t>& in, uint32_t see
         const bool last = fed == in.size();
         std::vector<uint8_t> buffer(room(rng));
         size_t consumed = 0;
-        const size_t n = encoder.Encode(in.data() + read, fed - read, last, buffer.data(),
-                                        buffer.size(), &consumed);
+        const size_t n = encoder.Encode(in.data() + read, fed - read, last, buffer.data(), buffer.size(), &consumed);
         read += consumed;
         out.insert(out.end(), buffer.begin(), buffer.begin() + static_cast<ptrdiff_t>(n));
     }
@@ -105,7 +104,8 @@ TEST(LzssFormat, DocumentedExamplesCompressToTheirExactBytes)
 TEST(LzssFormat, RepeatsOfTwoStayLiteralsAndLongRepeatsSplit)
 {
     // "abab": the repeat of two bytes is coded as literals.
-    EXPECT_EQ(Compress(testdata::Bytes("xyab" "ab")),
+    EXPECT_EQ(Compress(testdata::Bytes("xyab"
+                                       "ab")),
               (std::vector<uint8_t>{0x3F, 'x', 'y', 'a', 'b', 'a', 'b'}));
     // A run longer than 18 becomes several references, none above 18 bytes.
     const std::vector<uint8_t> run(100, 'q');

@@ -187,7 +187,8 @@ TEST(MemberCache, LargeEntriesAreCheckedWholeBeforeUse)
 {
     packtest::Scratch dir;
     const MemberCache cache(dir.Path("cache"), MemberCache::kDefaultLimit);
-    const std::vector<uint8_t> content = testdata::Generate(1200000, 9, 0.0);  // incompressible: past the entries read at once
+    const std::vector<uint8_t> content = testdata::Generate(1200000, 9,
+                                                            0.0);  // incompressible: past the entries read at once
     const MemberCache::Key key = KeyOf(content, false);
     std::vector<uint8_t> packed(lzss::CompressBound(content.size()));
     packed.resize(lzss::Compress(content.data(), content.size(), packed.data(), packed.size()));
@@ -357,13 +358,20 @@ TEST(MemberCache, FolderAndLimitFromTheEnvironment)
         bool ok;
         uint64_t limit;
     } cases[] = {
-        {nullptr, true, MemberCache::kDefaultLimit}, {"", true, MemberCache::kDefaultLimit},
-        {"1000", true, 1000},                        {"0", true, 0},
-        {"64K", true, 64 << 10},                     {"512M", true, uint64_t(512) << 20},
-        {"3g", true, uint64_t(3) << 30},             {"12X", false, 0},
-        {"M", false, 0},                             {"-5", false, 0},
-        {"1.5G", false, 0},                          {"10 M", false, 0},
-        {"99999999999999999999", false, 0},          {"99999999999999G", false, 0},
+        {nullptr, true, MemberCache::kDefaultLimit},
+        {"", true, MemberCache::kDefaultLimit},
+        {"1000", true, 1000},
+        {"0", true, 0},
+        {"64K", true, 64 << 10},
+        {"512M", true, uint64_t(512) << 20},
+        {"3g", true, uint64_t(3) << 30},
+        {"12X", false, 0},
+        {"M", false, 0},
+        {"-5", false, 0},
+        {"1.5G", false, 0},
+        {"10 M", false, 0},
+        {"99999999999999999999", false, 0},
+        {"99999999999999G", false, 0},
     };
     for (const auto& c : cases) {
         ScopedEnv size("KELVOPACK_CACHE_SIZE", c.text);

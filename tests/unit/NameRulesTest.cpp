@@ -57,8 +57,8 @@ TEST(NameRules, DevicesInAnyCaseWithOrWithoutAnExtension)
     for (const char* device : {"CON", "con", "Prn", "AUX", "nul", "NUL.txt", "nul.tar.gz", "CON .txt", "COM1",
                                "com9.log", "LPT1", "lpt9", "CONIN$", "conout$", "COM\xB9", "LPT\xB2.x"})
         EXPECT_TRUE(names::IsDeviceName(device)) << device;
-    for (const char* name : {"CONSOLE", "console.txt", "COM0", "COM10", "LPT", "NULL", "xCON", ".nul", "AUX1",
-                             "COM\xB4", "", "CO"})
+    for (const char* name :
+         {"CONSOLE", "console.txt", "COM0", "COM10", "LPT", "NULL", "xCON", ".nul", "AUX1", "COM\xB4", "", "CO"})
         EXPECT_FALSE(names::IsDeviceName(name)) << name;
 }
 
@@ -238,8 +238,8 @@ TEST(NameDoors, StartUpRefusesTheScriptsOwnGroupAsDamage)
 {
     EXPECT_TRUE(startup::CheckScriptGroup("Demo App"));
     EXPECT_TRUE(startup::CheckScriptGroup(""));  // none: the user types one
-    for (const std::string& bad : {std::string("My@Apps"), std::string(241, 'g'), std::string("A\\B"),
-                                   std::string("Trail ")}) {
+    for (const std::string& bad :
+         {std::string("My@Apps"), std::string(241, 'g'), std::string("A\\B"), std::string("Trail ")}) {
         const Status status = startup::CheckScriptGroup(bad);
         EXPECT_EQ(status.What(), Fault::kDamaged) << bad;
         EXPECT_NE(status.Text().find("The setup is damaged"), std::string::npos) << status.Text();
@@ -253,8 +253,8 @@ TEST(NameDoors, TheOptionsPageAndTheProceduresRefuseWithTheReason)
     EXPECT_TRUE(install::CheckGroupName("My Apps"));
     const Status at = install::CheckGroupName("My@Apps");
     EXPECT_EQ(at.What(), Fault::kRefused);
-    EXPECT_EQ(at.Text(), "The program group's name " + names::WhyNotGroupName("My@Apps") +
-                             ".\nPlease choose another name.");
+    EXPECT_EQ(at.Text(),
+              "The program group's name " + names::WhyNotGroupName("My@Apps") + ".\nPlease choose another name.");
     EXPECT_EQ(install::CheckGroupName("").Text(), "Please type the name of the program group.");
     EXPECT_FALSE(install::CheckGroupName(std::string(241, 'g')).Ok());
 
@@ -301,7 +301,8 @@ TEST(NameDoors, EveryProgramItemFitsItsCommandWithTheChosenDestination)
     EXPECT_TRUE(install::CheckItemCommands(list, "C:\\Apps\\Demo\\", "setup.exe", uninstall));
     // "[AddItem(\"", the path, "\", ", the title, ")]": 15 characters and both.
     const auto folder = [](size_t length) { return "C:\\" + std::string(length - 4, 'd') + "\\"; };
-    const size_t room = groupcommand::kMaxCommandLength - 15 - std::string("App").size() - std::string("bin\\app.exe").size();
+    const size_t room = groupcommand::kMaxCommandLength - 15 - std::string("App").size() -
+                        std::string("bin\\app.exe").size();
     TListaDado one;
     one.Add("bin\\app.exe", "App", 1, 1, 1, 1, 1, 1);
     EXPECT_TRUE(install::CheckItemCommands(one, folder(room), "s", "U"));

@@ -65,8 +65,7 @@ TEST(THuf, CompressesAndDecompressesFilesAndPrintsTheSummary)
         THuf huf("abc.txt", "abc.huf", 1);
         EXPECT_EQ(huf.Executar(), 1);
     }
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "           3\rIn : 3 bytes\nOut: 4 bytes\nOut/In: 1.333\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "           3\rIn : 3 bytes\nOut: 4 bytes\nOut/In: 1.333\n");
     EXPECT_EQ(ReadFile("abc.huf"), (std::vector<uint8_t>{0x07, 'a', 'b', 'c'}));
     THuf back("abc.huf", "abc.out", 0);
     EXPECT_EQ(back.Executar(), 1);
@@ -195,8 +194,10 @@ TEST(TApend, RegistersTheSixRecordExampleAtItsOffsets)
 TEST(TApend, BuildsAndReadsBackAPackageByteExact)
 {
     TempDir dir;
-    const std::vector<std::vector<uint8_t>> members = {
-        testdata::Generate(200000, 1, 0.7, 30), testdata::Text(70000, 2), {}, testdata::Generate(3, 3, 0.0)};
+    const std::vector<std::vector<uint8_t>> members = {testdata::Generate(200000, 1, 0.7, 30),
+                                                       testdata::Text(70000, 2),
+                                                       {},
+                                                       testdata::Generate(3, 3, 0.0)};
     WriteFile("setup.exe", std::string("MZ stub of any content"));
     std::vector<uint32_t> compressed;
     testing::internal::CaptureStdout();
@@ -215,8 +216,8 @@ TEST(TApend, BuildsAndReadsBackAPackageByteExact)
     }
     testing::internal::GetCapturedStdout();
     EXPECT_FALSE(Exists("arq.huf"));
-    EXPECT_EQ(ReadFile("setup.exe"), Package(testdata::Bytes("MZ stub of any content"), members,
-                                             testdata::Bytes("#DIR_NOME_GRUPO Test\r\n")));
+    EXPECT_EQ(ReadFile("setup.exe"),
+              Package(testdata::Bytes("MZ stub of any content"), members, testdata::Bytes("#DIR_NOME_GRUPO Test\r\n")));
 
     std::filesystem::create_directory("out");
     std::filesystem::current_path("out");
@@ -227,7 +228,8 @@ TEST(TApend, BuildsAndReadsBackAPackageByteExact)
         reader.IncluirFat(("m" + std::to_string(k)).c_str(), compressed[k]);
     WriteFile("m1", std::string("an older file of that name"));
     for (size_t k = 0; k < members.size(); ++k)
-        EXPECT_EQ(ReadFile("m" + std::to_string(k)), k == 1 ? testdata::Bytes("an older file of that name") : std::vector<uint8_t>());
+        EXPECT_EQ(ReadFile("m" + std::to_string(k)),
+                  k == 1 ? testdata::Bytes("an older file of that name") : std::vector<uint8_t>());
     for (size_t k = 0; k < members.size(); ++k) {
         reader.ExtrairArq(("m" + std::to_string(k)).c_str());
         EXPECT_EQ(ReadFile("m" + std::to_string(k)), members[k]) << "member " << k;
@@ -259,7 +261,8 @@ TEST(TApend, ReadingFailuresAreReportedWithTheirMessages)
     ExpectFailure(TApend("setup.exe").TryExtrairArq("never.txt"), "never.txt",
                   "Null offset! Can't read file in \"FAT\".");
     // A name differing from the script's only in case does not read the trailer.
-    ExpectFailure(TApend("setup.exe").TryExtrairArq("Kelvo.se"), "Kelvo.se", "Null offset! Can't read file in \"FAT\".");
+    ExpectFailure(TApend("setup.exe").TryExtrairArq("Kelvo.se"), "Kelvo.se",
+                  "Null offset! Can't read file in \"FAT\".");
     TApend twice("setup.exe");
     ASSERT_TRUE(twice.TryExtrairArq("kelvo.se"));
     ExpectFailure(twice.TryExtrairArq("kelvo.se"), "kelvo.se", "File already exits in \"FAT\"!");

@@ -17,8 +17,7 @@ using wizard::Step;
 std::string Buttons(const PageText& page)
 {
     const auto caption = [](const char* text) { return std::string(text != nullptr ? text : "-"); };
-    return std::string(page.title) + "|" + caption(page.back) + "|" + caption(page.next) + "|" +
-           caption(page.cancel);
+    return std::string(page.title) + "|" + caption(page.back) + "|" + caption(page.next) + "|" + caption(page.cancel);
 }
 
 TEST(PageSequence, InstallRunsThroughFiveStepsAndBackNeverBelowTheFirst)

@@ -90,8 +90,8 @@ TEST(RelaunchFiles, OnlyWhatTheUninstallerReadsAndShows)
             EXPECT_STREQ(file.source, file.name);
         }
     }
-    EXPECT_EQ(names, (std::set<std::string>{layout::kModeFile, layout::kUninstallCopy, layout::kScript,
-                                             layout::kBitmap, layout::kPresentation, layout::kAgreement}));
+    EXPECT_EQ(names, (std::set<std::string>{layout::kModeFile, layout::kUninstallCopy, layout::kScript, layout::kBitmap,
+                                            layout::kPresentation, layout::kAgreement}));
     // The uninstall data changes its name on the way; the mode file does not.
     EXPECT_STREQ(layout::kRelaunchFiles[1].source, layout::kUninstallData);
     EXPECT_FALSE(layout::kRelaunchFiles[0].fromPackage);

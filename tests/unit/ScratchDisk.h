@@ -48,8 +48,7 @@ inline std::string ReadFile(const std::string& path)
 inline bool Exists(const std::string& path)
 {
     std::error_code ignored;
-    return std::filesystem::symlink_status(path, ignored).type() !=
-           std::filesystem::file_type::not_found;
+    return std::filesystem::symlink_status(path, ignored).type() != std::filesystem::file_type::not_found;
 }
 
 }  // namespace testfs

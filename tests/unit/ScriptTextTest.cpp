@@ -35,8 +35,7 @@ std::string SetOn(const std::string& text, const std::string& key, const std::st
 
 TEST(ScriptTextRead, KeysMatchWholeFirstWordsExactly)
 {
-    const ScriptText script =
-        FromString("#ARQ10 ten\r\n#ARQ1 one\r\n#arq2 lower\r\n#ARQ1 second\r\nx #ARQ3 no\r\n");
+    const ScriptText script = FromString("#ARQ10 ten\r\n#ARQ1 one\r\n#arq2 lower\r\n#ARQ1 second\r\nx #ARQ3 no\r\n");
     EXPECT_EQ(Value(script, "#ARQ1"), "one");  // the first line wins
     EXPECT_EQ(Value(script, "#ARQ10"), "ten");
     EXPECT_EQ(Value(script, "#arq2"), "lower");
@@ -101,8 +100,7 @@ TEST(ScriptTextRead, WordsLongerThanAKeyAreNoKeys)
 
 TEST(ScriptTextBytes, GivesBackTheFileWithCrLf)
 {
-    const std::string text = "#A 1\r\n\r\n" + std::string(511, 'a') + "\r\n" +
-                             std::string(1100, 'b') + "\r\n#B last";
+    const std::string text = "#A 1\r\n\r\n" + std::string(511, 'a') + "\r\n" + std::string(1100, 'b') + "\r\n#B last";
     EXPECT_EQ(ToString(FromString(text)), text);
     EXPECT_EQ(ToString(FromString(std::string(1022, 'c'))), std::string(1022, 'c'));
     EXPECT_EQ(ToString(FromString("#A 1\n\n#B 2\n")), "#A 1\r\n\r\n#B 2\r\n");
@@ -180,8 +178,7 @@ TEST(ScriptTextAppend, BuildsTheLayoutOfSuccessiveNewKeys)
 TEST(ScriptTextAppend, AgreesWithSetOnRandomEdits)
 {
     const std::vector<std::string> starts = {
-        "", "#A 1\r\n", "#A 1", "x\r\n\r\n#B 2\r\n", std::string(511, 'z'),
-        std::string(511, 'z') + "\r\n#C 3\r\n"};
+        "", "#A 1\r\n", "#A 1", "x\r\n\r\n#B 2\r\n", std::string(511, 'z'), std::string(511, 'z') + "\r\n#C 3\r\n"};
     const std::vector<std::string> keys = {"#A", "#B", "#C", "#D", "#E", "#F"};
     std::mt19937 rng(7);
     for (size_t s = 0; s <= starts.size(); ++s) {
@@ -192,10 +189,17 @@ TEST(ScriptTextAppend, AgreesWithSetOnRandomEdits)
                 const std::string& key = keys[rng() % keys.size()];
                 std::string value;
                 switch (rng() % 4) {
-                case 0: break;
-                case 1: value = std::string(rng() % 600, 'v'); break;
-                case 2: value = "a\nb"; break;
-                default: value = "value " + std::to_string(step); break;
+                case 0:
+                    break;
+                case 1:
+                    value = std::string(rng() % 600, 'v');
+                    break;
+                case 2:
+                    value = "a\nb";
+                    break;
+                default:
+                    value = "value " + std::to_string(step);
+                    break;
                 }
                 appended.Append(key, value);
                 set.Set(key, value);
@@ -243,8 +247,7 @@ TEST(ScriptTextRecord, SplitsTheFiveFields)
 {
     ScriptRecord record;
     std::string error;
-    ASSERT_TRUE(ScriptText::ParseRecord(
-        "C:\\My@Source\\APP.EXE My@Great@App 787563 372581 GFXX", &record, &error))
+    ASSERT_TRUE(ScriptText::ParseRecord("C:\\My@Source\\APP.EXE My@Great@App 787563 372581 GFXX", &record, &error))
         << error;
     EXPECT_EQ(record.arq, "C:\\My Source\\APP.EXE");
     EXPECT_EQ(record.nome, "My Great App");

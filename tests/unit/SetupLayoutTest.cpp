@@ -25,8 +25,8 @@ PlanRecord Installed(const char* arq, uint32_t comp)
 }
 
 // "member:size" per step, "(kept)" when not extracted, "+copy" for copies.
-std::string Plan(const std::vector<PlanRecord>& records, const std::string& bitmap,
-                 const std::string& presentation, const std::string& agreement)
+std::string Plan(const std::vector<PlanRecord>& records, const std::string& bitmap, const std::string& presentation,
+                 const std::string& agreement)
 {
     const std::string roles[3] = {bitmap, presentation, agreement};
     std::string out;
@@ -52,10 +52,12 @@ std::string Plan(const std::vector<PlanRecord>& records, const std::string& bitm
 
 TEST(DisplayPlan, EveryRecordIsRegisteredOnceFromTheLastAndEachRoleServedOnce)
 {
-    const std::vector<PlanRecord> example = {
-        Installed("C:\\App\\app.exe", 372581),     Installed("C:\\App\\app.hlp", 135385),
-        Installed("C:\\App\\CTLS32.DLL", 86737),  Display("C:\\App\\logo.bmp", 20299),
-        Display("C:\\App\\readme.txt", 295),      Display("C:\\App\\license.txt", 5163)};
+    const std::vector<PlanRecord> example = {Installed("C:\\App\\app.exe", 372581),
+                                             Installed("C:\\App\\app.hlp", 135385),
+                                             Installed("C:\\App\\CTLS32.DLL", 86737),
+                                             Display("C:\\App\\logo.bmp", 20299),
+                                             Display("C:\\App\\readme.txt", 295),
+                                             Display("C:\\App\\license.txt", 5163)};
     EXPECT_EQ(Plan(example, "C:\\App\\logo.bmp", "C:\\App\\readme.txt", "C:\\App\\license.txt"),
               "licen.txt:5163 pres.txt:295 kelvo.bmp:20299 ?:86737 ?:135385 ?:372581 ");
 
@@ -68,8 +70,8 @@ TEST(DisplayPlan, EveryRecordIsRegisteredOnceFromTheLastAndEachRoleServedOnce)
 
     // A display record anywhere, an unnamed one, a key the script lacks:
     // every member still lies where the package puts it.
-    const std::vector<PlanRecord> mixed = {Display("logo.bmp", 6), Installed("a.exe", 10),
-                                           Display("unnamed.txt", 12), Display("license.txt", 50)};
+    const std::vector<PlanRecord> mixed = {Display("logo.bmp", 6), Installed("a.exe", 10), Display("unnamed.txt", 12),
+                                           Display("license.txt", 50)};
     EXPECT_EQ(Plan(mixed, "logo.bmp", "", "license.txt"), "licen.txt:50 ?:12 ?:10 kelvo.bmp:6 ");
 
     // Exact names; the last record naming a role serves it; a flagged
@@ -140,8 +142,8 @@ TEST(InstalledNames, StayInsideTheDestinationAndAvoidTheSetupsOwnFiles)
 
     for (const char* good : {"app.exe", "bin\\app.exe", "a/b.txt", "..name", "name..", "a\\.hidden"})
         EXPECT_TRUE(layout::IsContainedName(good)) << good;
-    for (const char* bad : {"", "\\app.exe", "/etc/passwd", "C:\\x", "C:x", "..", "..\\x", "a\\..\\..\\x",
-                            "a\\.\\b", "a\\\\b", "a\\", ".", "x/../y"})
+    for (const char* bad : {"", "\\app.exe", "/etc/passwd", "C:\\x", "C:x", "..", "..\\x", "a\\..\\..\\x", "a\\.\\b",
+                            "a\\\\b", "a\\", ".", "x/../y"})
         EXPECT_FALSE(layout::IsContainedName(bad)) << bad;
 
     for (const char* own : {"kelvo.se", "MODO.SE", "Uninstall.S_", "arq.huf"})
@@ -164,9 +166,9 @@ TEST(RunFolders, OnlyAFolderNamedAsARunFolderCountsAsOne)
     EXPECT_TRUE(layout::IsRunFolder("C:\\WINDOWS\\TEMP\\" + layout::RunFolderName(0xffffffffu)));
     EXPECT_TRUE(layout::IsRunFolder("kelvo-00000000"));
     // The uninstaller removes its start folder only when it is one.
-    for (const char* other : {"C:\\WINDOWS\\TEMP", "C:\\kelvo-\\x", "C:\\TEMP\\kelvo-1234567",
-                              "C:\\TEMP\\kelvo-123456789", "C:\\TEMP\\kelvo-0000000g", "C:\\TEMP\\Kelvo-00000000",
-                              "C:\\kelvo-00000000\\sub", ""})
+    for (const char* other :
+         {"C:\\WINDOWS\\TEMP", "C:\\kelvo-\\x", "C:\\TEMP\\kelvo-1234567", "C:\\TEMP\\kelvo-123456789",
+          "C:\\TEMP\\kelvo-0000000g", "C:\\TEMP\\Kelvo-00000000", "C:\\kelvo-00000000\\sub", ""})
         EXPECT_FALSE(layout::IsRunFolder(other)) << other;
 }
 
@@ -184,10 +186,9 @@ TEST(UninstallData, TwoLinesBackAsTheyWereWritten)
     EXPECT_EQ(destination, "D:\\x\\");
 
     // Missing or empty lines are damage: nothing may be deleted on them.
-    for (const std::string& damaged : {std::string(""), std::string("G"), std::string("G\r\n"),
-                                       std::string("\r\nC:\\x\\"), std::string("G\n\n"),
-                                       std::string("G\n") + std::string(512, 'x'),
-                                       std::string("G\nC:\\x\0y", 8)}) {
+    for (const std::string& damaged :
+         {std::string(""), std::string("G"), std::string("G\r\n"), std::string("\r\nC:\\x\\"), std::string("G\n\n"),
+          std::string("G\n") + std::string(512, 'x'), std::string("G\nC:\\x\0y", 8)}) {
         EXPECT_FALSE(Succeeded(layout::ParseUninstallData(damaged, &group, &destination), &error)) << damaged;
         EXPECT_FALSE(error.empty());
     }

@@ -214,7 +214,8 @@ TEST_F(SetupReading, KelvopackSetupsReadAsTheProgramReadsThemPlainPaddedAndSigne
 {
     packtest::Scratch project;
     const std::string projectFile = packtest::MakeProject(
-        project, "\n[[file]]\nsource = \"bin/app.exe\"\npath = 'Tools\\Deep\\copy of app.exe'\nmodes = [\"typical\"]\n");
+        project,
+        "\n[[file]]\nsource = \"bin/app.exe\"\npath = 'Tools\\Deep\\copy of app.exe'\nmodes = [\"typical\"]\n");
     ::Project loaded = LoadProject(projectFile);
 
     // What the program must find: the display files by their fixed names,
@@ -261,21 +262,23 @@ TEST_F(SetupReading, OneTextServingTwoRolesIsShownTwiceByTheProgramAndByKelvopac
 {
     // The builder refuses two roles naming one file; the program serves
     // them, so kelvopack must read such a setup as the program does.
-    const std::string head = "#DIR_ORIG C:\\KELVO\\\r\n\r\n#DIR_DEST C:\\Demo App\\\r\n\r\n"
-                             "#DIR_ARQ_BMP c:\\Windows\\TEMP\\kelvo.bmp\r\n\r\n"
-                             "#DIR_ARQ_APRESENTACAO c:\\Windows\\TEMP\\text.txt\r\n\r\n"
-                             "#DIR_ARQ_LICENCA c:\\Windows\\TEMP\\text.txt\r\n\r\n"
-                             "#DIR_ARQ_MONTAGEM hand.exe\r\n\r\n#DIR_NOME_GRUPO Demo App\r\n\r\n"
-                             "#DIR_MODOS_INSTALACAO FTX\r\n\r\n";
+    const std::string head =
+        "#DIR_ORIG C:\\KELVO\\\r\n\r\n#DIR_DEST C:\\Demo App\\\r\n\r\n"
+        "#DIR_ARQ_BMP c:\\Windows\\TEMP\\kelvo.bmp\r\n\r\n"
+        "#DIR_ARQ_APRESENTACAO c:\\Windows\\TEMP\\text.txt\r\n\r\n"
+        "#DIR_ARQ_LICENCA c:\\Windows\\TEMP\\text.txt\r\n\r\n"
+        "#DIR_ARQ_MONTAGEM hand.exe\r\n\r\n#DIR_NOME_GRUPO Demo App\r\n\r\n"
+        "#DIR_MODOS_INSTALACAO FTX\r\n\r\n";
     const std::vector<uint8_t> app = testdata::Generate(40000, 5, 0.5);
     const std::string bitmap = "BM\x36\0\0\0 a bitmap, with a zero byte";
     const std::string text = "Welcome, and the terms: use it well.\r\n";
-    const std::vector<packtest::HandRecord> records = {
-        {"C:\\KELVO\\app.exe", "GFTX", std::string(app.begin(), app.end()), "Demo App"},
-        {"C:\\KELVO\\docs\\read me.txt", "XFXX", "Read me.\r\n"},
-        {"C:\\KELVO\\sub\\deep\\x.bin", "XXTX", std::string("\0\1\2\3", 4)},
-        {"c:\\Windows\\TEMP\\kelvo.bmp", "XXXX", bitmap},
-        {"c:\\Windows\\TEMP\\text.txt", "XXXX", text}};
+    const std::vector<packtest::HandRecord> records = {{"C:\\KELVO\\app.exe", "GFTX",
+                                                        std::string(app.begin(), app.end()), "Demo App"},
+                                                       {"C:\\KELVO\\docs\\read me.txt", "XFXX", "Read me.\r\n"},
+                                                       {"C:\\KELVO\\sub\\deep\\x.bin", "XXTX",
+                                                        std::string("\0\1\2\3", 4)},
+                                                       {"c:\\Windows\\TEMP\\kelvo.bmp", "XXXX", bitmap},
+                                                       {"c:\\Windows\\TEMP\\text.txt", "XXXX", text}};
     // Behind a program image, padded to a multiple of 8, then signed.
     const std::string setup = dir.Path("hand.exe");
     std::vector<uint8_t> stub = fakepe::Image(0x1F9);

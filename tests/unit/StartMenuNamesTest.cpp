@@ -10,8 +10,8 @@ const std::string kPrograms = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\
 
 TEST(StartMenuNames, ItemsTakeTheirIconFromTheArgumentsAfterTheName)
 {
-    const startmenu::Item uninstall =
-        startmenu::ParseItem("C:\\Apps\\Demo\\setup.exe", "Uninstall, C:\\Windows\\SYSTEM\\shell32.dll, 58");
+    const startmenu::Item uninstall = startmenu::ParseItem("C:\\Apps\\Demo\\setup.exe",
+                                                           "Uninstall, C:\\Windows\\SYSTEM\\shell32.dll, 58");
     EXPECT_EQ(uninstall.name, "Uninstall");
     EXPECT_EQ(uninstall.icon, "C:\\Windows\\SYSTEM\\shell32.dll");
     EXPECT_EQ(uninstall.iconIndex, 58);

@@ -2,7 +2,6 @@
 // paths and the registration of the display files.
 #include "StartupRules.h"
 
-
 #include <gtest/gtest.h>
 
 #include <cstdio>

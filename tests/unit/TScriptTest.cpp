@@ -45,7 +45,6 @@ protected:
         return value.data();
     }
 
-
     TempDir folder_{false};
     testfs::InFolder here_{folder_.Path()};
     const std::string name_ = "kelvo.se";
@@ -255,8 +254,7 @@ TEST_F(TScriptTest, SeesAnotherObjectsRewriteThatKeepsSizeAndTime)
 TEST_F(TScriptTest, SplitsRecordsIntoTheCallersBuffers)
 {
     const std::string title(63, 't');
-    WriteFile(name_, "#ARQ0 C:\\a@b@\\c d@e 4294967295 0 GXXM\r\n\r\n#ARQ1 @x " + title +
-                         " 1 2 XXTX\r\n");
+    WriteFile(name_, "#ARQ0 C:\\a@b@\\c d@e 4294967295 0 GXXM\r\n\r\n#ARQ1 @x " + title + " 1 2 XXTX\r\n");
     TScript script(name_.c_str());
     std::vector<char> arq(512);
     std::vector<char> nome(64);
@@ -330,22 +328,19 @@ TEST_F(TScriptTest, UnreadableScriptEndsTheProgram)
     std::vector<char> buffer(512);
     EXPECT_EXIT(script.GetEntry("#A", buffer.data()), ::testing::ExitedWithCode(1),
                 "kelvo.se: Can't read file in \"TScript\"!");
-    EXPECT_EXIT(script.SetEntry("#A", "1"), ::testing::ExitedWithCode(1),
-                "kelvo.se: Can't read file in \"TScript\"!");
+    EXPECT_EXIT(script.SetEntry("#A", "1"), ::testing::ExitedWithCode(1), "kelvo.se: Can't read file in \"TScript\"!");
 }
 
 TEST_F(TScriptTest, UnwritableFilesEndTheProgram)
 {
     const std::string nowhere = "no-such-folder\\kelvo.se";
     TScript lost(nowhere.c_str());
-    EXPECT_EXIT(lost.SetEntry("#A", "1"), ::testing::ExitedWithCode(1),
-                "Can't write file in \"TScript\"!");
+    EXPECT_EXIT(lost.SetEntry("#A", "1"), ::testing::ExitedWithCode(1), "Can't write file in \"TScript\"!");
 
     WriteFile(name_, "#A 1\r\n");
     ASSERT_EQ(mkdir("arq.tmp", 0777), 0);  // cannot be opened as a file
     TScript script(name_.c_str());
-    EXPECT_EXIT(script.SetEntry("#A", "2"), ::testing::ExitedWithCode(1),
-                "Error!: Can't write \"arq.tmp\"!");
+    EXPECT_EXIT(script.SetEntry("#A", "2"), ::testing::ExitedWithCode(1), "Error!: Can't write \"arq.tmp\"!");
     EXPECT_EQ(ReadFile(name_), "#A 1\r\n");
 }
 

@@ -79,8 +79,7 @@ TEST(TextLinesTest, LineEndsAtCrLfLoneLfAndLoneCr)
     EXPECT_EQ(AllLines(TextLines(std::string("a\n\rb"))), (std::vector<std::string>{"a", "", "b"}));
     EXPECT_EQ(AllLines(TextLines(std::string("a\r\rb"))), (std::vector<std::string>{"a", "", "b"}));
     EXPECT_EQ(AllLines(TextLines(std::string("a\n\nb"))), (std::vector<std::string>{"a", "", "b"}));
-    EXPECT_EQ(AllLines(TextLines(std::string("\r\r\n\n"))),
-              (std::vector<std::string>{"", "", "", ""}));
+    EXPECT_EQ(AllLines(TextLines(std::string("\r\r\n\n"))), (std::vector<std::string>{"", "", "", ""}));
 
     // Zeros and other control bytes are part of their line.
     const TextLines zeros(std::string("a\0b\x01\nc", 6));
@@ -99,8 +98,7 @@ TEST(TextLinesTest, FinalBreakAddsOneEmptyLineAndEmptyTextIsOneLine)
     EXPECT_EQ(TextLines(std::string("a")).Count(), 1u);
     for (const char* ending : {"\n", "\r\n", "\r"}) {
         const TextLines lines(std::string("a") + ending);
-        EXPECT_EQ(AllLines(lines), (std::vector<std::string>{"a", ""}))
-            << "ending " << int(ending[0]);
+        EXPECT_EQ(AllLines(lines), (std::vector<std::string>{"a", ""})) << "ending " << int(ending[0]);
     }
     EXPECT_EQ(AllLines(TextLines(std::string("a\n\n"))), (std::vector<std::string>{"a", "", ""}));
 

@@ -61,8 +61,8 @@ public:
     std::string Request(const char* item, DWORD timeoutMs)
     {
         HSZ itemName = DdeCreateStringHandleA(instance_, item, CP_WINANSI);
-        HDDEDATA data =
-            DdeClientTransaction(nullptr, 0, conversation_, itemName, CF_TEXT, XTYP_REQUEST, timeoutMs, nullptr);
+        HDDEDATA data = DdeClientTransaction(nullptr, 0, conversation_, itemName, CF_TEXT, XTYP_REQUEST, timeoutMs,
+                                             nullptr);
         UINT error = DdeGetLastError(instance_);
         DdeFreeStringHandle(instance_, itemName);
         if (!data)

@@ -60,8 +60,8 @@ DriveCommandLine DriveCommandLine::Parse(const std::vector<std::string>& argumen
     // value: an empty value goes to it as an argument of its own.
     std::vector<std::string> options;
     for (auto argument = arguments.begin(); argument != end; ++argument) {
-        const bool emptyValue =
-            argument->size() > 3 && argument->compare(0, 2, "--") == 0 && argument->find('=') == argument->size() - 1;
+        const bool emptyValue = argument->size() > 3 && argument->compare(0, 2, "--") == 0 &&
+                                argument->find('=') == argument->size() - 1;
         options.push_back(emptyValue ? argument->substr(0, argument->size() - 1) : *argument);
         if (emptyValue)
             options.emplace_back();

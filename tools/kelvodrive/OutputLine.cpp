@@ -47,29 +47,29 @@ OutputLine& OutputLine::Text(const char* key, const std::wstring& value)
     line_ += '"';
     for (unsigned char c : ToUtf8(value)) {
         switch (c) {
-            case '\\':
-                line_ += "\\\\";
-                break;
-            case '"':
-                line_ += "\\\"";
-                break;
-            case '\n':
-                line_ += "\\n";
-                break;
-            case '\r':
-                line_ += "\\r";
-                break;
-            case '\t':
-                line_ += "\\t";
-                break;
-            default:
-                if (c < 0x20 || c == 0x7f) {
-                    char buffer[8];
-                    std::snprintf(buffer, sizeof buffer, "\\x%02x", c);
-                    line_ += buffer;
-                } else {
-                    line_ += static_cast<char>(c);
-                }
+        case '\\':
+            line_ += "\\\\";
+            break;
+        case '"':
+            line_ += "\\\"";
+            break;
+        case '\n':
+            line_ += "\\n";
+            break;
+        case '\r':
+            line_ += "\\r";
+            break;
+        case '\t':
+            line_ += "\\t";
+            break;
+        default:
+            if (c < 0x20 || c == 0x7f) {
+                char buffer[8];
+                std::snprintf(buffer, sizeof buffer, "\\x%02x", c);
+                line_ += buffer;
+            } else {
+                line_ += static_cast<char>(c);
+            }
         }
     }
     line_ += '"';

@@ -8,8 +8,8 @@ std::string Narrow(const std::wstring& text, UINT codePage)
 {
     if (text.empty())
         return std::string();
-    int size =
-        WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    int size = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                   nullptr);
     std::string result(static_cast<size_t>(size), '\0');
     WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), &result[0], size, nullptr, nullptr);
     return result;

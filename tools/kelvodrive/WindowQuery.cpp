@@ -154,12 +154,8 @@ long long TimeoutOf(const Args& args)
 }
 
 WindowFilter::WindowFilter(const Args& args)
-    : hasTitle_(args.Has(L"title")),
-      title_(args.Text(L"title")),
-      titlePart_(args.Text(L"title-part")),
-      className_(args.Text(L"class")),
-      exe_(args.Text(L"exe")),
-      pid_(args.Number(L"pid", -1)),
+    : hasTitle_(args.Has(L"title")), title_(args.Text(L"title")), titlePart_(args.Text(L"title-part")),
+      className_(args.Text(L"class")), exe_(args.Text(L"exe")), pid_(args.Number(L"pid", -1)),
       hidden_(args.Has(L"hidden"))
 {
     if (args.Has(L"hwnd"))
@@ -215,12 +211,8 @@ std::string WindowFilter::Describe() const
 }
 
 ControlFilter::ControlFilter(const Args& args)
-    : hasId_(args.Has(L"id")),
-      hasText_(args.Has(L"text")),
-      text_(args.Text(L"text")),
-      textPart_(args.Text(L"text-part")),
-      className_(args.Text(L"ctl-class")),
-      nth_(args.Number(L"nth", -1)),
+    : hasId_(args.Has(L"id")), hasText_(args.Has(L"text")), text_(args.Text(L"text")),
+      textPart_(args.Text(L"text-part")), className_(args.Text(L"ctl-class")), nth_(args.Number(L"nth", -1)),
       hidden_(args.Has(L"hidden"))
 {
     if (args.Has(L"ctl-hwnd"))

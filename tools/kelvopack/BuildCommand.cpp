@@ -83,9 +83,9 @@ int run(const Options& options)
     const SetupPlan plan(project, project.setupPath.empty() ? DefaultSetupPath(options.output) : project.setupPath);
     const SetupSummary summary = WriteSetup(plan, settings);
     if (!options.quiet) {
-        const double ratio = summary.originalBytes > 0
-                                 ? 100.0 * static_cast<double>(summary.packedBytes) / static_cast<double>(summary.originalBytes)
-                                 : 0.0;
+        const double ratio = summary.originalBytes > 0 ? 100.0 * static_cast<double>(summary.packedBytes) /
+                                                             static_cast<double>(summary.originalBytes)
+                                                       : 0.0;
         std::printf("%s: %zu files, %llu bytes packed into %llu (%.0f%%); setup %llu bytes\n", options.output.c_str(),
                     plan.Records().size(), static_cast<unsigned long long>(summary.originalBytes),
                     static_cast<unsigned long long>(summary.packedBytes), ratio,

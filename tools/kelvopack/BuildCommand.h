@@ -12,10 +12,10 @@ namespace build_command {
 struct Options {
     std::string project;
     std::string output;
-    std::string stub;   // empty: the one for the project's level (StubLocator)
+    std::string stub;  // empty: the one for the project's level (StubLocator)
     bool quiet = false;
-    unsigned jobs = 0;  // 0: one per core
-    bool best = false;  // optimal parsing: smaller, slower to build
+    unsigned jobs = 0;     // 0: one per core
+    bool best = false;     // optimal parsing: smaller, slower to build
     bool noCache = false;  // compress every member anew, keep none
 };
 

@@ -20,14 +20,16 @@ namespace extract_command {
 
 CLI::App* setup(CLI::App& app, Options& options)
 {
-    CLI::App* cmd = app.add_subcommand(
-        "extract", std::string("Extract a setup's files under their paths in the destination folder (display "
-                               "files as ") +
-                       layout::kBitmap + ", " + layout::kPresentation + ", " + layout::kAgreement + "; name " +
-                       layout::kScript + " for the script)");
+    CLI::App* cmd =
+        app.add_subcommand("extract",
+                           std::string("Extract a setup's files under their paths in the destination folder (display "
+                                       "files as ") +
+                               layout::kBitmap + ", " + layout::kPresentation + ", " + layout::kAgreement + "; name " +
+                               layout::kScript + " for the script)");
     cmd->add_option("setup", options.setup, "The setup executable")->required();
     cmd->add_option("names", options.names, "Only these members (default: all)");
-    cmd->add_option("-C,--directory", options.folder, "Extract into this folder, made if missing (default: the current one)");
+    cmd->add_option("-C,--directory", options.folder,
+                    "Extract into this folder, made if missing (default: the current one)");
     cmd->add_flag("-q,--quiet", options.quiet, "Do not list the files extracted");
     cmd->add_option("-j,--jobs", options.jobs, "Members extracted at once (default: one per core)")
         ->check(CLI::Range(1u, 256u));

@@ -149,8 +149,7 @@ bool Glob::Match(const std::string& path) const
     return MatchFrom(0, names, 0, &failed);
 }
 
-bool Glob::MatchFrom(size_t part, const std::vector<std::string>& names, size_t name,
-                     std::vector<bool>* failed) const
+bool Glob::MatchFrom(size_t part, const std::vector<std::string>& names, size_t name, std::vector<bool>* failed) const
 {
     // Several "**" could try the same pairing of pattern part and name over
     // and over; each is worked out once.
@@ -163,17 +162,15 @@ bool Glob::MatchFrom(size_t part, const std::vector<std::string>& names, size_t 
     return matched;
 }
 
-bool Glob::MatchPart(size_t part, const std::vector<std::string>& names, size_t name,
-                     std::vector<bool>* failed) const
+bool Glob::MatchPart(size_t part, const std::vector<std::string>& names, size_t name, std::vector<bool>* failed) const
 {
     if (part == parts_.size())
         return name == names.size();
     if (parts_[part] == "**") {
         if (part + 1 == parts_.size()) {
             // Last: everything below, hidden names excepted.
-            return name < names.size() &&
-                   std::none_of(names.begin() + static_cast<std::ptrdiff_t>(name), names.end(),
-                                [](const std::string& n) { return n.empty() || n[0] == '.'; });
+            return name < names.size() && std::none_of(names.begin() + static_cast<std::ptrdiff_t>(name), names.end(),
+                                                       [](const std::string& n) { return n.empty() || n[0] == '.'; });
         }
         // Zero or more folders, none of them hidden; never the file itself.
         for (size_t k = name; k < names.size(); ++k) {
@@ -184,8 +181,7 @@ bool Glob::MatchPart(size_t part, const std::vector<std::string>& names, size_t 
         }
         return false;
     }
-    return name < names.size() && MatchName(parts_[part], names[name]) &&
-           MatchFrom(part + 1, names, name + 1, failed);
+    return name < names.size() && MatchName(parts_[part], names[name]) && MatchFrom(part + 1, names, name + 1, failed);
 }
 
 namespace {
@@ -216,9 +212,8 @@ bool Walk(const std::string& root, const std::string& relative, const std::vecto
 
 }  // namespace
 
-bool FindFiles(const std::string& folder, const std::vector<Glob>& includes,
-               const std::vector<Glob>& excludes, std::vector<std::string>* found,
-               std::string* error)
+bool FindFiles(const std::string& folder, const std::vector<Glob>& includes, const std::vector<Glob>& excludes,
+               std::vector<std::string>* found, std::string* error)
 {
     found->clear();
     if (!Walk(folder, std::string(), includes, excludes, found, error))

@@ -19,10 +19,8 @@ public:
 private:
     // Whether parts_ from `part` on match names from `name` on; `failed`
     // remembers the pairs already found not to.
-    bool MatchFrom(size_t part, const std::vector<std::string>& names, size_t name,
-                   std::vector<bool>* failed) const;
-    bool MatchPart(size_t part, const std::vector<std::string>& names, size_t name,
-                   std::vector<bool>* failed) const;
+    bool MatchFrom(size_t part, const std::vector<std::string>& names, size_t name, std::vector<bool>* failed) const;
+    bool MatchPart(size_t part, const std::vector<std::string>& names, size_t name, std::vector<bool>* failed) const;
 
     std::vector<std::string> parts_;
 };
@@ -34,6 +32,5 @@ bool MatchName(const std::string& pattern, const std::string& name);
 // no exclude, sorted byte by byte so that the result never depends on the
 // order in which the system lists folders. Links to folders are not
 // followed. False, with the reason, if a folder cannot be listed.
-bool FindFiles(const std::string& folder, const std::vector<Glob>& includes,
-               const std::vector<Glob>& excludes, std::vector<std::string>* found,
-               std::string* error);
+bool FindFiles(const std::string& folder, const std::vector<Glob>& includes, const std::vector<Glob>& excludes,
+               std::vector<std::string>* found, std::string* error);

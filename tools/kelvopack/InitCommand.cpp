@@ -72,8 +72,9 @@ bool WriteNew(const fs::path& path, const std::string& bytes)
 
 CLI::App* setup(CLI::App& app, Options& options)
 {
-    CLI::App* cmd = app.add_subcommand("init", "Write a project file that installs a folder, with stand-ins for "
-                                               "the wizard's bitmap and texts");
+    CLI::App* cmd = app.add_subcommand("init",
+                                       "Write a project file that installs a folder, with stand-ins for "
+                                       "the wizard's bitmap and texts");
     cmd->add_option("folder", options.folder, "The folder to install")->required();
     cmd->add_option("-o,--output", options.output, "The project file to write (default: setup.toml)");
     cmd->add_option("--name", options.name, "The application's name (default: the folder's name)");
@@ -103,8 +104,8 @@ int run(const Options& options)
 
     ProjectTemplate text;
     const fs::path base = folder.filename().empty() ? folder.parent_path().filename() : folder.filename();
-    text.name = ProjectTemplate::UsableName(options.name.empty() ? Utf8Name(base.string()) : options.name,
-                                            kLongestName, kFallbackName);
+    text.name = ProjectTemplate::UsableName(options.name.empty() ? Utf8Name(base.string()) : options.name, kLongestName,
+                                            kFallbackName);
     const fs::path home = project.parent_path();
     fs::path relative = folder.lexically_relative(home);
     if (relative.empty())

@@ -60,7 +60,8 @@ int run(const Options& options)
         throw ToolError(error);
     PackageReader& reader = archive.Reader();
 
-    std::printf("Setup:         %s, %llu bytes", options.setup.c_str(), static_cast<unsigned long long>(reader.FileSize()));
+    std::printf("Setup:         %s, %llu bytes", options.setup.c_str(),
+                static_cast<unsigned long long>(reader.FileSize()));
     if (reader.End() < reader.FileSize())
         std::printf(", signed (certificate table of %llu bytes)",
                     static_cast<unsigned long long>(reader.FileSize() - reader.End()));
@@ -81,15 +82,16 @@ int run(const Options& options)
                 reader.ScriptSize());
 
     std::printf("%12s %12s %6s  %-5s  %-30s %s\n", "Length", "Packed", "Ratio", "Flags", "Name", "Item title");
-    std::printf("%12s %12s %6s  %-5s  %-30s %s\n", "------------", "------------", "-----", "-----",
-                "----", "----------");
+    std::printf("%12s %12s %6s  %-5s  %-30s %s\n", "------------", "------------", "-----", "-----", "----",
+                "----------");
     uint64_t original = 0;
     uint64_t packed = 0;
     size_t count = 0;
     for (size_t k = 0; k < archive.Members().size(); ++k) {
         const SetupArchive::Member& m = archive.Members()[k];
         if (!m.parsed) {
-            std::printf("%12s %12s %6s  %-5s  %s\n", "?", "?", "", "", ScriptText::RecordKey(static_cast<int>(k)).c_str());
+            std::printf("%12s %12s %6s  %-5s  %s\n", "?", "?", "", "",
+                        ScriptText::RecordKey(static_cast<int>(k)).c_str());
             continue;
         }
         const ScriptRecord& r = m.record;

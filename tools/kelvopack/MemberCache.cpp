@@ -67,9 +67,8 @@ void EncodeHeader(const MemberCache::Key& key, uint64_t original, uint64_t packe
 
 bool IsEntryName(const std::string& name)
 {
-    return name.size() == 64 && std::all_of(name.begin(), name.end(), [](char c) {
-               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
-           });
+    return name.size() == 64 && std::all_of(name.begin(), name.end(),
+                                            [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
 }
 
 // A name no other writer picks: the process, the thread and a random part.
@@ -175,7 +174,9 @@ bool MemberCache::LimitFromEnvironment(uint64_t* limit, std::string* reason)
     return true;
 }
 
-MemberCache::MemberCache(std::string folder, uint64_t limit) : folder_(std::move(folder)), limit_(limit) {}
+MemberCache::MemberCache(std::string folder, uint64_t limit) : folder_(std::move(folder)), limit_(limit)
+{
+}
 
 std::string MemberCache::EntryPath(const Key& key) const
 {
@@ -241,8 +242,7 @@ bool MemberCache::Find(const Key& key, uint64_t originalSize, Entry* entry) cons
     return true;
 }
 
-MemberCache::Writer::Writer(const MemberCache& cache, const Key& key)
-    : key_(key), final_(cache.EntryPath(key))
+MemberCache::Writer::Writer(const MemberCache& cache, const Key& key) : key_(key), final_(cache.EntryPath(key))
 {
     std::error_code ec;
     fs::create_directories(fs::path(final_).parent_path(), ec);

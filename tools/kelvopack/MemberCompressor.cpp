@@ -42,8 +42,8 @@ struct Pipeline {
     std::condition_variable data;   // the writer waits for chunks here
     std::condition_variable space;  // workers wait for the budget here
     std::vector<Slot> slots;
-    size_t head = 0;     // the member being written
-    size_t queued = 0;   // bytes waiting in all slots
+    size_t head = 0;    // the member being written
+    size_t queued = 0;  // bytes waiting in all slots
     size_t budget;
     bool stop = false;
     std::string error;
@@ -246,7 +246,8 @@ bool Worker<Encoder>::EmitKept(size_t k, MemberCache::Entry& entry)
                 return false;
         }
         if (crc != entry.crc) {
-            pipeline_.Fail("\"" + member.source + "\": its kept compressed copy changed while it was read; build again");
+            pipeline_.Fail("\"" + member.source +
+                           "\": its kept compressed copy changed while it was read; build again");
             return false;
         }
     }
@@ -305,8 +306,8 @@ bool Worker<Encoder>::Encode(size_t k, File& in, MemberCache::Writer* keep, Blak
                 used = 0;
             }
             size_t consumed = 0;
-            used += encoder.Encode(input_.data() + offset, held - offset, eof, chunk.data() + used,
-                                   chunk.size() - used, &consumed);
+            used += encoder.Encode(input_.data() + offset, held - offset, eof, chunk.data() + used, chunk.size() - used,
+                                   &consumed);
             offset += consumed;
             if (encoder.Finished() || chunk.size() - used >= lzss::kMaxGroupSize)
                 break;

@@ -19,8 +19,8 @@ uint16_t Le16(const uint8_t* p)
 
 uint32_t Le32(const uint8_t* p)
 {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+           (static_cast<uint32_t>(p[3]) << 24);
 }
 
 bool ReadAt(File& file, uint64_t offset, void* buffer, size_t size)
@@ -97,7 +97,8 @@ bool PeResources::ReadTree(File& file)
     size_t visited = 0;
     const auto directory = [&](uint32_t at, std::vector<Entry>* out) {
         uint8_t header[16];
-        if (static_cast<uint64_t>(at) + sizeof header > treeSize_ || !ReadAt(file, treeOffset_ + at, header, sizeof header))
+        if (static_cast<uint64_t>(at) + sizeof header > treeSize_ ||
+            !ReadAt(file, treeOffset_ + at, header, sizeof header))
             return false;
         const uint32_t count = static_cast<uint32_t>(Le16(header + 12)) + Le16(header + 14);
         visited += count;
@@ -155,7 +156,8 @@ bool PeResources::ReadTree(File& file)
                 leaf = languages[0].target;
             }
             uint8_t data[16];
-            if (static_cast<uint64_t>(leaf) + sizeof data > treeSize_ || !ReadAt(file, treeOffset_ + leaf, data, sizeof data))
+            if (static_cast<uint64_t>(leaf) + sizeof data > treeSize_ ||
+                !ReadAt(file, treeOffset_ + leaf, data, sizeof data))
                 continue;
             r.size = Le32(data + 4);
             if (!Place(Le32(data), r.size, &r.offset))

@@ -105,8 +105,9 @@ constexpr uint8_t kGlyphs[95][PixelFont::kHeight] = {
 
 // The plain letter of each character 0xC0 to 0xFF of code page 1252
 // ("x" and "/" stand for the multiplication and division signs).
-constexpr char kPlain[] = "AAAAAAACEEEEIIIIDNOOOOOxOUUUUYTs"
-                          "aaaaaaaceeeeiiiidnooooo/ouuuuyty";
+constexpr char kPlain[] =
+    "AAAAAAACEEEEIIIIDNOOOOOxOUUUUYTs"
+    "aaaaaaaceeeeiiiidnooooo/ouuuuyty";
 
 }  // namespace
 

@@ -17,8 +17,8 @@ constexpr double kMega = 1024.0 * 1024.0;
 }  // namespace
 
 Progress::Progress(bool enabled, size_t totalFiles, uint64_t totalBytes)
-    : enabled_(enabled), totalFiles_(totalFiles), totalBytes_(totalBytes),
-      start_(std::chrono::steady_clock::now()), last_(start_)
+    : enabled_(enabled), totalFiles_(totalFiles), totalBytes_(totalBytes), start_(std::chrono::steady_clock::now()),
+      last_(start_)
 {
 }
 
@@ -59,10 +59,10 @@ void Progress::Finish(size_t files, uint64_t bytes)
 
 void Progress::Draw(size_t files, uint64_t bytes)
 {
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-    const double done = totalBytes_ > 0 ? static_cast<double>(bytes) / static_cast<double>(totalBytes_)
-                                        : (totalFiles_ > 0 ? static_cast<double>(files) / static_cast<double>(totalFiles_) : 1.0);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    const double done = totalBytes_ > 0
+                            ? static_cast<double>(bytes) / static_cast<double>(totalBytes_)
+                            : (totalFiles_ > 0 ? static_cast<double>(files) / static_cast<double>(totalFiles_) : 1.0);
     const int filled = static_cast<int>(std::lround(done * kBarWidth));
     char bar[kBarWidth + 1];
     for (int i = 0; i < kBarWidth; ++i)
@@ -70,8 +70,8 @@ void Progress::Draw(size_t files, uint64_t bytes)
     bar[kBarWidth] = '\0';
     const double speed = seconds > 0.05 ? static_cast<double>(bytes) / kMega / seconds : 0.0;
     std::fprintf(stderr, "\r[%s] %3d%%  %zu/%zu files  %.1f/%.1f MB  %.1f MB/s   ", bar,
-                 static_cast<int>(std::lround(done * 100.0)), files, totalFiles_,
-                 static_cast<double>(bytes) / kMega, static_cast<double>(totalBytes_) / kMega, speed);
+                 static_cast<int>(std::lround(done * 100.0)), files, totalFiles_, static_cast<double>(bytes) / kMega,
+                 static_cast<double>(totalBytes_) / kMega, speed);
     std::fflush(stderr);
     drawn_ = true;
 }

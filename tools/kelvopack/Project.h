@@ -42,7 +42,7 @@ struct InstallFile {
     std::string title;   // program item title in code page 1252; empty for none
     Modes modes;
     Origin origin;
-    uint64_t size = 0;   // measured when the project is checked
+    uint64_t size = 0;  // measured when the project is checked
 };
 
 // A file that the wizard shows: the bitmap and the two texts.

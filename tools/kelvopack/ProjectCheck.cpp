@@ -39,8 +39,7 @@ std::string Absolute(const std::string& path)
 
 // Measures a file; false, with a problem, when it is missing or too big.
 // Two look-ups per file, no opening: projects hold thousands of files.
-bool Measure(const std::string& source, const Origin& origin, uint64_t* size,
-             std::vector<std::string>* problems)
+bool Measure(const std::string& source, const Origin& origin, uint64_t* size, std::vector<std::string>* problems)
 {
     int64_t modified = 0;
     if (!platform::FileExists(source.c_str()) || !platform::FileStamp(source.c_str(), size, &modified)) {
@@ -104,8 +103,8 @@ bool CheckGroupName(const std::string& name, std::string* error)
 
 bool CheckWindowsFolder(const std::string& folder, bool root, std::string* error)
 {
-    const bool drive = folder.size() >= 3 && std::isalpha(static_cast<unsigned char>(folder[0])) &&
-                       folder[1] == ':' && folder[2] == '\\';
+    const bool drive = folder.size() >= 3 && std::isalpha(static_cast<unsigned char>(folder[0])) && folder[1] == ':' &&
+                       folder[2] == '\\';
     if (!drive) {
         *error = Quote(folder) + " is no folder of the form X:\\...\\";
         return false;
@@ -138,9 +137,8 @@ class ProjectChecker {
 public:
     ProjectChecker(Project* project, const CheckInputs& inputs)
         : project_(*project),
-          inputs_(inputs),
-          top_{project->file, 0, 0},
-          display_{&project->bitmap, &project->presentation, &project->agreement},
+          inputs_(inputs), top_{project->file, 0, 0}, display_{&project->bitmap, &project->presentation,
+                                                               &project->agreement},
           setupPath_(project->setupPath.empty() ? DefaultSetupPath(inputs.output) : project->setupPath)
     {
     }
@@ -208,10 +206,11 @@ void ProjectChecker::CheckFolders()
     for (const layout::DisplayRole& role : layout::kDisplayRoles)
         shortestDisplay = std::min(shortestDisplay, std::strlen(role.recordPath));
     if (sourceFolderOk_ && project_.sourceFolder.size() >= shortestDisplay) {
-        Problem(project_.sourceFolderOrigin,
-                "the source folder " + Quote(project_.sourceFolder) + " has " +
-                    std::to_string(project_.sourceFolder.size()) + " characters; the setup cuts that many off every record, " +
-                    "the display files' too, so it may have at most " + std::to_string(shortestDisplay - 1));
+        Problem(project_.sourceFolderOrigin, "the source folder " + Quote(project_.sourceFolder) + " has " +
+                                                 std::to_string(project_.sourceFolder.size()) +
+                                                 " characters; the setup cuts that many off every record, " +
+                                                 "the display files' too, so it may have at most " +
+                                                 std::to_string(shortestDisplay - 1));
         sourceFolderOk_ = false;
     }
 }
@@ -268,8 +267,8 @@ void ProjectChecker::CheckInstalledNames()
             Problem(file.origin, Quote(file.path) + " is a name the setup itself uses in the destination folder");
         const auto [at, fresh] = folded_.emplace(layout::FoldCase(file.path), i);
         if (!fresh)
-            Problem(file.origin, "two files go to " + Quote(file.path) + " (\"" +
-                                     project_.files[at->second].source + "\" and \"" + file.source + "\")");
+            Problem(file.origin, "two files go to " + Quote(file.path) + " (\"" + project_.files[at->second].source +
+                                     "\" and \"" + file.source + "\")");
     }
 }
 
@@ -279,9 +278,9 @@ void ProjectChecker::CheckFolderClashes()
         for (size_t cut = key.find('\\'); cut != std::string::npos; cut = key.find('\\', cut + 1)) {
             const auto clash = folded_.find(key.substr(0, cut));
             if (clash != folded_.end())
-                Problem(project_.files[index].origin,
-                        Quote(project_.files[index].path) + " needs a folder where the file " +
-                            Quote(project_.files[clash->second].path) + " goes");
+                Problem(project_.files[index].origin, Quote(project_.files[index].path) +
+                                                          " needs a folder where the file " +
+                                                          Quote(project_.files[clash->second].path) + " goes");
         }
     }
 }
@@ -300,7 +299,8 @@ void ProjectChecker::CheckScript()
         const SetupPlan::Record& r = plan.Records()[k];
         ScriptRecord widest = r.record;
         widest.TamComp = static_cast<uint32_t>(std::min<uint64_t>(lzss::CompressBound(r.size), kMaxSize));
-        if (!ScriptText::CheckEntry(ScriptText::RecordKey(static_cast<int>(k)), ScriptText::FormatRecord(widest), &error))
+        if (!ScriptText::CheckEntry(ScriptText::RecordKey(static_cast<int>(k)), ScriptText::FormatRecord(widest),
+                                    &error))
             Problem(r.origin, "the record of " + Quote(r.record.arq) + ": " + error);
         // Start-up matches the display records by their whole paths;
         // only installed files are registered under their names.
@@ -347,8 +347,8 @@ void ProjectChecker::CheckOutput()
         inputsRead.push_back({inputs_.stub, stubBytes, "the stub"});
     }
     for (int role = 0; role < 3; ++role)
-        inputsRead.push_back({display_[role]->source, display_[role]->size,
-                              std::string("the ") + layout::kDisplayRoles[role].what});
+        inputsRead.push_back(
+            {display_[role]->source, display_[role]->size, std::string("the ") + layout::kDisplayRoles[role].what});
     for (const InstallFile& file : project_.files)
         inputsRead.push_back({file.source, file.size, "an input file"});
     for (const Input& input : inputsRead) {
@@ -372,15 +372,17 @@ void ProjectChecker::CheckStub()
         return;
     }
     if (stub.certificateSize > 0) {
-        Problem(stubOrigin, "the stub is signed; appending a package breaks its signature: "
-                            "use an unsigned stub and sign the finished setup");
+        Problem(stubOrigin,
+                "the stub is signed; appending a package breaks its signature: "
+                "use an unsigned stub and sign the finished setup");
     } else if (stub.behindImage > 0) {
         Problem(stubOrigin, "the stub carries " + std::to_string(stub.behindImage) +
                                 " bytes behind its program: it is a finished setup, not the setup program");
     }
     if (stub.level && *stub.level != project_.level) {
         const bool admin = *stub.level == ExecutionLevel::Admin;
-        Problem(stubOrigin, std::string("the stub asks for ") + (admin ? "an administrator's rights" : "its user's rights") +
+        Problem(stubOrigin, std::string("the stub asks for ") +
+                                (admin ? "an administrator's rights" : "its user's rights") +
                                 ", but the project's level is \"" + LevelName(project_.level) + "\": use " +
                                 StubLocator::StubName(project_.level, stub.machine == 0x8664) + ", or set level = \"" +
                                 LevelName(*stub.level) + "\"");

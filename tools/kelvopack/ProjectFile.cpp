@@ -43,8 +43,7 @@ namespace {
 
 bool IsAbsolute(const std::string& path)
 {
-    return (!path.empty() && (path[0] == '/' || path[0] == '\\')) ||
-           (path.size() >= 2 && path[1] == ':');
+    return (!path.empty() && (path[0] == '/' || path[0] == '\\')) || (path.size() >= 2 && path[1] == ':');
 }
 
 std::string Folder(const std::string& file)
@@ -63,9 +62,9 @@ std::string BaseName(const std::string& path)
 
 // The settings of the file's top, as ReadSetting reads them, and those of
 // its tables; for "did you mean" and the lists of known settings.
-const std::vector<std::string> kTopSettings = {"name", "publisher", "version", "group", "destination", "level",
-                                               "modes", "source_folder", "setup_path", "bitmap", "presentation",
-                                               "agreement"};
+const std::vector<std::string> kTopSettings = {"name",        "publisher", "version",      "group",
+                                               "destination", "level",     "modes",        "source_folder",
+                                               "setup_path",  "bitmap",    "presentation", "agreement"};
 const std::vector<std::string> kFileSettings = {"source", "path", "title", "modes"};
 const std::vector<std::string> kFolderSettings = {"source", "include", "exclude", "path", "modes"};
 
@@ -96,7 +95,8 @@ std::string TableKeyProblem(const std::string& name, const char* table, const st
 {
     // TOML gives every key after a table's header to that table.
     if (std::find(kTopSettings.begin(), kTopSettings.end(), name) != kTopSettings.end())
-        return "\"" + name + "\" is set inside a " + table + " table: settings of the whole setup come before "
+        return "\"" + name + "\" is set inside a " + table +
+               " table: settings of the whole setup come before "
                "the first [[file]] or [[folder]] (in TOML, every key after a table's header belongs to the table)";
     return Unknown(name, std::string(" in ") + table, known);
 }
@@ -116,8 +116,7 @@ constexpr char kSingleQuotes[] =
 bool QuotesABackslash(const std::string& line)
 {
     const size_t quote = line.find('"');
-    return quote != std::string::npos && line.find('\\', quote) != std::string::npos &&
-           line.find('\'') > quote;
+    return quote != std::string::npos && line.find('\\', quote) != std::string::npos && line.find('\'') > quote;
 }
 
 std::string Slashes(std::string path, char from, char to)
@@ -198,7 +197,7 @@ private:
 std::string Reader::Line(int line) const
 {
     return line >= 1 && static_cast<size_t>(line) <= lines_.size() ? lines_[static_cast<size_t>(line) - 1]
-                                                                    : std::string();
+                                                                   : std::string();
 }
 
 Origin Reader::At(const toml::node& node) const
@@ -266,8 +265,8 @@ std::optional<std::vector<std::string>> Reader::Strings(const toml::node& node, 
                 items += (items.empty() ? "" : ", ") + TomlString(item);
             start = comma + 1;
         }
-        Problem(At(node), what + " is a string; it takes an array: " + what.substr(1, what.size() - 2) + " = [" +
-                              items + "]");
+        Problem(At(node),
+                what + " is a string; it takes an array: " + what.substr(1, what.size() - 2) + " = [" + items + "]");
         return std::nullopt;
     }
     const toml::array* array = node.as_array();
@@ -509,8 +508,9 @@ toml::table Reader::Parse(const std::string& text) const
         std::string what = std::string(e.description());
         if (QuotesABackslash(Line(static_cast<int>(source.begin.line))))
             what += "; " + std::string(kSingleQuotes);
-        throw ToolError(Origin{path_, static_cast<int>(source.begin.line), static_cast<int>(source.begin.column)}.Where() +
-                        ": " + what);
+        throw ToolError(
+            Origin{path_, static_cast<int>(source.begin.line), static_cast<int>(source.begin.column)}.Where() + ": " +
+            what);
     }
 }
 
@@ -550,7 +550,8 @@ void Reader::ReadName(const toml::node& node, bool groupGiven, Project* project)
     if (groupGiven)
         return;
     if (project->nameAnsi.empty() && !s->empty()) {
-        Problem(At(node), "\"name\" \"" + *s + "\" holds no character of code page 1252, and the program "
+        Problem(At(node), "\"name\" \"" + *s +
+                              "\" holds no character of code page 1252, and the program "
                               "group's name needs some: name the group with group = '...'");
         return;
     }

@@ -132,6 +132,8 @@ std::string ProjectTemplate::Literal(const std::string& name)
     return pattern;
 }
 
+// The texts below are laid out as the lines they write.
+// clang-format off
 std::string ProjectTemplate::Text() const
 {
     std::string destination = "C:\\" + name + "\\";
@@ -214,3 +216,4 @@ std::string ProjectTemplate::Agreement(const std::string& ansiName)
                  "\n"
                  "Choose \"Yes\" to accept the terms and install " + ansiName + ", or \"No\" to leave.");
 }
+// clang-format on

@@ -133,8 +133,8 @@ std::vector<std::string> TextWarnings(const std::vector<uint8_t>& text)
 
     // Text that is valid UTF-8 and not plain ASCII is almost surely UTF-8.
     bool utf8 = true;
-    size_t wide = 0;        // characters of more than one byte
-    size_t firstWide = 0;   // where the first lies
+    size_t wide = 0;                          // characters of more than one byte
+    size_t firstWide = 0;                     // where the first lies
     size_t firstForeign = std::string::npos;  // the first that 1252 cannot write
     uint32_t foreign = 0;
     for (size_t i = from; i < text.size() && utf8;) {
@@ -149,8 +149,7 @@ std::vector<std::string> TextWarnings(const std::vector<uint8_t>& text)
                 firstWide = i;
             std::string ansi;
             std::string error;
-            if (firstForeign == std::string::npos &&
-                !codepage::Utf8ToAnsi(Slice(text, i, length), &ansi, &error)) {
+            if (firstForeign == std::string::npos && !codepage::Utf8ToAnsi(Slice(text, i, length), &ansi, &error)) {
                 firstForeign = i;
                 foreign = cp;
             }
@@ -163,8 +162,8 @@ std::vector<std::string> TextWarnings(const std::vector<uint8_t>& text)
         const std::string character = Slice(text, firstWide, length);
         std::string warning = "it is UTF-8 text: the setup shows its " + Number(wide) +
                               " characters beyond ASCII as code page 1252, \"" + character + "\" (line " +
-                              Number(LineOf(text, firstWide)) + ") as \"" + codepage::AnsiToUtf8(character) +
-                              "\"; " + save;
+                              Number(LineOf(text, firstWide)) + ") as \"" + codepage::AnsiToUtf8(character) + "\"; " +
+                              save;
         if (firstForeign != std::string::npos)
             warning += ", where " + CodePoint(foreign) + " (line " + Number(LineOf(text, firstForeign)) +
                        ") has no form";
@@ -195,12 +194,12 @@ std::vector<std::string> ProjectWarnings(const Project& project)
     if (!codepage::Utf8ToAnsi(project.name, &ansi, &error)) {
         const bool groupFromName = project.groupOrigin.line == project.nameOrigin.line &&
                                    project.groupOrigin.column == project.nameOrigin.column;
-        found.push_back(project.nameOrigin.Where() + ": \"name\" \"" + project.name + "\" holds " + error +
-                        (project.nameAnsi.empty()
-                             ? "; the setup shows the program group's name \"" +
-                                   codepage::AnsiToUtf8(project.group) + "\" instead"
-                             : "; the setup shows it as \"" + codepage::AnsiToUtf8(project.nameAnsi) + "\"" +
-                                   (groupFromName ? ", and names the program group so" : "")));
+        found.push_back(
+            project.nameOrigin.Where() + ": \"name\" \"" + project.name + "\" holds " + error +
+            (project.nameAnsi.empty()
+                 ? "; the setup shows the program group's name \"" + codepage::AnsiToUtf8(project.group) + "\" instead"
+                 : "; the setup shows it as \"" + codepage::AnsiToUtf8(project.nameAnsi) + "\"" +
+                       (groupFromName ? ", and names the program group so" : "")));
     }
     const auto read = [](const std::string& path, std::vector<uint8_t>* bytes) {
         File file(path.c_str(), "rb");
@@ -219,8 +218,8 @@ std::vector<std::string> ProjectWarnings(const Project& project)
         std::vector<uint8_t> bytes;
         if (!read(file.source, &bytes))
             continue;  // CheckProject has read it already; a file that vanished since fails the build
-        const std::vector<std::string> lines =
-            &file == &project.bitmap ? warnings::BitmapWarnings(bytes) : warnings::TextWarnings(bytes);
+        const std::vector<std::string> lines = &file == &project.bitmap ? warnings::BitmapWarnings(bytes)
+                                                                        : warnings::TextWarnings(bytes);
         for (const std::string& line : lines)
             found.push_back(file.origin.Where() + ": the " + layout::kDisplayRoles[role].what + " \"" + file.source +
                             "\": " + line);

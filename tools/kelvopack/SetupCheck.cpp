@@ -135,7 +135,8 @@ void Checker::CheckNames()
         bool ScriptRecord::*flag;
         char letter;
         const char* what;
-    } modes[3] = {{&ScriptRecord::Ful, 'F', "Full"}, {&ScriptRecord::Typ, 'T', "Typical"},
+    } modes[3] = {{&ScriptRecord::Ful, 'F', "Full"},
+                  {&ScriptRecord::Typ, 'T', "Typical"},
                   {&ScriptRecord::Min, 'M', "Minimal"}};
     std::map<std::string, size_t> installed[3];  // folded name -> first record, per mode
     struct Clash {
@@ -181,8 +182,8 @@ void Checker::CheckNames()
         std::string modeList;
         for (size_t i = 0; i < clash.modes.size(); ++i)
             modeList += (i == 0 ? "" : i + 1 == clash.modes.size() ? " and " : ", ") + clash.modes[i];
-        Problem(Label(pair.first) + ": the setup would install it under the same name as " + Label(pair.second) +
-                ", " + Quote(clash.name) + (exact ? "" : " (letter case aside)") + ", and so refuses to install in the " +
+        Problem(Label(pair.first) + ": the setup would install it under the same name as " + Label(pair.second) + ", " +
+                Quote(clash.name) + (exact ? "" : " (letter case aside)") + ", and so refuses to install in the " +
                 modeList + " mode" + (clash.modes.size() > 1 ? "s" : ""));
     }
 }

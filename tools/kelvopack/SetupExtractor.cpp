@@ -85,8 +85,8 @@ bool SetupExtractor::Extract(const SetupArchive::Member& member, const std::stri
     }
     if (!OpenReader(error))
         return false;
-    const Status status =
-        reader_.ExtractTo(member.start, member.record.TamComp, member.record.TamOrig, target.c_str(), hook_);
+    const Status status = reader_.ExtractTo(member.start, member.record.TamComp, member.record.TamOrig, target.c_str(),
+                                            hook_);
     if (status.IsCanceled())
         *error = "stopped";
     else if (!status)

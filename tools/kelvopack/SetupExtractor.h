@@ -22,8 +22,7 @@ public:
     // False, with the reason, when the name is refused, the member does not
     // lie where the setup may read it, cannot be decoded to the size its
     // record states, or cannot be written; nothing is left behind then.
-    bool Extract(const SetupArchive::Member& member, const std::string& name, std::string* shown,
-                 std::string* error);
+    bool Extract(const SetupArchive::Member& member, const std::string& name, std::string* shown, std::string* error);
     // Copies the file written as `from` to `name`, as the setup copies a
     // display file that serves a second role.
     bool Copy(const std::string& from, const std::string& name, std::string* shown, std::string* error);

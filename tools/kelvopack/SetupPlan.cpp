@@ -12,8 +12,7 @@ uint32_t Size32(uint64_t size)
 
 }  // namespace
 
-SetupPlan::SetupPlan(const Project& project, const std::string& setupPath)
-    : sourceFolder_(project.sourceFolder)
+SetupPlan::SetupPlan(const Project& project, const std::string& setupPath) : sourceFolder_(project.sourceFolder)
 {
     settings_ = {
         {kKeyDirOrig, project.sourceFolder},
@@ -26,8 +25,9 @@ SetupPlan::SetupPlan(const Project& project, const std::string& setupPath)
         {kKeyModosInstalacao, project.modes.Letters()},
     };
     // For the list of installed programs; older setup programs skip them.
-    const std::pair<const char*, const std::string*> app[] = {
-        {kKeyAppName, &project.nameAnsi}, {kKeyAppPublisher, &project.publisher}, {kKeyAppVersion, &project.version}};
+    const std::pair<const char*, const std::string*> app[] = {{kKeyAppName, &project.nameAnsi},
+                                                              {kKeyAppPublisher, &project.publisher},
+                                                              {kKeyAppVersion, &project.version}};
     for (const auto& [key, value] : app) {
         if (!value->empty())
             settings_.emplace_back(key, *value);

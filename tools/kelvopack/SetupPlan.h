@@ -19,7 +19,7 @@ public:
         std::string source;   // the file on this machine
         Origin origin;
         uint64_t size = 0;
-        int role = -1;        // index into layout::kDisplayRoles; -1 for an installed file
+        int role = -1;  // index into layout::kDisplayRoles; -1 for an installed file
     };
 
     // The project must have been checked: sizes measured, names valid.

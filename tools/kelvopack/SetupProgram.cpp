@@ -50,7 +50,8 @@ bool SetupProgram::Inspect(const std::string& path, std::string* why)
     if (const PeResources::Resource* manifest = resources.Find(kManifest, 1);
         manifest != nullptr && manifest->size <= kLongestManifest) {
         std::string text(manifest->size, '\0');
-        if (file.Seek(static_cast<int64_t>(manifest->offset), SEEK_SET) && file.Read(&text[0], text.size()) == text.size()) {
+        if (file.Seek(static_cast<int64_t>(manifest->offset), SEEK_SET) &&
+            file.Read(&text[0], text.size()) == text.size()) {
             if (text.find("\"requireAdministrator\"") != std::string::npos ||
                 text.find("'requireAdministrator'") != std::string::npos)
                 level = ExecutionLevel::Admin;

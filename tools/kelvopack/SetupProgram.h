@@ -23,8 +23,8 @@ public:
     bool Inspect(const std::string& path, std::string* why);
 
     bool readable = false;
-    uint16_t machine = 0;                  // 0x14c i386, 0x8664 x86-64
-    std::optional<ExecutionLevel> level;   // as its manifest asks; none when it says neither
-    uint64_t certificateSize = 0;          // a signature's table; 0 when unsigned
-    uint64_t behindImage = 0;              // bytes behind the image, a signature aside
+    uint16_t machine = 0;                 // 0x14c i386, 0x8664 x86-64
+    std::optional<ExecutionLevel> level;  // as its manifest asks; none when it says neither
+    uint64_t certificateSize = 0;         // a signature's table; 0 when unsigned
+    uint64_t behindImage = 0;             // bytes behind the image, a signature aside
 };

@@ -26,7 +26,7 @@ struct SetupSettings {
     unsigned threads = 1;
     size_t memoryBudget = size_t(256) << 20;
     bool progress = false;
-    bool best = false;  // members and script parsed optimally (build --best)
+    bool best = false;        // members and script parsed optimally (build --best)
     std::string cacheFolder;  // compressed members kept between builds; empty: none
     uint64_t cacheLimit = 0;  // bytes the cache may hold
 };

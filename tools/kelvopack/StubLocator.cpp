@@ -58,17 +58,18 @@ const struct {
 // system's own separators.
 std::string Join(const std::string& folder, const std::string& relative)
 {
-    return (std::filesystem::path(folder) / std::filesystem::path(relative)).lexically_normal().make_preferred().string();
+    return (std::filesystem::path(folder) / std::filesystem::path(relative))
+        .lexically_normal()
+        .make_preferred()
+        .string();
 }
 
 }  // namespace
 
 StubLocator::StubLocator(std::string programFolder, std::string buildFolder, std::string buildStubs,
                          std::string buildStubs64)
-    : programFolder_(std::move(programFolder)),
-      buildFolder_(std::move(buildFolder)),
-      buildStubs_(std::move(buildStubs)),
-      buildStubs64_(std::move(buildStubs64))
+    : programFolder_(std::move(programFolder)), buildFolder_(std::move(buildFolder)),
+      buildStubs_(std::move(buildStubs)), buildStubs64_(std::move(buildStubs64))
 {
 }
 
@@ -131,12 +132,13 @@ bool StubLocator::Find(ExecutionLevel level, std::string* stub, std::string* err
     const std::vector<std::string> places = Places(level);
     if (FindIn(places, stub))
         return true;
-    *error = std::string("no setup program for the level \"") + LevelName(level) +
-             "\" (" + StubName(level) + "); looked for it at:";
+    *error = std::string("no setup program for the level \"") + LevelName(level) + "\" (" + StubName(level) +
+             "); looked for it at:";
     for (const std::string& place : places)
         *error += "\n  " + place;
-    *error += "\ninstall kelvopack's package, build the setup program "
-              "(cmake --preset mingw-i686 && cmake --build --preset mingw-i686), or give --stub";
+    *error +=
+        "\ninstall kelvopack's package, build the setup program "
+        "(cmake --preset mingw-i686 && cmake --build --preset mingw-i686), or give --stub";
     return false;
 }
 

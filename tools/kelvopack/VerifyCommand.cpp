@@ -10,8 +10,9 @@ namespace verify_command {
 
 CLI::App* setup(CLI::App& app, Options& options)
 {
-    CLI::App* cmd = app.add_subcommand(
-        "verify", "Check that every member of a setup lies where its script says and decodes to its size");
+    CLI::App* cmd =
+        app.add_subcommand("verify",
+                           "Check that every member of a setup lies where its script says and decodes to its size");
     cmd->add_option("setup", options.setup, "The setup executable")->required();
     cmd->add_flag("-q,--quiet", options.quiet, "Print problems only");
     return cmd;
@@ -28,12 +29,11 @@ int run(const Options& options)
         return 1;
     }
     if (!options.quiet)
-        std::printf("%s: OK, %zu members, %llu bytes decoded from %llu, %s\n", options.setup.c_str(),
-                    result.members, static_cast<unsigned long long>(result.originalBytes),
+        std::printf("%s: OK, %zu members, %llu bytes decoded from %llu, %s\n", options.setup.c_str(), result.members,
+                    static_cast<unsigned long long>(result.originalBytes),
                     static_cast<unsigned long long>(result.packedBytes),
-                    result.integrity == IntegrityReport::State::kIntact
-                        ? "checksums match"
-                        : "no checksums (made by an older kelvopack)");
+                    result.integrity == IntegrityReport::State::kIntact ? "checksums match"
+                                                                        : "no checksums (made by an older kelvopack)");
     return 0;
 }
 

@@ -3,7 +3,9 @@
 #include <exception>
 #include <new>
 
-WorkerCrew::WorkerCrew(FailureHandler onFailure) : onFailure_(std::move(onFailure)) {}
+WorkerCrew::WorkerCrew(FailureHandler onFailure) : onFailure_(std::move(onFailure))
+{
+}
 
 WorkerCrew::~WorkerCrew()
 {

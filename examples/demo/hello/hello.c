@@ -40,8 +40,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     windowClass.lpszClassName = kClassName;
     if (!RegisterClassA(&windowClass))
         return 1;
-    window = CreateWindowA(kClassName, "Kelvo Demo", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 360, 160,
-                           NULL, NULL, instance, NULL);
+    window = CreateWindowA(kClassName, "Kelvo Demo", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 360, 160, NULL,
+                           NULL, instance, NULL);
     if (window == NULL)
         return 1;
     ShowWindow(window, show);
