@@ -8,7 +8,7 @@ packages=(
     libtomlplusplus-dev libcli11-dev
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
     wine wine64 xvfb xdotool imagemagick fonts-wine
-    osslsigncode openssl clang-tidy procps
+    osslsigncode openssl clang-tidy clang-format procps
     clang libclang-rt-14-dev
     dpkg-dev file  # cpack -G DEB: dpkg-shlibdeps works out the dependencies
 )
