@@ -1,6 +1,7 @@
 #include "PeImage.h"
 
 #include "File.h"
+#include "LittleEndian.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -8,22 +9,6 @@
 #include <vector>
 
 namespace {
-
-uint16_t Le16(const uint8_t* p)
-{
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-uint32_t Le32(const uint8_t* p)
-{
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
-}
-
-bool ReadAt(File& file, uint64_t offset, void* buffer, size_t size)
-{
-    return file.Seek(static_cast<int64_t>(offset), SEEK_SET) && file.Read(buffer, size) == size;
-}
 
 constexpr size_t kSecurityDirectory = 4;
 constexpr size_t kSectionEntry = 40;
@@ -35,7 +20,7 @@ bool PeImage::Read(File& file, uint64_t fileSize)
 {
     *this = PeImage();
     uint8_t dos[64];
-    if (fileSize < sizeof dos || !ReadAt(file, 0, dos, sizeof dos) || dos[0] != 'M' || dos[1] != 'Z')
+    if (fileSize < sizeof dos || !file.ReadAt(0, dos, sizeof dos) || dos[0] != 'M' || dos[1] != 'Z')
         return false;
     const uint64_t pe = Le32(dos + 0x3C);
     // Signature, COFF header, and the optional header up to its directories.
@@ -43,7 +28,7 @@ bool PeImage::Read(File& file, uint64_t fileSize)
     if (pe + 4 + 20 > fileSize)
         return false;
     const size_t headSize = static_cast<size_t>(std::min<uint64_t>(sizeof head, fileSize - pe));
-    if (!ReadAt(file, pe, head, headSize) || std::memcmp(head, "PE\0\0", 4) != 0)
+    if (!file.ReadAt(pe, head, headSize) || std::memcmp(head, "PE\0\0", 4) != 0)
         return false;
     const uint8_t* coff = head + 4;
     const uint16_t sections = Le16(coff + 2);
@@ -65,28 +50,48 @@ bool PeImage::Read(File& file, uint64_t fileSize)
         return false;
     machine_ = Le16(coff);
     subsystem_ = Le16(opt + 68);
-    const uint32_t dirCount = Le32(opt + countAt);
-    const size_t securityAt = dirsAt + size_t(8) * kSecurityDirectory;
-    if (dirCount > kSecurityDirectory && optionalSize >= securityAt + 8 && optAvailable >= securityAt + 8) {
-        certOffset_ = Le32(opt + securityAt);
-        certSize_ = Le32(opt + securityAt + 4);
+    // The directories the headers list and hold whole.
+    const uint32_t listed = Le32(opt + countAt);
+    while (directoryCount_ < kMaxDirectories && directoryCount_ < listed) {
+        const size_t at = dirsAt + size_t(8) * directoryCount_;
+        if (optionalSize < at + 8 || optAvailable < at + 8)
+            break;
+        directories_[directoryCount_][0] = Le32(opt + at);
+        directories_[directoryCount_][1] = Le32(opt + at + 4);
+        ++directoryCount_;
+    }
+    uint32_t certOffset = 0;
+    uint32_t certSize = 0;
+    if (Directory(kSecurityDirectory, &certOffset, &certSize)) {
+        certOffset_ = certOffset;
+        certSize_ = certSize;
     }
     // Section table: where the image's raw data ends.
     const uint64_t table = pe + 24 + optionalSize;
     if (table + kSectionEntry * sections > fileSize)
         return false;
     std::vector<uint8_t> entries(kSectionEntry * sections);
-    if (sections > 0 && !ReadAt(file, table, entries.data(), entries.size()))
+    if (sections > 0 && !file.ReadAt(table, entries.data(), entries.size()))
         return false;
     uint64_t end = table + entries.size();
     for (uint16_t i = 0; i < sections; ++i) {
         const uint8_t* s = entries.data() + kSectionEntry * i;
-        const uint64_t rawSize = Le32(s + 16);
-        const uint64_t rawPointer = Le32(s + 20);
+        sections_.push_back({Le32(s + 12), Le32(s + 16), Le32(s + 20)});
+        const uint64_t rawSize = sections_.back().rawSize;
+        const uint64_t rawPointer = sections_.back().rawOffset;
         if (rawSize > 0 && rawPointer + rawSize > end)
             end = rawPointer + rawSize;
     }
     imageEnd_ = end;
     valid_ = true;
+    return true;
+}
+
+bool PeImage::Directory(size_t index, uint32_t* address, uint32_t* size) const
+{
+    if (index >= directoryCount_)
+        return false;
+    *address = directories_[index][0];
+    *size = directories_[index][1];
     return true;
 }

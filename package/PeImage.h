@@ -3,8 +3,9 @@
 // certificate table. Files that are no PE image simply have neither.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <string>
+#include <vector>
 
 class File;
 
@@ -23,6 +24,17 @@ public:
     uint64_t CertificateOffset() const { return certOffset_; }
     uint64_t CertificateSize() const { return certSize_; }
 
+    // Where a section's bytes lie in memory and in the file.
+    struct Section {
+        uint32_t virtualAddress;
+        uint32_t rawSize;
+        uint32_t rawOffset;
+    };
+    const std::vector<Section>& Sections() const { return sections_; }
+    // The data directory `index` (4 certificates, 2 resources, ...); false
+    // when the headers list fewer.
+    bool Directory(size_t index, uint32_t* address, uint32_t* size) const;
+
 private:
     bool valid_ = false;
     uint16_t machine_ = 0;
@@ -30,4 +42,8 @@ private:
     uint64_t imageEnd_ = 0;
     uint64_t certOffset_ = 0;
     uint64_t certSize_ = 0;
+    static constexpr size_t kMaxDirectories = 16;  // the format's own count
+    uint32_t directories_[kMaxDirectories][2] = {};
+    size_t directoryCount_ = 0;
+    std::vector<Section> sections_;
 };

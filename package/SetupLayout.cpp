@@ -3,6 +3,7 @@
 #include "BoundedText.h"
 #include "Crc32.h"
 #include "Limits.h"
+#include "LittleEndian.h"
 #include "PeImage.h"
 #include "ScriptText.h"
 
@@ -41,20 +42,9 @@ bool IsReservedName(const std::string& name)
     return false;
 }
 
-namespace {
-
-// Little-endian, as the trailer and the integrity record store numbers.
-uint32_t Get32(const uint8_t* p)
-{
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
-
-}  // namespace
-
 uint32_t DecodeTrailer(const uint8_t bytes[kTrailerSize])
 {
-    return Get32(bytes);
+    return Le32(bytes);
 }
 
 void EncodeTrailer(uint32_t scriptSize, uint8_t bytes[kTrailerSize])
@@ -168,7 +158,7 @@ bool IntegrityHeader(const uint8_t* header, uint32_t* members)
 {
     if (std::memcmp(header, kIntegrityMagic, kMagicSize) != 0)
         return false;
-    *members = Get32(header + 12);
+    *members = Le32(header + 12);
     return true;
 }
 
@@ -179,14 +169,14 @@ bool DecodeIntegrity(const std::vector<uint8_t>& bytes, IntegrityRecord* record)
         bytes.size() != IntegrityRecordSize(members))
         return false;
     const size_t body = bytes.size() - 4;
-    if (Get32(bytes.data() + 8) != kIntegrityVersion || Get32(bytes.data() + body) != Crc32(bytes.data(), body))
+    if (Le32(bytes.data() + 8) != kIntegrityVersion || Le32(bytes.data() + body) != Crc32(bytes.data(), body))
         return false;
-    record->packageSize = static_cast<uint64_t>(Get32(bytes.data() + 16)) |
-                          static_cast<uint64_t>(Get32(bytes.data() + 20)) << 32;
-    record->scriptCrc = Get32(bytes.data() + 24);
+    record->packageSize = static_cast<uint64_t>(Le32(bytes.data() + 16)) |
+                          static_cast<uint64_t>(Le32(bytes.data() + 20)) << 32;
+    record->scriptCrc = Le32(bytes.data() + 24);
     record->memberCrcs.resize(members);
     for (uint32_t k = 0; k < members; ++k)
-        record->memberCrcs[k] = Get32(bytes.data() + 28 + size_t(4) * k);
+        record->memberCrcs[k] = Le32(bytes.data() + 28 + size_t(4) * k);
     return true;
 }
 

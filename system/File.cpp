@@ -71,6 +71,11 @@ bool File::Seek(int64_t offset, int whence)
 #endif
 }
 
+bool File::ReadAt(uint64_t offset, void* buffer, size_t size)
+{
+    return Seek(static_cast<int64_t>(offset), SEEK_SET) && Read(buffer, size) == size;
+}
+
 int64_t File::Tell()
 {
 #ifdef _WIN32

@@ -28,6 +28,8 @@ public:
     bool Write(const char* text);
     int GetChar();  // EOF at the end or on error
     bool Seek(int64_t offset, int whence);
+    // Exactly `size` bytes from `offset`; false if the file holds fewer.
+    bool ReadAt(uint64_t offset, void* buffer, size_t size);
     int64_t Tell();
     int64_t Size();       // restores the position; -1 on error
     bool Failed() const;  // a read or write error occurred

@@ -418,12 +418,33 @@ TEST(PeImage, ReadsMachineSubsystemImageEndAndCertificate)
     EXPECT_EQ(pe.Subsystem(), 2);
     EXPECT_EQ(pe.ImageEnd(), 0x600u);
     EXPECT_EQ(pe.CertificateSize(), 0u);
+    ASSERT_EQ(pe.Sections().size(), 1u);
+    EXPECT_EQ(pe.Sections()[0].rawOffset, 0x200u);
+    EXPECT_EQ(pe.Sections()[0].rawSize, 0x400u);
+    uint32_t address = 1;
+    uint32_t size = 1;
+    EXPECT_TRUE(pe.Directory(15, &address, &size));
+    EXPECT_EQ(address, 0u);
+    EXPECT_FALSE(pe.Directory(16, &address, &size));  // the headers list 16
     EXPECT_EQ(layout::FindPackageBounds(file, image.size()).end, image.size());
     EXPECT_EQ(layout::FindPackageBounds(file, image.size()).imageEnd, 0x600u);
 
     fakepe::Sign(image, 64);
     WriteFile("b.exe", image);
     File signedFile("b.exe", "rb");
+    ASSERT_TRUE(pe.Read(signedFile, image.size()));
+    EXPECT_EQ(pe.CertificateOffset(), image.size() - 64);
+    EXPECT_EQ(pe.CertificateSize(), 64u);
+    EXPECT_TRUE(pe.Directory(4, &address, &size));
+    EXPECT_EQ(address, image.size() - 64);
+    // Fewer directories listed: the certificates' entry is not read.
+    std::vector<uint8_t> few = image;
+    fakepe::Put32(few, fakepe::kPeOffset + 24 + 92, 4);
+    WriteFile("few.exe", few);
+    File fewFile("few.exe", "rb");
+    ASSERT_TRUE(pe.Read(fewFile, few.size()));
+    EXPECT_EQ(pe.CertificateSize(), 0u);
+    EXPECT_FALSE(pe.Directory(4, &address, &size));
     EXPECT_EQ(layout::FindPackageBounds(signedFile, image.size()).end, image.size() - 64);
     // A table that does not reach the end of the file is not a signature.
     image.push_back(0);

@@ -20,6 +20,8 @@
 // directory entries.
 #pragma once
 
+#include "PeImage.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -48,19 +50,13 @@ public:
     const Resource* Find(uint32_t type, const std::string& name) const;
 
 private:
-    struct Section {
-        uint32_t virtualAddress;
-        uint32_t rawSize;
-        uint32_t rawOffset;
-    };
-
     // The file offset of `size` bytes at `rva`; false when they do not lie
     // in one section's raw data.
     bool Place(uint32_t rva, uint32_t size, uint64_t* offset) const;
     bool ReadTree(File& file);
 
     uint64_t fileSize_ = 0;
-    std::vector<Section> sections_;
+    std::vector<PeImage::Section> sections_;
     uint64_t treeOffset_ = 0;
     uint32_t treeSize_ = 0;
     std::vector<Resource> resources_;
