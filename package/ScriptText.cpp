@@ -12,29 +12,6 @@ bool IsBlank(char c)
     return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\n';
 }
 
-// The key of a line: its first word, when it is no longer than a key can be;
-// empty otherwise. *end receives the position just after the word.
-std::string KeyOf(const std::string& line, size_t* end)
-{
-    size_t start = 0;
-    while (start < line.size() && IsBlank(line[start]))
-        ++start;
-    size_t stop = start;
-    while (stop < line.size() && !IsBlank(line[stop]))
-        ++stop;
-    *end = stop;
-    if (stop - start > kScriptKeyMax)
-        return std::string();
-    return line.substr(start, stop - start);
-}
-
-bool HasKey(const std::string& line, const std::string& key)
-{
-    size_t end = 0;
-    const std::string word = KeyOf(line, &end);
-    return !word.empty() && word == key;
-}
-
 std::vector<std::string> Words(const std::string& text)
 {
     std::vector<std::string> words;
@@ -68,6 +45,27 @@ bool ParseSize(const std::string& text, uint32_t* size)
 }
 
 }  // namespace
+
+std::string ScriptText::KeyOf(const std::string& line, size_t* end)
+{
+    size_t start = 0;
+    while (start < line.size() && IsBlank(line[start]))
+        ++start;
+    size_t stop = start;
+    while (stop < line.size() && !IsBlank(line[stop]))
+        ++stop;
+    *end = stop;
+    if (stop - start > kScriptKeyMax)
+        return std::string();
+    return line.substr(start, stop - start);
+}
+
+bool ScriptText::HasKey(const std::string& line, const std::string& key)
+{
+    size_t end = 0;
+    const std::string word = KeyOf(line, &end);
+    return !word.empty() && word == key;
+}
 
 ScriptText ScriptText::Parse(const std::vector<uint8_t>& bytes)
 {
@@ -123,74 +121,6 @@ bool ScriptText::Get(const char* key, std::string* value) const
     // The value starts after the one character that follows the key.
     *value = end + 1 < line.size() ? line.substr(end + 1) : std::string();
     return true;
-}
-
-void ScriptText::Set(const std::string& key, const std::string& value)
-{
-    std::string out;
-    if (!exists_) {
-        out = key + " " + value + "\n";
-    } else {
-        // Line by line as a stream reader meets them: a read that reaches
-        // the end of the file yields what it got, possibly an empty line,
-        // and is the last one.
-        size_t next = 0;
-        bool atEnd = false;
-        const auto read = [&]() -> std::string {
-            if (next >= lines_.size()) {
-                atEnd = true;
-                return std::string();
-            }
-            const Line& line = lines_[next++];
-            if (!line.broken && line.text.size() < kScriptLineMax)
-                atEnd = true;
-            return line.text;
-        };
-        bool written = false;
-        while (!atEnd) {
-            std::string line = read();
-            if (HasKey(line, key)) {
-                if (!value.empty()) {
-                    line = key + " " + value + "\n";
-                    written = true;
-                } else {
-                    line = read();
-                }
-            }
-            out += line;
-            out += '\n';
-        }
-        if (!written)
-            out += key + " " + value + "\n";
-    }
-    *this = Parse(std::vector<uint8_t>(out.begin(), out.end()));
-}
-
-void ScriptText::Append(const std::string& key, const std::string& value)
-{
-    const bool simple = exists_ && allBroken_ && keys_.count(key) == 0 && key.find('\n') == std::string::npos &&
-                        value.find('\n') == std::string::npos;
-    if (!simple) {
-        Set(key, value);
-        return;
-    }
-    // The rewrite copies every line, then the empty line read at the end of
-    // the file, then adds the entry.
-    AddPiece(std::string(), true);
-    AddLine(key + " " + value, true);
-}
-
-std::vector<uint8_t> ScriptText::Bytes() const
-{
-    std::vector<uint8_t> bytes;
-    for (const Line& line : lines_) {
-        bytes.insert(bytes.end(), line.text.begin(), line.text.end());
-        if (line.broken) {
-            bytes.push_back('\r');
-            bytes.push_back('\n');
-        }
-    }
-    return bytes;
 }
 
 bool ScriptText::CheckEntry(const std::string& key, const std::string& value, std::string* error)
@@ -277,18 +207,4 @@ bool ScriptText::ParseRecord(const std::string& value, ScriptRecord* out, std::s
     record.Min = flags[3] == 'M';
     *out = std::move(record);
     return true;
-}
-
-std::string ScriptText::FormatRecord(const ScriptRecord& record)
-{
-    std::string arq = record.arq;
-    std::string nome = record.nome.empty() ? std::string("_") : record.nome;
-    Retifica(&arq[0]);  // the terminator of an empty string is left alone
-    Retifica(&nome[0]);
-    std::string flags;
-    flags += record.Grupo ? 'G' : 'X';
-    flags += record.Ful ? 'F' : 'X';
-    flags += record.Typ ? 'T' : 'X';
-    flags += record.Min ? 'M' : 'X';
-    return arq + " " + nome + " " + std::to_string(record.TamOrig) + " " + std::to_string(record.TamComp) + " " + flags;
 }

@@ -107,6 +107,11 @@ public:
     static std::string FormatRecord(const ScriptRecord& record);
 
 private:
+    // The key of a line: its first word, when it is no longer than a key can
+    // be; empty otherwise. *end receives the position just after the word.
+    static std::string KeyOf(const std::string& line, size_t* end);
+    static bool HasKey(const std::string& line, const std::string& key);
+
     struct Line {
         std::string text;  // without its line break
         bool broken;       // a line break follows it in the file

@@ -21,18 +21,9 @@ void CopyOut(char* buffer, const std::string& text, size_t size)
     buffer[length] = '\0';
 }
 
-// Scripts rewritten by any TScript of this process. A rewrite may keep the
-// file's size and, on coarse clocks or file systems, its time stamp: every
-// cache compares this count too, so one object always sees another's writes.
-std::atomic<uint32_t> scriptWrites{0};
-
-bool WriteAll(File* file, const std::vector<uint8_t>& bytes)
-{
-    const bool written = file->Write(bytes.data(), bytes.size());
-    return file->Close() && written;
-}
-
 }  // namespace
+
+std::atomic<uint32_t> TScript::writes_{0};
 
 TScript::TScript(const char* _nomeArq) : nomeArq(_nomeArq)
 {
@@ -59,7 +50,7 @@ Status TScript::Refresh(const ScriptText** text)
         cache.valid = false;
         return Status();
     }
-    const uint32_t writes = scriptWrites.load();
+    const uint32_t writes = writes_.load();
     if (!cache.valid || cache.size != size || cache.modified != modified || cache.writes != writes) {
         // The stamps are taken first: a change while reading is noticed next time.
         std::vector<uint8_t> bytes;
@@ -99,39 +90,6 @@ void TScript::GetEntry(const char* entry, char* value)
     if (text == nullptr || !text->Get(entry, &found))
         found = "NULL";
     CopyOut(value, found, kPathSize);
-}
-
-void TScript::SetEntry(const char* entry, const char* value)
-{
-    cache.valid = false;
-    if (!platform::FileExists(nomeArq)) {
-        ScriptText text;
-        text.Set(entry, value);
-        File out(nomeArq, "wb");
-        if (!out.IsOpen() || !WriteAll(&out, text.Bytes()))
-            FatalMessage("Can't write file in \"TScript\"!", nomeArq);
-        ++scriptWrites;
-        return;
-    }
-
-    const std::string tempFailure = std::string("Can't write \"") + layout::kScriptTemp + "\"!";
-    File temp(layout::kScriptTemp, "wb");
-    if (!temp.IsOpen())
-        FatalMessage(tempFailure.c_str(), "Error!");
-    std::vector<uint8_t> bytes;
-    if (!ReadAll(&bytes))
-        FatalMessage(ReadFailure());
-    ScriptText text = ScriptText::Parse(bytes);
-    text.Set(entry, value);
-    if (!WriteAll(&temp, text.Bytes()))
-        FatalMessage(tempFailure.c_str(), "Error!");
-
-    platform::RemoveFile(nomeArq);
-    // Should the new text not take the script's place, it stays in "arq.tmp"
-    // rather than being thrown away.
-    if (!platform::RenameFile(layout::kScriptTemp, nomeArq))
-        FatalMessage("Can't write file in \"TScript\"!", nomeArq);
-    ++scriptWrites;
 }
 
 void TScript::Read(const char* entry, char* nome, const char* absent)
@@ -181,56 +139,10 @@ void TScript::LerModosInstalacao(char* nome)
     Read(kKeyModosInstalacao, nome, "XXX");
 }
 
-void TScript::EscrDirOrig(const char* nome)
-{
-    SetEntry(kKeyDirOrig, nome);
-}
-
-void TScript::EscrDirDest(const char* nome)
-{
-    SetEntry(kKeyDirDest, nome);
-}
-
-void TScript::EscrArqBMP(const char* nome)
-{
-    SetEntry(kKeyArqBmp, nome);
-}
-
-void TScript::EscrArqApresentacao(const char* nome)
-{
-    SetEntry(kKeyArqApresentacao, nome);
-}
-
-void TScript::EscrArqLicenca(const char* nome)
-{
-    SetEntry(kKeyArqLicenca, nome);
-}
-
-void TScript::EscrArqMontagem(const char* nome)
-{
-    SetEntry(kKeyArqMontagem, nome);
-}
-
-void TScript::EscrNomeGrupo(const char* nome)
-{
-    SetEntry(kKeyNomeGrupo, nome);
-}
-
-void TScript::EscrModosInstalacao(const char* nome)
-{
-    SetEntry(kKeyModosInstalacao, nome);
-}
-
 void TScript::LerArq(char* nome)
 {
     GetEntry(ScriptText::RecordKey(IndexLer).c_str(), nome);
     ++IndexLer;
-}
-
-void TScript::EscrArq(const char* nome)
-{
-    SetEntry(ScriptText::RecordKey(IndexEscr).c_str(), nome);
-    ++IndexEscr;
 }
 
 void TScript::ZeraIndex()

@@ -14,6 +14,7 @@
 #include "ScriptText.h"
 #include "Status.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -107,6 +108,12 @@ private:
                        int* Min) const;
     // Reads a key, an absent one as `absent`.
     void Read(const char* entry, char* nome, const char* absent);
+
+    // Scripts rewritten by any TScript of this process. A rewrite may keep
+    // the file's size and, on coarse clocks or file systems, its time stamp:
+    // every cache compares this count too, so one object always sees
+    // another's writes.
+    static std::atomic<uint32_t> writes_;
 
     const char* nomeArq;
     int IndexLer = 0;
