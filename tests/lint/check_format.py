@@ -36,11 +36,11 @@ def main():
         batch = files[start:start + 64]
         run = subprocess.run([clang_format, "--dry-run", "--Werror", *batch], capture_output=True, text=True)
         if run.returncode != 0:
-            strays += sorted({line.split(":")[0] for line in run.stderr.splitlines()
-                              if ": error:" in line})
-            if not strays:
+            named = sorted({line.split(":")[0] for line in run.stderr.splitlines() if ": error:" in line})
+            if not named:  # clang-format itself failed: say how
                 print(run.stderr)
                 return 1
+            strays += named
     for name in strays:
         print("not formatted: " + os.path.relpath(name, root))
     print("%d of %d sources follow .clang-format" % (len(files) - len(strays), len(files)))
