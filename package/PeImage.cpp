@@ -60,11 +60,9 @@ bool PeImage::Read(File& file, uint64_t fileSize)
         directories_[directoryCount_][1] = Le32(opt + at + 4);
         ++directoryCount_;
     }
-    uint32_t certOffset = 0;
-    uint32_t certSize = 0;
-    if (Directory(kSecurityDirectory, &certOffset, &certSize)) {
-        certOffset_ = certOffset;
-        certSize_ = certSize;
+    if (directoryCount_ > kSecurityDirectory) {
+        certOffset_ = directories_[kSecurityDirectory][0];
+        certSize_ = directories_[kSecurityDirectory][1];
     }
     // Section table: where the image's raw data ends.
     const uint64_t table = pe + 24 + optionalSize;
@@ -76,11 +74,10 @@ bool PeImage::Read(File& file, uint64_t fileSize)
     uint64_t end = table + entries.size();
     for (uint16_t i = 0; i < sections; ++i) {
         const uint8_t* s = entries.data() + kSectionEntry * i;
-        sections_.push_back({Le32(s + 12), Le32(s + 16), Le32(s + 20)});
-        const uint64_t rawSize = sections_.back().rawSize;
-        const uint64_t rawPointer = sections_.back().rawOffset;
-        if (rawSize > 0 && rawPointer + rawSize > end)
-            end = rawPointer + rawSize;
+        const Section section = {Le32(s + 12), Le32(s + 16), Le32(s + 20)};
+        sections_.push_back(section);
+        if (section.rawSize > 0 && uint64_t(section.rawOffset) + section.rawSize > end)
+            end = uint64_t(section.rawOffset) + section.rawSize;
     }
     imageEnd_ = end;
     valid_ = true;
