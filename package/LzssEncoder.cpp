@@ -42,8 +42,9 @@ void LzssEncoder::Reset()
     // the choice among equally long matches near the end of short inputs.
     std::memset(text_, kFillByte, kFirstPosition);
     std::memset(text_ + kFirstPosition, 0, sizeof text_ - kFirstPosition);
+    // A root has only a right child; its left link is read with it, unused.
     for (int i = kRingSize + 1; i <= kRingSize + kRoots; ++i)
-        kid_[i][1] = kNil;
+        kid_[i][0] = kid_[i][1] = kNil;
     for (int i = 0; i < kRingSize; ++i)
         dad_[i] = kNil;
     inserted_ = 0;
@@ -65,6 +66,22 @@ void LzssEncoder::SetProgress(ProgressFn fn, void* context)
     progressContext_ = context;
 }
 
+// Both links of node n, read at once (Child picks one).
+inline uint32_t LzssEncoder::Kids(unsigned n) const
+{
+    uint32_t kids;
+    std::memcpy(&kids, kid_[n], sizeof kids);
+    return kids;
+}
+
+inline unsigned LzssEncoder::Child(uint32_t kids, unsigned right)
+{
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    right ^= 1;
+#endif
+    return (kids >> (16 * right)) & 0xFFFF;
+}
+
 // Inserting the string at r walks down the tree of its first byte to a free
 // leaf slot, or to a node holding the same 18 bytes, which r then replaces
 // (each tree keeps only the newest position of a string). With kTrack the
@@ -77,6 +94,7 @@ inline void LzssEncoder::Begin(Walk& w, unsigned r)
     w.k1 = LoadOrdered(key + 1);
     w.r = r;
     w.p = kRingSize + 1 + key[0];
+    w.kids = Kids(w.p);
     w.right = 1;
     w.best = 0;
     w.bestPosition = 0;
@@ -87,10 +105,11 @@ inline void LzssEncoder::Begin(Walk& w, unsigned r)
 template <bool kTrack>
 inline bool LzssEncoder::Step(Walk& w)
 {
-    const unsigned q = kid_[w.p][w.right];
+    const unsigned q = Child(w.kids, w.right);
     if (q == kNil)
         return false;  // the free slot is kid_[p][right]
     w.p = q;
+    w.kids = Kids(q);
     const uint64_t w1 = LoadOrdered(&text_[q + 1]);
     int i = 0;
     if (w1 != w.k1) {

@@ -47,12 +47,15 @@ private:
         uint64_t k1;     // bytes 1..8 of the key, in order
         unsigned r;      // the key's position
         unsigned p;      // the node reached
+        uint32_t kids;   // both children of p (Kids)
         unsigned right;  // which child of p comes next
         unsigned bestPosition;
         int best;
         bool full;  // ended at a node holding the same 18 bytes
     };
 
+    uint32_t Kids(unsigned n) const;
+    static unsigned Child(uint32_t kids, unsigned right);
     void Begin(Walk& w, unsigned r);
     template <bool kTrack>
     bool Step(Walk& w);
@@ -73,8 +76,10 @@ private:
     uint8_t text_[kRingSize + kMaxMatch - 1];
     // Tree links, 16 bits so that all fit the first-level cache. kid_[n][0]
     // is node n's left child, kid_[n][1] its right one: the walk down picks a
-    // child by index instead of by a hard-to-predict branch.
-    uint16_t kid_[kRingSize + 1 + kRoots][2];
+    // child by index instead of by a hard-to-predict branch. A node's two
+    // links are read as one word, together with its string, so that the
+    // walk's next node costs a shift instead of a dependent load.
+    alignas(4) uint16_t kid_[kRingSize + 1 + kRoots][2];
     uint16_t dad_[kRingSize + 1];
 
     // Input position k lives at ring position (kFirstPosition + k) & kMask.
