@@ -12,6 +12,7 @@
 #include "SetupArchive.h"
 #include "SetupCheck.h"
 #include "SetupWriter.h"
+#include "StatIndex.h"
 #include "TestData.h"
 
 #include <gtest/gtest.h>
@@ -115,7 +116,7 @@ std::vector<std::string> Entries(const std::string& folder)
     std::vector<std::string> names;
     std::error_code ec;
     for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-        if (it->is_regular_file())
+        if (it->is_regular_file() && it->path().filename() != StatIndex::kFileName)
             names.push_back(it->path().filename().string());
     return names;
 }
@@ -539,6 +540,193 @@ TEST(MemberCacheBuild, AKeptEntryIsUsedAsItIsAndBuildsShareTheFolder)
     }
     for (const std::string& name : Entries(cache))
         EXPECT_EQ(name.find(".tmp"), std::string::npos) << name << " left behind";
+}
+
+// ---------------------------------------------------------------------------
+// The stat index
+
+StatIndex::Digest DigestOf(const std::vector<uint8_t>& content)
+{
+    Blake2b hash(32);
+    hash.Update(content.data(), content.size());
+    StatIndex::Digest digest;
+    hash.Final(digest.data());
+    return digest;
+}
+
+// Writes an index file holding `entries` and dates it `written`.
+void PlantIndex(const std::string& cache, const std::vector<std::pair<std::string, StatIndex::Known>>& entries,
+                fs::file_time_type written)
+{
+    const std::string path = (fs::path(cache) / StatIndex::kFileName).string();
+    ASSERT_TRUE(packtest::WriteBytes(path, StatIndex::Encode(entries)));
+    fs::last_write_time(path, written);
+}
+
+TEST(StatIndex, KeepsWhatWasLearntAndTrustsOnlyStandingStampsOlderThanItself)
+{
+    packtest::Scratch dir;
+    const std::string folder = dir.Path("cache");
+    const std::string a = dir.Path("a.bin");
+    const std::string b = dir.Path("b.bin");
+    const std::string c = dir.Path("c.bin");
+    for (const std::string& path : {a, b, c}) {
+        packtest::WriteText(path, path);
+        fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::hours(2));
+    }
+    StatIndex::Stamp sa;
+    StatIndex::Stamp sb;
+    StatIndex::Stamp sc;
+    ASSERT_TRUE(StatIndex::StampOf(a, &sa) && StatIndex::StampOf(b, &sb) && StatIndex::StampOf(c, &sc));
+    EXPECT_EQ(sa.size, a.size());
+    EXPECT_NE(sa, sb) << "another file, another inode";
+    StatIndex::Stamp none;
+    EXPECT_FALSE(StatIndex::StampOf(dir.Path("missing"), &none));
+    EXPECT_FALSE(StatIndex::StampOf(dir.Path(""), &none)) << "a folder has no stamp";
+
+    const StatIndex::Digest da = DigestOf({1});
+    const StatIndex::Digest db = DigestOf({2});
+    const StatIndex::Digest dc = DigestOf({3});
+    {
+        StatIndex first(folder);
+        EXPECT_EQ(first.Size(), 0u) << "no index yet";
+        first.Record(a, sa, da);
+        first.Record(b, sb, db);
+        first.Record(c, sc, dc);
+        first.Save();
+    }
+    StatIndex::Digest got{};
+    {
+        StatIndex second(folder);
+        EXPECT_EQ(second.Size(), 3u);
+        EXPECT_TRUE(second.Lookup(a, sa, &got) && got == da);
+        EXPECT_TRUE(second.Lookup(c, sc, &got) && got == dc);
+        EXPECT_FALSE(second.Lookup(dir.Path("other"), sa, &got)) << "another path";
+        // Any field that moved makes the stamp another one.
+        for (int field = 0; field < 5; ++field) {
+            StatIndex::Stamp moved = sa;
+            uint64_t* parts[] = {&moved.size, reinterpret_cast<uint64_t*>(&moved.modified),
+                                 reinterpret_cast<uint64_t*>(&moved.changed), &moved.inode, &moved.device};
+            *parts[field] += 1;
+            EXPECT_FALSE(second.Lookup(a, moved, &got)) << "field " << field;
+        }
+        // A build that learns only of b, and that a changed under it, keeps
+        // c from the older builds and forgets a.
+        second.Record(b, sb, dc);
+        second.Forget(a);
+        second.Save();
+    }
+    {
+        StatIndex third(folder);
+        EXPECT_EQ(third.Size(), 2u);
+        EXPECT_FALSE(third.Lookup(a, sa, &got));
+        EXPECT_TRUE(third.Lookup(b, sb, &got) && got == dc);
+        EXPECT_TRUE(third.Lookup(c, sc, &got) && got == dc);
+    }
+
+    // Racy: a file modified no earlier than the index was written.
+    const std::string path = (fs::path(folder) / StatIndex::kFileName).string();
+    fs::last_write_time(path, fs::last_write_time(c));
+    EXPECT_FALSE(StatIndex(folder).Lookup(c, sc, &got)) << "modified in the tick the index was written";
+    fs::last_write_time(path, fs::last_write_time(c) + std::chrono::seconds(1));
+    EXPECT_FALSE(StatIndex(folder).Lookup(c, sc, &got)) << "its status changed (the dating) after the index";
+    fs::last_write_time(path, fs::file_time_type::clock::now() + std::chrono::seconds(1));
+    EXPECT_TRUE(StatIndex(folder).Lookup(c, sc, &got));
+
+    // Damage of any kind: the index is ignored whole.
+    const std::vector<uint8_t> good = packtest::ReadBytes(path);
+    for (size_t at : {size_t(0), size_t(5), size_t(9), good.size() / 2, good.size() - 1}) {
+        std::vector<uint8_t> bad = good;
+        bad[at] ^= 0x10;
+        packtest::WriteBytes(path, bad);
+        fs::last_write_time(path, fs::file_time_type::clock::now());
+        EXPECT_EQ(StatIndex(folder).Size(), 0u) << "byte " << at << " flipped";
+    }
+    for (size_t size : {size_t(0), size_t(11), good.size() - 5}) {
+        packtest::WriteBytes(path, std::vector<uint8_t>(good.begin(), good.begin() + static_cast<ptrdiff_t>(size)));
+        EXPECT_EQ(StatIndex(folder).Size(), 0u) << "cut to " << size;
+    }
+}
+
+TEST(StatIndexBuild, AStandingStampSkipsTheHashAndAMovedOrRacyOneDoesNot)
+{
+    packtest::Scratch dir;
+    const std::string stub = dir.Path("stub.exe");
+    packtest::WriteText(stub, "MZ not really a program");
+    const std::string project = packtest::MakeProject(dir);
+    const std::string cache = dir.Path("cache");
+    const std::string app = dir.Path("bin/app.exe");
+    const auto past = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    fs::last_write_time(app, past);
+    const std::vector<uint8_t> content = packtest::ReadBytes(app);
+
+    fs::create_directories(dir.Path("first"));
+    Build(project, stub, dir.Path("first/setup.exe"), cache);
+    std::string source;  // app.exe as the build names it
+    {
+        const StatIndex index(cache);
+        EXPECT_GE(index.Size(), 5u) << "every member learnt";
+        StatIndex::Stamp stamp;
+        ASSERT_TRUE(StatIndex::StampOf(app, &stamp));
+        StatIndex::Digest digest{};
+        for (const std::string& name : {app, dir.Path("bin\\app.exe")})
+            if (index.Lookup(name, stamp, &digest))
+                source = name;
+        ASSERT_FALSE(source.empty()) << "app.exe in the index";
+        EXPECT_TRUE(digest == DigestOf(content));
+    }
+
+    // The index says app.exe holds other bytes, which are kept: a build
+    // that trusts the stamp copies them without reading the file.
+    const std::vector<uint8_t> stand(content.size(), 'x');
+    std::vector<uint8_t> planted(lzss::CompressBound(stand.size()));
+    planted.resize(lzss::Compress(stand.data(), stand.size(), planted.data(), planted.size()));
+    ASSERT_TRUE(Plant(MemberCache(cache, MemberCache::kDefaultLimit), KeyOf(stand, false), stand.size(), planted));
+    const auto plantFor = [&](fs::file_time_type written) {
+        StatIndex::Known known;
+        ASSERT_TRUE(StatIndex::StampOf(app, &known.stamp));
+        known.digest = DigestOf(stand);
+        PlantIndex(cache, {{source, known}}, written);
+    };
+    const auto packedOf = [&](const char* folder) {
+        fs::create_directories(dir.Path(folder));
+        Build(project, stub, dir.Path(std::string(folder) + "/setup.exe"), cache);
+        return Read(dir.Path(std::string(folder) + "/setup.exe"));
+    };
+    const auto holds = [](const Members& m, const std::vector<uint8_t>& bytes, bool packed) {
+        const auto& list = packed ? m.packed : m.contents;
+        return std::find(list.begin(), list.end(), bytes) != list.end();
+    };
+
+    plantFor(fs::file_time_type::clock::now());
+    const Members trusted = packedOf("trusted");
+    EXPECT_TRUE(holds(trusted, planted, true)) << "the stamp stood: the file was not hashed";
+    EXPECT_FALSE(holds(trusted, content, false));
+
+    // The index written in the tick app.exe was modified in: hashed anyway.
+    plantFor(fs::last_write_time(app));
+    const Members racy = packedOf("racy");
+    EXPECT_TRUE(holds(racy, content, false));
+    EXPECT_FALSE(holds(racy, planted, true));
+    {
+        StatIndex::Stamp stamp;
+        StatIndex::Digest digest{};
+        ASSERT_TRUE(StatIndex::StampOf(app, &stamp));
+        fs::last_write_time(dir.Path("cache/") + StatIndex::kFileName, fs::file_time_type::clock::now());
+        EXPECT_TRUE(StatIndex(cache).Lookup(source, stamp, &digest) && digest == DigestOf(content))
+            << "what the racy build hashed, learnt";
+    }
+
+    // The file touched since: its stamp moved, so it is hashed.
+    plantFor(fs::file_time_type::clock::now());
+    fs::last_write_time(app, past + std::chrono::seconds(3));
+    const Members moved = packedOf("moved");
+    EXPECT_TRUE(holds(moved, content, false));
+    EXPECT_FALSE(holds(moved, planted, true));
+
+    // A damaged index is no index: the build reads every file.
+    packtest::WriteText(dir.Path("cache/") + StatIndex::kFileName, "KVPI damaged");
+    EXPECT_TRUE(holds(packedOf("damaged"), content, false));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "LzssOptimal.h"
 #include "MemberCache.h"
 #include "Progress.h"
+#include "StatIndex.h"
 #include "ToolError.h"
 #include "WorkerCrew.h"
 
@@ -104,9 +105,9 @@ template <class Encoder>
 class Worker {
 public:
     Worker(Pipeline& pipeline, const std::vector<MemberCompressor::Member>& members, const MemberCache* cache,
-           bool best)
-        : pipeline_(pipeline), members_(members), cache_(cache), best_(best), encoder_(std::make_unique<Encoder>()),
-          input_(kInputBlock + lzss::kMaxMatch)
+           StatIndex* index, bool best)
+        : pipeline_(pipeline), members_(members), cache_(cache), index_(index), best_(best),
+          encoder_(std::make_unique<Encoder>()), input_(kInputBlock + lzss::kMaxMatch)
     {
     }
 
@@ -135,6 +136,7 @@ private:
     Pipeline& pipeline_;
     const std::vector<MemberCompressor::Member>& members_;
     const MemberCache* cache_;
+    StatIndex* index_;
     bool best_;
     std::unique_ptr<Encoder> encoder_;
     std::vector<uint8_t> input_;
@@ -151,28 +153,49 @@ template <class Encoder>
 bool Worker<Encoder>::Compress(size_t k)
 {
     const MemberCompressor::Member& member = members_[k];
-    File in(member.source.c_str(), "rb");
-    if (!in.IsOpen()) {
-        pipeline_.Fail("\"" + member.source + "\": cannot open it for reading");
-        return false;
-    }
+    File in;
+    const auto open = [&]() {
+        in = File(member.source.c_str(), "rb");
+        if (!in.IsOpen())
+            pipeline_.Fail("\"" + member.source + "\": cannot open it for reading");
+        return in.IsOpen();
+    };
     MemberCompressor::Sizes sizes;
     if (cache_ == nullptr) {
-        if (!Encode(k, in, nullptr, nullptr, &sizes))
+        if (!open() || !Encode(k, in, nullptr, nullptr, &sizes))
             return false;
         pipeline_.Done(k, sizes);
         return true;
     }
 
+    // The content's hash names its kept copy: taken from the index while
+    // the file's stamp stands, else read from the file.
     uint8_t digest[32];
-    if (!Hash(k, in, digest))
-        return false;
+    StatIndex::Stamp stamp;
+    StatIndex::Digest known;
+    const bool stamped = index_ != nullptr && StatIndex::StampOf(member.source, &stamp) && stamp.size == member.size;
+    if (stamped && index_->Lookup(member.source, stamp, &known)) {
+        std::memcpy(digest, known.data(), sizeof digest);
+        index_->Record(member.source, stamp, known);
+    } else {
+        if (!open() || !Hash(k, in, digest))
+            return false;
+        // Recorded only for a file that stood still while it was read.
+        StatIndex::Stamp after;
+        if (stamped && StatIndex::StampOf(member.source, &after) && after == stamp) {
+            std::memcpy(known.data(), digest, sizeof digest);
+            index_->Record(member.source, stamp, known);
+        } else if (index_ != nullptr) {
+            index_->Forget(member.source);
+        }
+    }
     const MemberCache::Key key = MemberCache::MakeKey(digest, member.size, best_);
     MemberCache::Entry entry;
     if (cache_->Find(key, member.size, &entry))
         return EmitKept(k, entry);
-    if (!in.Seek(0, SEEK_SET)) {
-        pipeline_.Fail("\"" + member.source + "\": read error");
+    if (in.IsOpen() ? !in.Seek(0, SEEK_SET) : !open()) {
+        if (in.IsOpen())
+            pipeline_.Fail("\"" + member.source + "\": read error");
         return false;
     }
     MemberCache::Writer keep(*cache_, key);
@@ -180,11 +203,14 @@ bool Worker<Encoder>::Compress(size_t k)
     if (!Encode(k, in, &keep, &again, &sizes))
         return false;
     // Kept only for the content that was hashed: a file rewritten between
-    // the two readings must not leave its new bytes under the old key.
+    // the two readings must not leave its new bytes under the old key, nor
+    // the index the old hash.
     uint8_t second[32];
     again.Final(second);
     if (std::memcmp(digest, second, sizeof digest) == 0)
         keep.Commit(sizes.original, sizes.packed, sizes.crc);
+    else if (index_ != nullptr)
+        index_->Forget(member.source);
     pipeline_.Done(k, sizes);
     return true;
 }
@@ -352,10 +378,10 @@ public:
 
     template <class Encoder>
     void Start(unsigned count, const std::vector<MemberCompressor::Member>& members, const MemberCache* cache,
-               bool best)
+               StatIndex* index, bool best)
     {
         for (unsigned i = 0; i < count; ++i)
-            workers_.Start(Worker<Encoder>(pipeline_, members, cache, best));
+            workers_.Start(Worker<Encoder>(pipeline_, members, cache, index, best));
     }
 
 private:
@@ -365,8 +391,10 @@ private:
 
 }  // namespace
 
-MemberCompressor::MemberCompressor(unsigned threads, size_t memoryBudget, bool best, const MemberCache* cache)
-    : threads_(std::max(1u, threads)), memoryBudget_(std::max<size_t>(memoryBudget, 1)), best_(best), cache_(cache)
+MemberCompressor::MemberCompressor(unsigned threads, size_t memoryBudget, bool best, const MemberCache* cache,
+                                   StatIndex* index)
+    : threads_(std::max(1u, threads)), memoryBudget_(std::max<size_t>(memoryBudget, 1)), best_(best), cache_(cache),
+      index_(cache != nullptr ? index : nullptr)
 {
 }
 
@@ -387,9 +415,9 @@ std::vector<MemberCompressor::Sizes> MemberCompressor::Run(const std::vector<Mem
     Crew crew(pipeline);
     const unsigned workers = static_cast<unsigned>(std::min<size_t>(threads_, members.size()));
     if (best_)
-        crew.Start<LzssOptimal>(workers, members, cache_, best_);
+        crew.Start<LzssOptimal>(workers, members, cache_, index_, best_);
     else
-        crew.Start<LzssEncoder>(workers, members, cache_, best_);
+        crew.Start<LzssEncoder>(workers, members, cache_, index_, best_);
 
     // Small members' chunks are gathered into large writes.
     std::vector<uint8_t> pending;

@@ -14,6 +14,7 @@
 class File;
 class MemberCache;
 class Progress;
+class StatIndex;
 
 class MemberCompressor {
 public:
@@ -31,8 +32,12 @@ public:
     // that may wait for the writer; best: parse optimally (LzssOptimal), a
     // smaller stream for more time, instead of the plain coder's bytes;
     // cache: where members compressed by an earlier build are kept (none
-    // when null), whose bytes are the same as compressing them again.
-    MemberCompressor(unsigned threads, size_t memoryBudget, bool best = false, const MemberCache* cache = nullptr);
+    // when null), whose bytes are the same as compressing them again;
+    // index: the content hashes of source files whose stamps have not
+    // changed, so that those files are not read to find their kept copy
+    // (none when null), and where this build records what it hashed.
+    MemberCompressor(unsigned threads, size_t memoryBudget, bool best = false, const MemberCache* cache = nullptr,
+                     StatIndex* index = nullptr);
 
     // Appends every member, compressed, to `out`, in order. Throws ToolError
     // naming the file when a member cannot be read, changed since it was
@@ -47,4 +52,5 @@ private:
     size_t memoryBudget_;
     bool best_;
     const MemberCache* cache_;
+    StatIndex* index_;
 };

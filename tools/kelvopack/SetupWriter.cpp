@@ -5,6 +5,7 @@
 #include "Lzss.h"
 #include "MemberCache.h"
 #include "MemberCompressor.h"
+#include "StatIndex.h"
 #include "Platform.h"
 #include "Progress.h"
 #include "SetupLayout.h"
@@ -136,12 +137,17 @@ SetupSummary WriteSetup(const SetupPlan& plan, const SetupSettings& settings)
     }
     Progress progress(settings.progress, members.size(), totalBytes);
     std::unique_ptr<MemberCache> cache;
-    if (!settings.cacheFolder.empty())
+    std::unique_ptr<StatIndex> index;
+    if (!settings.cacheFolder.empty()) {
         cache = std::make_unique<MemberCache>(settings.cacheFolder, settings.cacheLimit);
-    MemberCompressor compressor(settings.threads, settings.memoryBudget, settings.best, cache.get());
+        index = std::make_unique<StatIndex>(settings.cacheFolder);
+    }
+    MemberCompressor compressor(settings.threads, settings.memoryBudget, settings.best, cache.get(), index.get());
     const std::vector<MemberCompressor::Sizes> sizes = compressor.Run(members, out, progress);
-    if (cache)
+    if (cache) {
+        index->Save();
         cache->Trim();
+    }
     progress.Finish(members.size(), totalBytes);
 
     std::vector<uint32_t> packed;
