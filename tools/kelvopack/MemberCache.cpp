@@ -22,6 +22,8 @@ namespace {
 constexpr char kMagic[4] = {'K', 'V', 'P', 'C'};
 constexpr size_t kWholeEntry = size_t(1) << 20;  // entries up to this are read at once
 constexpr size_t kBlock = size_t(1) << 20;
+// How exactly an entry's last use is kept, for dropping the oldest used.
+constexpr auto kUseMark = std::chrono::minutes(10);
 // A temporary file this old belongs to no build still running.
 constexpr auto kStaleTemporary = std::chrono::hours(24);
 
@@ -202,9 +204,7 @@ bool MemberCache::Find(const Key& key, uint64_t originalSize, Entry* entry) cons
         return damaged();
     const uint64_t packed = Get64(header + 48);
     const uint32_t crc = Get32(header + 56);
-    const int64_t length = file.Size();
-    if (length < 0 || static_cast<uint64_t>(length) != kHeaderSize + packed ||
-        packed > originalSize + (originalSize + 7) / 8 + lzss::kMaxGroupSize)
+    if (packed > originalSize + (originalSize + 7) / 8 + lzss::kMaxGroupSize)
         return damaged();
 
     // The whole entry is summed before any of it is used.
@@ -214,11 +214,17 @@ bool MemberCache::Find(const Key& key, uint64_t originalSize, Entry* entry) cons
     entry->whole = packed <= kWholeEntry;
     uint32_t sum = 0;
     if (entry->whole) {
-        entry->bytes.resize(static_cast<size_t>(packed));
-        if (file.Read(entry->bytes.data(), entry->bytes.size()) != entry->bytes.size())
+        // One byte more than the entry should hold tells its length without
+        // asking the system for it.
+        entry->bytes.resize(static_cast<size_t>(packed) + 1);
+        if (file.Read(entry->bytes.data(), entry->bytes.size()) != packed)
             return damaged();
+        entry->bytes.pop_back();
         sum = Crc32(entry->bytes.data(), entry->bytes.size());
     } else {
+        const int64_t length = file.Size();
+        if (length < 0 || static_cast<uint64_t>(length) != kHeaderSize + packed)
+            return damaged();
         std::vector<uint8_t> block(kBlock);
         uint64_t left = packed;
         while (left > 0) {
@@ -236,9 +242,13 @@ bool MemberCache::Find(const Key& key, uint64_t originalSize, Entry* entry) cons
     if (!entry->whole)
         entry->file = std::move(file);
 
-    // Used now: the last to be dropped.
+    // Used now: the last to be dropped. Marked at most once per kUseMark,
+    // as rewriting an entry's time costs more than reading it.
     std::error_code ec;
-    fs::last_write_time(fs::path(path), fs::file_time_type::clock::now(), ec);
+    const auto now = fs::file_time_type::clock::now();
+    const auto used = fs::last_write_time(fs::path(path), ec);
+    if (ec || now - used > kUseMark || used > now)
+        fs::last_write_time(fs::path(path), now, ec);
     return true;
 }
 

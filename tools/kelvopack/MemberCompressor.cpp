@@ -400,10 +400,28 @@ MemberCompressor::MemberCompressor(unsigned threads, size_t memoryBudget, bool b
 
 std::vector<uint8_t> MemberCompressor::Pack(const std::vector<uint8_t>& bytes) const
 {
-    std::vector<uint8_t> packed(lzss::CompressBound(bytes.size()));
-    const size_t n = best_ ? lzss::CompressBest(bytes.data(), bytes.size(), packed.data(), packed.size())
-                           : lzss::Compress(bytes.data(), bytes.size(), packed.data(), packed.size());
-    packed.resize(n);
+    const auto compress = [&]() {
+        std::vector<uint8_t> packed(lzss::CompressBound(bytes.size()));
+        const size_t n = best_ ? lzss::CompressBest(bytes.data(), bytes.size(), packed.data(), packed.size())
+                               : lzss::Compress(bytes.data(), bytes.size(), packed.data(), packed.size());
+        packed.resize(n);
+        return packed;
+    };
+    if (cache_ == nullptr)
+        return compress();
+    // The script is kept like a member: a rebuild of the same files finds it.
+    Blake2b hash(32);
+    hash.Update(bytes.data(), bytes.size());
+    uint8_t digest[32];
+    hash.Final(digest);
+    const MemberCache::Key key = MemberCache::MakeKey(digest, bytes.size(), best_);
+    MemberCache::Entry entry;
+    if (cache_->Find(key, bytes.size(), &entry) && entry.whole)
+        return std::move(entry.bytes);
+    std::vector<uint8_t> packed = compress();
+    MemberCache::Writer keep(*cache_, key);
+    keep.Append(packed.data(), packed.size());
+    keep.Commit(bytes.size(), packed.size(), Crc32(packed.data(), packed.size()));
     return packed;
 }
 

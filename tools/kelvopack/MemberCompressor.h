@@ -44,7 +44,8 @@ public:
     // measured, or compresses to more than 32-bit sizes hold.
     std::vector<Sizes> Run(const std::vector<Member>& members, File& out, Progress& progress);
 
-    // Bytes in memory (the script) compressed by the same coder.
+    // Bytes in memory (the script) compressed by the same coder, kept in
+    // the cache as a member is.
     std::vector<uint8_t> Pack(const std::vector<uint8_t>& bytes) const;
 
 private:
