@@ -187,7 +187,7 @@ TEST(MemberCache, FindsWhatWasKeptAndRefusesEveryDamage)
 TEST(MemberCache, LargeEntriesAreCheckedWholeBeforeUse)
 {
     packtest::Scratch dir;
-    const MemberCache cache(dir.Path("cache"), MemberCache::kDefaultLimit);
+    const MemberCache cache(dir.Path("cache"), MemberCache::kDefaultLimit, size_t(1) << 20);
     const std::vector<uint8_t> content = testdata::Generate(1200000, 9,
                                                             0.0);  // incompressible: past the entries read at once
     const MemberCache::Key key = KeyOf(content, false);
@@ -202,10 +202,21 @@ TEST(MemberCache, LargeEntriesAreCheckedWholeBeforeUse)
     EXPECT_EQ(read, packed);
     entry = MemberCache::Entry();
 
+    // Within the default size it is read whole, at once.
+    const MemberCache wide(dir.Path("cache"), MemberCache::kDefaultLimit);
+    ASSERT_TRUE(wide.Find(key, content.size(), &entry));
+    EXPECT_TRUE(entry.whole);
+    EXPECT_EQ(entry.bytes, packed);
+    entry = MemberCache::Entry();
+
     std::vector<uint8_t> bytes = packtest::ReadBytes(cache.EntryPath(key));
     bytes[bytes.size() - 100] ^= 1;  // far behind the first block
     ASSERT_TRUE(packtest::WriteBytes(cache.EntryPath(key), bytes));
     EXPECT_FALSE(cache.Find(key, content.size(), &entry));
+    ASSERT_TRUE(Plant(cache, key, content.size(), packed));
+    ASSERT_TRUE(packtest::WriteBytes(cache.EntryPath(key), bytes));
+    EXPECT_FALSE(wide.Find(key, content.size(), &entry)) << "read whole, and refused all the same";
+    EXPECT_FALSE(packtest::Exists(cache.EntryPath(key))) << "and removed";
 }
 
 void SetUsed(const std::string& path, int secondsAgo)

@@ -20,7 +20,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr char kMagic[4] = {'K', 'V', 'P', 'C'};
-constexpr size_t kWholeEntry = size_t(1) << 20;  // entries up to this are read at once
 constexpr size_t kBlock = size_t(1) << 20;
 // How exactly an entry's last use is kept, for dropping the oldest used.
 constexpr auto kUseMark = std::chrono::minutes(10);
@@ -176,7 +175,8 @@ bool MemberCache::LimitFromEnvironment(uint64_t* limit, std::string* reason)
     return true;
 }
 
-MemberCache::MemberCache(std::string folder, uint64_t limit) : folder_(std::move(folder)), limit_(limit)
+MemberCache::MemberCache(std::string folder, uint64_t limit, size_t wholeEntry)
+    : folder_(std::move(folder)), limit_(limit), wholeEntry_(wholeEntry)
 {
 }
 
@@ -211,7 +211,7 @@ bool MemberCache::Find(const Key& key, uint64_t originalSize, Entry* entry) cons
     entry->packedSize = packed;
     entry->crc = crc;
     entry->bytes.clear();
-    entry->whole = packed <= kWholeEntry;
+    entry->whole = packed <= wholeEntry_;
     uint32_t sum = 0;
     if (entry->whole) {
         // One byte more than the entry should hold tells its length without

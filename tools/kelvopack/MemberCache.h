@@ -46,9 +46,13 @@ public:
     // not a size.
     static bool LimitFromEnvironment(uint64_t* limit, std::string* reason);
 
+    // Entries up to this are read into memory whole, summed as they are
+    // read once; larger ones are summed, then read again by the caller.
+    static constexpr size_t kDefaultWholeEntry = size_t(16) << 20;
+
     // A cache in `folder` (made when first written to) of at most `limit`
     // bytes of entries.
-    MemberCache(std::string folder, uint64_t limit);
+    MemberCache(std::string folder, uint64_t limit, size_t wholeEntry = kDefaultWholeEntry);
 
     // An entry found intact. Small entries are read whole into `bytes`;
     // the others are read from `file` (placed at the packed bytes) by the
@@ -100,4 +104,5 @@ public:
 private:
     std::string folder_;
     uint64_t limit_;
+    size_t wholeEntry_;
 };
