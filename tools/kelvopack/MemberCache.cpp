@@ -3,6 +3,7 @@
 #include "Blake2b.h"
 #include "Crc32.h"
 #include "Lzss.h"
+#include "StatIndex.h"
 
 #include <algorithm>
 #include <atomic>
@@ -307,7 +308,7 @@ bool MemberCache::Writer::Commit(uint64_t originalSize, uint64_t packedSize, uin
 void MemberCache::Trim() const
 {
     struct Found {
-        fs::file_time_type used;
+        int64_t used;
         uint64_t size;
         fs::path path;
     };
@@ -322,22 +323,22 @@ void MemberCache::Trim() const
         for (fs::directory_iterator it(top->path(), inner); !inner && it != end; it.increment(inner)) {
             const std::string name = it->path().filename().string();
             std::error_code e;
-            const fs::file_time_type used = fs::last_write_time(it->path(), e);
-            if (e || !it->is_regular_file(e))
-                continue;
             const bool temporary = name.size() > 4 && name.compare(name.size() - 4, 4, ".tmp") == 0;
             if (temporary) {
-                if (now - used > kStaleTemporary)
+                const fs::file_time_type used = fs::last_write_time(it->path(), e);
+                if (!e && it->is_regular_file(e) && now - used > kStaleTemporary)
                     fs::remove(it->path(), e);
                 continue;
             }
             if (!IsEntryName(name))
                 continue;  // not ours: never deleted
-            const uint64_t size = fs::file_size(it->path(), e);
-            if (e)
+            // One look-up per entry tells its size and its last use: a
+            // cache holds as many entries as the projects hold files.
+            StatIndex::Stamp stamp;
+            if (!StatIndex::StampOf(it->path().string(), &stamp))
                 continue;
-            entries.push_back({used, size, it->path()});
-            total += size;
+            entries.push_back({stamp.modified, stamp.size, it->path()});
+            total += stamp.size;
         }
     }
     if (total <= limit_)
