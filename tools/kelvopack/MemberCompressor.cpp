@@ -73,7 +73,9 @@ struct Pipeline {
     }
 
     // Hands a chunk of member k to the writer; false when the build stops.
-    bool Emit(size_t k, std::vector<uint8_t> chunk)
+    // With `last`, the chunk ends the member, whose sizes these are: the
+    // writer is woken once for both.
+    bool Emit(size_t k, std::vector<uint8_t> chunk, const MemberCompressor::Sizes* last = nullptr)
     {
         std::unique_lock<std::mutex> lock(mutex);
         space.wait(lock, [&] { return stop || (k == head ? slots[k].queued < budget : queued < budget); });
@@ -82,6 +84,10 @@ struct Pipeline {
         slots[k].queued += chunk.size();
         queued += chunk.size();
         slots[k].chunks.push_back(std::move(chunk));
+        if (last != nullptr) {
+            slots[k].done = true;
+            slots[k].sizes = *last;
+        }
         if (k == head)
             data.notify_one();
         return true;
@@ -253,10 +259,13 @@ bool Worker<Encoder>::EmitKept(size_t k, MemberCache::Entry& entry)
                        " bytes; the script holds sizes up to 4294967295 bytes");
         return false;
     }
-    if (entry.whole) {
-        if (!entry.bytes.empty() && !pipeline_.Emit(k, std::move(entry.bytes)))
-            return false;
-    } else {
+    const MemberCompressor::Sizes sizes = {static_cast<uint32_t>(member.size), static_cast<uint32_t>(entry.packedSize),
+                                           entry.crc};
+    if (entry.whole && !entry.bytes.empty()) {
+        pipeline_.bytesRead.fetch_add(member.size, std::memory_order_relaxed);
+        return pipeline_.Emit(k, std::move(entry.bytes), &sizes);
+    }
+    if (!entry.whole) {
         // Summed again as it is copied: what reaches the setup is what was checked.
         uint32_t crc = 0;
         uint64_t left = entry.packedSize;
@@ -278,7 +287,7 @@ bool Worker<Encoder>::EmitKept(size_t k, MemberCache::Entry& entry)
         }
     }
     pipeline_.bytesRead.fetch_add(member.size, std::memory_order_relaxed);
-    pipeline_.Done(k, {static_cast<uint32_t>(member.size), static_cast<uint32_t>(entry.packedSize), entry.crc});
+    pipeline_.Done(k, sizes);
     return true;
 }
 
