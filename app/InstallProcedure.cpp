@@ -231,7 +231,7 @@ int InstallProcedure::Register()
     char* const NomeGrupo = settings.NomeGrupo;
     int code = Report(record.Add({layout::Written::kGroup, NomeGrupo}));
     TProgramGroups grupo;
-    code |= Report(grupo.CreateGroup(NomeGrupo));
+    code |= Report(grupo.CreateGroup(NomeGrupo, settings.silent));
     for (const layout::WrittenEntry& gone : layout::Superseded(earlier, record.Added())) {
         if (layout::MayDelete(gone) == layout::Removal::kDeleteGroup)
             code |= Report(grupo.DeleteGroup(gone.name.c_str(), destination));

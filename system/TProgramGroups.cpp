@@ -1,5 +1,7 @@
 #include "TProgramGroups.h"
 
+#include "TFolderWindows.h"
+
 #include <cstring>
 #include <memory>
 #include <string>
@@ -26,12 +28,19 @@ Status TProgramGroups::ListGroups(char* list, int Len)
     return status;
 }
 
-Status TProgramGroups::CreateGroup(const char* nome)
+Status TProgramGroups::CreateGroup(const char* nome, bool closeFolderWindow)
 {
     if (!ViaService())
         return startMenu_.CreateGroup(nome);
     const std::string name = nome != nullptr ? nome : "";
-    return worker_.Run([name](TGrupoAplicativo& client) { return client.CreateGroup(name.c_str()); }, kCommandMs);
+    // Taken before the command, so that no window the user had open counts
+    // as the group's.
+    const TFolderWindows before;
+    const Status status = worker_.Run([name](TGrupoAplicativo& client) { return client.CreateGroup(name.c_str()); },
+                                      kCommandMs);
+    if (status && closeFolderWindow)
+        before.CloseNew(name.c_str(), kFolderWindowMs);
+    return status;
 }
 
 Status TProgramGroups::AddItem(const char* arq, const char* nome)

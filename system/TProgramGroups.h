@@ -24,6 +24,8 @@ public:
     static constexpr DWORD kConnectMs = 5000;
     static constexpr DWORD kListMs = 20000;
     static constexpr DWORD kCommandMs = 10000;
+    // Time the shell has to open the folder window of a group it made.
+    static constexpr DWORD kFolderWindowMs = 2000;
 
     // Connects to the service, waiting at most kConnectMs.
     TProgramGroups();
@@ -41,7 +43,11 @@ public:
     // failure saying so (the list is then left as it was).
     Status ListGroups(char* list, int Len);
     // As the service's commands; without it, the folder and its shortcuts.
-    Status CreateGroup(const char* nome);
+    // The service shows the group it makes in a folder window; with
+    // closeFolderWindow (an unattended setup, which leaves no window behind)
+    // that window, and no other, is closed once it appears, waited for at
+    // most kFolderWindowMs.
+    Status CreateGroup(const char* nome, bool closeFolderWindow);
     Status AddItem(const char* arq, const char* nome);
     // The group of an installation into `destination` (full form): the
     // service deletes it with its items; then, and without the service,
