@@ -1,7 +1,5 @@
 #include "TProgramGroups.h"
 
-#include "TFolderWindows.h"
-
 #include <cstring>
 #include <memory>
 #include <string>
@@ -35,11 +33,14 @@ Status TProgramGroups::CreateGroup(const char* nome, bool closeFolderWindow)
     const std::string name = nome != nullptr ? nome : "";
     // Taken before the command, so that no window the user had open counts
     // as the group's.
-    const TFolderWindows before;
+    if (closeFolderWindow) {
+        windowsBefore_.emplace();
+        windowGroup_ = name;
+    }
     const Status status = worker_.Run([name](TGrupoAplicativo& client) { return client.CreateGroup(name.c_str()); },
                                       kCommandMs);
-    if (status && closeFolderWindow)
-        before.CloseNew(name.c_str(), kFolderWindowMs);
+    if (!status)
+        windowsBefore_.reset();
     return status;
 }
 
@@ -68,5 +69,10 @@ Status TProgramGroups::Close()
 {
     if (!ViaService())
         return Status();
-    return worker_.Run([](TGrupoAplicativo& client) { return client.Close(); }, kCommandMs);
+    const Status status = worker_.Run([](TGrupoAplicativo& client) { return client.Close(); }, kCommandMs);
+    if (windowsBefore_) {
+        windowsBefore_->CloseNew(windowGroup_.c_str(), kFolderWindowMs);
+        windowsBefore_.reset();
+    }
+    return status;
 }

@@ -11,9 +11,11 @@
 #pragma once
 
 #include "Status.h"
+#include "TFolderWindows.h"
 #include "TGroupWorker.h"
 #include "TStartMenuGroup.h"
 
+#include <optional>
 #include <string>
 
 class TProgramGroups {
@@ -45,8 +47,7 @@ public:
     // As the service's commands; without it, the folder and its shortcuts.
     // The service shows the group it makes in a folder window; with
     // closeFolderWindow (an unattended setup, which leaves no window behind)
-    // that window, and no other, is closed once it appears, waited for at
-    // most kFolderWindowMs.
+    // Close() closes that window, and no other.
     Status CreateGroup(const char* nome, bool closeFolderWindow);
     Status AddItem(const char* arq, const char* nome);
     // The group of an installation into `destination` (full form): the
@@ -55,10 +56,16 @@ public:
     // the folder if that empties it. A group that is gone already is no
     // failure.
     Status DeleteGroup(const char* nome, const std::string& destination);
-    // The service's ExitProgman; nothing without it. Idempotent.
+    // The service's ExitProgman; nothing without it. Then the folder window
+    // that CreateGroup asked to close, once it appears, waited for at most
+    // kFolderWindowMs: not before, since the shell that closes it is the one
+    // that answers the commands. Idempotent.
     Status Close();
 
 private:
     TGroupWorker worker_;
     TStartMenuGroup startMenu_;
+    // The folder windows open before the group to close was made, and its name.
+    std::optional<TFolderWindows> windowsBefore_;
+    std::string windowGroup_;
 };
