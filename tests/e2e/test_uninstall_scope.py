@@ -236,3 +236,13 @@ def test_the_folders_made_above_the_destination_go_with_it_unless_they_hold_the_
     s.wait_no_process(APP)
     assert s.to_linux(top).is_dir()
     unchanged(s, before)
+
+    # A destination that cannot be made takes back the folders made on the
+    # way to it: a drive with room for one folder only (its root and one
+    # more inode).
+    drive = s.small_drive("R", "1m,nr_inodes=2")
+    program = s.run(exe, ["/S", "/GROUP=Deep Demo", "/D=R:\\A\\B\\C"], cwd=DIST)
+    assert program.exit_code == 1, output(program)
+    assert 'The destination folder "R:\\A\\B\\C\\" cannot be created' in output(program), output(program)
+    assert "Nothing has been installed." in output(program), output(program)
+    assert list(drive.iterdir()) == []
