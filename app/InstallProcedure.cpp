@@ -83,15 +83,28 @@ Status InstallProcedure::PrepareDestination(std::string* left)
 {
     *left = kNothingInstalled;
     const bool existed = platform::FolderExists(settings.DirDest);
+    // The folders above the destination that it makes are the
+    // installation's too: the uninstallation removes them when empty.
+    std::vector<layout::WrittenEntry> above;
+    std::vector<std::string> madeAbove;  // the innermost first, to undo
+    for (const std::string& folder : layout::FoldersAbove(destination)) {
+        if (!existed && !platform::FolderExists(folder.c_str())) {
+            above.push_back({layout::Written::kParent, folder});
+            madeAbove.insert(madeAbove.begin(), folder);
+        }
+    }
     Status status = TryMakePath(settings.DirDest, sysfolders::DestinationAccess(destination));
-    if (!status || !platform::ChangeFolder(settings.DirDest))
+    if (!status || !platform::ChangeFolder(settings.DirDest)) {
+        install::RemoveParents(madeAbove);
         return DestinationRefuses(destination, "cannot be created");
+    }
     // An earlier installation here is taken over: its record goes on in
     // this one's, so that uninstalling removes both.
     std::string text;
     if (!working::ReadAll(layout::kInstallRecord, &text, 64u << 20) || !layout::ParseRecord(text, &earlier))
         earlier.clear();
     std::vector<layout::WrittenEntry> carried = earlier;
+    carried.insert(carried.end(), above.begin(), above.end());
     if (!existed)
         carried.push_back({layout::Written::kDestination, ""});
     if (!record.Begin(destination + layout::kInstallRecord, carried) ||
@@ -104,6 +117,7 @@ Status InstallProcedure::PrepareDestination(std::string* left)
         workFolder.Enter();
         if (!existed)
             platform::RemoveFolder(destination.c_str());
+        install::RemoveParents(madeAbove);
         return DestinationRefuses(destination, "cannot be written to");
     }
     *left = "The installation is incomplete. What was installed so far stays in \"" + destination + "\".";
@@ -231,7 +245,7 @@ int InstallProcedure::Register()
     char* const NomeGrupo = settings.NomeGrupo;
     int code = Report(record.Add({layout::Written::kGroup, NomeGrupo}));
     TProgramGroups grupo;
-    code |= Report(grupo.CreateGroup(NomeGrupo));
+    code |= Report(grupo.CreateGroup(NomeGrupo, settings.silent));
     for (const layout::WrittenEntry& gone : layout::Superseded(earlier, record.Added())) {
         if (layout::MayDelete(gone) == layout::Removal::kDeleteGroup)
             code |= Report(grupo.DeleteGroup(gone.name.c_str(), destination));

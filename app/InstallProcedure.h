@@ -32,6 +32,9 @@ public:
         std::string appName;
         std::string appPublisher;
         std::string appVersion;
+        // Unattended: no window may stay behind, the group's folder
+        // window either.
+        bool silent = false;
     };
 
     InstallProcedure(const WorkFolder& workFolder, Settings settings, InstallProgress& progress);

@@ -62,7 +62,27 @@ RemovalOutcome RemoveRecorded(const std::string& folder, const layout::RemovalPl
     if (plan.destination)
         platform::RemoveFolder(folder.c_str());
     outcome.destinationRemoved = !platform::FolderExists(folder.c_str());
+    // What lies above a destination that stays holds it still.
+    if (outcome.destinationRemoved)
+        outcome.parentsLeft = RemoveParents(plan.parents);
     return outcome;
+}
+
+std::vector<std::string> RemoveParents(const std::vector<std::string>& parents)
+{
+    std::vector<std::string> left;
+    for (const std::string& parent : parents) {
+        if (!platform::FolderExists(parent.c_str()))
+            continue;
+        // A link there now was put by someone else. Asked without its
+        // backslash, a link is not taken for what it leads to.
+        const std::string bare = parent.substr(0, parent.find_last_not_of("\\/") + 1);
+        if (!platform::IsLink(bare.c_str()))
+            platform::RemoveFolder(parent.c_str());
+        if (platform::FolderExists(parent.c_str()))
+            left.push_back(parent);
+    }
+    return left;
 }
 
 std::vector<std::string> WhatIsLeft(const std::string& folder, size_t max, size_t* more)

@@ -188,7 +188,7 @@ int TProcTramor::Finish(TRelaunch* parent)
     // Unattended, there is no dialog to show the progress or hear Cancel.
     SilentProgress noProgress;
     InstallProgress& progress = dProg ? static_cast<InstallProgress&>(*dProg) : noProgress;
-    InstallProcedure::Settings settings{DirAtual,        DirDest, NomeGrupo,    ModosInst,
-                                        listaDado.get(), appName, appPublisher, appVersion};
+    InstallProcedure::Settings settings{DirAtual, DirDest,      NomeGrupo,  ModosInst, listaDado.get(),
+                                        appName,  appPublisher, appVersion, silent};
     return InstallProcedure(workFolder, std::move(settings), progress).Run();
 }

@@ -19,6 +19,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 using procedure::Fail;
@@ -110,7 +111,14 @@ std::vector<layout::WrittenEntry> UninstallProcedure::Written(const std::string&
 
 int UninstallProcedure::Remove(const std::string& full, const std::string& program, bool* removed, std::string* left)
 {
-    const layout::RemovalPlan plan = layout::PlanRemoval(Written(full, program));
+    layout::RemovalPlan plan = layout::PlanRemoval(Written(full, program), full);
+    // A folder above that the system keeps stays, empty or not.
+    const guard::ProtectedFolders protectedFolders = sysfolders::ProtectedFolders();
+    plan.parents.erase(std::remove_if(plan.parents.begin(), plan.parents.end(),
+                                      [&](const std::string& parent) {
+                                          return !guard::WhyProtected(parent, protectedFolders).empty();
+                                      }),
+                       plan.parents.end());
     int code = 0;
     {
         TProgramGroups grupo;
@@ -149,6 +157,14 @@ int UninstallProcedure::Remove(const std::string& full, const std::string& progr
     if (!outcome.destinationRemoved && !stays.empty())
         *left = "The folder \"" + full + "\" stays: the setup did not install " + install::ListForMessage(stays, more) +
                 " there.";
+    // Of the folders above that it made, the innermost that stays holds what
+    // keeps the others.
+    if (!outcome.parentsLeft.empty()) {
+        const std::string& parent = outcome.parentsLeft.front();
+        const std::vector<std::string> holds = install::WhatIsLeft(parent, 8, &more);
+        *left = "The folder \"" + parent + "\" stays: the setup did not put " +
+                (holds.empty() ? std::string("what it holds") : install::ListForMessage(holds, more)) + " there.";
+    }
     return code;
 }
 

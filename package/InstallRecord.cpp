@@ -1,5 +1,6 @@
 #include "InstallRecord.h"
 
+#include "FolderGuard.h"
 #include "Limits.h"
 #include "SetupLayout.h"
 
@@ -14,6 +15,7 @@ namespace {
 bool KnownKind(char c)
 {
     switch (static_cast<Written>(c)) {
+    case Written::kParent:
     case Written::kDestination:
     case Written::kFolder:
     case Written::kSetupCopy:
@@ -32,6 +34,30 @@ bool HasControl(const std::string& text)
 size_t Depth(const std::string& name)
 {
     return static_cast<size_t>(std::count_if(name.begin(), name.end(), [](char c) { return c == '\\' || c == '/'; }));
+}
+
+// The length of the drive or share root that begins a full folder, 0 when
+// it has none.
+size_t RootLength(const std::string& folder)
+{
+    if (folder.size() >= 3 && folder[1] == ':' && folder[2] == '\\')
+        return 3;
+    if (folder.compare(0, 2, "\\\\") != 0)
+        return 0;
+    const size_t server = folder.find('\\', 2);
+    const size_t share = server == std::string::npos ? server : folder.find('\\', server + 1);
+    return share == std::string::npos || share == server + 1 || server == 2 ? 0 : share + 1;
+}
+
+// Whether `folder` is a folder above `destination`, both in full form, the
+// root excepted.
+bool IsAbove(const std::string& folder, const std::string& destination)
+{
+    const size_t root = RootLength(folder);
+    return root != 0 && folder.size() > root && folder.size() < destination.size() &&
+           FoldCase(guard::FullFolder(folder, folder)) == FoldCase(folder) &&
+           FoldCase(guard::FullFolder(destination, destination)) == FoldCase(destination) &&
+           guard::IsWithin(destination, folder);
 }
 
 }  // namespace
@@ -102,11 +128,13 @@ std::string EntryKey(const WrittenEntry& entry)
     return static_cast<char>(entry.kind) + name;
 }
 
-Removal MayDelete(const WrittenEntry& entry)
+Removal MayDelete(const WrittenEntry& entry, const std::string& destination)
 {
     switch (entry.kind) {
     case Written::kDestination:
         return Removal::kIfEmpty;
+    case Written::kParent:
+        return !destination.empty() && IsAbove(entry.name, destination) ? Removal::kIfEmpty : Removal::kKeep;
     case Written::kGroup:
         return entry.name.empty() || HasControl(entry.name) ? Removal::kKeep : Removal::kDeleteGroup;
     case Written::kFolder:
@@ -119,7 +147,19 @@ Removal MayDelete(const WrittenEntry& entry)
     return entry.kind == Written::kFolder ? Removal::kIfEmpty : Removal::kDelete;
 }
 
-RemovalPlan PlanRemoval(const std::vector<WrittenEntry>& entries)
+std::vector<std::string> FoldersAbove(const std::string& destination)
+{
+    std::vector<std::string> above;
+    const size_t root = RootLength(destination);
+    if (root == 0 || FoldCase(guard::FullFolder(destination, destination)) != FoldCase(destination))
+        return above;
+    for (size_t cut = destination.find('\\', root); cut != std::string::npos && cut + 1 < destination.size();
+         cut = destination.find('\\', cut + 1))
+        above.push_back(destination.substr(0, cut + 1));
+    return above;
+}
+
+RemovalPlan PlanRemoval(const std::vector<WrittenEntry>& entries, const std::string& destination)
 {
     RemovalPlan plan;
     std::set<std::string> seen;
@@ -130,13 +170,15 @@ RemovalPlan PlanRemoval(const std::vector<WrittenEntry>& entries)
             as.kind = Written::kFile;
         if (!seen.insert(EntryKey(as)).second)
             continue;
-        switch (MayDelete(entry)) {
+        switch (MayDelete(entry, destination)) {
         case Removal::kDelete:
             plan.files.push_back(entry.name);
             break;
         case Removal::kIfEmpty:
             if (entry.kind == Written::kDestination)
                 plan.destination = true;
+            else if (entry.kind == Written::kParent)
+                plan.parents.push_back(entry.name);
             else
                 plan.folders.push_back(entry.name);
             break;
@@ -148,8 +190,9 @@ RemovalPlan PlanRemoval(const std::vector<WrittenEntry>& entries)
             break;
         }
     }
-    std::stable_sort(plan.folders.begin(), plan.folders.end(),
-                     [](const std::string& a, const std::string& b) { return Depth(a) > Depth(b); });
+    const auto deeper = [](const std::string& a, const std::string& b) { return Depth(a) > Depth(b); };
+    std::stable_sort(plan.folders.begin(), plan.folders.end(), deeper);
+    std::stable_sort(plan.parents.begin(), plan.parents.end(), deeper);
     return plan;
 }
 

@@ -5,13 +5,16 @@
 // failed installation leaves a record of everything it may have written.
 //
 //   Kelvo installed 1          the first line
+//   P <folder>                 a folder above the destination made by it,
+//                              in full with a backslash, the outermost first
 //   R                          the destination folder was made by it
 //   D <name>                   a folder made by it, inside the destination
 //   S <name>                   the copy of the setup, the uninstaller
 //   F <name>                   an installed file
 //   G <group>                  a program group made by it
 //
-// Names are relative to the destination folder; lines end with CR LF. An
+// Other names are relative to the destination folder; lines end with CR
+// LF. Readers skip the lines of kinds they do not know. An
 // installation over an earlier one carries the earlier record over, so
 // that the uninstallation removes both.
 #pragma once
@@ -24,6 +27,7 @@
 namespace layout {
 
 enum class Written : char {
+    kParent = 'P',
     kDestination = 'R',
     kFolder = 'D',
     kSetupCopy = 'S',
@@ -60,8 +64,15 @@ enum class Removal {
 };
 // The one rule of what may be deleted: files and folders only by names
 // that stay inside the destination folder; the destination folder only when
-// the installation made it, and only when empty; the groups it made.
-Removal MayDelete(const WrittenEntry& entry);
+// the installation made it, and only when empty; the folders above it that
+// it made, only when they lie above `destination` (full form; none when
+// empty) and are empty; the groups it made.
+Removal MayDelete(const WrittenEntry& entry, const std::string& destination = std::string());
+
+// The folders above `destination` (full form, with a backslash), from the
+// outermost, the drive or share root excepted: those an installation makes
+// when they are not there. Empty for a root or a name not in full form.
+std::vector<std::string> FoldersAbove(const std::string& destination);
 
 // What the uninstaller removes, from the entries of a record, in the order
 // it removes them.
@@ -69,11 +80,12 @@ struct RemovalPlan {
     std::vector<std::string> files;
     std::vector<std::string> folders;  // the deepest first
     std::vector<std::string> groups;
-    bool destination = false;        // remove the destination folder if it is empty
-    std::vector<WrittenEntry> kept;  // entries the rule refused
+    bool destination = false;          // remove the destination folder if it is empty
+    std::vector<std::string> parents;  // then the folders above it, the innermost first
+    std::vector<WrittenEntry> kept;    // entries the rule refused
 };
-// Each name once (letter case aside).
-RemovalPlan PlanRemoval(const std::vector<WrittenEntry>& entries);
+// Each name once (letter case aside). `destination` as for MayDelete.
+RemovalPlan PlanRemoval(const std::vector<WrittenEntry>& entries, const std::string& destination = std::string());
 
 // The files the setup keeps in the destination for itself (mode file,
 // uninstall data, this record, transient names): what every installation

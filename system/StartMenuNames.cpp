@@ -2,6 +2,8 @@
 
 #include "FolderGuard.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -30,6 +32,13 @@ std::vector<std::string> Fields(const std::string& text)
             return fields;
         start = comma + 1;
     }
+}
+
+bool SameLetters(const std::string& a, const std::string& b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
 }
 
 }  // namespace
@@ -92,6 +101,28 @@ bool IsOurs(const std::string& target, const std::string& destination)
         return false;
     const std::string full = guard::FullFolder(target, destination);
     return full.size() > destination.size() && guard::IsWithin(full, destination);
+}
+
+bool IsFolderWindowClass(const std::string& windowClass)
+{
+    return windowClass == "CabinetWClass" || windowClass == "ExplorerWClass";
+}
+
+bool ShowsGroup(const std::string& title, const std::string& group)
+{
+    // A group below another is shown by its own folder's name.
+    std::string name = group;
+    while (!name.empty() && (name.back() == '\\' || name.back() == '/'))
+        name.pop_back();
+    const size_t slash = name.find_last_of("\\/");
+    if (slash != std::string::npos)
+        name.erase(0, slash + 1);
+    if (name.empty() || title.size() < name.size())
+        return false;
+    const size_t at = title.size() - name.size();
+    if (!SameLetters(title.substr(at), name))
+        return false;
+    return at == 0 || title[at - 1] == '\\' || title[at - 1] == '/';
 }
 
 }  // namespace startmenu

@@ -35,4 +35,14 @@ std::string ShortcutFile(const std::string& groupFolder, const std::string& item
 // those, never what the user or another program put into the group.
 bool IsOurs(const std::string& target, const std::string& destination);
 
+// Whether a top-level window of class `windowClass` is one of the shell's
+// folder windows, which the service opens on a group it makes: Windows'
+// ("CabinetWClass") or Wine's ("ExplorerWClass").
+bool IsFolderWindowClass(const std::string& windowClass);
+
+// Whether a folder window's title shows the folder of group `group`: its
+// last name, or a full path ending with it, letter case aside. An empty
+// name shows nothing.
+bool ShowsGroup(const std::string& title, const std::string& group);
+
 }  // namespace startmenu

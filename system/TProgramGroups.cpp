@@ -26,12 +26,22 @@ Status TProgramGroups::ListGroups(char* list, int Len)
     return status;
 }
 
-Status TProgramGroups::CreateGroup(const char* nome)
+Status TProgramGroups::CreateGroup(const char* nome, bool closeFolderWindow)
 {
     if (!ViaService())
         return startMenu_.CreateGroup(nome);
     const std::string name = nome != nullptr ? nome : "";
-    return worker_.Run([name](TGrupoAplicativo& client) { return client.CreateGroup(name.c_str()); }, kCommandMs);
+    // Taken before the command, so that no window the user had open counts
+    // as the group's.
+    if (closeFolderWindow) {
+        windowsBefore_.emplace();
+        windowGroup_ = name;
+    }
+    const Status status = worker_.Run([name](TGrupoAplicativo& client) { return client.CreateGroup(name.c_str()); },
+                                      kCommandMs);
+    if (!status)
+        windowsBefore_.reset();
+    return status;
 }
 
 Status TProgramGroups::AddItem(const char* arq, const char* nome)
@@ -59,5 +69,10 @@ Status TProgramGroups::Close()
 {
     if (!ViaService())
         return Status();
-    return worker_.Run([](TGrupoAplicativo& client) { return client.Close(); }, kCommandMs);
+    const Status status = worker_.Run([](TGrupoAplicativo& client) { return client.Close(); }, kCommandMs);
+    if (windowsBefore_) {
+        windowsBefore_->CloseNew(windowGroup_.c_str(), kFolderWindowMs);
+        windowsBefore_.reset();
+    }
+    return status;
 }

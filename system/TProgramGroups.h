@@ -11,9 +11,11 @@
 #pragma once
 
 #include "Status.h"
+#include "TFolderWindows.h"
 #include "TGroupWorker.h"
 #include "TStartMenuGroup.h"
 
+#include <optional>
 #include <string>
 
 class TProgramGroups {
@@ -24,6 +26,8 @@ public:
     static constexpr DWORD kConnectMs = 5000;
     static constexpr DWORD kListMs = 20000;
     static constexpr DWORD kCommandMs = 10000;
+    // Time the shell has to open the folder window of a group it made.
+    static constexpr DWORD kFolderWindowMs = 2000;
 
     // Connects to the service, waiting at most kConnectMs.
     TProgramGroups();
@@ -41,7 +45,10 @@ public:
     // failure saying so (the list is then left as it was).
     Status ListGroups(char* list, int Len);
     // As the service's commands; without it, the folder and its shortcuts.
-    Status CreateGroup(const char* nome);
+    // The service shows the group it makes in a folder window; with
+    // closeFolderWindow (an unattended setup, which leaves no window behind)
+    // Close() closes that window, and no other.
+    Status CreateGroup(const char* nome, bool closeFolderWindow);
     Status AddItem(const char* arq, const char* nome);
     // The group of an installation into `destination` (full form): the
     // service deletes it with its items; then, and without the service,
@@ -49,10 +56,16 @@ public:
     // the folder if that empties it. A group that is gone already is no
     // failure.
     Status DeleteGroup(const char* nome, const std::string& destination);
-    // The service's ExitProgman; nothing without it. Idempotent.
+    // The service's ExitProgman; nothing without it. Then the folder window
+    // that CreateGroup asked to close, once it appears, waited for at most
+    // kFolderWindowMs: not before, since the shell that closes it is the one
+    // that answers the commands. Idempotent.
     Status Close();
 
 private:
     TGroupWorker worker_;
     TStartMenuGroup startMenu_;
+    // The folder windows open before the group to close was made, and its name.
+    std::optional<TFolderWindows> windowsBefore_;
+    std::string windowGroup_;
 };

@@ -6,6 +6,8 @@ destination that cannot be created; the folders the system keeps (every
 profile it lists, the program files folders of every processor, short
 names), and the access an elevated setup gives the folders it makes."""
 
+import time
+
 from kelvo_wine import parse_output, time_limit
 from setup_package import demo_setup
 from test_install import DIST, expected_files, installed_files, put_setup
@@ -73,6 +75,36 @@ def test_silent_installs_in_each_mode_then_silent_uninstalls(s):
     assert first.exit_code == 1, first.stderr()
     assert (s.to_linux(destination) / APP).exists()
     assert "Silent Full" in s.groups()
+
+
+def folder_windows(s):
+    """The handles of the shell's visible folder windows, with their titles."""
+    return sorted((w["hwnd"], w["title"]) for w in s.windows(cls="ExplorerWClass"))
+
+
+@time_limit(150)
+def test_an_unattended_install_closes_the_folder_window_of_its_group_and_no_other(s):
+    setup = demo_setup(s.root)
+    exe, _ = put_setup(s, setup)
+    s.groups(timeout=30)  # the service is up
+    # Folder windows the user has open: one of the very group the setup is
+    # to make, one of another group.
+    for group in ("Silent Window", "Users Own"):
+        s.dde_exec(f"[CreateGroup({group})]")
+        s.wait_window(cls="ExplorerWClass", title=group)
+    kept = folder_windows(s)
+    assert sorted(title for _, title in kept) == ["Silent Window", "Users Own"], kept
+    for group in ("Silent Window", "Silent Other"):
+        program = s.run(exe, ["/S", f"/GROUP={group}", f"/D=C:\\Program Files\\{group}"], cwd=DIST)
+        assert program.exit_code == 0, program.stderr()
+        assert group in s.groups()
+        # The window the group's creation opened, which the shell shows a
+        # moment later (the setup may have ended by then if it did not wait
+        # for it), has gone; those open before stay.
+        time.sleep(3)
+        assert folder_windows(s) == kept, (group, folder_windows(s))
+        s.screenshot(f"after-{group}")
+    s.close_explorer_windows()
 
 
 @time_limit(150)

@@ -183,3 +183,66 @@ def test_unattended_into_a_shared_folder_says_what_it_leaves(s):
     assert installed_files(root) == USER_FILES
     assert not (root / RECORD).exists()
     unchanged(s, before)
+
+
+@time_limit(300)
+def test_the_folders_made_above_the_destination_go_with_it_unless_they_hold_the_users_files(s):
+    setup = demo_setup(s.root)
+    exe, _ = put_named(s, setup, APP)
+    top = "C:\\Kelvo Deep"
+    destination = f"{top}\\B\\C"
+    assert not s.to_linux(top).exists()
+    before = s.snapshot()
+    program = s.run(exe, ["/S", "/GROUP=Deep Demo", f"/D={destination}"], cwd=DIST)
+    assert program.exit_code == 0, output(program)
+    s.close_explorer_windows()
+    root = s.to_linux(destination)
+    # The folders it made, the outermost first, before the destination.
+    assert record_of(root)[:3] == [("P", f"{top}\\"), ("P", f"{top}\\B\\"), ("R", "")], record_of(root)
+
+    program = s.run(f"{destination}\\{APP}", ["/S"], cwd=destination)
+    assert program.exit_code == 0, output(program)
+    s.wait_until(lambda: not s.to_linux(top).exists(), timeout=60, what="the folders above gone")
+    s.wait_no_process(APP)
+    assert not s.group_dir("Deep Demo").exists()
+    unchanged(s, before)
+
+    # A file of the user's beside the destination keeps its folder and
+    # what lies above; the folder between goes.
+    program = s.run(exe, ["/S", "/GROUP=Deep Demo", f"/D={destination}"], cwd=DIST)
+    assert program.exit_code == 0, output(program)
+    s.close_explorer_windows()
+    mine = s.to_linux(top) / "mine.txt"
+    mine.write_bytes(b"the user's own")
+    program = s.run(f"{destination}\\{APP}", ["/S"], cwd=destination)
+    assert program.exit_code == 0, output(program)
+    s.wait_until(lambda: not s.to_linux(f"{top}\\B").exists(), timeout=60, what="the folder between gone")
+    s.wait_no_process(APP)
+    assert mine.read_bytes() == b"the user's own"
+    assert sorted(p.name for p in s.to_linux(top).iterdir()) == ["mine.txt"]
+    assert f'The folder "{top}\\" stays: the setup did not put "mine.txt" there.' in output(program), \
+        output(program)
+
+    # A folder that was there before is never the installation's, even empty.
+    mine.unlink()
+    before = s.snapshot()
+    program = s.run(exe, ["/S", "/GROUP=Deep Demo", f"/D={destination}"], cwd=DIST)
+    assert program.exit_code == 0, output(program)
+    s.close_explorer_windows()
+    assert record_of(root)[:2] == [("P", f"{top}\\B\\"), ("R", "")], record_of(root)
+    program = s.run(f"{destination}\\{APP}", ["/S"], cwd=destination)
+    assert program.exit_code == 0, output(program)
+    s.wait_until(lambda: not s.to_linux(f"{top}\\B").exists(), timeout=60, what="the folder between gone")
+    s.wait_no_process(APP)
+    assert s.to_linux(top).is_dir()
+    unchanged(s, before)
+
+    # A destination that cannot be made takes back the folders made on the
+    # way to it: a drive with room for one folder only (its root and one
+    # more inode).
+    drive = s.small_drive("R", "1m,nr_inodes=2")
+    program = s.run(exe, ["/S", "/GROUP=Deep Demo", "/D=R:\\A\\B\\C"], cwd=DIST)
+    assert program.exit_code == 1, output(program)
+    assert 'The destination folder "R:\\A\\B\\C\\" cannot be created' in output(program), output(program)
+    assert "Nothing has been installed." in output(program), output(program)
+    assert list(drive.iterdir()) == []

@@ -153,6 +153,80 @@ TEST(InstallRecord, PlanTakesEachNameOnceDeepestFoldersFirst)
     EXPECT_TRUE(layout::IsReservedName("INSTALLED.S_"));
 }
 
+TEST(InstallRecord, FoldersMadeAboveTheDestinationGoOnlyWhenTheyLieAboveIt)
+{
+    // What an installation into C:\A\B\C\ makes where only C:\ is there,
+    // from the outermost; never a root.
+    EXPECT_EQ(layout::FoldersAbove("C:\\A\\B\\C\\"), (std::vector<std::string>{"C:\\A\\", "C:\\A\\B\\"}));
+    EXPECT_EQ(layout::FoldersAbove("\\\\server\\share\\Apps\\Demo\\"),
+              std::vector<std::string>{"\\\\server\\share\\Apps\\"});
+    for (const char* none : {"C:\\", "C:\\A\\", "\\\\server\\share\\", "\\\\server\\share\\A\\", "A\\B\\", "C:A\\B\\",
+                             "C:\\A\\..\\B\\C\\", "\\\\\\share\\A\\B\\", ""})
+        EXPECT_TRUE(layout::FoldersAbove(none).empty()) << none;
+
+    const std::string destination = "C:\\A\\B\\C\\";
+    const struct {
+        const char* folder;
+        Removal removal;
+    } cases[] = {
+        {"C:\\A\\", Removal::kIfEmpty},
+        {"c:\\a\\b\\", Removal::kIfEmpty},
+        // The root, the destination itself, what lies below or beside it,
+        // and names in disguise stay.
+        {"C:\\", Removal::kKeep},
+        {"C:\\A\\B\\C\\", Removal::kKeep},
+        {"C:\\A\\B\\C\\D\\", Removal::kKeep},
+        {"C:\\A\\X\\", Removal::kKeep},
+        {"D:\\A\\", Removal::kKeep},
+        {"C:\\A", Removal::kKeep},
+        {"C:\\A\\B\\..\\", Removal::kKeep},
+        {"C:\\Windows\\", Removal::kKeep},
+        {"A\\", Removal::kKeep},
+        {"..\\", Removal::kKeep},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(layout::MayDelete({Written::kParent, c.folder}, destination), c.removal) << c.folder;
+        // Without the destination to compare with, nothing above it goes.
+        EXPECT_EQ(layout::MayDelete({Written::kParent, c.folder}), Removal::kKeep) << c.folder;
+    }
+
+    // The record keeps them, the outermost first; an older reader, which
+    // knows no such line, skips it and reads the rest.
+    const std::vector<WrittenEntry> entries = {{Written::kParent, "C:\\A\\"},
+                                               {Written::kParent, "C:\\A\\B\\"},
+                                               {Written::kDestination, ""},
+                                               {Written::kFile, "app.exe"}};
+    std::string text = layout::RecordHeader();
+    for (const WrittenEntry& entry : entries)
+        text += layout::RecordLine(entry);
+    EXPECT_NE(text.find("\r\nP C:\\A\\\r\nP C:\\A\\B\\\r\nR\r\n"), std::string::npos);
+    std::vector<WrittenEntry> back;
+    ASSERT_TRUE(layout::ParseRecord(text, &back));
+    EXPECT_EQ(Keys(back), Keys(entries));
+    std::string older = text;
+    for (size_t at = older.find("\nP "); at != std::string::npos; at = older.find("\nP ", at))
+        older[at + 1] = 'Q';  // a kind this reader does not know, as P is to older ones
+    size_t skipped = 0;
+    ASSERT_TRUE(layout::ParseRecord(older, &back, &skipped));
+    EXPECT_EQ(skipped, 2u);
+    EXPECT_EQ(Keys(back), (std::vector<std::string>{"R:", "F:app.exe"}));
+
+    // Planned the innermost first, each once, after the destination.
+    const layout::RemovalPlan plan = layout::PlanRemoval({{Written::kParent, "C:\\A\\"},
+                                                          {Written::kParent, "C:\\A\\B\\"},
+                                                          {Written::kParent, "c:\\a\\b\\"},
+                                                          {Written::kParent, "C:\\Elsewhere\\"},
+                                                          {Written::kDestination, ""}},
+                                                         destination);
+    EXPECT_EQ(plan.parents, (std::vector<std::string>{"C:\\A\\B\\", "C:\\A\\"}));
+    EXPECT_TRUE(plan.destination);
+    ASSERT_EQ(plan.kept.size(), 1u);
+    EXPECT_EQ(plan.kept[0].name, "C:\\Elsewhere\\");
+    // An upgrade's removal of what it superseded is given no destination:
+    // the folders above stay for the uninstallation.
+    EXPECT_TRUE(layout::PlanRemoval({{Written::kParent, "C:\\A\\"}}).parents.empty());
+}
+
 TEST(InstallRecord, AnInstallationWithoutRecordIsReadFromItsScript)
 {
     const std::vector<WrittenEntry> entries = layout::EntriesOfScript({"app.exe", "doc\\en\\read me.txt"}, "setup.exe");
@@ -246,6 +320,47 @@ TEST(RecordedRemoval, TheUsersFilesStayAndTheInstallationsGo)
     fs::remove_all(dir / "Tools/othertool");
     EXPECT_TRUE(install::RemoveRecorded(tools, layout::PlanRemoval(entries)).destinationRemoved);
     EXPECT_FALSE(fs::exists(dir / "Tools"));
+}
+
+TEST(RecordedRemoval, FoldersAboveGoInnermostFirstOnlyOnceTheDestinationIsGoneAndWhenEmpty)
+{
+    TempDir dir;
+    const std::string dest = dir.Windows("A\\B\\C") + "\\";
+    layout::RemovalPlan plan;
+    plan.files = {"app.exe"};
+    plan.destination = true;
+    plan.parents = {dir.Windows("A\\B") + "\\", dir.Windows("A") + "\\"};
+
+    // The user's file in the destination keeps it, and so everything above.
+    Touch(dir / "A/B/C/app.exe");
+    Touch(dir / "A/B/C/mine.txt", "user");
+    install::RemovalOutcome outcome = install::RemoveRecorded(dest, plan);
+    EXPECT_FALSE(outcome.destinationRemoved);
+    EXPECT_TRUE(outcome.parentsLeft.empty());
+    EXPECT_TRUE(fs::exists(dir / "A/B/C/mine.txt"));
+    EXPECT_FALSE(fs::exists(dir / "A/B/C/app.exe"));
+
+    // The user's file beside it keeps the folders that hold it, and says
+    // which stays first.
+    fs::remove(dir / "A/B/C/mine.txt");
+    Touch(dir / "A/beside.txt", "user");
+    outcome = install::RemoveRecorded(dest, plan);
+    EXPECT_TRUE(outcome.destinationRemoved);
+    EXPECT_EQ(outcome.parentsLeft, std::vector<std::string>{dir.Windows("A") + "\\"});
+    EXPECT_FALSE(fs::exists(dir / "A/B"));
+    EXPECT_EQ(ReadFile(dir / "A/beside.txt"), "user");
+
+    // Empty, all of it goes; a folder already gone is no failure.
+    fs::remove(dir / "A/beside.txt");
+    EXPECT_TRUE(install::RemoveParents(plan.parents).empty());
+    EXPECT_FALSE(fs::exists(dir / "A"));
+    EXPECT_TRUE(install::RemoveParents(plan.parents).empty());
+
+    // A link put where a folder above was is left, and so is what it leads to.
+    fs::create_directories(dir / "target");
+    fs::create_directory_symlink(dir / "target", dir / "A");
+    EXPECT_EQ(install::RemoveParents({dir.Windows("A") + "\\"}), std::vector<std::string>{dir.Windows("A") + "\\"});
+    EXPECT_TRUE(fs::is_symlink(dir / "A"));
 }
 
 TEST(RecordedRemoval, LinksAreNotFollowedAndLeftoversAreCounted)

@@ -49,4 +49,25 @@ TEST(StartMenuNames, RemovalTakesOnlyTheShortcutsThatLeadIntoTheDestination)
     EXPECT_FALSE(startmenu::IsOurs("C:\\Apps\\Demo\\demo.exe", ""));
 }
 
+TEST(StartMenuNames, OnlyAFolderWindowThatShowsTheGroupIsTakenForTheOneItsCreationOpened)
+{
+    EXPECT_TRUE(startmenu::IsFolderWindowClass("CabinetWClass"));
+    EXPECT_TRUE(startmenu::IsFolderWindowClass("ExplorerWClass"));
+    for (const char* other : {"", "Progman", "WorkerW", "#32770", "cabinetwclass", "CabinetWClass2"})
+        EXPECT_FALSE(startmenu::IsFolderWindowClass(other)) << other;
+
+    // The folder's name, or its full path when the shell shows paths.
+    EXPECT_TRUE(startmenu::ShowsGroup("Demo App", "Demo App"));
+    EXPECT_TRUE(startmenu::ShowsGroup("demo app", "Demo App"));
+    EXPECT_TRUE(startmenu::ShowsGroup(kPrograms + "\\Demo App", "Demo App"));
+    EXPECT_TRUE(startmenu::ShowsGroup("Demo", "Maker\\Demo"));
+    EXPECT_TRUE(startmenu::ShowsGroup(kPrograms + "\\Maker\\Demo", "Maker\\Demo\\"));
+    // Another folder, one whose name merely ends like it, or no name.
+    for (const char* other : {"Programs", "My Demo App", "Demo App 2", "Demo", "App", "", "X\\Demo App\\"})
+        EXPECT_FALSE(startmenu::ShowsGroup(other, "Demo App")) << other;
+    EXPECT_FALSE(startmenu::ShowsGroup("Maker", "Maker\\Demo"));
+    EXPECT_FALSE(startmenu::ShowsGroup("Programs", ""));
+    EXPECT_FALSE(startmenu::ShowsGroup("", "\\"));
+}
+
 }  // namespace
