@@ -11,15 +11,29 @@
 //   is always fatal and never caught, so the helpers report it at once as
 //   every fatal error is reported, and end the program with exit code 1.
 //
-// Consequence for all code linked into kelvo.exe: do not rely on catching
-// an exception that the library itself throws (std::out_of_range from at(),
-// std::invalid_argument from stoul, ...); check the input instead.
+// - The program is built without exceptions (kelvo_small_code), so that
+//   neither unwind tables nor the unwinder are linked. The allocation
+//   functions below therefore report a failed allocation themselves, as
+//   every fatal error is reported, instead of throwing std::bad_alloc
+//   through code that could not unwind it.
+// - The library's guards of function-local statics throw when their lock
+//   fails, which alone would link the whole exception machinery; the ones
+//   below need no lock that can fail.
+//
+// Consequence for all code linked into kelvo.exe: nothing can be caught.
+// Check the input instead of relying on an exception that the library
+// throws (std::out_of_range from at(), std::invalid_argument from stoul,
+// ...); such a failure ends the program with its message.
 // All helpers of the library's throw unit are defined, so it is never
 // linked beside these (a helper added by a later compiler shows up as a
 // duplicate definition at link time, not as a silent change).
 #include "Report.h"
 
+#include <windows.h>
+
+#include <cstdint>
 #include <cstdlib>
+#include <new>
 
 namespace {
 
@@ -57,6 +71,111 @@ void __throw_runtime_error(const char* what) { LibraryFailure(what); }
 void __throw_range_error(const char* what) { LibraryFailure(what); }
 void __throw_overflow_error(const char* what) { LibraryFailure(what); }
 void __throw_underflow_error(const char* what) { LibraryFailure(what); }
+void __throw_bad_function_call() { LibraryFailure("bad function call"); }
 }  // namespace std
 // clang-format on
 // NOLINTEND(bugprone-reserved-identifier)
+
+// The allocation functions: the library's own throw std::bad_alloc.
+namespace {
+
+void* Allocate(std::size_t size)
+{
+    void* memory = std::malloc(size != 0 ? size : 1);
+    if (memory == nullptr)
+        LibraryFailure("Out of memory.");
+    return memory;
+}
+
+}  // namespace
+
+void* operator new(std::size_t size)
+{
+    return Allocate(size);
+}
+
+void* operator new[](std::size_t size)
+{
+    return Allocate(size);
+}
+
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept
+{
+    return std::malloc(size != 0 ? size : 1);
+}
+
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
+{
+    return std::malloc(size != 0 ? size : 1);
+}
+
+void operator delete(void* memory) noexcept
+{
+    std::free(memory);
+}
+
+void operator delete[](void* memory) noexcept
+{
+    std::free(memory);
+}
+
+void operator delete(void* memory, std::size_t) noexcept
+{
+    std::free(memory);
+}
+
+void operator delete[](void* memory, std::size_t) noexcept
+{
+    std::free(memory);
+}
+
+void operator delete(void* memory, const std::nothrow_t&) noexcept
+{
+    std::free(memory);
+}
+
+void operator delete[](void* memory, const std::nothrow_t&) noexcept
+{
+    std::free(memory);
+}
+
+// The guard of a function-local static is 64 bits: its first byte, which the
+// compiler's own code reads before calling these, says the static is made;
+// the second word is held by the one thread making it while the others wait.
+namespace {
+
+volatile LONG* GuardWords(int64_t* guard)
+{
+    return reinterpret_cast<volatile LONG*>(guard);
+}
+
+}  // namespace
+
+extern "C" int __cxa_guard_acquire(int64_t* guard)
+{
+    volatile LONG* words = GuardWords(guard);
+    for (;;) {
+        if (InterlockedCompareExchange(&words[0], 0, 0) != 0)
+            return 0;
+        if (InterlockedCompareExchange(&words[1], 1, 0) == 0) {
+            if (InterlockedCompareExchange(&words[0], 0, 0) == 0)
+                return 1;
+            InterlockedExchange(&words[1], 0);
+            return 0;
+        }
+        // Another thread is making it: rarely more than a moment.
+        Sleep(1);
+    }
+}
+
+extern "C" void __cxa_guard_release(int64_t* guard)
+{
+    volatile LONG* words = GuardWords(guard);
+    InterlockedExchange(&words[0], 1);
+    InterlockedExchange(&words[1], 0);
+}
+
+extern "C" void __cxa_guard_abort(int64_t* guard)
+{
+    InterlockedExchange(&GuardWords(guard)[1], 0);
+}

@@ -11,11 +11,13 @@ TAboutDialog::TAboutDialog(TWindow* parent, std::string _appName)
 {
 }
 
-void TAboutDialog::SetupWindow()
+bool TAboutDialog::SetupWindow()
 {
-    TDialog::SetupWindow();
+    if (!TDialog::SetupWindow())
+        return false;
     if (appName.empty())
-        return;
+        return true;
     SetWindowTextA(GetHandle(), ("About " + appName).c_str());
     SetDlgItemTextA(GetHandle(), IDC_ABOUT_NAME, appName.c_str());
+    return true;
 }

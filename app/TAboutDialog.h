@@ -10,7 +10,7 @@ class TAboutDialog : public TDialog {
 public:
     TAboutDialog(TWindow* parent, std::string appName);
 
-    void SetupWindow() override;
+    bool SetupWindow() override;
 
 private:
     const std::string appName;

@@ -58,11 +58,13 @@ TKelvoWindow::~TKelvoWindow()
     procTramor.reset();
 }
 
-void TKelvoWindow::SetupWindow()
+bool TKelvoWindow::SetupWindow()
 {
-    TWindow::SetupWindow();
+    if (!TWindow::SetupWindow())
+        return false;
     procTramor->Processar();
     AtualizarTela();
+    return true;
 }
 
 void TKelvoWindow::AtualizarTela()

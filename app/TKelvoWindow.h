@@ -25,7 +25,7 @@ public:
     TKelvoWindow(int Modo, std::string appName);
     ~TKelvoWindow() override;
 
-    void SetupWindow() override;
+    bool SetupWindow() override;
     void Paint(TDC& DC, bool erase, TRect& Rect) override;
     // Not while a procedure is at work: it would be destroyed under it.
     bool CanClose() override;

@@ -1,6 +1,7 @@
 #include "TWinTramor.h"
 
 #include "Platform.h"
+#include "Report.h"
 
 namespace {
 
@@ -18,13 +19,15 @@ bool Close(std::unique_ptr<Page>& page, bool verify)
     return true;
 }
 
-// A page made as every page is: its object first, then its window.
+// A page made as every page is: its object first, then its window. A page
+// that the system cannot make (out of window resources) ends the run, as
+// the wizard cannot go on without it.
 template <class Page>
 void Show(std::unique_ptr<Page>& slot, std::unique_ptr<Page> page)
 {
     slot = std::move(page);
     if (!slot->Create())
-        throw TWindow::TXWindow();
+        FatalMessage("Cannot create window", "Error!");
 }
 
 }  // namespace

@@ -41,18 +41,14 @@ void TApplication::SetMainWindow(std::unique_ptr<TFrameWindow> frame)
 
 int TApplication::Run()
 {
-    try {
-        InitMainWindow();
-        if (quitting_ && !mainWindow_)
-            return exitCode_;
-        if (!mainWindow_ || !mainWindow_->Create())
-            FatalMessage("Cannot create the main window.", GetName());
-        ShowWindow(mainWindow_->GetHandle(), SW_SHOWNORMAL);
-        UpdateWindow(mainWindow_->GetHandle());
-        return MessageLoop();
-    } catch (const std::exception& e) {
-        FatalMessage(e.what(), "Error!");
-    }
+    InitMainWindow();
+    if (quitting_ && !mainWindow_)
+        return exitCode_;
+    if (!mainWindow_ || !mainWindow_->Create())
+        FatalMessage("Cannot create the main window.", GetName());
+    ShowWindow(mainWindow_->GetHandle(), SW_SHOWNORMAL);
+    UpdateWindow(mainWindow_->GetHandle());
+    return MessageLoop();
 }
 
 int TApplication::MessageLoop()

@@ -6,6 +6,6 @@
 TBitmap::TBitmap(const TDC& dc, const TDib& dib)
     : TGdiBase(CreateDIBitmap(dc.GetHandle(), &dib.GetInfo()->bmiHeader, CBM_INIT, dib.GetBits(), dib.GetInfo(),
                               DIB_RGB_COLORS),
-               true, "Cannot create bitmap")
+               true)
 {
 }

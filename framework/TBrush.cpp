@@ -1,5 +1,5 @@
 #include "TBrush.h"
 
-TBrush::TBrush(TColor color) : TGdiBase(CreateSolidBrush(color.Ref()), true, "Cannot create brush")
+TBrush::TBrush(TColor color) : TGdiBase(CreateSolidBrush(color.Ref()), true)
 {
 }

@@ -25,15 +25,15 @@ bool TControl::Create()
     return TWindow::Create();
 }
 
-void TControl::AttachToDialog(HWND dialog)
+bool TControl::AttachToDialog(HWND dialog)
 {
     if (!fromResource_ || GetHandle() != nullptr)
-        return;
+        return true;
     HWND control = GetDlgItem(dialog, Attr.Id);
     if (control == nullptr)
-        throw TXWindow();
+        return false;
     BindControl(control, false);
-    SetupWindow();
+    return SetupWindow();
 }
 
 LRESULT TControl::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)

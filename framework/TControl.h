@@ -9,7 +9,7 @@
 class TControl : public TWindow {
 public:
     bool Create() override;
-    void AttachToDialog(HWND dialog) override;
+    bool AttachToDialog(HWND dialog) override;
 
 protected:
     // A control this object makes: child `id` of parent at x, y, size w x h.

@@ -23,6 +23,7 @@ HWND TDialog::ParentHandle() const
 int TDialog::Execute()
 {
     modal_ = true;
+    setupFailed_ = false;
     const INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), Template(), ParentHandle(), &DialogProcedure,
                                            reinterpret_cast<LPARAM>(this));
     modal_ = false;
@@ -34,8 +35,10 @@ bool TDialog::Create()
     if (GetHandle() != nullptr)
         return true;
     modal_ = false;
-    return CreateDialogParamA(GetModuleHandleA(nullptr), Template(), ParentHandle(), &DialogProcedure,
-                              reinterpret_cast<LPARAM>(this)) != nullptr;
+    setupFailed_ = false;
+    HWND dialog = CreateDialogParamA(GetModuleHandleA(nullptr), Template(), ParentHandle(), &DialogProcedure,
+                                     reinterpret_cast<LPARAM>(this));
+    return dialog != nullptr && !setupFailed_;
 }
 
 void TDialog::Destroy(int retVal)
@@ -55,14 +58,7 @@ INT_PTR CALLBACK TDialog::DialogProcedure(HWND h, UINT msg, WPARAM wParam, LPARA
     auto* self = static_cast<TDialog*>(BoundDialogObject(h));
     if (self == nullptr)
         return FALSE;
-    INT_PTR result = FALSE;
-    try {
-        result = self->DialogProc(msg, wParam, lParam);
-    } catch (const std::exception& e) {
-        ReportEscaped(e.what());
-    } catch (...) {
-        ReportEscaped("Unexpected failure");
-    }
+    const INT_PTR result = self->DialogProc(msg, wParam, lParam);
     if (msg == WM_NCDESTROY)
         self->ReleaseHandle();
     return result;
@@ -71,11 +67,18 @@ INT_PTR CALLBACK TDialog::DialogProcedure(HWND h, UINT msg, WPARAM wParam, LPARA
 INT_PTR TDialog::DialogProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
-    case WM_INITDIALOG:
+    case WM_INITDIALOG: {
+        bool made = true;
         for (TWindow* child : Children())
-            child->AttachToDialog(GetHandle());
-        SetupWindow();
+            made = made && child->AttachToDialog(GetHandle());
+        if (!made || !SetupWindow()) {
+            // A template without a control the object expects: the dialog
+            // ends at once, Execute returning -1 and Create false.
+            setupFailed_ = true;
+            Destroy(-1);
+        }
         return TRUE;
+    }
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
         return TRUE;

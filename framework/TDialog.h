@@ -14,9 +14,11 @@ public:
     TDialog(TWindow* parent, const char* resourceName);
 
     // Runs the dialog modally; the value given to CloseWindow or Destroy,
-    // or -1 when the template cannot be made into a dialog.
+    // or -1 when the template cannot be made into a dialog or its
+    // SetupWindow fails.
     int Execute();
     // Makes the dialog modelessly; a template with WS_VISIBLE shows at once.
+    // False when it cannot be made or its SetupWindow fails.
     bool Create() override;
     // Ends a modal dialog with retVal, or destroys a modeless one.
     void Destroy(int retVal) override;
@@ -35,4 +37,5 @@ private:
     int resourceId_ = 0;
     std::string resourceName_;
     bool modal_ = false;
+    bool setupFailed_ = false;
 };

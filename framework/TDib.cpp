@@ -31,12 +31,12 @@ std::vector<uint8_t> ReadFile(const char* fileName)
 
 }  // namespace
 
-TDib::TDib(const char* fileName)
+std::unique_ptr<TDib> TDib::Read(const char* fileName)
 {
     const std::vector<uint8_t> file = ReadFile(fileName);
     BmpImage image;
     if (file.empty() || !image.Parse(file.data(), file.size()))
-        throw TGdiBase::TXGdi("Cannot read bitmap file");
+        return nullptr;
 
     const BmpInfoHeader& h = image.Header();
     BITMAPINFOHEADER header = {};
@@ -54,14 +54,16 @@ TDib::TDib(const char* fileName)
 
     const std::vector<BmpColor>& table = image.ColorTable();
     static_assert(sizeof(BmpColor) == sizeof(RGBQUAD), "colour entries share one layout");
-    info_.resize(sizeof header + table.size() * sizeof(RGBQUAD));
-    std::memcpy(info_.data(), &header, sizeof header);
+    std::unique_ptr<TDib> dib(new TDib());
+    dib->info_.resize(sizeof header + table.size() * sizeof(RGBQUAD));
+    std::memcpy(dib->info_.data(), &header, sizeof header);
     if (!table.empty())
-        std::memcpy(info_.data() + sizeof header, table.data(), table.size() * sizeof(RGBQUAD));
-    bits_ = image.Bits();
-    width_ = image.Width();
-    height_ = image.Height();
-    numColors_ = static_cast<int>(table.size());
+        std::memcpy(dib->info_.data() + sizeof header, table.data(), table.size() * sizeof(RGBQUAD));
+    dib->bits_ = image.Bits();
+    dib->width_ = image.Width();
+    dib->height_ = image.Height();
+    dib->numColors_ = static_cast<int>(table.size());
+    return dib;
 }
 
 TColor TDib::GetColor(int index) const

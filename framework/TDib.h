@@ -8,13 +8,14 @@
 #include "TGdiBase.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class TDib {
 public:
-    // Reads the whole file; throws TGdiBase::TXGdi when it is missing,
-    // unreadable or not a bitmap in an accepted form.
-    explicit TDib(const char* fileName);
+    // Reads the whole file; null when it is missing, unreadable or not a
+    // bitmap in an accepted form.
+    static std::unique_ptr<TDib> Read(const char* fileName);
 
     TDib(const TDib&) = delete;
     TDib& operator=(const TDib&) = delete;
@@ -27,6 +28,8 @@ public:
     TColor GetColor(int index) const;
 
 private:
+    TDib() = default;
+
     std::vector<uint8_t> info_;  // BITMAPINFOHEADER and RGBQUAD entries
     std::vector<uint8_t> bits_;
     int width_ = 0;

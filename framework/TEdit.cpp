@@ -6,11 +6,13 @@ TEdit::TEdit(TWindow* parent, int id, const char* text, int x, int y, int w, int
     Attr.Style |= WS_TABSTOP | WS_BORDER | ES_LEFT | ES_AUTOHSCROLL;
 }
 
-void TEdit::SetupWindow()
+bool TEdit::SetupWindow()
 {
-    TControl::SetupWindow();
+    if (!TControl::SetupWindow())
+        return false;
     if (textLimit_ > 0)
         Send(EM_LIMITTEXT, static_cast<WPARAM>(textLimit_));
+    return true;
 }
 
 int TEdit::GetTextLength() const

@@ -15,7 +15,7 @@ public:
     int GetText(char* buffer, int size) const { return GetWindowText(buffer, size); }
     int GetTextLength() const;
 
-    void SetupWindow() override;
+    bool SetupWindow() override;
 
 protected:
     const char* ClassName() const override { return "EDIT"; }

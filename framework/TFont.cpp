@@ -5,6 +5,6 @@ TFont::TFont(const char* facename, int height, int width, int escapement, int or
              BYTE clipPrecision, BYTE quality)
     : TGdiBase(CreateFontA(height, width, escapement, orientation, weight, italic, underline, strikeout, charSet,
                            outputPrecision, clipPrecision, quality, pitchAndFamily, facename),
-               true, "Cannot create font")
+               true)
 {
 }

@@ -49,17 +49,19 @@ void TFrameWindow::SetIcon(HINSTANCE module, int resId)
     }
 }
 
-void TFrameWindow::SetupWindow()
+bool TFrameWindow::SetupWindow()
 {
     if (client_) {
         client_->Attr.X = 0;
         client_->Attr.Y = 0;
     }
-    TWindow::SetupWindow();
+    if (!TWindow::SetupWindow())
+        return false;
     if (icon_ != nullptr) {
         SendMessageA(GetHandle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
         SendMessageA(GetHandle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
     }
+    return true;
 }
 
 void TFrameWindow::OnCommand(int id, int notifyCode, HWND control)

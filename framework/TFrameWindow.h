@@ -29,7 +29,7 @@ public:
 
 protected:
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
-    void SetupWindow() override;
+    bool SetupWindow() override;
     // Commands that reach the frame (keys the dialog navigation turned into
     // commands) belong to the client.
     void OnCommand(int id, int notifyCode, HWND control) override;

@@ -2,10 +2,8 @@
 
 #include <utility>
 
-TGdiBase::TGdiBase(HGDIOBJ handle, bool owned, const char* failure) : handle_(handle), owned_(owned)
+TGdiBase::TGdiBase(HGDIOBJ handle, bool owned) : handle_(handle), owned_(owned)
 {
-    if (handle_ == nullptr)
-        throw TXGdi(failure);
 }
 
 TGdiBase::~TGdiBase()

@@ -28,11 +28,11 @@ HPALETTE CreateFromDib(const TDib& dib)
 
 }  // namespace
 
-TPalette::TPalette(const TDib& dib) : TGdiBase(CreateFromDib(dib), true, "Dib has no color table")
+TPalette::TPalette(const TDib& dib) : TGdiBase(CreateFromDib(dib), true)
 {
 }
 
-TPalette::TPalette(HPALETTE handle, bool owned) : TGdiBase(handle, owned, "No stock palette")
+TPalette::TPalette(HPALETTE handle, bool owned) : TGdiBase(handle, owned)
 {
 }
 

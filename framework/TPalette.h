@@ -9,8 +9,8 @@ class TDib;
 
 class TPalette : public TGdiBase {
 public:
-    // One entry per colour-table entry, in table order, flags 0. Throws
-    // TXGdi for a bitmap without a colour table.
+    // One entry per colour-table entry, in table order, flags 0. Holds no
+    // palette for a bitmap without a colour table.
     explicit TPalette(const TDib& dib);
 
     // Wraps a stock palette (DEFAULT_PALETTE) without owning it.

@@ -1,6 +1,5 @@
 #include "TPen.h"
 
-TPen::TPen(TColor color, int width, int style)
-    : TGdiBase(CreatePen(style, width, color.Ref()), true, "Cannot create pen")
+TPen::TPen(TColor color, int width, int style) : TGdiBase(CreatePen(style, width, color.Ref()), true)
 {
 }

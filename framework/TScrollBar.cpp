@@ -8,11 +8,13 @@ TScrollBar::TScrollBar(TWindow* parent, int id, int x, int y, int w, int h, bool
     Attr.Style |= horizontal ? SBS_HORZ : SBS_VERT;
 }
 
-void TScrollBar::SetupWindow()
+bool TScrollBar::SetupWindow()
 {
-    TControl::SetupWindow();
+    if (!TControl::SetupWindow())
+        return false;
     SetScrollRange(GetHandle(), SB_CTL, min_, max_, FALSE);
     SetScrollPos(GetHandle(), SB_CTL, position_, TRUE);
+    return true;
 }
 
 void TScrollBar::SetRange(int min, int max)

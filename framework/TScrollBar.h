@@ -18,7 +18,7 @@ public:
     int GetPosition() const { return position_; }
     void SetPosition(int position);
 
-    void SetupWindow() override;
+    bool SetupWindow() override;
     void ReflectScroll(int code, int thumb) override;
 
 protected:

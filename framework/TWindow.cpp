@@ -2,8 +2,6 @@
 
 #include "TPaintDC.h"
 
-#include "Report.h"
-
 #include <algorithm>
 
 namespace {
@@ -103,22 +101,10 @@ LRESULT CALLBACK TWindow::ControlProcedure(HWND h, UINT msg, WPARAM wParam, LPAR
 
 LRESULT TWindow::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    LRESULT result = 0;
-    try {
-        result = WindowProc(msg, wParam, lParam);
-    } catch (const std::exception& e) {
-        ReportEscaped(e.what());
-    } catch (...) {
-        ReportEscaped("Unexpected failure");
-    }
+    const LRESULT result = WindowProc(msg, wParam, lParam);
     if (msg == WM_NCDESTROY)
         ReleaseHandle();
     return result;
-}
-
-void TWindow::ReportEscaped(const char* what)
-{
-    FatalMessage(what, "Error!");
 }
 
 // ---- Construction and creation ---------------------------------------------
@@ -201,19 +187,25 @@ bool TWindow::Create()
     if (handle == nullptr)
         return false;
     if (!ownClass) {
-        // Our own windows ran SetupWindow at WM_CREATE.
+        // Our own windows ran SetupWindow at WM_CREATE, which fails their
+        // creation when it fails.
         BindControl(handle, true);
-        SetupWindow();
+        if (!SetupWindow()) {
+            ReleaseHandle();
+            DestroyWindow(handle);
+            return false;
+        }
     }
     return true;
 }
 
-void TWindow::SetupWindow()
+bool TWindow::SetupWindow()
 {
     const std::vector<TWindow*> children = children_;
     for (TWindow* child : children)
         if (child->autoCreate_ && child->hwnd_ == nullptr && !child->Create())
-            throw TXWindow();
+            return false;
+    return true;
 }
 
 void TWindow::Paint(TDC&, bool, TRect&)
@@ -290,8 +282,9 @@ void TWindow::ReflectScroll(int, int)
 {
 }
 
-void TWindow::AttachToDialog(HWND)
+bool TWindow::AttachToDialog(HWND)
 {
+    return true;
 }
 
 // ---- Message routing -------------------------------------------------------
@@ -300,8 +293,8 @@ LRESULT TWindow::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
     case WM_CREATE:
-        SetupWindow();
-        return 0;
+        // -1 makes CreateWindowEx fail, so that Create reports it.
+        return SetupWindow() ? 0 : -1;
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
         return 0;

@@ -25,7 +25,6 @@
 
 #include <windows.h>
 
-#include <exception>
 #include <string>
 #include <vector>
 
@@ -33,12 +32,6 @@ class TDC;
 
 class TWindow {
 public:
-    // Thrown when a window cannot be made.
-    class TXWindow : public std::exception {
-    public:
-        const char* what() const noexcept override { return "Cannot create window"; }
-    };
-
     // Creation attributes: read when the window is made.
     struct TAttr {
         DWORD Style = 0;
@@ -59,15 +52,16 @@ public:
     TWindow& operator=(const TWindow&) = delete;
 
     // Makes the window; its SetupWindow runs before this returns. False if
-    // the platform refused or the parent has no window yet.
+    // the platform refused, the parent has no window yet or SetupWindow
+    // failed (the window is then gone again).
     virtual bool Create();
 
     HWND GetHandle() const { return hwnd_; }
     TWindow* GetParent() const { return parent_; }
 
     // Runs once the window exists: by default creates the windows of the
-    // registered children.
-    virtual void SetupWindow();
+    // registered children. False when a window it needs cannot be made.
+    virtual bool SetupWindow();
     // Called for WM_PAINT with the paint context, its erase flag and the
     // rectangle to paint.
     virtual void Paint(TDC& dc, bool erase, TRect& rect);
@@ -91,9 +85,9 @@ public:
     // 16-bit thumb position), called by its parent just before the parent's
     // OnScroll. Other windows ignore it.
     virtual void ReflectScroll(int code, int thumb);
-    // Binds the object to its control in a dialog made from a template.
-    // Other windows ignore it.
-    virtual void AttachToDialog(HWND dialog);
+    // Binds the object to its control in a dialog made from a template:
+    // false when the template has no such control. Other windows ignore it.
+    virtual bool AttachToDialog(HWND dialog);
 
 protected:
     virtual LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
@@ -130,9 +124,8 @@ protected:
     void ReleaseHandle();
     static TWindow* BoundWindow(HWND handle);
     static TWindow* BoundDialogObject(HWND dialog);
-    // Runs a message through a procedure so that no exception escapes.
+    // Runs a message through the object's procedure; unbinds at WM_NCDESTROY.
     LRESULT Dispatch(UINT msg, WPARAM wParam, LPARAM lParam);
-    static void ReportEscaped(const char* what);
 
 private:
     static LRESULT CALLBACK WindowProcedure(HWND, UINT, WPARAM, LPARAM);

@@ -84,13 +84,10 @@ unsigned __stdcall TGroupWorker::Main(void* argument)
         shared->connected = client.Connected();
         SetEvent(shared->jobDone);
         while (WaitForJob(shared->jobReady) && !shared->quit) {
-            // Nothing may be thrown out of a thread.
-            try {
-                shared->result = shared->job(client);
-            } catch (...) {
-                shared->result = Status::Failure(Fault::kPlatform, "The program group's command failed.",
-                                                 "Create Group");
-            }
+            // The program is built without exceptions: a job reports its
+            // failure in its Status, and running out of memory ends the
+            // program where it happens.
+            shared->result = shared->job(client);
             SetEvent(shared->jobDone);
         }
     }

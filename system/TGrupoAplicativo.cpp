@@ -239,18 +239,14 @@ HDDEDATA CALLBACK TGrupoAplicativo::CallBack(UINT type, UINT, HCONV conversation
     // Only the end of the live conversation is news (see Disconnect).
     if (type == XTYP_DISCONNECT && conversation != client->HConv)
         return nullptr;
-    // DDEML is C: nothing may be thrown back into it.
-    try {
-        if (type == XTYP_ERROR) {
-            client->notices_.push_back(
-                Failure("DDEML Call Back Error: A critical DDE error has occured.", kMbOk | kMbIconAsterisk));
-        } else if (type == XTYP_DISCONNECT) {
-            client->notices_.push_back(Failure("DDEML Call Back: Disconnected.", kMbOk | kMbIconAsterisk));
-            client->HConv = nullptr;
-        }
-    } catch (...) {
-        if (type == XTYP_DISCONNECT)
-            client->HConv = nullptr;
+    // DDEML is C: nothing is thrown back into it, as the program is built
+    // without exceptions (running out of memory ends it where it happens).
+    if (type == XTYP_ERROR) {
+        client->notices_.push_back(
+            Failure("DDEML Call Back Error: A critical DDE error has occured.", kMbOk | kMbIconAsterisk));
+    } else if (type == XTYP_DISCONNECT) {
+        client->notices_.push_back(Failure("DDEML Call Back: Disconnected.", kMbOk | kMbIconAsterisk));
+        client->HConv = nullptr;
     }
     return nullptr;
 }

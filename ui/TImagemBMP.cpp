@@ -42,10 +42,8 @@ TImagemBMP::~TImagemBMP()
 
 int TImagemBMP::LoadBitmapFile(const char* name)
 {
-    std::unique_ptr<TDib> loaded;
-    try {
-        loaded = std::make_unique<TDib>(name);
-    } catch (const TGdiBase::TXGdi&) {
+    std::unique_ptr<TDib> loaded = TDib::Read(name);
+    if (!loaded) {
         ShowMessage("Cannot open bitmap file", Caption(), kMbOk);
         return 0;
     }
@@ -57,9 +55,8 @@ void TImagemBMP::SetupFromDib(std::unique_ptr<TDib> _dib)
 {
     dib = std::move(_dib);
     palette.reset();
-    try {
-        palette = std::make_unique<TPalette>(*dib);
-    } catch (const TGdiBase::TXGdi&) {
+    palette = std::make_unique<TPalette>(*dib);
+    if (!palette->IsValid()) {
         ShowMessage("Dib has no color table, using default palette", Caption(), kMbOk);
         palette = std::make_unique<TPalette>(TPalette::Stock(DEFAULT_PALETTE));
     }
@@ -72,6 +69,9 @@ void TImagemBMP::SetupFromDib(std::unique_ptr<TDib> _dib)
         dc.RealizePalette();
         bitmap = std::make_unique<TBitmap>(dc, *dib);
     }
+    // Out of drawing resources: the view paints its background only.
+    if (!bitmap->IsValid())
+        bitmap.reset();
     PixelWidth = dib->Width();
     PixelHeight = dib->Height();
     UpdatePalette();

@@ -42,8 +42,9 @@ void TTE0::SetupButton(TButton* button, const char* caption)
     }
 }
 
-void TTE0::SetupWindow()
+bool TTE0::SetupWindow()
 {
+    return true;
 }
 
 LRESULT TTE0::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)

@@ -34,7 +34,7 @@ public:
     ~TTE0() override;
 
     // Nothing: the children of a page are made by the page itself.
-    void SetupWindow() override;
+    bool SetupWindow() override;
     // The whole page, whatever part of it was to be painted.
     void Paint(TDC& DC, bool Erase, TRect& Rect) override;
 

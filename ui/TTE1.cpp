@@ -14,9 +14,10 @@ TTE1::~TTE1()
     texto.reset();
 }
 
-void TTE1::SetupWindow()
+bool TTE1::SetupWindow()
 {
     if (!texto->Create())
-        throw TXWindow();
+        return false;
     Invalidate(true);
+    return true;
 }

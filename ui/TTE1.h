@@ -14,7 +14,7 @@ public:
     ~TTE1() override;
 
     // Makes the view's window and repaints the whole page.
-    void SetupWindow() override;
+    bool SetupWindow() override;
 
 private:
     // The view; the page text drawn by TTE0 is the base's own `texto`.

@@ -15,9 +15,10 @@ TTE2::~TTE2()
     texto.reset();
 }
 
-void TTE2::SetupWindow()
+bool TTE2::SetupWindow()
 {
     if (!texto->Create())
-        throw TXWindow();
+        return false;
     Invalidate(true);
+    return true;
 }

@@ -15,7 +15,7 @@ public:
     ~TTE2() override;
 
     // Makes the view's window and repaints the whole page.
-    void SetupWindow() override;
+    bool SetupWindow() override;
 
 private:
     // The view; the page text drawn by TTE0 is the base's own `texto`.

@@ -12,12 +12,6 @@ namespace {
 
 constexpr int kNoId = -1;
 
-void CreateOrThrow(TWindow& window)
-{
-    if (!window.Create())
-        throw TWindow::TXWindow();
-}
-
 }  // namespace
 
 TTE3::TTE3(TWindow* pai, TButton* bBack, TButton* _bNext, TButton* bCancel, char* _dirDest, char* _modosInst,
@@ -54,16 +48,12 @@ TTE3::~TTE3()
     stListNote.reset();
 }
 
-void TTE3::SetupWindow()
+bool TTE3::SetupWindow()
 {
     // The frame before its buttons: it starts their group.
-    CreateOrThrow(*eDirDest);
-    CreateOrThrow(*bBrowse);
-    CreateOrThrow(*eNomeGrupo);
-    CreateOrThrow(*gbModos);
-    CreateOrThrow(*rbFul);
-    CreateOrThrow(*rbTyp);
-    CreateOrThrow(*rbMin);
+    if (!eDirDest->Create() || !bBrowse->Create() || !eNomeGrupo->Create() || !gbModos->Create() || !rbFul->Create() ||
+        !rbTyp->Create() || !rbMin->Create())
+        return false;
 
     // Setting a field's text reports a change, which copies it back.
     if (dirDest[0] != '\0') {
@@ -75,9 +65,11 @@ void TTE3::SetupWindow()
         OkGrupo = 1;
     }
     SetupModes();
-    IniListaGrupos();
+    if (!IniListaGrupos())
+        return false;
     Next();
     Invalidate(true);
+    return true;
 }
 
 void TTE3::SetupModes()
@@ -145,9 +137,10 @@ void TTE3::Next()
         bNext->EnableWindow(OkDest == 1 && OkGrupo == 1);
 }
 
-void TTE3::IniListaGrupos()
+bool TTE3::IniListaGrupos()
 {
-    CreateOrThrow(*lbGrupos);
+    if (!lbGrupos->Create())
+        return false;
     std::vector<char> lista(kGroupListSize, '\0');
     {
         // The client lives for this listing only; it never keeps the page
@@ -158,11 +151,11 @@ void TTE3::IniListaGrupos()
     if (!groupListStatus.Ok()) {
         // Beside the empty list, under the Browse button's column.
         stListNote = std::make_unique<TStatic>(this, kListNoteId, kListNote, 270, 197, 120, 125);
-        CreateOrThrow(*stListNote);
-        return;
+        return stListNote->Create();
     }
     for (const std::string& name : groupcommand::SplitGroups(lista.data(), lista.size()))
         lbGrupos->AddString(name.c_str());
+    return true;
 }
 
 void TTE3::DblClkLista()

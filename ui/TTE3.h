@@ -48,7 +48,7 @@ public:
     ~TTE3() override;
 
     // Makes the controls, fills them from the buffers, lists the groups.
-    void SetupWindow() override;
+    bool SetupWindow() override;
     // The destination field changed: into dirDest, then Next.
     void EnChange1();
     // The group name field changed: into nomeGrupo, then Next.
@@ -57,8 +57,9 @@ public:
     void CmBrowse();
     // The double-clicked group's name goes into the group name field.
     void DblClkLista();
-    // Makes the list's window and fills it with the existing groups.
-    void IniListaGrupos();
+    // Makes the list's window and fills it with the existing groups; false
+    // when its window or the note beside it cannot be made.
+    bool IniListaGrupos();
     // The main window's Next: enabled while both fields hold something.
     void Next();
     // Writes the chosen mode's letter ('X' for the others); always true.

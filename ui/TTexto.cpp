@@ -58,10 +58,9 @@ TTexto::~TTexto()
     sHorz.reset();
 }
 
-void TTexto::SetupWindow()
+bool TTexto::SetupWindow()
 {
-    if (!sVert->Create() || !sHorz->Create())
-        throw TXWindow();
+    return sVert->Create() && sHorz->Create();
 }
 
 void TTexto::OnScroll(int id, int code)

@@ -39,7 +39,7 @@ public:
     TTexto(TWindow* pai, int X, int Y, int W, int H, const char* arq, TButton* bNext);
     ~TTexto() override;
 
-    void SetupWindow() override;
+    bool SetupWindow() override;
     void Paint(TDC& DC, bool Erase, TRect& Rect) override;
 
     // The offsets follow the bars' positions; the whole view is repainted.

@@ -45,10 +45,12 @@ public:
     }
 
 protected:
-    void SetupWindow() override
+    bool SetupWindow() override
     {
-        TDialog::SetupWindow();
+        if (!TDialog::SetupWindow())
+            return false;
         line1.SetText("Extracting file:");
+        return true;
     }
 
     void OnCommand(int id, int notifyCode, HWND control) override
@@ -77,13 +79,15 @@ public:
     }
 
 protected:
-    void SetupWindow() override
+    bool SetupWindow() override
     {
-        TWindow::SetupWindow();
+        if (!TWindow::SetupWindow())
+            return false;
         list.AddString("pear");
         list.AddString("apple");
         list.AddString("fig");
         radioB.Check();
+        return true;
     }
 
     void OnCommand(int id, int notifyCode, HWND) override
