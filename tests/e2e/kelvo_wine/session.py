@@ -100,7 +100,10 @@ class Session:
         self.tmpdir = self.root / "tmp"
         self.tmpdir.mkdir()
         (self.root / "logs").mkdir()
-        subprocess.run(["cp", "-a", str(golden), str(self.prefix)], check=True)
+        if os.environ.get("KELVO_E2E_OVERLAY") == "1":
+            self._overlay_prefix(golden)
+        else:
+            subprocess.run(["cp", "-a", str(golden), str(self.prefix)], check=True)
         self._watchdog = _Watchdog(self.prefix, self.root, self.keep, self.log_path("watchdog.log"))
         self.xvfb = Xvfb(self.root / "logs" / "xvfb.log")
         self.display = self.xvfb.start()
@@ -108,6 +111,19 @@ class Session:
         self._start_wine_services()
         if self.desktop:
             self._start_desktop()
+
+    def _overlay_prefix(self, golden):
+        """The copy as an overlay on the golden prefix (root only): instant
+        where a copy costs many seconds, as in the emulated machine. Writes,
+        the server's rewrites of the registry files too, land in the
+        session's upper folder; the golden prefix stays as it is."""
+        upper, work = self.root / "prefix-upper", self.root / "prefix-work"
+        for folder in (upper, work, self.prefix):
+            folder.mkdir()
+        subprocess.run(["mount", "-t", "overlay", "overlay", "-o",
+                        f"lowerdir={golden},upperdir={upper},workdir={work}", str(self.prefix)],
+                       check=True, capture_output=True, timeout=30)
+        self._mounts.insert(0, self.prefix)
 
     def _start_wineserver(self, timeout=15):
         """One server for the whole session, started before any client (two

@@ -36,6 +36,8 @@ def lane_env(inputs, plan):
         KELVO_WINDOWS_ZIP=str(inputs / "windows.zip"),
         KELVO_DEMO_INPUTS=str(inputs / "demo-inputs"),
         KELVO_E2E_TIME_SCALE=str(plan["time_scale"]),
+        # A copy of the prefix is slow here; an overlay costs nothing.
+        KELVO_E2E_OVERLAY="1",
         # The 32-bit loader: a 32-bit program in a 64-bit prefix runs under
         # WoW64, as on 64-bit Windows; the server of a 64-bit prefix is 64-bit.
         KELVO_WINE_LOADER="/usr/lib/wine/wine",
