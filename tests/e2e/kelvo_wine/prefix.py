@@ -15,6 +15,10 @@ from .errors import HarnessError, Skip
 # runs a 32-bit program in the same 64-bit prefix under WoW64.
 WINE_LOADER = os.environ.get("KELVO_WINE_LOADER", "/usr/lib/wine/wine64")
 WINE_SERVER = os.environ.get("KELVO_WINE_SERVER", "/usr/lib/wine/wineserver64")
+# The loader that boots the golden prefix. With this environment the 32-bit
+# loader stops at once in a prefix not yet made ("could not load
+# kernel32.dll"); the 64-bit one makes it, syswow64 included.
+GOLDEN_LOADER = os.environ.get("KELVO_WINE_GOLDEN_LOADER", WINE_LOADER)
 
 # Every wait of the harness and every test's time limit is multiplied by
 # this: a machine emulated in full runs Wine several times slower.
@@ -239,11 +243,13 @@ def _build_golden(golden, log, version):
     # Mono and Gecko are left out: their installers would ask on screen.
     env = wine_env(golden, tmpdir, overrides="mscoree,mshtml=;winemenubuilder.exe=d")
     try:
-        if _run_logged([WINE_LOADER, "wineboot", "--init"], env, log, scaled(300)) != 0:
+        if _run_logged([GOLDEN_LOADER, "wineboot", "--init"], dict(env, WINELOADER=GOLDEN_LOADER), log,
+                       scaled(300)) != 0:
             raise HarnessError(f"wineboot failed, see {log}")
         reg = tmpdir / "golden.reg"
         reg.write_text(_GOLDEN_REGISTRY.replace("\n", "\r\n"), encoding="ascii")
-        if _run_logged([WINE_LOADER, "regedit", "/S", _windows_path_of(golden, reg)], env, log, scaled(120)) != 0:
+        if _run_logged([GOLDEN_LOADER, "regedit", "/S", _windows_path_of(golden, reg)],
+                       dict(env, WINELOADER=GOLDEN_LOADER), log, scaled(120)) != 0:
             raise HarnessError(f"regedit failed, see {log}")
         # The registry reaches user.reg/system.reg when the server ends.
         _run_logged([WINE_SERVER, "-w"], env, log, scaled(120))

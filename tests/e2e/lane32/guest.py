@@ -42,6 +42,7 @@ def lane_env(inputs, plan):
         # WoW64, as on 64-bit Windows; the server of a 64-bit prefix is 64-bit.
         KELVO_WINE_LOADER="/usr/lib/wine/wine",
         KELVO_WINE_SERVER="/usr/lib/wine/wineserver64",
+        KELVO_WINE_GOLDEN_LOADER="/usr/lib/wine/wine64",
     )
     return env
 
@@ -104,7 +105,22 @@ def main():
     runner = inputs / "source" / "tests" / "e2e" / "run_e2e.py"
     results = {"tests": {}, "wine": subprocess.run(["wine", "--version"], capture_output=True,
                                                    text=True).stdout.strip()}
+    if plan.get("probe"):
+        # A shell line per probe, for finding out how the machine behaves.
+        for number, line in enumerate(plan["probe"]):
+            output = WORK / "out" / f"probe-{number}.txt"
+            # A file, not a pipe: Wine's servers would hold a pipe open.
+            with open(output, "w") as out:
+                out.write(f"$ {line}\n")
+                out.flush()
+                done = subprocess.run(["sh", "-c", line], env=env, stdin=subprocess.DEVNULL, stdout=out,
+                                      stderr=subprocess.STDOUT)
+            say(f"probe {number} exit {done.returncode}")
+            for text in output.read_text(errors="replace").splitlines()[-40:]:
+                say(f"  {text}")
     try:
+        if plan.get("probe"):
+            return
         results["golden_seconds"] = round(restore_or_make_golden(env, runner), 1)
         write_results(results)
         run_tests(plan, env, runner, results)

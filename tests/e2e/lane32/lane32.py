@@ -302,6 +302,9 @@ def run(test_filter=None, after=(), timeout=None):
              for script, function in chosen_tests()
              if test_filter is None or test_name(script, function) in test_filter]
     plan = {"tests": tests, "time_scale": scale, "after": list(after)}
+    probe = os.environ.get("KELVO_LANE32_PROBE")
+    if probe:
+        plan["probe"] = Path(probe).read_text().splitlines()
     started = time.monotonic()
     image = ensure_image()
     image_seconds = time.monotonic() - started
