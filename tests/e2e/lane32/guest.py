@@ -79,7 +79,8 @@ def run_tests(plan, env, runner, results):
         started = time.monotonic()
         with open(log, "wb") as out:
             try:
-                done = subprocess.run([sys.executable, str(runner), "test", script, function], env=env,
+                done = subprocess.run([sys.executable, str(runner), "test", str(runner.parent / script), function],
+                                      env=env,
                                       stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT,
                                       timeout=entry["timeout"])
                 code = done.returncode
