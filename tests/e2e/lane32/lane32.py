@@ -296,7 +296,7 @@ def boot(image, inputs, results_disk, console, timeout):
 def run(test_filter=None, after=(), timeout=None):
     """One boot running the chosen tests; returns the results."""
     builds = Builds()
-    scale = float(os.environ.get("KELVO_LANE32_TIME_SCALE", "4"))
+    scale = float(os.environ.get("KELVO_LANE32_TIME_SCALE", "6"))
     tests = [{"script": script, "function": function, "name": test_name(script, function),
               "timeout": int(time_limit_of(script, function) * scale) + 120}
              for script, function in chosen_tests()
