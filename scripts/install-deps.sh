@@ -11,6 +11,8 @@ packages=(
     osslsigncode openssl clang-tidy clang-format procps
     clang libclang-rt-14-dev
     dpkg-dev file  # cpack -G DEB: dpkg-shlibdeps works out the dependencies
+    # The 32-bit lane: a Debian root for a machine emulated in full.
+    mmdebstrap qemu-system-x86 e2fsprogs
 )
 
 sudo=""

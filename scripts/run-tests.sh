@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds every flavour and runs all tests: unit and integration tests natively
 # and under AddressSanitizer/UBSan, short runs of the fuzz targets, the Windows
-# builds' headers, and the end-to-end tests of the 64-bit Windows build under
-# Wine.
+# builds' headers, the end-to-end tests of the 64-bit Windows build under
+# Wine, and the 32-bit lane: the chosen end-to-end tests of the shipped i686
+# build under WoW64 Wine in an emulated machine (tests/e2e/lane32; its cold
+# run makes the machine's image first; KELVO_LANE32=0 skips it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -42,7 +42,11 @@ const CurrentClient currentClient;
 const char kCaption[] = "Create Group";
 const char kServiceName[] = "PROGMAN";
 const char kGroupsItem[] = "Groups";
-constexpr DWORD kTimeoutMs = 1000;
+// The shell opens a group's folder window before it answers the next
+// command: on a slow or busy machine that takes more than a second (an
+// emulated one needed that for an AddItem right after a CreateGroup). Still
+// inside the bound TProgramGroups gives each command.
+constexpr DWORD kTimeoutMs = 5000;
 // The shell reads every group of a Start Menu to answer: a large one, on a
 // cold disk or a network profile, takes seconds.
 constexpr DWORD kListTimeoutMs = 15000;

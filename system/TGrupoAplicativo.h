@@ -38,7 +38,7 @@ public:
     const Status& SetupStatus() const { return setupStatus_; }
     bool Connected() const { return HConv != nullptr; }
 
-    // One execute transaction of a complete command (time-out 1000 ms). A
+    // One execute transaction of a complete command (time-out 5000 ms). A
     // command that the service refuses or does not answer in time is a
     // failure naming the command.
     Status SendCommand(const char* comando);

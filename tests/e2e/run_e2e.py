@@ -66,7 +66,7 @@ def run_test(script, function_name):
     if function is None:
         print(f"no test {function_name} in {script}", file=sys.stderr)
         return 1
-    limit = getattr(function, "e2e_time_limit", kelvo_wine.DEFAULT_TIME_LIMIT)
+    limit = int(kelvo_wine.scaled(getattr(function, "e2e_time_limit", kelvo_wine.DEFAULT_TIME_LIMIT)))
     name = test_name(script, function_name)
     session = kelvo_wine.Session(name, desktop=getattr(function, "e2e_desktop", True))
     signal.signal(signal.SIGALRM, _raise(TestTimeout, f"{name} ran longer than {limit} s"))

@@ -4,12 +4,11 @@ Authenticode, started under Wine from its own folder. Start-up must write the
 working files from the package kelvopack wrote and show the wizard window
 with the demo's bitmap."""
 
-import os
 import shutil
 import struct
 import subprocess
 
-from kelvo_wine import Skip, time_limit
+from kelvo_wine import time_limit
 from pictures import bitmap_shown, bmp_picture
 from wizard_pages import (BACK, BUTTONS, CONFIRMATION, UNINSTALL_DONE, Wizard, cancel_text, install_caption,
                           run_folders, uninstall_caption, working_files)
@@ -42,16 +41,12 @@ class Demo:
     kelvopack built from it."""
 
     def __init__(self, s):
-        compiler = "x86_64-w64-mingw32-gcc"
-        if not shutil.which(compiler):
-            raise Skip(f"{compiler} is not installed (scripts/install-deps.sh)")
         self.kelvopack = s.layout.native_file("tools/kelvopack/kelvopack")
         stub = s.layout.win64_file("app/kelvo.exe")
         source = s.layout.source_dir / "examples" / "demo"
         self.project = s.root / "demo"
         shutil.copytree(source, self.project, ignore=shutil.ignore_patterns("out"))
-        run_tool([source / "make-demo-inputs.sh", self.project / "out"],
-                 env=dict(os.environ, KELVO_DEMO_CC=compiler))
+        s.layout.make_demo_inputs(self.project / "out")
         self.setup = s.root / APP
         run_tool([self.kelvopack, "build", self.project / "demo.toml", "-o", self.setup, "--stub", stub, "-q"])
 

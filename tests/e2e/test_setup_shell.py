@@ -215,9 +215,10 @@ def assert_removal_scheduled(s, folder):
     of pending removals, or in the user's once-only logon entries."""
     windows = s.to_windows(folder)
     pending = s.run_wine(["reg", "query", "HKLM\\System\\CurrentControlSet\\Control\\Session Manager",
-                          "/v", "PendingFileRenameOperations"], "pending-removals")
+                          "/v", "PendingFileRenameOperations", s.layout.reg_view], "pending-removals")
     pending.wait(30)
-    once = s.run_wine(["reg", "query", "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"],
+    once = s.run_wine(["reg", "query", "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+                       s.layout.reg_view],
                       "run-once")
     once.wait(30)
     text = "".join(s.log_path(f"{name}.out").read_text(errors="replace")

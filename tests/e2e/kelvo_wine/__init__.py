@@ -17,16 +17,16 @@ Standard library only.
 
 from .driver import CRASH_LOW_BYTE, Program, is_crash_code, parse_line, parse_output
 from .errors import DRIVE_FAILED, DRIVE_TIMEOUT, DRIVE_USAGE, CrashError, DriveError, HarnessError, Skip
-from .prefix import (GOLDEN_RECIPE, STAMP_NAME, WINE_LOADER, WINE_SERVER, Layout, ensure_golden,
-                     golden_is_current, wine_env, wine_version)
+from .prefix import (GOLDEN_RECIPE, STAMP_NAME, TIME_SCALE, WINE_LOADER, WINE_SERVER, Layout, ensure_golden,
+                     golden_is_current, scaled, wine_env, wine_version)
 from .processes import FIRST_DISPLAY, LAST_DISPLAY, SCREEN, XVFB, Xvfb, _end_prefix_processes, _prefix_processes
 from .session import DEFAULT_TIME_LIMIT, WINE_SERVICES, WITHOUT_DESKTOP, Session, time_limit, without_desktop
 
 __all__ = [
     "CRASH_LOW_BYTE", "DEFAULT_TIME_LIMIT", "FIRST_DISPLAY", "GOLDEN_RECIPE", "LAST_DISPLAY", "SCREEN",
-    "STAMP_NAME", "WINE_LOADER", "WINE_SERVER", "WINE_SERVICES", "WITHOUT_DESKTOP", "XVFB",
+    "STAMP_NAME", "TIME_SCALE", "WINE_LOADER", "WINE_SERVER", "WINE_SERVICES", "WITHOUT_DESKTOP", "XVFB",
     "DRIVE_FAILED", "DRIVE_TIMEOUT", "DRIVE_USAGE",
     "CrashError", "DriveError", "HarnessError", "Layout", "Program", "Session", "Skip", "Xvfb",
-    "ensure_golden", "golden_is_current", "is_crash_code", "parse_line", "parse_output", "time_limit",
+    "ensure_golden", "golden_is_current", "is_crash_code", "parse_line", "parse_output", "scaled", "time_limit",
     "wine_env", "wine_version", "without_desktop", "_end_prefix_processes", "_prefix_processes",
 ]

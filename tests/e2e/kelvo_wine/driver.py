@@ -7,7 +7,7 @@ import time
 from pathlib import Path
 
 from .errors import HarnessError
-from .prefix import WINE_LOADER
+from .prefix import WINE_LOADER, scaled
 from .processes import _stop_process
 
 # A crashed program ends with its exception code (0xC0000005 for an access
@@ -110,7 +110,7 @@ class Program:
     @property
     def pid(self):
         """The Windows process id (waits until the program has started)."""
-        deadline = time.monotonic() + 30
+        deadline = time.monotonic() + scaled(30)
         while self._pid is None:
             self._pid = self._reported(r"^pid=(\d+)$")
             if self._pid is not None:
@@ -126,9 +126,9 @@ class Program:
     def wait(self, timeout=30):
         """Waits for the end; returns the exit code as Windows saw it."""
         try:
-            self.process.wait(timeout)
+            self.process.wait(scaled(timeout))
         except subprocess.TimeoutExpired:
-            raise HarnessError(f"{self.name} still runs after {timeout} s") from None
+            raise HarnessError(f"{self.name} still runs after {scaled(timeout):.0f} s") from None
         code = self.exit_code
         if code is None:
             raise HarnessError(f"{self.name}: no exit code reported ({self.stderr().strip()})")

@@ -11,8 +11,23 @@ from pathlib import Path
 
 from .errors import HarnessError, Skip
 
-WINE_LOADER = "/usr/lib/wine/wine64"
-WINE_SERVER = "/usr/lib/wine/wineserver64"
+# The 64-bit loader by default; the 32-bit lane names the 32-bit one, which
+# runs a 32-bit program in the same 64-bit prefix under WoW64.
+WINE_LOADER = os.environ.get("KELVO_WINE_LOADER", "/usr/lib/wine/wine64")
+WINE_SERVER = os.environ.get("KELVO_WINE_SERVER", "/usr/lib/wine/wineserver64")
+# The loader that boots the golden prefix. With this environment the 32-bit
+# loader stops at once in a prefix not yet made ("could not load
+# kernel32.dll"); the 64-bit one makes it, syswow64 included.
+GOLDEN_LOADER = os.environ.get("KELVO_WINE_GOLDEN_LOADER", WINE_LOADER)
+
+# Every wait of the harness and every test's time limit is multiplied by
+# this: a machine emulated in full runs Wine several times slower.
+TIME_SCALE = float(os.environ.get("KELVO_E2E_TIME_SCALE", "1"))
+
+
+def scaled(seconds):
+    return seconds * TIME_SCALE
+
 
 # Bump when the golden prefix recipe changes, so that old prefixes are rebuilt.
 GOLDEN_RECIPE = 1
@@ -40,7 +55,8 @@ _GOLDEN_REGISTRY = r"""REGEDIT4
 
 
 class Layout:
-    """Where the sources, the native build and the 64-bit Windows build are."""
+    """Where the sources, the native build and the Windows build under test
+    are (win64_dir: the 64-bit build, or the i686 one in the 32-bit lane)."""
 
     def __init__(self, source_dir, native_dir, win64_dir):
         self.source_dir = Path(source_dir).resolve()
@@ -63,6 +79,60 @@ class Layout:
     @property
     def artifacts_dir(self):
         return self.native_dir / "e2e-artifacts"
+
+    @property
+    def windows_bits(self):
+        """32 or 64: the processor of the Windows build (its kelvodrive.exe)."""
+        with open(self.kelvodrive, "rb") as image:
+            head = image.read(4096)
+        pe = int.from_bytes(head[0x3C:0x40], "little")
+        machine = int.from_bytes(head[pe + 4:pe + 6], "little")
+        return 32 if machine == 0x14C else 64
+
+    @property
+    def reg_view(self):
+        """The registry view of the programs under test, for `reg`: a plain
+        `reg` is 32-bit under the 32-bit loader and sees WOW6432Node as the
+        key itself."""
+        return f"/reg:{self.windows_bits}"
+
+    def windows_zip(self, work):
+        """The Windows build's zip: KELVO_WINDOWS_ZIP (made beforehand where
+        cpack is absent), else cpack's zip made in `work`; Skip without
+        either."""
+        given = os.environ.get("KELVO_WINDOWS_ZIP")
+        if given:
+            if not Path(given).exists():
+                raise Skip(f"{given} is missing")
+            return Path(given)
+        if not (self.win64_dir / "CPackConfig.cmake").exists():
+            raise Skip(f"no CPack configuration in {self.win64_dir}")
+        cpack = shutil.which("cpack")
+        if not cpack:
+            raise Skip("cpack is not installed")
+        subprocess.run([cpack, "-G", "ZIP", "-B", str(work)], cwd=self.win64_dir, check=True,
+                       capture_output=True, timeout=120)
+        [archive] = list(Path(work).glob("*.zip"))
+        return archive
+
+    def make_demo_inputs(self, out):
+        """The demo project's built inputs (hello.exe for the processor of
+        the build under test, kelvo.bmp) in folder `out`: copied from
+        KELVO_DEMO_INPUTS where they were made beforehand (no compiler in the
+        emulated machine), else made by examples/demo/make-demo-inputs.sh."""
+        out = Path(out)
+        given = os.environ.get("KELVO_DEMO_INPUTS")
+        if given:
+            shutil.copytree(given, out, dirs_exist_ok=True)
+            return
+        compiler = "i686-w64-mingw32-gcc" if self.windows_bits == 32 else "x86_64-w64-mingw32-gcc"
+        if not shutil.which(compiler):
+            raise Skip(f"{compiler} is not installed (scripts/install-deps.sh)")
+        done = subprocess.run(["sh", str(self.source_dir / "examples" / "demo" / "make-demo-inputs.sh"), str(out)],
+                              env=dict(os.environ, KELVO_DEMO_CC=compiler), capture_output=True, text=True,
+                              timeout=120)
+        if done.returncode != 0:
+            raise HarnessError(f"make-demo-inputs.sh failed:\n{done.stdout}{done.stderr}")
 
     @property
     def kelvodrive(self):
@@ -173,16 +243,18 @@ def _build_golden(golden, log, version):
     # Mono and Gecko are left out: their installers would ask on screen.
     env = wine_env(golden, tmpdir, overrides="mscoree,mshtml=;winemenubuilder.exe=d")
     try:
-        if _run_logged([WINE_LOADER, "wineboot", "--init"], env, log, 300) != 0:
+        if _run_logged([GOLDEN_LOADER, "wineboot", "--init"], dict(env, WINELOADER=GOLDEN_LOADER), log,
+                       scaled(300)) != 0:
             raise HarnessError(f"wineboot failed, see {log}")
         reg = tmpdir / "golden.reg"
         reg.write_text(_GOLDEN_REGISTRY.replace("\n", "\r\n"), encoding="ascii")
-        if _run_logged([WINE_LOADER, "regedit", "/S", _windows_path_of(golden, reg)], env, log, 120) != 0:
+        if _run_logged([GOLDEN_LOADER, "regedit", "/S", _windows_path_of(golden, reg)],
+                       dict(env, WINELOADER=GOLDEN_LOADER), log, scaled(120)) != 0:
             raise HarnessError(f"regedit failed, see {log}")
         # The registry reaches user.reg/system.reg when the server ends.
-        _run_logged([WINE_SERVER, "-w"], env, log, 120)
+        _run_logged([WINE_SERVER, "-w"], env, log, scaled(120))
     finally:
-        _run_logged([WINE_SERVER, "-k"], env, log, 60)
+        _run_logged([WINE_SERVER, "-k"], env, log, scaled(60))
         shutil.rmtree(tmpdir, ignore_errors=True)
 
     # Shell folders are links to $HOME: shortcuts made by a test would leak.

@@ -11,7 +11,8 @@ from pathlib import Path
 
 from .driver import CRASH_LOW_BYTE, Program, _Driver, _options, parse_output
 from .errors import CrashError, DriveError, HarnessError, Skip
-from .prefix import WINE_LOADER, WINE_SERVER, Layout, _user_dir, _windows_path_of, golden_is_current, wine_env
+from .prefix import (WINE_LOADER, WINE_SERVER, Layout, _user_dir, _windows_path_of, golden_is_current, scaled,
+                     wine_env)
 from .processes import Xvfb, _end_prefix_processes, _set_parent_death_signal, _stop_process, _unmount, _Watchdog
 
 # Session.run_wine(..., dll_overrides=WITHOUT_DESKTOP) in a session opened
@@ -99,7 +100,10 @@ class Session:
         self.tmpdir = self.root / "tmp"
         self.tmpdir.mkdir()
         (self.root / "logs").mkdir()
-        subprocess.run(["cp", "-a", str(golden), str(self.prefix)], check=True)
+        if os.environ.get("KELVO_E2E_OVERLAY") == "1":
+            self._overlay_prefix(golden)
+        else:
+            subprocess.run(["cp", "-a", str(golden), str(self.prefix)], check=True)
         self._watchdog = _Watchdog(self.prefix, self.root, self.keep, self.log_path("watchdog.log"))
         self.xvfb = Xvfb(self.root / "logs" / "xvfb.log")
         self.display = self.xvfb.start()
@@ -107,6 +111,19 @@ class Session:
         self._start_wine_services()
         if self.desktop:
             self._start_desktop()
+
+    def _overlay_prefix(self, golden):
+        """The copy as an overlay on the golden prefix (root only): instant
+        where a copy costs many seconds, as in the emulated machine. Writes,
+        the server's rewrites of the registry files too, land in the
+        session's upper folder; the golden prefix stays as it is."""
+        upper, work = self.root / "prefix-upper", self.root / "prefix-work"
+        for folder in (upper, work, self.prefix):
+            folder.mkdir()
+        subprocess.run(["mount", "-t", "overlay", "overlay", "-o",
+                        f"lowerdir={golden},upperdir={upper},workdir={work}", str(self.prefix)],
+                       check=True, capture_output=True, timeout=30)
+        self._mounts.insert(0, self.prefix)
 
     def _start_wineserver(self, timeout=15):
         """One server for the whole session, started before any client (two
@@ -116,7 +133,7 @@ class Session:
         with open(self.log_path("wineserver.log"), "ab") as log:
             self._server = subprocess.Popen([WINE_SERVER, "-f", "-p"], env=self.env(), stdin=subprocess.DEVNULL,
                                             stdout=log, stderr=log, preexec_fn=_set_parent_death_signal)
-        deadline = time.monotonic() + timeout
+        deadline = time.monotonic() + scaled(timeout)
         while not list(self.tmpdir.glob("wine-*/server-*/socket")):
             if self._server.poll() is not None or time.monotonic() > deadline:
                 raise HarnessError(f"wineserver did not start, see {self.log_path('wineserver.log')}")
@@ -371,7 +388,7 @@ class Session:
         if cwd is not None:
             options.append(f"--cwd={self._windows_arg(cwd)}")
         if timeout is not None:
-            options.append(f"--timeout={int(timeout * 1000)}")
+            options.append(f"--timeout={int(scaled(timeout) * 1000)}")
         stdout, stderr = self.log_path(f"{name}.out"), self.log_path(f"{name}.err")
         with open(stdout, "wb") as out, open(stderr, "wb") as err:
             process = subprocess.Popen(
@@ -430,6 +447,7 @@ class Session:
         goes after --; options as in _options(). Commands go to one serving
         kelvodrive; texts with line breaks get a process of their own."""
         command = verb
+        timeout = scaled(timeout)
         args = [command, *_options(options)]
         if command not in _UNTIMED_COMMANDS:
             args.append(f"--timeout={int(timeout * 1000)}")
@@ -569,13 +587,13 @@ class Session:
     def wait_until(predicate, timeout=10, what="condition"):
         """Polls predicate() until it returns a true value, which is returned.
         `what` (a text, or a function giving one) names it in the error."""
-        deadline = time.monotonic() + timeout
+        deadline = time.monotonic() + scaled(timeout)
         while True:
             value = predicate()
             if value:
                 return value
             if time.monotonic() > deadline:
-                raise HarnessError(f"{what() if callable(what) else what} not met within {timeout} s")
+                raise HarnessError(f"{what() if callable(what) else what} not met within {scaled(timeout):.0f} s")
             time.sleep(0.1)
 
     # ---- screen
