@@ -2,6 +2,7 @@
 
 #include "Blake2b.h"
 #include "Crc32.h"
+#include "LittleEndian.h"
 #include "Lzss.h"
 #include "StatIndex.h"
 
@@ -37,22 +38,6 @@ void Put64(uint8_t* p, uint64_t v)
 {
     for (int i = 0; i < 8; ++i)
         p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-uint32_t Get32(const uint8_t* p)
-{
-    uint32_t v = 0;
-    for (int i = 3; i >= 0; --i)
-        v = (v << 8) | p[i];
-    return v;
-}
-
-uint64_t Get64(const uint8_t* p)
-{
-    uint64_t v = 0;
-    for (int i = 7; i >= 0; --i)
-        v = (v << 8) | p[i];
-    return v;
 }
 
 void EncodeHeader(const MemberCache::Key& key, uint64_t original, uint64_t packed, uint32_t crc,
@@ -200,11 +185,11 @@ bool MemberCache::Find(const Key& key, uint64_t originalSize, Entry* entry) cons
     };
     uint8_t header[kHeaderSize];
     if (file.Read(header, sizeof header) != sizeof header || std::memcmp(header, kMagic, 4) != 0 ||
-        Get32(header + 60) != Crc32(header, 60) || Get32(header + 4) != kVersion ||
-        std::memcmp(header + 8, key.data(), key.size()) != 0 || Get64(header + 40) != originalSize)
+        Le32(header + 60) != Crc32(header, 60) || Le32(header + 4) != kVersion ||
+        std::memcmp(header + 8, key.data(), key.size()) != 0 || Le64(header + 40) != originalSize)
         return damaged();
-    const uint64_t packed = Get64(header + 48);
-    const uint32_t crc = Get32(header + 56);
+    const uint64_t packed = Le64(header + 48);
+    const uint32_t crc = Le32(header + 56);
     if (packed > originalSize + (originalSize + 7) / 8 + lzss::kMaxGroupSize)
         return damaged();
 

@@ -2,6 +2,7 @@
 
 #include "Crc32.h"
 #include "File.h"
+#include "LittleEndian.h"
 #include "Platform.h"
 
 #include <cstring>
@@ -32,22 +33,6 @@ void Put64(std::vector<uint8_t>& out, uint64_t v)
 {
     for (int i = 0; i < 8; ++i)
         out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-
-uint32_t Get32(const uint8_t* p)
-{
-    uint32_t v = 0;
-    for (int i = 3; i >= 0; --i)
-        v = (v << 8) | p[i];
-    return v;
-}
-
-uint64_t Get64(const uint8_t* p)
-{
-    uint64_t v = 0;
-    for (int i = 7; i >= 0; --i)
-        v = (v << 8) | p[i];
-    return v;
 }
 
 }  // namespace
@@ -98,22 +83,22 @@ void StatIndex::Load()
         return;
     const uint8_t* p = bytes.data();
     const uint8_t* const end = p + bytes.size() - 4;
-    if (std::memcmp(p, kMagic, 4) != 0 || Get32(p + 4) != kVersion || Get32(end) != Crc32(p, bytes.size() - 4))
+    if (std::memcmp(p, kMagic, 4) != 0 || Le32(p + 4) != kVersion || Le32(end) != Crc32(p, bytes.size() - 4))
         return;
-    const uint32_t count = Get32(p + 8);
+    const uint32_t count = Le32(p + 8);
     p += 12;
     std::unordered_map<std::string, Known> known;
     for (uint32_t i = 0; i < count; ++i) {
         if (static_cast<size_t>(end - p) < kEntryFixed)
             return;
         Known k;
-        k.stamp.size = Get64(p);
-        k.stamp.modified = static_cast<int64_t>(Get64(p + 8));
-        k.stamp.changed = static_cast<int64_t>(Get64(p + 16));
-        k.stamp.inode = Get64(p + 24);
-        k.stamp.device = Get64(p + 32);
+        k.stamp.size = Le64(p);
+        k.stamp.modified = static_cast<int64_t>(Le64(p + 8));
+        k.stamp.changed = static_cast<int64_t>(Le64(p + 16));
+        k.stamp.inode = Le64(p + 24);
+        k.stamp.device = Le64(p + 32);
         std::memcpy(k.digest.data(), p + kStampBytes, k.digest.size());
-        const uint32_t n = Get32(p + kStampBytes + 32);
+        const uint32_t n = Le32(p + kStampBytes + 32);
         p += kEntryFixed;
         if (static_cast<size_t>(end - p) < n)
             return;
