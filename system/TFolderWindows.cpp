@@ -1,5 +1,6 @@
 #include "TFolderWindows.h"
 
+#include "SentMessageWait.h"
 #include "StartMenuNames.h"
 
 #include <algorithm>
@@ -20,19 +21,6 @@ std::string Title(HWND window)
     char title[512] = {};
     GetWindowTextA(window, title, sizeof title);
     return title;
-}
-
-// Waits ms, letting through what other threads send to this thread's
-// windows (a broadcast must not wait for this one).
-void Pause(DWORD ms)
-{
-    const DWORD start = GetTickCount();
-    for (DWORD elapsed = 0; elapsed < ms; elapsed = GetTickCount() - start) {
-        if (MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - elapsed, QS_SENDMESSAGE) != WAIT_OBJECT_0)
-            return;
-        MSG message;
-        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
 }
 
 }  // namespace
@@ -65,6 +53,6 @@ bool TFolderWindows::CloseNew(const char* nome, DWORD boundMs) const
         const DWORD elapsed = GetTickCount() - start;
         if (elapsed >= boundMs)
             return false;
-        Pause(std::min(kStepMs, boundMs - elapsed));
+        WaitLettingSentMessagesThrough(nullptr, std::min(kStepMs, boundMs - elapsed));
     }
 }

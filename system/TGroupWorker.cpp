@@ -1,5 +1,7 @@
 #include "TGroupWorker.h"
 
+#include "SentMessageWait.h"
+
 #include <process.h>
 
 #include <utility>
@@ -28,27 +30,6 @@ struct TGroupWorker::Shared {
 };
 
 namespace {
-
-// Waits for `event` at most ms. Messages that other threads send to this
-// thread's windows are let through: the worker's broadcast reaches the
-// wizard's windows too, and would wait for this very wait. What the user
-// does waits in the queue.
-bool WaitLettingSentMessagesThrough(HANDLE event, DWORD ms)
-{
-    const DWORD start = GetTickCount();
-    for (;;) {
-        const DWORD elapsed = GetTickCount() - start;
-        if (elapsed >= ms)
-            return WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
-        const DWORD woken = MsgWaitForMultipleObjects(1, &event, FALSE, ms - elapsed, QS_SENDMESSAGE);
-        if (woken == WAIT_OBJECT_0)
-            return true;
-        if (woken != WAIT_OBJECT_0 + 1)
-            return false;
-        MSG message;
-        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
-}
 
 // The worker's wait for its next job, dispatching whatever comes meanwhile.
 bool WaitForJob(HANDLE jobReady)
