@@ -72,9 +72,7 @@ def use_fixed_pitch_courier(s):
     """Makes "COURIER NEW" a fixed-pitch face (Wine's own "Courier") for the
     programs started from now on in this session's prefix."""
     key = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes"
-    run = s.run_wine(["reg", "add", key, "/v", "Courier New", "/d", "Courier", "/f", s.layout.reg_view],
-                   "font-substitute")
-    assert run.wait(60) == 0
+    s.reg(["add", key, "/v", "Courier New", "/d", "Courier", "/f"], "font-substitute")
 
 
 # ---- pictures

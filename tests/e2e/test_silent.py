@@ -163,9 +163,8 @@ def test_what_the_system_keeps_is_refused_and_an_elevated_setup_protects_what_it
 
     # Another user's profile, as the system lists it.
     profile = "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\S-1-5-21-0-0-0-1001"
-    run = s.run_wine(["reg", "add", profile, "/v", "ProfileImagePath", "/t", "REG_EXPAND_SZ",
-                      "/d", "%SystemDrive%\\users\\other", "/f", s.layout.reg_view], "profile")
-    assert run.wait(60) == 0
+    s.reg(["add", profile, "/v", "ProfileImagePath", "/t", "REG_EXPAND_SZ", "/d", "%SystemDrive%\\users\\other", "/f"],
+          "profile")
     assert "folder of the system (\"C:\\users\\other\\\")" in refused("C:\\users\\other\\")
     # The program files folders a 32-bit program is not told by the shell:
     # the native ones and those of another processor, by their variables.

@@ -399,6 +399,23 @@ class Session:
         self.programs.append(started)
         return started
 
+    def reg(self, args, name, attempts=3):
+        """Runs Wine's `reg args...` in the prefix's native view and returns
+        its standard output. Wine's own tool has been seen to fail once on a
+        busy machine with nothing changed, so a failure is tried again; the
+        last one raises with what each attempt printed."""
+        failures = []
+        for attempt in range(1, attempts + 1):
+            label = f"{name}-{attempt}" if attempt > 1 else name
+            code = self.run_wine(["reg", *args, self.layout.reg_view], label).wait(scaled(60))
+            out = self.log_path(f"{label}.out").read_text(errors="replace")
+            if code == 0:
+                return out
+            err = self.log_path(f"{label}.err").read_text(errors="replace")
+            failures.append(f"attempt {attempt}: exit code {code}, out {out.strip()!r}, err {err.strip()[-500:]!r}")
+            print(f"note: reg {' '.join(args[:2])} failed, {failures[-1]}")
+        raise AssertionError(f"reg {' '.join(args)}: " + "; ".join(failures))
+
     def run(self, program, args=(), cwd=None, timeout=60, expect_crash=False):
         """Runs a program to its end; returns the finished Program."""
         started = self.start(program, args, cwd=cwd, timeout=timeout, expect_crash=expect_crash)
