@@ -595,10 +595,24 @@ class Session:
                         timeout=timeout, what=f"end of every {exe}")
 
     def close_explorer_windows(self, timeout=10):
-        """Closes the folder windows that PROGMAN's CreateGroup opens."""
+        """Closes the folder windows that PROGMAN's CreateGroup opens.
+        Wine's desktop process ends by itself a few seconds after the last
+        window of another program is gone, and a program started while it
+        ends finds no desktop and never shows a window (seen in the emulated
+        machine): with nothing else on screen, this waits for that end (or
+        at most 15 s, when something unseen keeps the desktop)."""
         if self.windows(cls="ExplorerWClass"):
             self.close_window(all=True, cls="ExplorerWClass")
             self.wait_gone(cls="ExplorerWClass", timeout=timeout)
+            if all(w["exe"].lower() == "explorer.exe" for w in self.windows(hidden=True)):
+                self._wait_desktop_end(15)
+
+    def _wait_desktop_end(self, timeout):
+        deadline = time.monotonic() + scaled(timeout)
+        while time.monotonic() < deadline:
+            if not [p for p in self.processes() if p["exe"].lower() == "explorer.exe"]:
+                return
+            time.sleep(0.2)
 
     @staticmethod
     def wait_until(predicate, timeout=10, what="condition"):
