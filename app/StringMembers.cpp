@@ -10,3 +10,6 @@
 template class std::basic_string<char>;
 template std::string std::operator+(const char*, const std::string&);
 template std::string std::operator+(char, const std::string&);
+// The range constructors' work, declared as made here in cmake/StringMembers.h.
+template void std::string::_M_construct<const char*>(const char*, const char*, std::forward_iterator_tag);
+template void std::string::_M_construct<char*>(char*, char*, std::forward_iterator_tag);
