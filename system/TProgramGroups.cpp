@@ -16,8 +16,10 @@ Status TProgramGroups::ListGroups(char* list, int Len)
     if (list == nullptr || Len <= 0)
         return Status();
     // The reply is taken into a buffer of the job's own: a job that is given
-    // up may still write after the caller's buffer is gone.
-    auto reply = std::make_shared<std::vector<char>>(static_cast<size_t>(Len), '\0');
+    // up may still write after the caller's buffer is gone. Not make_shared:
+    // its control block asks for the type's identity, which without run-time
+    // type information links the library's exception machinery.
+    const std::shared_ptr<std::vector<char>> reply(new std::vector<char>(static_cast<size_t>(Len), '\0'));
     const Status status = worker_.Run(
         [reply](TGrupoAplicativo& client) { return client.ListGroups(reply->data(), static_cast<int>(reply->size())); },
         kListMs);
