@@ -116,7 +116,8 @@ std::vector<std::string> Entries(const std::string& folder)
     std::vector<std::string> names;
     std::error_code ec;
     for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-        if (it->is_regular_file() && it->path().filename() != StatIndex::kFileName)
+        if (it->is_regular_file() && it->path().filename() != StatIndex::kFileName &&
+            it->path().filename() != MemberCache::kLedgerName)
             names.push_back(it->path().filename().string());
     return names;
 }

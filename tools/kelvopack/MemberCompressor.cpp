@@ -228,9 +228,10 @@ bool Worker<Encoder>::Compress(size_t k)
     // The content's hash names its kept copy: taken from the index while
     // the file's stamp stands, else read from the file.
     uint8_t digest[32];
-    StatIndex::Stamp stamp;
+    StatIndex::Stamp stamp = member.stamp;
     StatIndex::Digest known;
-    const bool stamped = index_ != nullptr && StatIndex::StampOf(member.source, &stamp) && stamp.size == member.size;
+    const bool stamped = index_ != nullptr && (member.stamped || StatIndex::StampOf(member.source, &stamp)) &&
+                         stamp.size == member.size;
     if (stamped && index_->Lookup(member.source, stamp, &known)) {
         std::memcpy(digest, known.data(), sizeof digest);
         index_->Record(member.source, stamp, known);

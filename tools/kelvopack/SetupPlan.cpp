@@ -44,6 +44,8 @@ SetupPlan::SetupPlan(const Project& project, const std::string& setupPath) : sou
         r.source = file.source;
         r.origin = file.origin;
         r.size = file.size;
+        r.stamp = file.stamp;
+        r.stamped = file.stamped;
         records_.push_back(r);
     }
     const DisplayFile* display[3] = {&project.bitmap, &project.presentation, &project.agreement};

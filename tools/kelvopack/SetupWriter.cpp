@@ -132,7 +132,7 @@ SetupSummary WriteSetup(const SetupPlan& plan, const SetupSettings& settings)
     std::vector<MemberCompressor::Member> members;
     uint64_t totalBytes = 0;
     for (const SetupPlan::Record& r : plan.Records()) {
-        members.push_back({r.source, r.size});
+        members.push_back({r.source, r.size, r.stamp, r.stamped});
         totalBytes += r.size;
     }
     Progress progress(settings.progress, members.size(), totalBytes);
