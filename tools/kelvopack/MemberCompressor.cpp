@@ -78,6 +78,32 @@ struct Pipeline {
     size_t budget;
     bool stop = false;
     std::string error;
+    // Chunks the writer is done with, for the workers to fill again: fresh
+    // memory costs a page fault per page, and small members use many chunks.
+    std::vector<std::vector<uint8_t>> spares;
+    static constexpr size_t kMaxSpares = 8;
+
+    // A chunk of `size` bytes, a spare one when there is.
+    std::vector<uint8_t> TakeChunk(size_t size)
+    {
+        std::vector<uint8_t> chunk;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (!spares.empty()) {
+                chunk = std::move(spares.back());
+                spares.pop_back();
+            }
+        }
+        chunk.resize(size);
+        return chunk;
+    }
+
+    // Called with `mutex` held.
+    void GiveBack(std::vector<uint8_t> chunk)
+    {
+        if (spares.size() < kMaxSpares && chunk.capacity() > 0 && chunk.capacity() <= kOutputChunk)
+            spares.push_back(std::move(chunk));
+    }
 
     std::atomic<size_t> next{0};  // the next batch to take
     std::atomic<uint64_t> bytesRead{0};
@@ -188,11 +214,12 @@ private:
     size_t used_ = 0;  // bytes of chunk_ filled
 };
 
-std::vector<uint8_t> NewChunk(uint64_t expected)
+// The size of a chunk for `expected` more bytes of input.
+size_t ChunkSize(uint64_t expected)
 {
     const uint64_t whole = lzss::CompressBound(static_cast<size_t>(std::min<uint64_t>(expected, kOutputChunk))) +
                            lzss::kMaxGroupSize + 1;
-    return std::vector<uint8_t>(static_cast<size_t>(std::min<uint64_t>(whole, kOutputChunk)));
+    return static_cast<size_t>(std::min<uint64_t>(whole, kOutputChunk));
 }
 
 template <class Encoder>
@@ -206,7 +233,7 @@ bool Worker<Encoder>::Room(size_t need, uint64_t expected)
         if (!pipeline_.Emit(batch_, std::move(chunk_), false))
             return false;
     }
-    chunk_ = NewChunk(std::max<uint64_t>(expected, need));
+    chunk_ = pipeline_.TakeChunk(ChunkSize(std::max<uint64_t>(expected, need)));
     return true;
 }
 
@@ -505,7 +532,7 @@ std::vector<MemberCompressor::Sizes> MemberCompressor::Run(const std::vector<Mem
     else
         crew.Start<LzssEncoder>(workers, members, cache_, index_, best_);
 
-    // Small members' chunks are gathered into large writes.
+    // Small chunks are gathered into large writes; a batch's come large.
     std::vector<uint8_t> pending;
     pending.reserve(kWriteBlock);
     const auto flush = [&out, &pending] {
@@ -533,9 +560,10 @@ std::vector<MemberCompressor::Sizes> MemberCompressor::Run(const std::vector<Mem
                 pipeline.queued -= chunk.size();
                 pipeline.space.notify_all();
                 lock.unlock();
-                if (pending.size() + chunk.size() > kWriteBlock)
+                const bool large = chunk.size() >= kWriteBlock / 8;
+                if (large || pending.size() + chunk.size() > kWriteBlock)
                     flush();
-                if (chunk.size() >= kWriteBlock) {
+                if (large) {
                     if (!out.Write(chunk.data(), chunk.size()))
                         throw ToolError("cannot write the setup (disk full?)");
                 } else {
@@ -543,6 +571,7 @@ std::vector<MemberCompressor::Sizes> MemberCompressor::Run(const std::vector<Mem
                 }
                 progress.Update(k, pipeline.bytesRead.load(std::memory_order_relaxed));
                 lock.lock();
+                pipeline.GiveBack(std::move(chunk));
                 continue;
             }
             if (slot.done)

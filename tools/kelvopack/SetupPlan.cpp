@@ -32,6 +32,7 @@ SetupPlan::SetupPlan(const Project& project, const std::string& setupPath) : sou
         if (!value->empty())
             settings_.emplace_back(key, *value);
     }
+    records_.reserve(project.files.size() + 3);
     for (const InstallFile& file : project.files) {
         Record r;
         r.record.arq = project.sourceFolder + file.path;
