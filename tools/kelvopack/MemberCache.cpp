@@ -23,6 +23,7 @@ namespace {
 
 constexpr char kMagic[4] = {'K', 'V', 'P', 'C'};
 constexpr size_t kBlock = size_t(1) << 20;
+constexpr size_t kOneRead = size_t(256) << 10;
 // How exactly an entry's last use is kept, for dropping the oldest used.
 constexpr auto kUseMark = std::chrono::minutes(10);
 // A temporary file this old belongs to no build still running.
@@ -258,8 +259,8 @@ bool MemberCache::Find(const Key& key, uint64_t originalSize, Entry* entry) cons
     const uint64_t largest = originalSize + (originalSize + 7) / 8 + lzss::kMaxGroupSize;
     // An entry that is surely small is read in one call, header and all;
     // one byte more than it may hold tells its length without asking the
-    // system for it.
-    const bool small = largest <= wholeEntry_;
+    // system for it. Larger ones would pay more for the room than the call.
+    const bool small = largest <= std::min(wholeEntry_, kOneRead);
     uint8_t header[kHeaderSize];
     size_t got = 0;
     if (small) {
