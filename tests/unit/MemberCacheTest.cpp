@@ -343,7 +343,7 @@ TEST(MemberCache, TheLedgerSparesTheCountUntilTheLimitIsInReach)
         packtest::WriteText(path, "left behind");
     SetUsed(stale, 3 * 24 * 3600);
     SetUsed(other, 3 * 24 * 3600);
-    PlantLedger(folder, 0, 25 * 3600);
+    PlantLedger(folder, 0, int64_t(25) * 3600);
     MemberCache(folder, 2500).Trim();
     EXPECT_EQ(kept(), 2u) << "a day-old ledger";
     EXPECT_FALSE(packtest::Exists(stale));

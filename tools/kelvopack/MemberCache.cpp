@@ -86,7 +86,7 @@ constexpr char kLedgerMagic[4] = {'K', 'V', 'P', 'S'};
 constexpr uint32_t kLedgerVersion = 1;
 constexpr size_t kLedgerSize = 28;
 // How long the ledger is trusted without counting the entries again.
-constexpr int64_t kLedgerLife = 24 * 3600;
+constexpr int64_t kLedgerLife = int64_t(24) * 3600;
 
 struct Ledger {
     uint64_t bytes = 0;
