@@ -5,6 +5,9 @@
 #include <cstring>
 #include <utility>
 
+#include <sys/stat.h>
+#include <sys/types.h>
+
 File::File(const char* path, const char* mode) : stream_(platform::OpenFile(path, mode))
 {
 }
@@ -99,6 +102,28 @@ int64_t File::Size()
 bool File::Failed() const
 {
     return stream_ == nullptr || std::ferror(stream_) != 0;
+}
+
+bool File::Unbuffer()
+{
+    return stream_ != nullptr && std::setvbuf(stream_, nullptr, _IONBF, 0) == 0;
+}
+
+bool File::Modified(int64_t* seconds)
+{
+    if (stream_ == nullptr)
+        return false;
+#ifdef _WIN32
+    struct _stat64 st {};
+    if (_fstat64(_fileno(stream_), &st) != 0)
+        return false;
+#else
+    struct stat st {};
+    if (fstat(fileno(stream_), &st) != 0)
+        return false;
+#endif
+    *seconds = static_cast<int64_t>(st.st_mtime);
+    return true;
 }
 
 bool File::AtEnd() const

@@ -33,6 +33,11 @@ public:
     int64_t Tell();
     int64_t Size();       // restores the position; -1 on error
     bool Failed() const;  // a read or write error occurred
+    // Reads and writes go straight to the system, for a file read in one
+    // piece: no buffer to fill and copy from.
+    bool Unbuffer();
+    // The modification time in seconds since 1970; false if it cannot be told.
+    bool Modified(int64_t* seconds);
     bool AtEnd() const;
 
     // Appends the rest of the file to `out` (a std::string or a byte

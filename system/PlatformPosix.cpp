@@ -79,13 +79,20 @@ bool ListFolder(const char* folder, std::vector<FolderEntry>* entries)
         const std::string name = d->d_name;
         if (name == "." || name == "..")
             continue;
-        struct stat st {};
-        if (lstat((base + name).c_str(), &st) != 0)
-            continue;
         FolderEntry entry;
         entry.name = name;
-        entry.link = S_ISLNK(st.st_mode);
-        entry.folder = S_ISDIR(st.st_mode);
+        // The listing tells most kinds itself: one look-up less per file in
+        // folders of thousands.
+        if (d->d_type == DT_REG || d->d_type == DT_DIR || d->d_type == DT_LNK) {
+            entry.link = d->d_type == DT_LNK;
+            entry.folder = d->d_type == DT_DIR;
+        } else {
+            struct stat st {};
+            if (lstat((base + name).c_str(), &st) != 0)
+                continue;
+            entry.link = S_ISLNK(st.st_mode);
+            entry.folder = S_ISDIR(st.st_mode);
+        }
         if (entry.link) {
             struct stat target {};
             entry.folder = stat((base + name).c_str(), &target) == 0 && S_ISDIR(target.st_mode);

@@ -21,6 +21,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <string>
 #include <thread>
@@ -116,7 +117,8 @@ std::vector<std::string> Entries(const std::string& folder)
     std::vector<std::string> names;
     std::error_code ec;
     for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-        if (it->is_regular_file() && it->path().filename() != StatIndex::kFileName)
+        if (it->is_regular_file() && it->path().filename() != StatIndex::kFileName &&
+            it->path().filename() != MemberCache::kLedgerName)
             names.push_back(it->path().filename().string());
     return names;
 }
@@ -269,6 +271,90 @@ TEST(MemberCache, TrimDropsTheLongestUnusedFirstAndOnlyWhatIsOurs)
     for (const MemberCache::Key& k : keys)
         EXPECT_FALSE(packtest::Exists(filler.EntryPath(k)));
     MemberCache(dir.Path("never made"), 0).Trim();  // a missing folder is no failure
+}
+
+// A ledger as the cache writes it: `bytes` counted `secondsAgo` ago.
+void PlantLedger(const std::string& folder, uint64_t bytes, int64_t secondsAgo)
+{
+    const int64_t now =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+    std::vector<uint8_t> b = {'K', 'V', 'P', 'S', 1, 0, 0, 0};
+    for (int i = 0; i < 8; ++i)
+        b.push_back(static_cast<uint8_t>(bytes >> (8 * i)));
+    for (int i = 0; i < 8; ++i)
+        b.push_back(static_cast<uint8_t>(static_cast<uint64_t>(now - secondsAgo) >> (8 * i)));
+    const uint32_t crc = Crc32(b.data(), b.size());
+    for (int i = 0; i < 4; ++i)
+        b.push_back(static_cast<uint8_t>(crc >> (8 * i)));
+    ASSERT_TRUE(packtest::WriteBytes(folder + "/" + MemberCache::kLedgerName, b));
+}
+
+TEST(MemberCache, TheLedgerSparesTheCountUntilTheLimitIsInReach)
+{
+    packtest::Scratch dir;
+    const std::string folder = dir.Path("cache");
+    const std::vector<uint8_t> packed(1000 - MemberCache::kHeaderSize, 0x33);  // entries of 1000 bytes
+    std::vector<MemberCache::Key> keys;
+    const auto plant = [&](const MemberCache& cache, int i) {
+        keys.push_back(KeyOf(testdata::Text(200, static_cast<uint32_t>(100 + i)), false));
+        ASSERT_TRUE(Plant(cache, keys.back(), 100000, packed));
+        SetUsed(cache.EntryPath(keys.back()), 10000 - 100 * i);  // the first the oldest
+    };
+    const auto kept = [&]() {
+        size_t n = 0;
+        for (const MemberCache::Key& k : keys)
+            n += packtest::Exists(MemberCache(folder, 0).EntryPath(k)) ? 1 : 0;
+        return n;
+    };
+    {
+        const MemberCache cache(folder, 10000);
+        for (int i = 0; i < 6; ++i)
+            plant(cache, i);
+        cache.Trim();  // no ledger yet: counted, and 6000 fit
+    }
+    ASSERT_TRUE(packtest::Exists(folder + "/" + MemberCache::kLedgerName));
+    EXPECT_EQ(kept(), 6u);
+
+    // Trusted while it says the entries fit, whatever the folder holds.
+    PlantLedger(folder, 2000, 60);
+    MemberCache(folder, 3000).Trim();
+    EXPECT_EQ(kept(), 6u) << "the ledger was trusted: nothing counted";
+    // What a build writes is added; once that would pass the limit, the
+    // entries are counted again and the oldest go.
+    {
+        const MemberCache cache(folder, 3000);
+        plant(cache, 6);
+        cache.Trim();  // 2000 + 1000: still in reach
+        EXPECT_EQ(kept(), 7u);
+        plant(cache, 7);
+        cache.Trim();  // 3000 + 1000 would pass it
+    }
+    EXPECT_EQ(kept(), 3u);
+    EXPECT_FALSE(packtest::Exists(MemberCache(folder, 0).EntryPath(keys[4])));
+    EXPECT_TRUE(packtest::Exists(MemberCache(folder, 0).EntryPath(keys[5])));
+    EXPECT_TRUE(packtest::Exists(MemberCache(folder, 0).EntryPath(keys[7])));
+
+    // A day old, damaged or missing: counted again. The count also removes
+    // the ledger's stale temporaries, and only those.
+    const std::string stale = folder + "/" + MemberCache::kLedgerName + ".1a2b.tmp";
+    const std::string fresh = folder + "/" + MemberCache::kLedgerName + ".3c4d.tmp";
+    const std::string other = folder + "/notes.tmp";
+    for (const std::string& path : {stale, fresh, other})
+        packtest::WriteText(path, "left behind");
+    SetUsed(stale, 3 * 24 * 3600);
+    SetUsed(other, 3 * 24 * 3600);
+    PlantLedger(folder, 0, int64_t(25) * 3600);
+    MemberCache(folder, 2500).Trim();
+    EXPECT_EQ(kept(), 2u) << "a day-old ledger";
+    EXPECT_FALSE(packtest::Exists(stale));
+    EXPECT_TRUE(packtest::Exists(fresh));
+    EXPECT_TRUE(packtest::Exists(other));
+    packtest::WriteText(folder + "/" + MemberCache::kLedgerName, "KVPS damaged");
+    MemberCache(folder, 1500).Trim();
+    EXPECT_EQ(kept(), 1u) << "a damaged ledger";
+    PlantLedger(folder, 0, -3600);
+    MemberCache(folder, 500).Trim();
+    EXPECT_EQ(kept(), 0u) << "a ledger from the future";
 }
 
 TEST(MemberCache, WritersSideBySideLeaveOnlyWholeEntries)
@@ -563,6 +649,66 @@ TEST(MemberCacheBuild, AKeptEntryIsUsedAsItIsAndBuildsShareTheFolder)
         EXPECT_EQ(name.find(".tmp"), std::string::npos) << name << " left behind";
 }
 
+TEST(MemberCacheBuild, ManySmallMembersKeepTheirOrderAndBytesHoweverTheyTravel)
+{
+    packtest::Scratch dir;
+    const std::string stub = dir.Path("stub.exe");
+    packtest::WriteText(stub, "MZ not really a program");
+    // Batches end at a count of members and at a sum of bytes: many small
+    // files, some over that sum, an empty one, and one whose compressed
+    // bytes fill more than a chunk.
+    std::map<std::string, std::vector<uint8_t>> contents;
+    for (int i = 0; i < 230; ++i) {
+        const size_t size = i == 17 ? 0 : i % 50 == 3 ? 300000 : static_cast<size_t>((i * 397) % 9000);
+        char name[32];
+        std::snprintf(name, sizeof name, "f%03d.bin", i);
+        contents[name] = i == 120 ? testdata::Generate(1300000, 77, 0.0)
+                                  : testdata::Generate(size, static_cast<uint32_t>(i), i % 2 == 0 ? 0.6 : 0.1);
+        packtest::WriteBytes(dir.Path("many/") + name, contents[name]);
+    }
+    const std::string project = packtest::MakeProject(dir, "\n[[folder]]\nsource = \"many\"\npath = \"many\"\n");
+    const std::string cache = dir.Path("cache");
+    const auto build = [&](const char* folder, const std::string& cacheFolder, unsigned threads, size_t budget) {
+        fs::create_directories(dir.Path(folder));
+        SetupSettings settings;
+        settings.stub = stub;
+        settings.output = dir.Path(std::string(folder) + "/setup.exe");
+        settings.threads = threads;
+        settings.memoryBudget = budget;
+        settings.cacheFolder = cacheFolder;
+        settings.cacheLimit = MemberCache::kDefaultLimit;
+        CheckedBuild(LoadProject(project), settings);
+        return packtest::ReadBytes(settings.output);
+    };
+    const std::vector<uint8_t> alone = build("alone", "", 1, size_t(256) << 20);
+
+    // Every member in its record's place holds its own file.
+    SetupArchive archive;
+    std::string error;
+    ASSERT_TRUE(archive.Open(dir.Path("alone/setup.exe"), &error)) << error;
+    size_t checked = 0;
+    for (const SetupArchive::Member& member : archive.Members()) {
+        const std::string& arq = member.record.arq;
+        const std::string name = arq.substr(arq.find_last_of('\\') + 1);
+        if (arq.find("\\many\\") == std::string::npos)
+            continue;
+        ++checked;
+        const auto from = alone.begin() + static_cast<ptrdiff_t>(member.start);
+        const std::vector<uint8_t> packed(from, from + member.record.TamComp);
+        std::vector<uint8_t> out(member.record.TamOrig);
+        out.resize(lzss::Decompress(packed.data(), packed.size(), out.data(), out.size()));
+        EXPECT_TRUE(out == contents[name]) << name;
+    }
+    EXPECT_EQ(checked, contents.size());
+    EXPECT_TRUE(CheckSetup(dir.Path("alone/setup.exe")).problems.empty());
+
+    EXPECT_TRUE(build("threads", "", 3, size_t(256) << 20) == alone);
+    EXPECT_TRUE(build("starved", "", 3, 1) == alone) << "every finished chunk waits for the writer";
+    EXPECT_TRUE(build("cold", cache, 2, size_t(256) << 20) == alone);
+    EXPECT_TRUE(build("warm", cache, 3, 100000) == alone);
+    EXPECT_TRUE(build("warm1", cache, 1, size_t(256) << 20) == alone);
+}
+
 // ---------------------------------------------------------------------------
 // The stat index
 
@@ -748,6 +894,50 @@ TEST(StatIndexBuild, AStandingStampSkipsTheHashAndAMovedOrRacyOneDoesNot)
     // A damaged index is no index: the build reads every file.
     packtest::WriteText(dir.Path("cache/") + StatIndex::kFileName, "KVPI damaged");
     EXPECT_TRUE(holds(packedOf("damaged"), content, false));
+}
+
+TEST(StatIndex, SavingRemovesTheTemporariesOfBuildsThatEndedAbruptly)
+{
+    packtest::Scratch dir;
+    const std::string folder = dir.Path("cache");
+    const std::string head = folder + "/" + StatIndex::kFileName;
+    const std::string stale = head + ".12345.tmp";
+    const std::string fresh = head + ".67890.tmp";
+    const std::string others[] = {folder + "/other.tmp", head + ".old",
+                                  folder + "/ab/" + StatIndex::kFileName + ".1.tmp"};
+    for (const std::string& path : {stale, fresh, others[0], others[1], others[2]})
+        packtest::WriteText(path, "left behind");
+    const auto past = fs::file_time_type::clock::now() - StatIndex::kStaleTemporary - std::chrono::minutes(5);
+    for (const std::string& path : {stale, others[0], others[1], others[2]})
+        fs::last_write_time(path, past);
+    fs::last_write_time(fresh, fs::file_time_type::clock::now() - StatIndex::kStaleTemporary + std::chrono::minutes(5));
+    StatIndex(folder).Save();
+    EXPECT_TRUE(packtest::Exists(head));
+    EXPECT_FALSE(packtest::Exists(stale));
+    EXPECT_TRUE(packtest::Exists(fresh)) << "may be another build's, still being written";
+    for (const std::string& path : others)
+        EXPECT_TRUE(packtest::Exists(path)) << path << " is no temporary index";
+}
+
+TEST(StatIndexBuild, TheCheckStampsEachFileForTheBuild)
+{
+    packtest::Scratch dir;
+    Project project = LoadProject(packtest::MakeProject(dir));
+    ASSERT_TRUE(CheckProject(&project, CheckInputs{dir.Path("setup.exe"), std::string()}).empty());
+    ASSERT_GE(project.files.size(), 4u);
+    for (const InstallFile& file : project.files) {
+        StatIndex::Stamp stamp;
+        ASSERT_TRUE(StatIndex::StampOf(file.source, &stamp)) << file.source;
+        EXPECT_TRUE(file.stamped) << file.source;
+        EXPECT_TRUE(file.stamp == stamp) << file.source;
+        EXPECT_EQ(file.size, stamp.size) << file.source;
+    }
+    // A folder where a file was named is no file, with or without a stamp.
+    project.files.front().source = dir.Path("docs");
+    const std::vector<std::string> problems = CheckProject(&project, CheckInputs{dir.Path("setup.exe"), std::string()});
+    ASSERT_FALSE(problems.empty());
+    EXPECT_NE(problems.front().find("is a folder, not a file"), std::string::npos) << problems.front();
+    EXPECT_FALSE(project.files.front().stamped);
 }
 
 }  // namespace

@@ -23,6 +23,7 @@ namespace {
 
 constexpr char kMagic[4] = {'K', 'V', 'P', 'C'};
 constexpr size_t kBlock = size_t(1) << 20;
+constexpr size_t kOneRead = size_t(256) << 10;
 // How exactly an entry's last use is kept, for dropping the oldest used.
 constexpr auto kUseMark = std::chrono::minutes(10);
 // A temporary file this old belongs to no build still running.
@@ -73,6 +74,73 @@ void RemoveQuietly(const std::string& path)
 {
     std::error_code ec;
     fs::remove(fs::path(path), ec);
+}
+
+int64_t NowSeconds()
+{
+    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+constexpr char kLedgerMagic[4] = {'K', 'V', 'P', 'S'};
+constexpr uint32_t kLedgerVersion = 1;
+constexpr size_t kLedgerSize = 28;
+// How long the ledger is trusted without counting the entries again.
+constexpr int64_t kLedgerLife = int64_t(24) * 3600;
+
+struct Ledger {
+    uint64_t bytes = 0;
+    int64_t scannedAt = 0;
+};
+
+bool ReadLedger(const std::string& path, Ledger* ledger)
+{
+    File file(path.c_str(), "rb");
+    uint8_t b[kLedgerSize + 1];
+    if (!file.IsOpen() || !file.Unbuffer() || file.Read(b, sizeof b) != kLedgerSize ||
+        std::memcmp(b, kLedgerMagic, 4) != 0 || Le32(b + 4) != kLedgerVersion || Le32(b + 24) != Crc32(b, 24))
+        return false;
+    ledger->bytes = Le64(b + 8);
+    ledger->scannedAt = static_cast<int64_t>(Le64(b + 16));
+    return true;
+}
+
+// Under a temporary name renamed into place, like an entry; a failure only
+// costs the next build a count.
+void WriteLedger(const std::string& path, const Ledger& ledger)
+{
+    uint8_t b[kLedgerSize];
+    std::memcpy(b, kLedgerMagic, 4);
+    Put32(b + 4, kLedgerVersion);
+    Put64(b + 8, ledger.bytes);
+    Put64(b + 16, static_cast<uint64_t>(ledger.scannedAt));
+    Put32(b + 24, Crc32(b, 24));
+    const std::string temporary = path + TemporarySuffix();
+    {
+        File file(temporary.c_str(), "wb");
+        if (!file.IsOpen() || !file.Write(b, sizeof b) || !file.Close()) {
+            RemoveQuietly(temporary);
+            return;
+        }
+    }
+    std::error_code ec;
+    fs::rename(fs::path(temporary), fs::path(path), ec);
+    if (ec)
+        RemoveQuietly(temporary);
+}
+
+bool IsTemporary(const std::string& name)
+{
+    return name.size() > 4 && name.compare(name.size() - 4, 4, ".tmp") == 0;
+}
+
+// Removes a temporary file that no build still running can own.
+void RemoveIfStale(const fs::directory_entry& file, fs::file_time_type now)
+{
+    std::error_code e;
+    const fs::file_time_type used = fs::last_write_time(file.path(), e);
+    if (!e && file.is_regular_file(e) && now - used > kStaleTemporary)
+        fs::remove(file.path(), e);
 }
 
 }  // namespace
@@ -162,14 +230,19 @@ bool MemberCache::LimitFromEnvironment(uint64_t* limit, std::string* reason)
 }
 
 MemberCache::MemberCache(std::string folder, uint64_t limit, size_t wholeEntry)
-    : folder_(std::move(folder)), limit_(limit), wholeEntry_(wholeEntry)
+    : folder_(std::move(folder)), prefix_((fs::path(folder_) / "").string()), limit_(limit), wholeEntry_(wholeEntry)
 {
 }
 
 std::string MemberCache::EntryPath(const Key& key) const
 {
+    // Spelt out by hand: a path object per look-up costs more than the look-up.
     const std::string hex = Hex(key);
-    return (fs::path(folder_) / hex.substr(0, 2) / hex).string();
+    std::string path = prefix_;
+    path.append(hex, 0, 2);
+    path += static_cast<char>(fs::path::preferred_separator);
+    path += hex;
+    return path;
 }
 
 bool MemberCache::Find(const Key& key, uint64_t originalSize, Entry* entry) const
@@ -183,25 +256,42 @@ bool MemberCache::Find(const Key& key, uint64_t originalSize, Entry* entry) cons
         RemoveQuietly(path);
         return false;
     };
+    const uint64_t largest = originalSize + (originalSize + 7) / 8 + lzss::kMaxGroupSize;
+    // An entry that is surely small is read in one call, header and all;
+    // one byte more than it may hold tells its length without asking the
+    // system for it. Larger ones would pay more for the room than the call.
+    const bool small = largest <= std::min(wholeEntry_, kOneRead);
     uint8_t header[kHeaderSize];
-    if (file.Read(header, sizeof header) != sizeof header || std::memcmp(header, kMagic, 4) != 0 ||
-        Le32(header + 60) != Crc32(header, 60) || Le32(header + 4) != kVersion ||
-        std::memcmp(header + 8, key.data(), key.size()) != 0 || Le64(header + 40) != originalSize)
+    size_t got = 0;
+    if (small) {
+        file.Unbuffer();
+        entry->bytes.resize(static_cast<size_t>(kHeaderSize + largest + 1));
+        got = file.Read(entry->bytes.data(), entry->bytes.size());
+        std::memcpy(header, entry->bytes.data(), std::min(got, sizeof header));
+    } else {
+        got = file.Read(header, sizeof header);
+    }
+    if (got < sizeof header || std::memcmp(header, kMagic, 4) != 0 || Le32(header + 60) != Crc32(header, 60) ||
+        Le32(header + 4) != kVersion || std::memcmp(header + 8, key.data(), key.size()) != 0 ||
+        Le64(header + 40) != originalSize)
         return damaged();
     const uint64_t packed = Le64(header + 48);
     const uint32_t crc = Le32(header + 56);
-    if (packed > originalSize + (originalSize + 7) / 8 + lzss::kMaxGroupSize)
+    if (packed > largest)
         return damaged();
 
     // The whole entry is summed before any of it is used.
     entry->packedSize = packed;
     entry->crc = crc;
-    entry->bytes.clear();
     entry->whole = packed <= wholeEntry_;
     uint32_t sum = 0;
-    if (entry->whole) {
-        // One byte more than the entry should hold tells its length without
-        // asking the system for it.
+    if (small) {
+        if (got != kHeaderSize + packed)
+            return damaged();
+        entry->bytes.erase(entry->bytes.begin(), entry->bytes.begin() + kHeaderSize);
+        entry->bytes.resize(static_cast<size_t>(packed));
+        sum = Crc32(entry->bytes.data(), entry->bytes.size());
+    } else if (entry->whole) {
         entry->bytes.resize(static_cast<size_t>(packed) + 1);
         if (file.Read(entry->bytes.data(), entry->bytes.size()) != packed)
             return damaged();
@@ -225,20 +315,27 @@ bool MemberCache::Find(const Key& key, uint64_t originalSize, Entry* entry) cons
     }
     if (sum != crc)
         return damaged();
-    if (!entry->whole)
-        entry->file = std::move(file);
 
     // Used now: the last to be dropped. Marked at most once per kUseMark,
-    // as rewriting an entry's time costs more than reading it.
-    std::error_code ec;
-    const auto now = fs::file_time_type::clock::now();
-    const auto used = fs::last_write_time(fs::path(path), ec);
-    if (ec || now - used > kUseMark || used > now)
-        fs::last_write_time(fs::path(path), now, ec);
+    // as rewriting an entry's time costs more than reading it; its time is
+    // asked of the open file, which costs no look-up of the path.
+    int64_t used = 0;
+    const int64_t now =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+    const bool known = file.Modified(&used);
+    if (!entry->whole)
+        entry->file = std::move(file);
+    else
+        file.Close();
+    if (!known || now - used > std::chrono::duration_cast<std::chrono::seconds>(kUseMark).count() || used > now) {
+        std::error_code ec;
+        fs::last_write_time(fs::path(path), fs::file_time_type::clock::now(), ec);
+    }
     return true;
 }
 
-MemberCache::Writer::Writer(const MemberCache& cache, const Key& key) : key_(key), final_(cache.EntryPath(key))
+MemberCache::Writer::Writer(const MemberCache& cache, const Key& key)
+    : cache_(cache), key_(key), final_(cache.EntryPath(key))
 {
     std::error_code ec;
     fs::create_directories(fs::path(final_).parent_path(), ec);
@@ -287,11 +384,23 @@ bool MemberCache::Writer::Commit(uint64_t originalSize, uint64_t packedSize, uin
         return fs::exists(fs::path(final_), ec);
     }
     temporary_.clear();
+    cache_.written_ += kHeaderSize + packedSize;
     return true;
 }
 
 void MemberCache::Trim() const
 {
+    const std::string ledgerPath = prefix_ + kLedgerName;
+    const uint64_t written = written_.exchange(0);
+    const int64_t nowSeconds = NowSeconds();
+    Ledger ledger;
+    if (ReadLedger(ledgerPath, &ledger) && ledger.scannedAt <= nowSeconds &&
+        nowSeconds - ledger.scannedAt < kLedgerLife && ledger.bytes <= limit_ && written <= limit_ - ledger.bytes) {
+        if (written > 0)
+            WriteLedger(ledgerPath, {ledger.bytes + written, ledger.scannedAt});
+        return;
+    }
+
     struct Found {
         int64_t used;
         uint64_t size;
@@ -301,18 +410,19 @@ void MemberCache::Trim() const
     uint64_t total = 0;
     const auto now = fs::file_time_type::clock::now();
     std::error_code ec;
+    const std::string ledgerTemporary = std::string(kLedgerName) + ".";
     for (fs::directory_iterator top(fs::path(folder_), ec), end; !ec && top != end; top.increment(ec)) {
-        if (!top->is_directory(ec) || top->is_symlink(ec))
+        if (!top->is_directory(ec) || top->is_symlink(ec)) {
+            const std::string name = top->path().filename().string();
+            if (IsTemporary(name) && name.compare(0, ledgerTemporary.size(), ledgerTemporary) == 0)
+                RemoveIfStale(*top, now);
             continue;
+        }
         std::error_code inner;
         for (fs::directory_iterator it(top->path(), inner); !inner && it != end; it.increment(inner)) {
             const std::string name = it->path().filename().string();
-            std::error_code e;
-            const bool temporary = name.size() > 4 && name.compare(name.size() - 4, 4, ".tmp") == 0;
-            if (temporary) {
-                const fs::file_time_type used = fs::last_write_time(it->path(), e);
-                if (!e && it->is_regular_file(e) && now - used > kStaleTemporary)
-                    fs::remove(it->path(), e);
+            if (IsTemporary(name)) {
+                RemoveIfStale(*it, now);
                 continue;
             }
             if (!IsEntryName(name))
@@ -326,14 +436,16 @@ void MemberCache::Trim() const
             total += stamp.size;
         }
     }
-    if (total <= limit_)
-        return;
-    std::sort(entries.begin(), entries.end(), [](const Found& a, const Found& b) { return a.used < b.used; });
-    for (const Found& f : entries) {
-        if (total <= limit_)
-            break;
-        std::error_code e;
-        if (fs::remove(f.path, e))
-            total -= f.size;
+    if (total > limit_) {
+        std::sort(entries.begin(), entries.end(), [](const Found& a, const Found& b) { return a.used < b.used; });
+        for (const Found& f : entries) {
+            if (total <= limit_)
+                break;
+            std::error_code e;
+            if (fs::remove(f.path, e))
+                total -= f.size;
+        }
     }
+    if (!ec)
+        WriteLedger(ledgerPath, {total, nowSeconds});
 }

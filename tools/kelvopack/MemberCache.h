@@ -15,11 +15,28 @@
 // again. Entries are written under a temporary name and renamed, so builds
 // that share the folder never see half an entry; the oldest used are
 // dropped first once the folder holds more than its limit.
+//
+// Counting the entries means a look-up of each, as costly as a rebuild of
+// thousands of unchanged files itself, so the folder's total is kept in a
+// small ledger beside them:
+//
+//   +-------+---------+-------+-----------+-----+
+//   | magic | version | bytes | scannedAt | crc |
+//   | "KVPS"|   u32   |  u64  |    i64    | u32 |
+//   +-------+---------+-------+-----------+-----+
+//
+// little-endian; `bytes` is the total at the last count (`scannedAt`, in
+// seconds since 1970) plus what builds wrote since, `crc` the CRC-32 of
+// the 24 bytes before it. The entries are counted again when the ledger
+// says the limit would be passed, is damaged or missing, or is a day old:
+// builds that wrote side by side, or ended before they told the ledger,
+// may have left it short.
 #pragma once
 
 #include "File.h"
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -31,6 +48,7 @@ public:
     static constexpr size_t kHeaderSize = 64;
     static constexpr uint32_t kVersion = 1;
     static constexpr uint64_t kDefaultLimit = uint64_t(1) << 30;
+    static constexpr const char* kLedgerName = "cache-size";
 
     // The key of a member: the BLAKE2b-256 of its content, its size, and
     // whether it is parsed optimally (--best).
@@ -86,6 +104,7 @@ public:
     private:
         void Abandon();
 
+        const MemberCache& cache_;
         Key key_;
         std::string temporary_;
         std::string final_;
@@ -94,7 +113,8 @@ public:
     };
 
     // Drops the entries used longest ago until the rest fit the limit, and
-    // temporary files that a build which ended abruptly left behind.
+    // temporary files that a build which ended abruptly left behind; the
+    // ledger tells when there is no need to count them.
     void Trim() const;
 
     const std::string& Folder() const { return folder_; }
@@ -103,6 +123,8 @@ public:
 
 private:
     std::string folder_;
+    std::string prefix_;  // the folder with a separator behind it
     uint64_t limit_;
     size_t wholeEntry_;
+    mutable std::atomic<uint64_t> written_{0};  // bytes of the entries put in place, not yet in the ledger
 };

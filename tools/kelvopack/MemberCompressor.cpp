@@ -27,29 +27,85 @@ constexpr size_t kInputBlock = size_t(1) << 20;
 constexpr size_t kOutputChunk = size_t(1) << 20;
 constexpr size_t kWriteBlock = size_t(1) << 20;
 constexpr uint64_t kMaxSize = std::numeric_limits<uint32_t>::max();
+// Small members travel in batches: one hand-over to the writer moves many,
+// instead of waking it once per file.
+constexpr uint64_t kBatchBytes = uint64_t(256) << 10;
+constexpr size_t kBatchMembers = 64;
 
-// What the workers and the writer share; every field under `mutex`.
+// Consecutive members, compressed by one worker and handed over together.
+struct Batch {
+    size_t first = 0;
+    size_t end = 0;  // one past the last
+    uint64_t bytes = 0;
+};
+
+std::vector<Batch> MakeBatches(const std::vector<MemberCompressor::Member>& members)
+{
+    std::vector<Batch> batches;
+    for (size_t k = 0; k < members.size(); ++k) {
+        const uint64_t size = members[k].size;
+        if (batches.empty() || batches.back().end - batches.back().first >= kBatchMembers ||
+            batches.back().bytes + size > kBatchBytes)
+            batches.push_back({k, k, 0});
+        batches.back().end = k + 1;
+        batches.back().bytes += size;
+    }
+    return batches;
+}
+
+// What the workers and the writer share; every field under `mutex`, but
+// `sizes`, which a worker fills for its batch before the batch is done.
 struct Pipeline {
     struct Slot {
         std::deque<std::vector<uint8_t>> chunks;
         size_t queued = 0;  // bytes in chunks
         bool done = false;
-        MemberCompressor::Sizes sizes;
     };
 
-    explicit Pipeline(size_t members, size_t budget) : slots(members), budget(budget) {}
+    Pipeline(std::vector<Batch> batches, size_t members, size_t budget)
+        : batches(std::move(batches)), slots(this->batches.size()), sizes(members), budget(budget)
+    {
+    }
 
+    const std::vector<Batch> batches;
     std::mutex mutex;
-    std::condition_variable data;   // the writer waits for chunks here
-    std::condition_variable space;  // workers wait for the budget here
-    std::vector<Slot> slots;
-    size_t head = 0;    // the member being written
-    size_t queued = 0;  // bytes waiting in all slots
+    std::condition_variable data;                // the writer waits for chunks here
+    std::condition_variable space;               // workers wait for the budget here
+    std::vector<Slot> slots;                     // one per batch
+    std::vector<MemberCompressor::Sizes> sizes;  // one per member
+    size_t head = 0;                             // the batch being written
+    size_t queued = 0;                           // bytes waiting in all slots
     size_t budget;
     bool stop = false;
     std::string error;
+    // Chunks the writer is done with, for the workers to fill again: fresh
+    // memory costs a page fault per page, and small members use many chunks.
+    std::vector<std::vector<uint8_t>> spares;
+    static constexpr size_t kMaxSpares = 8;
 
-    std::atomic<size_t> next{0};
+    // A chunk of `size` bytes, a spare one when there is.
+    std::vector<uint8_t> TakeChunk(size_t size)
+    {
+        std::vector<uint8_t> chunk;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (!spares.empty()) {
+                chunk = std::move(spares.back());
+                spares.pop_back();
+            }
+        }
+        chunk.resize(size);
+        return chunk;
+    }
+
+    // Called with `mutex` held.
+    void GiveBack(std::vector<uint8_t> chunk)
+    {
+        if (spares.size() < kMaxSpares && chunk.capacity() > 0 && chunk.capacity() <= kOutputChunk)
+            spares.push_back(std::move(chunk));
+    }
+
+    std::atomic<size_t> next{0};  // the next batch to take
     std::atomic<uint64_t> bytesRead{0};
 
     // The first failure stops the build; its message is what the writer
@@ -72,41 +128,32 @@ struct Pipeline {
         space.notify_all();
     }
 
-    // Hands a chunk of member k to the writer; false when the build stops.
-    // With `last`, the chunk ends the member, whose sizes these are: the
+    // Hands a chunk of batch b to the writer (an empty one is dropped);
+    // false when the build stops. With `last`, the batch is done: the
     // writer is woken once for both.
-    bool Emit(size_t k, std::vector<uint8_t> chunk, const MemberCompressor::Sizes* last = nullptr)
+    bool Emit(size_t b, std::vector<uint8_t> chunk, bool last)
     {
         std::unique_lock<std::mutex> lock(mutex);
-        space.wait(lock, [&] { return stop || (k == head ? slots[k].queued < budget : queued < budget); });
+        space.wait(lock, [&] { return stop || (b == head ? slots[b].queued < budget : queued < budget); });
         if (stop)
             return false;
-        slots[k].queued += chunk.size();
-        queued += chunk.size();
-        slots[k].chunks.push_back(std::move(chunk));
-        if (last != nullptr) {
-            slots[k].done = true;
-            slots[k].sizes = *last;
+        if (!chunk.empty()) {
+            slots[b].queued += chunk.size();
+            queued += chunk.size();
+            slots[b].chunks.push_back(std::move(chunk));
         }
-        if (k == head)
+        slots[b].done = last;
+        if (b == head)
             data.notify_one();
         return true;
     }
-
-    void Done(size_t k, MemberCompressor::Sizes sizes)
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        slots[k].done = true;
-        slots[k].sizes = sizes;
-        if (k == head)
-            data.notify_one();
-    }
 };
 
-// One worker thread: its own encoder and buffers, one member at a time.
-// Encoder: LzssEncoder or LzssOptimal, which share their interface. With a
-// cache, a member whose compressed bytes are kept there is copied from it,
-// and a member compressed anew is kept for the next build.
+// One worker thread: its own encoder and buffers, one batch at a time, its
+// members one after another into shared chunks. Encoder: LzssEncoder or
+// LzssOptimal, which share their interface. With a cache, a member whose
+// compressed bytes are kept there is copied from it, and a member
+// compressed anew is kept for the next build.
 template <class Encoder>
 class Worker {
 public:
@@ -120,16 +167,27 @@ public:
     void operator()()
     {
         for (;;) {
-            const size_t k = pipeline_.next.fetch_add(1);
-            if (k >= members_.size())
+            const size_t b = pipeline_.next.fetch_add(1);
+            if (b >= pipeline_.batches.size())
                 return;
-            try {
-                if (!Compress(k))
+            const Batch& batch = pipeline_.batches[b];
+            batch_ = b;
+            left_ = batch.bytes;
+            for (size_t k = batch.first; k < batch.end; ++k) {
+                try {
+                    if (!Compress(k))
+                        return;
+                } catch (...) {
+                    pipeline_.Fail("\"" + members_[k].source + "\": " + WorkerCrew::CurrentMessage());
                     return;
-            } catch (...) {
-                pipeline_.Fail("\"" + members_[k].source + "\": " + WorkerCrew::CurrentMessage());
-                return;
+                }
+                left_ -= members_[k].size;
             }
+            chunk_.resize(used_);
+            used_ = 0;
+            if (!pipeline_.Emit(b, std::move(chunk_), true))
+                return;
+            chunk_ = std::vector<uint8_t>();
         }
     }
 
@@ -138,6 +196,9 @@ private:
     bool Hash(size_t k, File& in, uint8_t (&digest)[32]);
     bool Encode(size_t k, File& in, MemberCache::Writer* keep, Blake2b* hash, MemberCompressor::Sizes* sizes);
     bool EmitKept(size_t k, MemberCache::Entry& entry);
+    // Makes room for `need` bytes in the chunk, handing the full one over;
+    // `expected`: the bytes of the batch still to come, to size a new one.
+    bool Room(size_t need, uint64_t expected);
 
     Pipeline& pipeline_;
     const std::vector<MemberCompressor::Member>& members_;
@@ -146,13 +207,34 @@ private:
     bool best_;
     std::unique_ptr<Encoder> encoder_;
     std::vector<uint8_t> input_;
+    MemberCache::Entry entry_;  // reused, so that its buffer is
+    size_t batch_ = 0;
+    uint64_t left_ = 0;  // original bytes of the batch from the member at hand on
+    std::vector<uint8_t> chunk_;
+    size_t used_ = 0;  // bytes of chunk_ filled
 };
 
-std::vector<uint8_t> NewChunk(uint64_t expected)
+// The size of a chunk for `expected` more bytes of input.
+size_t ChunkSize(uint64_t expected)
 {
     const uint64_t whole = lzss::CompressBound(static_cast<size_t>(std::min<uint64_t>(expected, kOutputChunk))) +
                            lzss::kMaxGroupSize + 1;
-    return std::vector<uint8_t>(static_cast<size_t>(std::min<uint64_t>(whole, kOutputChunk)));
+    return static_cast<size_t>(std::min<uint64_t>(whole, kOutputChunk));
+}
+
+template <class Encoder>
+bool Worker<Encoder>::Room(size_t need, uint64_t expected)
+{
+    if (chunk_.size() - used_ >= need)
+        return true;
+    if (used_ > 0) {
+        chunk_.resize(used_);
+        used_ = 0;
+        if (!pipeline_.Emit(batch_, std::move(chunk_), false))
+            return false;
+    }
+    chunk_ = pipeline_.TakeChunk(ChunkSize(std::max<uint64_t>(expected, need)));
+    return true;
 }
 
 template <class Encoder>
@@ -166,20 +248,17 @@ bool Worker<Encoder>::Compress(size_t k)
             pipeline_.Fail("\"" + member.source + "\": cannot open it for reading");
         return in.IsOpen();
     };
-    MemberCompressor::Sizes sizes;
-    if (cache_ == nullptr) {
-        if (!open() || !Encode(k, in, nullptr, nullptr, &sizes))
-            return false;
-        pipeline_.Done(k, sizes);
-        return true;
-    }
+    MemberCompressor::Sizes& sizes = pipeline_.sizes[k];
+    if (cache_ == nullptr)
+        return open() && Encode(k, in, nullptr, nullptr, &sizes);
 
     // The content's hash names its kept copy: taken from the index while
     // the file's stamp stands, else read from the file.
     uint8_t digest[32];
-    StatIndex::Stamp stamp;
+    StatIndex::Stamp stamp = member.stamp;
     StatIndex::Digest known;
-    const bool stamped = index_ != nullptr && StatIndex::StampOf(member.source, &stamp) && stamp.size == member.size;
+    const bool stamped = index_ != nullptr && (member.stamped || StatIndex::StampOf(member.source, &stamp)) &&
+                         stamp.size == member.size;
     if (stamped && index_->Lookup(member.source, stamp, &known)) {
         std::memcpy(digest, known.data(), sizeof digest);
         index_->Record(member.source, stamp, known);
@@ -196,9 +275,8 @@ bool Worker<Encoder>::Compress(size_t k)
         }
     }
     const MemberCache::Key key = MemberCache::MakeKey(digest, member.size, best_);
-    MemberCache::Entry entry;
-    if (cache_->Find(key, member.size, &entry))
-        return EmitKept(k, entry);
+    if (cache_->Find(key, member.size, &entry_))
+        return EmitKept(k, entry_);
     if (in.IsOpen() ? !in.Seek(0, SEEK_SET) : !open()) {
         if (in.IsOpen())
             pipeline_.Fail("\"" + member.source + "\": read error");
@@ -217,7 +295,6 @@ bool Worker<Encoder>::Compress(size_t k)
         keep.Commit(sizes.original, sizes.packed, sizes.crc);
     else if (index_ != nullptr)
         index_->Forget(member.source);
-    pipeline_.Done(k, sizes);
     return true;
 }
 
@@ -259,35 +336,47 @@ bool Worker<Encoder>::EmitKept(size_t k, MemberCache::Entry& entry)
                        " bytes; the script holds sizes up to 4294967295 bytes");
         return false;
     }
-    const MemberCompressor::Sizes sizes = {static_cast<uint32_t>(member.size), static_cast<uint32_t>(entry.packedSize),
-                                           entry.crc};
-    if (entry.whole && !entry.bytes.empty()) {
-        pipeline_.bytesRead.fetch_add(member.size, std::memory_order_relaxed);
-        return pipeline_.Emit(k, std::move(entry.bytes), &sizes);
-    }
-    if (!entry.whole) {
-        // Summed again as it is copied: what reaches the setup is what was checked.
-        uint32_t crc = 0;
-        uint64_t left = entry.packedSize;
-        while (left > 0) {
-            std::vector<uint8_t> chunk(static_cast<size_t>(std::min<uint64_t>(left, kOutputChunk)));
-            if (entry.file.Read(chunk.data(), chunk.size()) != chunk.size()) {
-                pipeline_.Fail("\"" + member.source + "\": its kept compressed copy could not be read; build again");
+    pipeline_.sizes[k] = {static_cast<uint32_t>(member.size), static_cast<uint32_t>(entry.packedSize), entry.crc};
+    if (entry.whole) {
+        const size_t n = entry.bytes.size();
+        if (!Room(std::min(n, kOutputChunk), left_))
+            return false;
+        if (n <= chunk_.size() - used_) {
+            std::memcpy(chunk_.data() + used_, entry.bytes.data(), n);
+            used_ += n;
+        } else {
+            // Larger than a chunk: handed over as it was read.
+            chunk_.resize(used_);
+            used_ = 0;
+            if (!pipeline_.Emit(batch_, std::move(chunk_), false) ||
+                !pipeline_.Emit(batch_, std::move(entry.bytes), false))
                 return false;
-            }
-            crc = Crc32(chunk.data(), chunk.size(), crc);
-            left -= chunk.size();
-            if (!pipeline_.Emit(k, std::move(chunk)))
-                return false;
+            chunk_ = std::vector<uint8_t>();
         }
-        if (crc != entry.crc) {
-            pipeline_.Fail("\"" + member.source +
-                           "\": its kept compressed copy changed while it was read; build again");
+        pipeline_.bytesRead.fetch_add(member.size, std::memory_order_relaxed);
+        return true;
+    }
+    // Summed again as it is copied: what reaches the setup is what was checked.
+    uint32_t crc = 0;
+    uint64_t left = entry.packedSize;
+    while (left > 0) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(left, kOutputChunk));
+        if (!Room(want, left))
+            return false;
+        if (entry.file.Read(chunk_.data() + used_, want) != want) {
+            pipeline_.Fail("\"" + member.source + "\": its kept compressed copy could not be read; build again");
             return false;
         }
+        crc = Crc32(chunk_.data() + used_, want, crc);
+        used_ += want;
+        left -= want;
+    }
+    entry.file.Close();
+    if (crc != entry.crc) {
+        pipeline_.Fail("\"" + member.source + "\": its kept compressed copy changed while it was read; build again");
+        return false;
     }
     pipeline_.bytesRead.fetch_add(member.size, std::memory_order_relaxed);
-    pipeline_.Done(k, sizes);
     return true;
 }
 
@@ -298,18 +387,17 @@ bool Worker<Encoder>::Encode(size_t k, File& in, MemberCache::Writer* keep, Blak
     const MemberCompressor::Member& member = members_[k];
     Encoder& encoder = *encoder_;
     encoder.Reset();
-    std::vector<uint8_t> chunk = NewChunk(member.size);
-    size_t used = 0;
     size_t held = 0;
     uint64_t total = 0;
     uint32_t crc = 0;  // summed here, while the bytes are in memory anyway
     bool eof = false;
-    const auto emit = [&]() {
-        chunk.resize(used);
-        crc = Crc32(chunk.data(), chunk.size(), crc);
+    size_t from = used_;  // where this member's bytes not yet summed begin
+    // Sums and keeps what the member added to the chunk, before it goes.
+    const auto settle = [&]() {
+        crc = Crc32(chunk_.data() + from, used_ - from, crc);
         if (keep != nullptr)
-            keep->Append(chunk.data(), chunk.size());
-        return pipeline_.Emit(k, std::move(chunk));
+            keep->Append(chunk_.data() + from, used_ - from);
+        from = used_;
     };
     while (!encoder.Finished()) {
         if (!eof) {
@@ -334,22 +422,23 @@ bool Worker<Encoder>::Encode(size_t k, File& in, MemberCache::Writer* keep, Blak
         }
         size_t offset = 0;
         for (;;) {
-            if (chunk.size() - used < lzss::kMaxGroupSize) {
-                if (!emit())
+            if (chunk_.size() - used_ < lzss::kMaxGroupSize) {
+                settle();
+                if (!Room(lzss::kMaxGroupSize, left_ - std::min(left_, total)))
                     return false;
-                chunk = NewChunk(member.size - std::min(member.size, total));
-                used = 0;
+                from = used_;
             }
             size_t consumed = 0;
-            used += encoder.Encode(input_.data() + offset, held - offset, eof, chunk.data() + used, chunk.size() - used,
-                                   &consumed);
+            used_ += encoder.Encode(input_.data() + offset, held - offset, eof, chunk_.data() + used_,
+                                    chunk_.size() - used_, &consumed);
             offset += consumed;
-            if (encoder.Finished() || chunk.size() - used >= lzss::kMaxGroupSize)
+            if (encoder.Finished() || chunk_.size() - used_ >= lzss::kMaxGroupSize)
                 break;
         }
         held -= offset;
         std::memmove(input_.data(), input_.data() + offset, held);
     }
+    settle();
     if (total != member.size) {
         pipeline_.Fail("\"" + member.source + "\" changed size while the setup was being built");
         return false;
@@ -359,8 +448,6 @@ bool Worker<Encoder>::Encode(size_t k, File& in, MemberCache::Writer* keep, Blak
                        " bytes; the script holds sizes up to 4294967295 bytes");
         return false;
     }
-    if (used > 0 && !emit())
-        return false;
     *sizes = {static_cast<uint32_t>(total), static_cast<uint32_t>(encoder.BytesOut()), crc};
     return true;
 }
@@ -437,16 +524,15 @@ std::vector<uint8_t> MemberCompressor::Pack(const std::vector<uint8_t>& bytes) c
 std::vector<MemberCompressor::Sizes> MemberCompressor::Run(const std::vector<Member>& members, File& out,
                                                            Progress& progress)
 {
-    std::vector<Sizes> sizes(members.size());
-    Pipeline pipeline(members.size(), memoryBudget_);
+    Pipeline pipeline(MakeBatches(members), members.size(), memoryBudget_);
     Crew crew(pipeline);
-    const unsigned workers = static_cast<unsigned>(std::min<size_t>(threads_, members.size()));
+    const unsigned workers = static_cast<unsigned>(std::min<size_t>(threads_, pipeline.batches.size()));
     if (best_)
         crew.Start<LzssOptimal>(workers, members, cache_, index_, best_);
     else
         crew.Start<LzssEncoder>(workers, members, cache_, index_, best_);
 
-    // Small members' chunks are gathered into large writes.
+    // Small chunks are gathered into large writes; a batch's come large.
     std::vector<uint8_t> pending;
     pending.reserve(kWriteBlock);
     const auto flush = [&out, &pending] {
@@ -457,10 +543,11 @@ std::vector<MemberCompressor::Sizes> MemberCompressor::Run(const std::vector<Mem
     };
 
     std::unique_lock<std::mutex> lock(pipeline.mutex);
-    for (size_t k = 0; k < members.size(); ++k) {
-        pipeline.head = k;
+    for (size_t b = 0; b < pipeline.batches.size(); ++b) {
+        pipeline.head = b;
         pipeline.space.notify_all();
-        Pipeline::Slot& slot = pipeline.slots[k];
+        Pipeline::Slot& slot = pipeline.slots[b];
+        const size_t k = pipeline.batches[b].first;
         for (;;) {
             pipeline.data.wait_for(lock, std::chrono::milliseconds(100),
                                    [&] { return pipeline.stop || !slot.chunks.empty() || slot.done; });
@@ -473,9 +560,10 @@ std::vector<MemberCompressor::Sizes> MemberCompressor::Run(const std::vector<Mem
                 pipeline.queued -= chunk.size();
                 pipeline.space.notify_all();
                 lock.unlock();
-                if (pending.size() + chunk.size() > kWriteBlock)
+                const bool large = chunk.size() >= kWriteBlock / 8;
+                if (large || pending.size() + chunk.size() > kWriteBlock)
                     flush();
-                if (chunk.size() >= kWriteBlock) {
+                if (large) {
                     if (!out.Write(chunk.data(), chunk.size()))
                         throw ToolError("cannot write the setup (disk full?)");
                 } else {
@@ -483,6 +571,7 @@ std::vector<MemberCompressor::Sizes> MemberCompressor::Run(const std::vector<Mem
                 }
                 progress.Update(k, pipeline.bytesRead.load(std::memory_order_relaxed));
                 lock.lock();
+                pipeline.GiveBack(std::move(chunk));
                 continue;
             }
             if (slot.done)
@@ -491,9 +580,8 @@ std::vector<MemberCompressor::Sizes> MemberCompressor::Run(const std::vector<Mem
             progress.Update(k, pipeline.bytesRead.load(std::memory_order_relaxed));
             lock.lock();
         }
-        sizes[k] = slot.sizes;
     }
     lock.unlock();
     flush();
-    return sizes;
+    return std::move(pipeline.sizes);
 }

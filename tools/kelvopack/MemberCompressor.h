@@ -6,6 +6,8 @@
 // reaches the memory budget, so memory stays bounded whatever the sizes.
 #pragma once
 
+#include "StatIndex.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -14,13 +16,14 @@
 class File;
 class MemberCache;
 class Progress;
-class StatIndex;
 
 class MemberCompressor {
 public:
     struct Member {
-        std::string source;  // the file to compress
-        uint64_t size = 0;   // its size when the project was checked
+        std::string source;      // the file to compress
+        uint64_t size = 0;       // its size when the project was checked
+        StatIndex::Stamp stamp;  // its stamp then, when stamped; else taken anew
+        bool stamped = false;
     };
     struct Sizes {
         uint32_t original = 0;

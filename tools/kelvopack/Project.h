@@ -2,6 +2,8 @@
 // script and the files to pack, in the order in which they become records.
 #pragma once
 
+#include "StatIndex.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -43,6 +45,10 @@ struct InstallFile {
     Modes modes;
     Origin origin;
     uint64_t size = 0;  // measured when the project is checked
+    // Its stamp, taken by the same look-up, so that the build need not ask
+    // again; unset when the file was rewritten after it.
+    StatIndex::Stamp stamp;
+    bool stamped = false;
 };
 
 // A file that the wizard shows: the bitmap and the two texts.

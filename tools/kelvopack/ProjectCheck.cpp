@@ -38,11 +38,21 @@ std::string Absolute(const std::string& path)
 }
 
 // Measures a file; false, with a problem, when it is missing or too big.
-// Two look-ups per file, no opening: projects hold thousands of files.
-bool Measure(const std::string& source, const Origin& origin, uint64_t* size, std::vector<std::string>* problems)
+// One look-up per regular file, no opening: projects hold thousands of
+// files. Its stamp, when given, is kept for the build.
+bool Measure(const std::string& source, const Origin& origin, uint64_t* size, std::vector<std::string>* problems,
+             StatIndex::Stamp* stamp = nullptr, bool* stamped = nullptr)
 {
+    StatIndex::Stamp taken;
+    const bool regular = StatIndex::StampOf(source, &taken);
+    if (stamp != nullptr) {
+        *stamp = taken;
+        *stamped = regular;
+    }
     int64_t modified = 0;
-    if (!platform::FileExists(source.c_str()) || !platform::FileStamp(source.c_str(), size, &modified)) {
+    if (regular)
+        *size = taken.size;
+    else if (!platform::FileExists(source.c_str()) || !platform::FileStamp(source.c_str(), size, &modified)) {
         // The path as resolved: relative sources start at the project's folder.
         problems->push_back(origin.Where() + ": " +
                             (platform::FolderExists(source.c_str())
@@ -223,7 +233,7 @@ bool ProjectChecker::MeasureFiles()
     for (DisplayFile* file : display_)
         sizesOk = Measure(file->source, file->origin, &file->size, &problems_) && sizesOk;
     for (InstallFile& file : project_.files)
-        sizesOk = Measure(file.source, file.origin, &file.size, &problems_) && sizesOk;
+        sizesOk = Measure(file.source, file.origin, &file.size, &problems_, &file.stamp, &file.stamped) && sizesOk;
     return sizesOk;
 }
 

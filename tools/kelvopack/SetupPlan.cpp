@@ -32,6 +32,7 @@ SetupPlan::SetupPlan(const Project& project, const std::string& setupPath) : sou
         if (!value->empty())
             settings_.emplace_back(key, *value);
     }
+    records_.reserve(project.files.size() + 3);
     for (const InstallFile& file : project.files) {
         Record r;
         r.record.arq = project.sourceFolder + file.path;
@@ -44,6 +45,8 @@ SetupPlan::SetupPlan(const Project& project, const std::string& setupPath) : sou
         r.source = file.source;
         r.origin = file.origin;
         r.size = file.size;
+        r.stamp = file.stamp;
+        r.stamped = file.stamped;
         records_.push_back(r);
     }
     const DisplayFile* display[3] = {&project.bitmap, &project.presentation, &project.agreement};

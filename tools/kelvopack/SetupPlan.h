@@ -19,6 +19,8 @@ public:
         std::string source;   // the file on this machine
         Origin origin;
         uint64_t size = 0;
+        StatIndex::Stamp stamp;  // as measured, when stamped
+        bool stamped = false;
         int role = -1;  // index into layout::kDisplayRoles; -1 for an installed file
     };
 

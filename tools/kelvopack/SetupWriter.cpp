@@ -48,6 +48,10 @@ public:
     {
         if (!file_.Close())
             throw ToolError("\"" + temp_ + "\": cannot write the setup (disk full?)");
+        // The old setup goes first: renaming onto a file makes some file
+        // systems (ext4) write the new one out before the rename returns,
+        // which costs a rebuild as much time as its files do.
+        platform::RemoveFile(output_.c_str());
         if (!platform::RenameFile(temp_.c_str(), output_.c_str())) {
             // Windows renames only onto a free name.
             platform::RemoveFile(output_.c_str());
@@ -130,9 +134,10 @@ SetupSummary WriteSetup(const SetupPlan& plan, const SetupSettings& settings)
         throw ToolError("\"" + partial.Name() + "\": write error (disk full?)");
 
     std::vector<MemberCompressor::Member> members;
+    members.reserve(plan.Records().size());
     uint64_t totalBytes = 0;
     for (const SetupPlan::Record& r : plan.Records()) {
-        members.push_back({r.source, r.size});
+        members.push_back({r.source, r.size, r.stamp, r.stamped});
         totalBytes += r.size;
     }
     Progress progress(settings.progress, members.size(), totalBytes);

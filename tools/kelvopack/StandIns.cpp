@@ -95,8 +95,10 @@ std::vector<std::string> StandIns::Refresh(Project* project)
         file.size = bytes.size();
         // A project may install the file too: measured again there as well.
         for (InstallFile& installed : project->files) {
-            if (platform::SameFile(installed.source.c_str(), file.source.c_str()))
+            if (platform::SameFile(installed.source.c_str(), file.source.c_str())) {
                 installed.size = bytes.size();
+                installed.stamped = false;
+            }
         }
         made.push_back(file.source);
     }

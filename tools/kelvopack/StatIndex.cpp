@@ -47,7 +47,7 @@ bool StatIndex::StampOf(const std::string& path, Stamp* stamp)
 {
     *stamp = Stamp();
 #ifdef _WIN32
-    return platform::FileStamp(path.c_str(), &stamp->size, &stamp->modified);
+    return platform::FileExists(path.c_str()) && platform::FileStamp(path.c_str(), &stamp->size, &stamp->modified);
 #else
     struct stat st {};
     if (stat(platform::NativePath(path.c_str()).c_str(), &st) != 0 || !S_ISREG(st.st_mode))
@@ -184,4 +184,22 @@ void StatIndex::Save() const
     fs::rename(fs::path(temporary), fs::path(Path()), ec);
     if (ec)
         fs::remove(fs::path(temporary), ec);
+    RemoveStaleTemporaries();
+}
+
+void StatIndex::RemoveStaleTemporaries() const
+{
+    const std::string head = std::string(kFileName) + ".";
+    const auto now = fs::file_time_type::clock::now();
+    std::error_code ec;
+    for (fs::directory_iterator it(fs::path(folder_), ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() <= head.size() + 4 || name.compare(0, head.size(), head) != 0 ||
+            name.compare(name.size() - 4, 4, ".tmp") != 0)
+            continue;
+        std::error_code e;
+        const fs::file_time_type written = fs::last_write_time(it->path(), e);
+        if (!e && now - written > kStaleTemporary && it->is_regular_file(e))
+            fs::remove(it->path(), e);
+    }
 }

@@ -20,6 +20,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -43,6 +44,8 @@ public:
     static constexpr uint32_t kVersion = 1;
     static constexpr size_t kMaxEntries = 1000000;  // kept over all projects that share the folder
     static constexpr const char* kFileName = "stat-index";
+    // A temporary index this old was left by a build that ended abruptly.
+    static constexpr std::chrono::hours kStaleTemporary{1};
 
     // The stamp of the file at path; false if it cannot be read.
     static bool StampOf(const std::string& path, Stamp* stamp);
@@ -57,8 +60,9 @@ public:
     void Record(const std::string& path, const Stamp& stamp, const Digest& digest);
     void Forget(const std::string& path);
     // Writes this build's records and the older ones of other paths, under
-    // a temporary name renamed into place. Failures only cost the next
-    // build its shortcut, so they are not reported.
+    // a temporary name renamed into place, and removes stale temporaries.
+    // Failures only cost the next build its shortcut, so they are not
+    // reported.
     void Save() const;
 
     std::string Path() const;
@@ -73,6 +77,7 @@ public:
 
 private:
     void Load();
+    void RemoveStaleTemporaries() const;
 
     std::string folder_;
     int64_t writtenAt_ = 0;  // the index file's modification time
