@@ -48,10 +48,10 @@ public:
     {
         if (!file_.Close())
             throw ToolError("\"" + temp_ + "\": cannot write the setup (disk full?)");
-        // The old setup goes first: renaming onto a file makes some file
-        // systems (ext4) write the new one out before the rename returns,
-        // which costs a rebuild as much time as its files do.
-        platform::RemoveFile(output_.c_str());
+        // Renamed onto the old setup, never after removing it: a rename
+        // that fails then leaves the old one in place, and the name is
+        // never missing (ext4 writes the new file out first, which costs
+        // a rebuild some milliseconds).
         if (!platform::RenameFile(temp_.c_str(), output_.c_str())) {
             // Windows renames only onto a free name.
             platform::RemoveFile(output_.c_str());
