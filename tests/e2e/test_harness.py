@@ -201,6 +201,17 @@ def test_program_groups_over_dde(s):
     except DriveError as error:
         assert "0x4009" in error.message, error
 
+    # Closing the last folder window lets Wine's desktop process end; a
+    # program started afterwards is on a new desktop and is still found.
+    s.dde_exec("[CreateGroup(Harness Group)]")
+    s.wait_window(cls="ExplorerWClass", title="Harness Group")
+    s.close_explorer_windows()
+    s.wait_no_process("explorer.exe", timeout=30)
+    program = start_fixture(s)
+    s.click(id=109, **W)
+    assert program.wait() == 0
+    s.dde_exec("[DeleteGroup(Harness Group)]")
+
 
 def test_programs_run_with_full_exit_code(s):
     fixture = s.layout.fixture
