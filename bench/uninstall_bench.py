@@ -20,7 +20,6 @@ import argparse
 import os
 import shutil
 import sys
-import time
 from pathlib import Path
 
 sys.dont_write_bytecode = True
@@ -28,7 +27,7 @@ SOURCE = Path(__file__).resolve().parent
 sys.path.insert(0, str(SOURCE))
 
 from scale_bench import Pool, free_bytes, make_large, measured, parse_size, write_project  # noqa: E402
-from kelvo_wine import Layout, Session, ensure_golden  # noqa: E402
+from kelvo_wine import Layout, Session, ensure_golden, unattended_uninstall  # noqa: E402
 from wizard_pages import APP  # noqa: E402
 
 DESTINATION = "C:\\Bench"
@@ -54,19 +53,7 @@ def uninstall_time(layout, setup, label):
             os.link(setup, exe)
         except OSError:
             shutil.copyfile(setup, exe)
-        program = s.run(f"C:\\dist\\{APP}", ["/S", f"/D={DESTINATION}"], cwd="C:\\dist", timeout=3600)
-        if program.exit_code != 0:
-            raise RuntimeError(f"the install ended with {program.exit_code}: {program.stderr()}")
-        s.close_explorer_windows()
-        started = time.monotonic()
-        first = s.run(f"{DESTINATION}\\{APP}", ["/S"], cwd=DESTINATION, timeout=3600)
-        returned = time.monotonic() - started
-        if first.exit_code != 0:
-            raise RuntimeError(f"the uninstall ended with {first.exit_code}: {first.stderr()}")
-        # A copy that returns before the work is done is timed to the end
-        # of the work.
-        s.wait_until(lambda: not s.to_linux(DESTINATION).exists(), timeout=3600, what="the destination gone")
-        done = time.monotonic() - started
+        returned, done = unattended_uninstall(s, f"C:\\dist\\{APP}", DESTINATION, 3600)
         s.wait_no_process(APP, timeout=600)
         # The bytes the relaunch left in the temporary folder.
         left = sum(p.stat().st_size for p in s.temp_dir.rglob("*") if p.is_file())

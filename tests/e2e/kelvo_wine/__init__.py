@@ -13,6 +13,7 @@ Standard library only.
   driver     kelvodrive: its output, its serving process, the programs it runs
   session    Session, one test's Wine world, and the marks of test functions
   errors     the harness's exceptions
+  timings    timings the benchmarks share
 """
 
 from .driver import CRASH_LOW_BYTE, Program, is_crash_code, parse_line, parse_output
@@ -21,6 +22,7 @@ from .prefix import (GOLDEN_RECIPE, STAMP_NAME, TIME_SCALE, WINE_LOADER, WINE_SE
                      golden_is_current, scaled, wine_env, wine_version)
 from .processes import FIRST_DISPLAY, LAST_DISPLAY, SCREEN, XVFB, Xvfb, _end_prefix_processes, _prefix_processes
 from .session import DEFAULT_TIME_LIMIT, WINE_SERVICES, WITHOUT_DESKTOP, Session, time_limit, without_desktop
+from .timings import unattended_uninstall
 
 __all__ = [
     "CRASH_LOW_BYTE", "DEFAULT_TIME_LIMIT", "FIRST_DISPLAY", "GOLDEN_RECIPE", "LAST_DISPLAY", "SCREEN",
@@ -28,5 +30,5 @@ __all__ = [
     "DRIVE_FAILED", "DRIVE_TIMEOUT", "DRIVE_USAGE",
     "CrashError", "DriveError", "HarnessError", "Layout", "Program", "Session", "Skip", "Xvfb",
     "ensure_golden", "golden_is_current", "is_crash_code", "parse_line", "parse_output", "scaled", "time_limit",
-    "wine_env", "wine_version", "without_desktop", "_end_prefix_processes", "_prefix_processes",
+    "unattended_uninstall", "wine_env", "wine_version", "without_desktop", "_end_prefix_processes", "_prefix_processes",
 ]

@@ -11,14 +11,13 @@ under WoW64, or directly for the 64-bit one.
 import argparse
 import subprocess
 import sys
-import time
 from pathlib import Path
 
 sys.dont_write_bytecode = True
 E2E = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(E2E))
 
-from kelvo_wine import Layout, Session, ensure_golden  # noqa: E402
+from kelvo_wine import Layout, Session, ensure_golden, unattended_uninstall  # noqa: E402
 
 DESTINATION = "C:\\Program Files\\Kelvo Demo Bench"
 APP = "demo-setup.exe"
@@ -38,17 +37,7 @@ def one_run(layout, number):
     with Session(f"bench.demo-uninstall-{number}", layout=layout) as s:
         setup = build_demo(layout, s.root)
         exe = s.put(setup, f"C:\\dist\\{APP}")
-        program = s.run(exe, ["/S", f"/D={DESTINATION}"], cwd="C:\\dist", timeout=600)
-        if program.exit_code != 0:
-            raise RuntimeError(f"the install ended with {program.exit_code}: {program.stderr()}")
-        s.close_explorer_windows()
-        started = time.monotonic()
-        first = s.run(f"{DESTINATION}\\{APP}", ["/S"], cwd=DESTINATION, timeout=600)
-        returned = time.monotonic() - started
-        if first.exit_code != 0:
-            raise RuntimeError(f"the uninstall ended with {first.exit_code}: {first.stderr()}")
-        s.wait_until(lambda: not s.to_linux(DESTINATION).exists(), timeout=600, what="the destination gone")
-        return returned, time.monotonic() - started
+        return unattended_uninstall(s, exe, DESTINATION, 600)
 
 
 def main():
