@@ -10,7 +10,7 @@ import time
 from pathlib import Path
 
 from .driver import CRASH_LOW_BYTE, Program, _Driver, _options, parse_output
-from .errors import CrashError, DriveError, HarnessError, Skip
+from .errors import DRIVE_DESKTOP_GONE, CrashError, DriveError, HarnessError, Skip
 from .prefix import (WINE_LOADER, WINE_SERVER, Layout, _user_dir, _windows_path_of, golden_is_current, scaled,
                      wine_env)
 from .processes import Xvfb, _end_prefix_processes, _prefix_processes, _set_parent_death_signal, _stop_process, _unmount, _Watchdog
@@ -390,9 +390,7 @@ class Session:
         # (in the emulated machine this is the common case): such a driver
         # is replaced, killed, as leaving it faults on its vanished desktop.
         if self._driver is not None and not self._linux_processes_of("explorer.exe"):
-            self._driver.process.kill()
-            self._driver.process.wait(10)
-            self._driver = None
+            self._replace_driver()
         options = []
         if cwd is not None:
             options.append(f"--cwd={self._windows_arg(cwd)}")
@@ -487,6 +485,9 @@ class Session:
                 self._driver = _Driver(self.layout.kelvodrive, self.env(), self.root / "logs")
             try:
                 lines, code, message = self._driver.call(args, limit)
+                if code == DRIVE_DESKTOP_GONE:
+                    self._replace_driver()
+                    lines, code, message = self._driver.call(args, limit)
             except BaseException:
                 # Cut short (a time-out signal too): its answer may still
                 # come and must not be taken for the next command's.
@@ -496,6 +497,14 @@ class Session:
         if code != 0:
             raise DriveError(command, code, message)
         return lines
+
+    def _replace_driver(self):
+        """Starts the next command in a new serving kelvodrive. The old one
+        is killed: leaving, it faults on its vanished desktop."""
+        if self._driver is not None:
+            self._driver.process.kill()
+            self._driver.process.wait(10)
+        self._driver = _Driver(self.layout.kelvodrive, self.env(), self.root / "logs")
 
     def _drive_once(self, args, limit):
         self._drive_count += 1
