@@ -5,6 +5,8 @@ import os
 import struct
 import subprocess
 import sys
+import threading
+import time
 from pathlib import Path
 
 import kelvo_wine
@@ -210,6 +212,27 @@ def test_program_groups_over_dde(s):
     program = start_fixture(s)
     s.click(id=109, **W)
     assert program.wait() == 0
+    # The same while a wait is under way: the desktop ends and the program,
+    # started past the session, brings up a new one meanwhile.
+    s.dde_exec("[CreateGroup(Harness Group)]")
+    s.wait_window(cls="ExplorerWClass", title="Harness Group")
+    s.close_explorer_windows()
+    started = []
+
+    def start_once_the_desktop_ended():
+        deadline = time.monotonic() + kelvo_wine.scaled(30)
+        while s._linux_processes_of("explorer.exe") and time.monotonic() < deadline:
+            time.sleep(0.2)
+        started.append(s.run_wine([s.layout.fixture], "past-the-session"))
+
+    starter = threading.Thread(target=start_once_the_desktop_ended)
+    starter.start()
+    try:
+        s.wait_window(timeout=60, **W)
+    finally:
+        starter.join()
+    s.click(id=109, **W)
+    assert started[0].wait(30) == 0
     s.dde_exec("[DeleteGroup(Harness Group)]")
 
 

@@ -10,10 +10,6 @@ enum ExitCode : int {
     kExitFailed = 1,   // the operation could not be done
     kExitUsage = 2,    // bad command line
     kExitTimeout = 3,  // what was waited for did not happen in time
-    // The desktop this process was on has ended (Wine's desktop process ends
-    // with the last window of other programs): windows on the one that
-    // replaces it are seen only by a new process.
-    kExitDesktopGone = 4,
 };
 
 class Failure : public std::runtime_error {

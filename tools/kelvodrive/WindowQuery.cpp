@@ -143,11 +143,6 @@ bool Deadline::Passed() const
 void Pause()
 {
     Sleep(kPollMs);
-    // The desktop this process first saw: once it is gone, this process
-    // would wait on it for ever.
-    static const HWND desktop = GetDesktopWindow();
-    if (desktop != nullptr && !IsWindow(desktop))
-        throw Failure(kExitDesktopGone, "the desktop ended");
 }
 
 long long TimeoutOf(const Args& args)

@@ -159,6 +159,11 @@ class Program:
 # The driver
 
 
+class StaleDriver(Exception):
+    """The serving driver was killed in the middle of a command because it
+    could no longer see the desktop's windows."""
+
+
 class _Driver:
     """A `kelvodrive serve` process: one command line per line of its
     standard input, answered in its output file by the command's lines, an
@@ -173,8 +178,10 @@ class _Driver:
                                             stdin=subprocess.PIPE, stdout=out, stderr=err)
         self.offset = 0
 
-    def call(self, args, timeout):
-        """(lines, exit code, error message) of one command."""
+    def call(self, args, timeout, stale=None):
+        """(lines, exit code, error message) of one command. `stale`, asked
+        twice a second, says when the driver can no longer see what it waits
+        for: it is then killed and StaleDriver raised."""
         line = subprocess.list2cmdline(args)
         with open(self.transcript, "a", encoding="utf-8") as log:
             log.write(f"> {line}\n")
@@ -184,6 +191,7 @@ class _Driver:
         except OSError as error:
             raise HarnessError(f"the driver is gone ({error})") from None
         deadline = time.monotonic() + timeout
+        next_check = time.monotonic() + 0.5
         answer = []
         with open(self.out_path, "rb") as out:
             while True:
@@ -201,6 +209,11 @@ class _Driver:
                 if time.monotonic() > deadline:
                     self.stop()
                     raise HarnessError(f"the driver hung on: {line}")
+                if stale is not None and time.monotonic() > next_check:
+                    next_check = time.monotonic() + 0.5
+                    if stale():
+                        self.kill()
+                        raise StaleDriver(line)
                 time.sleep(0.01)
 
     def _finish(self, answer, code):
@@ -215,6 +228,12 @@ class _Driver:
             else:
                 lines.append(parsed)
         return lines, code, error
+
+    def kill(self):
+        """Ends it at once: one whose desktop is gone faults on leaving."""
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait(10)
 
     def stop(self):
         if self.process.poll() is None:

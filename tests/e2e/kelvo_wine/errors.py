@@ -9,8 +9,6 @@ class HarnessError(Exception):
 DRIVE_FAILED = 1
 DRIVE_USAGE = 2
 DRIVE_TIMEOUT = 3
-# The serving kelvodrive's desktop ended; a new kelvodrive sees the next one.
-DRIVE_DESKTOP_GONE = 4
 
 
 class DriveError(HarnessError):

@@ -9,8 +9,8 @@ import tempfile
 import time
 from pathlib import Path
 
-from .driver import CRASH_LOW_BYTE, Program, _Driver, _options, parse_output
-from .errors import DRIVE_DESKTOP_GONE, CrashError, DriveError, HarnessError, Skip
+from .driver import CRASH_LOW_BYTE, Program, StaleDriver, _Driver, _options, parse_output
+from .errors import CrashError, DriveError, HarnessError, Skip
 from .prefix import (WINE_LOADER, WINE_SERVER, Layout, _user_dir, _windows_path_of, golden_is_current, scaled,
                      wine_env)
 from .processes import Xvfb, _end_prefix_processes, _prefix_processes, _set_parent_death_signal, _stop_process, _unmount, _Watchdog
@@ -64,6 +64,7 @@ class Session:
         self._raw = []
         self._drive_count = 0
         self._driver = None
+        self._driver_desktops = set()
         self._server = None
         self._watchdog = None
         self._shot_count = 0
@@ -384,12 +385,7 @@ class Session:
         ended after that time. A crash fails the test unless expect_crash."""
         program = self._windows_arg(program)
         name = name or f"{len(self.programs) + 1:02d}-{Path(program.replace(chr(92), '/')).stem}"
-        # Wine's desktop process ends by itself a few seconds after the last
-        # window of another program is gone, and this program would start a
-        # new one that a serving kelvodrive holding the old one never sees
-        # (in the emulated machine this is the common case): such a driver
-        # is replaced, killed, as leaving it faults on its vanished desktop.
-        if self._driver is not None and not self._linux_processes_of("explorer.exe"):
+        if self._driver is not None and self._driver_is_stale():
             self._replace_driver()
         options = []
         if cwd is not None:
@@ -482,12 +478,15 @@ class Session:
             lines, code, message = self._drive_once(args, limit)
         else:
             if self._driver is None:
-                self._driver = _Driver(self.layout.kelvodrive, self.env(), self.root / "logs")
+                self._replace_driver()
             try:
-                lines, code, message = self._driver.call(args, limit)
-                if code == DRIVE_DESKTOP_GONE:
+                try:
+                    lines, code, message = self._driver.call(args, limit, stale=self._driver_is_stale)
+                except StaleDriver:
                     self._replace_driver()
                     lines, code, message = self._driver.call(args, limit)
+                if not self._driver_desktops:
+                    self._driver_is_stale()  # notes the desktop it sees
             except BaseException:
                 # Cut short (a time-out signal too): its answer may still
                 # come and must not be taken for the next command's.
@@ -498,13 +497,25 @@ class Session:
             raise DriveError(command, code, message)
         return lines
 
+    # Wine's desktop process ends by itself a few seconds after the last
+    # window of another program is gone, and the next program starts a new
+    # one, which a serving kelvodrive that saw the old one never sees (in the
+    # emulated machine, with its slow starts, this is common). So the
+    # desktops each driver has seen are watched: once all are gone, the
+    # driver is replaced.
+
+    def _driver_is_stale(self):
+        running = set(self._linux_processes_of("explorer.exe"))
+        if not self._driver_desktops:
+            self._driver_desktops = running
+            return False
+        return not self._driver_desktops & running
+
     def _replace_driver(self):
-        """Starts the next command in a new serving kelvodrive. The old one
-        is killed: leaving, it faults on its vanished desktop."""
         if self._driver is not None:
-            self._driver.process.kill()
-            self._driver.process.wait(10)
+            self._driver.kill()
         self._driver = _Driver(self.layout.kelvodrive, self.env(), self.root / "logs")
+        self._driver_desktops = set()
 
     def _drive_once(self, args, limit):
         self._drive_count += 1
