@@ -5,6 +5,7 @@
 #include "LittleEndian.h"
 #include "Lzss.h"
 #include "StatIndex.h"
+#include "TemporaryFiles.h"
 
 #include <algorithm>
 #include <atomic>
@@ -13,9 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <random>
 #include <system_error>
-#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -57,17 +56,6 @@ bool IsEntryName(const std::string& name)
 {
     return name.size() == 64 && std::all_of(name.begin(), name.end(),
                                             [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
-}
-
-// A name no other writer picks: the process, the thread and a random part.
-std::string TemporarySuffix()
-{
-    std::random_device device;
-    const uint64_t random = (uint64_t(device()) << 32) ^ device();
-    const size_t thread = std::hash<std::thread::id>()(std::this_thread::get_id());
-    char text[64];
-    std::snprintf(text, sizeof text, ".%zx%016llx.tmp", thread, static_cast<unsigned long long>(random));
-    return text;
 }
 
 void RemoveQuietly(const std::string& path)
@@ -127,20 +115,6 @@ void WriteLedger(const std::string& path, const Ledger& ledger)
     fs::rename(fs::path(temporary), fs::path(path), ec);
     if (ec)
         RemoveQuietly(temporary);
-}
-
-bool IsTemporary(const std::string& name)
-{
-    return name.size() > 4 && name.compare(name.size() - 4, 4, ".tmp") == 0;
-}
-
-// Removes a temporary file that no build still running can own.
-void RemoveIfStale(const fs::directory_entry& file, fs::file_time_type now)
-{
-    std::error_code e;
-    const fs::file_time_type used = fs::last_write_time(file.path(), e);
-    if (!e && file.is_regular_file(e) && now - used > kStaleTemporary)
-        fs::remove(file.path(), e);
 }
 
 }  // namespace
@@ -320,8 +294,7 @@ bool MemberCache::Find(const Key& key, uint64_t originalSize, Entry* entry) cons
     // as rewriting an entry's time costs more than reading it; its time is
     // asked of the open file, which costs no look-up of the path.
     int64_t used = 0;
-    const int64_t now =
-        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+    const int64_t now = NowSeconds();
     const bool known = file.Modified(&used);
     if (!entry->whole)
         entry->file = std::move(file);
@@ -410,19 +383,18 @@ void MemberCache::Trim() const
     uint64_t total = 0;
     const auto now = fs::file_time_type::clock::now();
     std::error_code ec;
-    const std::string ledgerTemporary = std::string(kLedgerName) + ".";
     for (fs::directory_iterator top(fs::path(folder_), ec), end; !ec && top != end; top.increment(ec)) {
         if (!top->is_directory(ec) || top->is_symlink(ec)) {
             const std::string name = top->path().filename().string();
-            if (IsTemporary(name) && name.compare(0, ledgerTemporary.size(), ledgerTemporary) == 0)
-                RemoveIfStale(*top, now);
+            if (IsTemporaryOf(name, kLedgerName))
+                RemoveIfStale(*top, now, kStaleTemporary);
             continue;
         }
         std::error_code inner;
         for (fs::directory_iterator it(top->path(), inner); !inner && it != end; it.increment(inner)) {
             const std::string name = it->path().filename().string();
-            if (IsTemporary(name)) {
-                RemoveIfStale(*it, now);
+            if (IsTemporaryOf(name, "")) {
+                RemoveIfStale(*it, now, kStaleTemporary);
                 continue;
             }
             if (!IsEntryName(name))

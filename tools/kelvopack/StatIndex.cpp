@@ -4,10 +4,10 @@
 #include "File.h"
 #include "LittleEndian.h"
 #include "Platform.h"
+#include "TemporaryFiles.h"
 
 #include <cstring>
 #include <filesystem>
-#include <random>
 #include <system_error>
 
 #ifndef _WIN32
@@ -172,8 +172,7 @@ void StatIndex::Save() const
     const std::vector<uint8_t> bytes = Encode(entries);
     std::error_code ec;
     fs::create_directories(fs::path(folder_), ec);
-    std::random_device device;
-    const std::string temporary = Path() + "." + std::to_string(device()) + ".tmp";
+    const std::string temporary = Path() + TemporarySuffix();
     {
         File file(temporary.c_str(), "wb");
         if (!file.IsOpen() || !file.Write(bytes.data(), bytes.size()) || !file.Close()) {
@@ -189,17 +188,10 @@ void StatIndex::Save() const
 
 void StatIndex::RemoveStaleTemporaries() const
 {
-    const std::string head = std::string(kFileName) + ".";
     const auto now = fs::file_time_type::clock::now();
     std::error_code ec;
     for (fs::directory_iterator it(fs::path(folder_), ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (name.size() <= head.size() + 4 || name.compare(0, head.size(), head) != 0 ||
-            name.compare(name.size() - 4, 4, ".tmp") != 0)
-            continue;
-        std::error_code e;
-        const fs::file_time_type written = fs::last_write_time(it->path(), e);
-        if (!e && now - written > kStaleTemporary && it->is_regular_file(e))
-            fs::remove(it->path(), e);
+        if (IsTemporaryOf(it->path().filename().string(), kFileName))
+            RemoveIfStale(*it, now, kStaleTemporary);
     }
 }
