@@ -177,6 +177,8 @@ class _Driver:
             self.process = subprocess.Popen([WINE_LOADER, str(kelvodrive), "serve"], env=env,
                                             stdin=subprocess.PIPE, stdout=out, stderr=err)
         self.offset = 0
+        # Linux pids of the desktop processes this driver has seen.
+        self.desktops = set()
 
     def call(self, args, timeout, stale=None):
         """(lines, exit code, error message) of one command. `stale`, asked

@@ -64,7 +64,6 @@ class Session:
         self._raw = []
         self._drive_count = 0
         self._driver = None
-        self._driver_desktops = set()
         self._server = None
         self._watchdog = None
         self._shot_count = 0
@@ -485,7 +484,7 @@ class Session:
                 except StaleDriver:
                     self._replace_driver()
                     lines, code, message = self._driver.call(args, limit)
-                if not self._driver_desktops:
+                if not self._driver.desktops:
                     self._driver_is_stale()  # notes the desktop it sees
             except BaseException:
                 # Cut short (a time-out signal too): its answer may still
@@ -501,21 +500,20 @@ class Session:
     # window of another program is gone, and the next program starts a new
     # one, which a serving kelvodrive that saw the old one never sees (in the
     # emulated machine, with its slow starts, this is common). So the
-    # desktops each driver has seen are watched: once all are gone, the
-    # driver is replaced.
+    # desktop processes each driver has seen are watched: once all are gone,
+    # the driver is replaced.
 
     def _driver_is_stale(self):
         running = set(self._linux_processes_of("explorer.exe"))
-        if not self._driver_desktops:
-            self._driver_desktops = running
+        if not self._driver.desktops:
+            self._driver.desktops = running
             return False
-        return not self._driver_desktops & running
+        return not self._driver.desktops & running
 
     def _replace_driver(self):
         if self._driver is not None:
             self._driver.kill()
         self._driver = _Driver(self.layout.kelvodrive, self.env(), self.root / "logs")
-        self._driver_desktops = set()
 
     def _drive_once(self, args, limit):
         self._drive_count += 1
