@@ -43,9 +43,8 @@ void TScript::SetEntry(const char* entry, const char* value)
     if (!WriteAll(&temp, text.Bytes()))
         FatalMessage(tempFailure.c_str(), "Error!");
 
-    platform::RemoveFile(nomeArq);
     // Should the new text not take the script's place, it stays in "arq.tmp"
-    // rather than being thrown away.
+    // rather than being thrown away, and the old script stays whole.
     if (!platform::RenameFile(layout::kScriptTemp, nomeArq))
         FatalMessage("Can't write file in \"TScript\"!", nomeArq);
     ++writes_;

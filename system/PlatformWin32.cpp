@@ -58,7 +58,7 @@ bool RemoveFile(const char* path)
 
 bool RenameFile(const char* from, const char* to)
 {
-    return MoveFileA(from, to) != 0;
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
 bool ListFolder(const char* folder, std::vector<FolderEntry>* entries)

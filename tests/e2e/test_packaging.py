@@ -113,7 +113,7 @@ def test_zip_kelvopack_builds_and_starts_setups_under_wine(s):
     assert "already exists" in err, err
 
     # The name changed: the untouched stand-ins follow it, replaced in place
-    # (Windows renames only onto a free name). Another setup is no stub;
+    # (each renamed onto the old one). Another setup is no stub;
     # extract makes the folder it is given. Nothing else on C: changes.
     init = setups / "Init"
     (init / "hello.toml").write_text(project.replace("name = 'Hello'", "name = 'Hello Tools'"))

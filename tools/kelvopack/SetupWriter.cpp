@@ -52,12 +52,8 @@ public:
         // that fails then leaves the old one in place, and the name is
         // never missing (ext4 writes the new file out first, which costs
         // a rebuild some milliseconds).
-        if (!platform::RenameFile(temp_.c_str(), output_.c_str())) {
-            // Windows renames only onto a free name.
-            platform::RemoveFile(output_.c_str());
-            if (!platform::RenameFile(temp_.c_str(), output_.c_str()))
-                throw ToolError("\"" + output_ + "\": cannot replace it with the new setup \"" + temp_ + "\"");
-        }
+        if (!platform::RenameFile(temp_.c_str(), output_.c_str()))
+            throw ToolError("\"" + output_ + "\": cannot replace it with the new setup \"" + temp_ + "\"");
         committed_ = true;
     }
 

@@ -84,10 +84,7 @@ std::vector<std::string> StandIns::Refresh(Project* project)
         const std::string bytes = Make(role, name);
         const std::string part = file.source + ".part";
         bool written = Write(part, bytes);
-        // Windows renames only onto a free name.
-        written = written && (platform::RenameFile(part.c_str(), file.source.c_str()) ||
-                              (platform::RemoveFile(file.source.c_str()) &&
-                               platform::RenameFile(part.c_str(), file.source.c_str())));
+        written = written && platform::RenameFile(part.c_str(), file.source.c_str());
         if (!written) {
             platform::RemoveFile(part.c_str());
             throw ToolError(file.source + ": cannot write the stand-in made for the project's name");
