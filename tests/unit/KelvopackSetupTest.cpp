@@ -352,6 +352,38 @@ TEST_F(KelvopackSetup, AFailedBuildLeavesNothingBehind)
     EXPECT_FALSE(packtest::Exists(PartialName(output)));
 }
 
+TEST_F(KelvopackSetup, TheNewSetupTakesTheOldOnesNameAndNothingElse)
+{
+    const std::string project = packtest::MakeProject(dir);
+    ::Project p = LoadProject(project);
+    const std::string output = dir.Path("setup.exe");
+    ASSERT_TRUE(CheckProject(&p, CheckInputs{output, std::string()}).empty());
+    SetupSettings settings;
+    settings.stub = stub;
+    settings.output = output;
+    const SetupPlan plan(p, "setup.exe");
+
+    packtest::WriteText(output, "an older setup");
+    WriteSetup(plan, settings);
+    EXPECT_TRUE(CheckSetup(output).problems.empty());
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path("")))
+        names.push_back(entry.path().filename().string());
+    EXPECT_EQ(std::count_if(names.begin(), names.end(),
+                            [](const std::string& n) { return n.compare(0, 9, "setup.exe") == 0; }),
+              1);
+
+    // A folder by the setup's name is never moved aside, nor what it holds.
+    const std::string folder = dir.Path("folder.exe");
+    std::filesystem::create_directory(folder);
+    packtest::WriteText(folder + "/notes.txt", "the user's");
+    settings.output = folder;
+    EXPECT_THROW(WriteSetup(plan, settings), ToolError);
+    EXPECT_EQ(packtest::ReadText(folder + "/notes.txt"), "the user's");
+    EXPECT_FALSE(packtest::Exists(PartialName(folder)));
+    EXPECT_FALSE(packtest::Exists(PartialName(folder) + ".old"));
+}
+
 // Checks a damaged setup: opening, the script, every record and member.
 // The sanitizers catch what a crash would not show. Returns the number of
 // problems found.
