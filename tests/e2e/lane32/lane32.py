@@ -3,7 +3,7 @@
 emulated in full (this kernel runs no 32-bit code).
 
   lane32.py image                 make the machine's image (cached) and say where
-  lane32.py run [--tests FILE]    one boot: the chosen e2e tests inside the machine;
+  lane32.py run [--only NAME...]  one boot: the chosen e2e tests inside the machine;
                                   the results land in KELVO_NATIVE_DIR/e2e32
   lane32.py result NAME           one test's result from the last run (for ctest)
   lane32.py uninstall-bench       the demo's silent uninstall time in the lane
