@@ -47,6 +47,7 @@ void LzssEncoder::Reset()
         kid_[i][0] = kid_[i][1] = kNil;
     for (int i = 0; i < kRingSize; ++i)
         dad_[i] = kNil;
+    follow_ = kNil;
     inserted_ = 0;
     coding_ = 0;
     read_ = 0;
@@ -155,7 +156,12 @@ inline void LzssEncoder::End(const Walk& w)
         dad_[r] = static_cast<uint16_t>(p);
         return;
     }
-    // r takes p's place; p leaves the tree.
+    Replace(p, r);
+}
+
+// r takes p's place; p leaves the tree.
+inline void LzssEncoder::Replace(unsigned p, unsigned r)
+{
     const unsigned parent = dad_[p];
     dad_[r] = static_cast<uint16_t>(parent);
     kid_[r][0] = kid_[p][0];
@@ -214,6 +220,25 @@ inline void LzssEncoder::Remember(uint64_t position, const Walk& w)
     matchPosition_[position % kAhead] = static_cast<uint16_t>(w.bestPosition);
 }
 
+// Inside a long repeat, the string at position k is that of the node after
+// the one the previous position matched in full, if the byte that ends it
+// agrees. A tree holds one node per string, and a walk for a string its tree
+// holds ends at that node whatever the path: k takes its place, no walk
+// needed, and that node is its match.
+inline bool LzssEncoder::Follow(uint64_t k)
+{
+    const unsigned n = follow_;
+    const unsigned r = static_cast<unsigned>(kFirstPosition + k) & kMask;
+    if (n == kNil || dad_[n] == kNil || text_[n + kMaxMatch - 1] != text_[r + kMaxMatch - 1])
+        return false;
+    kid_[r][0] = kid_[r][1] = kNil;
+    Replace(n, r);
+    matchLength_[k % kAhead] = kMaxMatch;
+    matchPosition_[k % kAhead] = static_cast<uint16_t>(n);
+    follow_ = (n + 1) & kMask;
+    return true;
+}
+
 // Before position k (k >= 1) is inserted, the oldest string leaves its tree
 // and input byte k + 17 takes its ring place, if the input holds it.
 inline void LzssEncoder::TakeByte(uint64_t k, const uint8_t*& ip, const uint8_t* iend)
@@ -227,6 +252,20 @@ inline void LzssEncoder::TakeByte(uint64_t k, const uint8_t*& ip, const uint8_t*
             text_[s + kRingSize] = c;
         ++read_;
     }
+}
+
+// Once the input is known to end, its length is.
+inline void LzssEncoder::NoteEnd(const uint8_t* ip, const uint8_t* iend, bool last)
+{
+    if (last && ip == iend && !endKnown_) {
+        endKnown_ = true;
+        end_ = read_;
+    }
+}
+
+inline void LzssEncoder::SetFollow(const Walk& w)
+{
+    follow_ = w.full ? (w.p + 1) & kMask : kNil;
 }
 
 // Positions k and k + 1 may be inserted side by side when nothing ties them:
@@ -257,7 +296,23 @@ bool LzssEncoder::InsertPositions(const uint8_t*& ip, const uint8_t* iend, bool 
             return true;
         if (k > 0 && ip == iend && !last)
             return false;  // byte k + 17 is still to come
-        if (CanPair(k, static_cast<size_t>(iend - ip), last)) {
+        if (follow_ != kNil && k > 0) {
+            // The byte that ends k's string comes first.
+            TakeByte(k, ip, iend);
+            if (Follow(k)) {
+                inserted_ = k + 1;
+                NoteEnd(ip, iend, last);
+                continue;
+            }
+            Walk w;
+            Begin(w, static_cast<unsigned>(kFirstPosition + k) & kMask);
+            while (Step<true>(w)) {
+            }
+            End(w);
+            Remember(k, w);
+            inserted_ = k + 1;
+            SetFollow(w);
+        } else if (CanPair(k, static_cast<size_t>(iend - ip), last)) {
             TakeByte(k, ip, iend);
             TakeByte(k + 1, ip, iend);
             Walk a;
@@ -280,6 +335,7 @@ bool LzssEncoder::InsertPositions(const uint8_t*& ip, const uint8_t* iend, bool 
             Remember(k, a);
             Remember(k + 1, b);
             inserted_ = k + 2;
+            SetFollow(b);
         } else {
             if (k > 0)
                 TakeByte(k, ip, iend);
@@ -290,11 +346,9 @@ bool LzssEncoder::InsertPositions(const uint8_t*& ip, const uint8_t* iend, bool 
             End(w);
             Remember(k, w);
             inserted_ = k + 1;
+            SetFollow(w);
         }
-        if (last && ip == iend && !endKnown_) {
-            endKnown_ = true;
-            end_ = read_;
-        }
+        NoteEnd(ip, iend, last);
     }
 }
 
