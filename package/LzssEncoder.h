@@ -71,7 +71,11 @@ private:
     void NoteEnd(const uint8_t* ip, const uint8_t* iend, bool last);
     void SetFollow(const Walk& w);
     bool CanPair(uint64_t k, size_t available, bool last) const;
+    void Take(unsigned s, uint8_t c);
     void TakeByte(uint64_t position, const uint8_t*& ip, const uint8_t* iend);
+    bool Independent(unsigned r, unsigned s1) const;
+    void InsertOne(uint64_t k, unsigned r);
+    void InsertTwo(uint64_t k, unsigned r);
     size_t FlushGroup(uint8_t* dst);
 
     Phase phase_ = Phase::kStart;
