@@ -336,7 +336,7 @@ bool LzssEncoder::InsertPositions(const uint8_t*& ip, const uint8_t* iend, bool 
     const uint64_t limit = coding_ + kAhead;
     for (;;) {
         uint64_t k = inserted_;
-        if (k > 0) {
+        if (k > 0 && !endKnown_) {
             // Away from the input's ends and with room for two matches, no
             // checks: every position takes a byte at hand.
             while (k + 2 <= limit && iend - ip > 2) {
