@@ -47,6 +47,7 @@ void LzssEncoder::Reset()
         kid_[i][0] = kid_[i][1] = kNil;
     for (int i = 0; i < kRingSize; ++i)
         dad_[i] = kNil;
+    follow_ = kNil;
     inserted_ = 0;
     coding_ = 0;
     read_ = 0;
@@ -155,7 +156,12 @@ inline void LzssEncoder::End(const Walk& w)
         dad_[r] = static_cast<uint16_t>(p);
         return;
     }
-    // r takes p's place; p leaves the tree.
+    Replace(p, r);
+}
+
+// r takes p's place; p leaves the tree.
+inline void LzssEncoder::Replace(unsigned p, unsigned r)
+{
     const unsigned parent = dad_[p];
     dad_[r] = static_cast<uint16_t>(parent);
     kid_[r][0] = kid_[p][0];
@@ -183,10 +189,9 @@ inline void LzssEncoder::DeleteNode(unsigned p)
     const unsigned left = kid_[p][0];
     const unsigned right = kid_[p][1];
     unsigned q;
-    if (right == kNil) {
-        q = left;
-    } else if (left == kNil) {
-        q = right;
+    if ((left == kNil) | (right == kNil)) {
+        // The one child, or none, replaces p: one test instead of two.
+        q = left ^ right ^ kNil;
     } else {
         // The rightmost node of the left subtree replaces p.
         q = left;
@@ -214,87 +219,169 @@ inline void LzssEncoder::Remember(uint64_t position, const Walk& w)
     matchPosition_[position % kAhead] = static_cast<uint16_t>(w.bestPosition);
 }
 
-// Before position k (k >= 1) is inserted, the oldest string leaves its tree
-// and input byte k + 17 takes its ring place, if the input holds it.
+// Inside a long repeat, the string at position k is that of the node after
+// the one the previous position matched in full, if the byte that ends it
+// agrees. A tree holds one node per string, and a walk for a string its tree
+// holds ends at that node whatever the path: k takes its place, no walk
+// needed, and that node is its match.
+inline bool LzssEncoder::Follow(uint64_t k)
+{
+    const unsigned n = follow_;
+    const unsigned r = static_cast<unsigned>(kFirstPosition + k) & kMask;
+    if (n == kNil || dad_[n] == kNil || text_[n + kMaxMatch - 1] != text_[r + kMaxMatch - 1])
+        return false;
+    kid_[r][0] = kid_[r][1] = kNil;
+    Replace(n, r);
+    matchLength_[k % kAhead] = kMaxMatch;
+    matchPosition_[k % kAhead] = static_cast<uint16_t>(n);
+    follow_ = (n + 1) & kMask;
+    return true;
+}
+
+// Before position k (k >= 1) is inserted, the oldest string, at ring slot
+// s = k - 1, leaves its tree and input byte k + 17 takes its place.
+inline void LzssEncoder::Take(unsigned s, uint8_t c)
+{
+    DeleteNode(s);
+    text_[s] = c;
+    if (s < static_cast<unsigned>(kMaxMatch - 1))
+        text_[s + kRingSize] = c;
+    ++read_;
+}
+
+// The same, once the input may have run out.
 inline void LzssEncoder::TakeByte(uint64_t k, const uint8_t*& ip, const uint8_t* iend)
 {
     const unsigned s = static_cast<unsigned>(k - 1) & kMask;
-    DeleteNode(s);
-    if (ip < iend) {
-        const uint8_t c = *ip++;
-        text_[s] = c;
-        if (s < static_cast<unsigned>(kMaxMatch - 1))
-            text_[s + kRingSize] = c;
-        ++read_;
+    if (ip < iend)
+        Take(s, *ip++);
+    else
+        DeleteNode(s);
+}
+
+// Once the input is known to end, its length is.
+inline void LzssEncoder::NoteEnd(const uint8_t* ip, const uint8_t* iend, bool last)
+{
+    if (last && ip == iend && !endKnown_) {
+        endKnown_ = true;
+        end_ = read_;
     }
 }
 
-// Positions k and k + 1 may be inserted side by side when nothing ties them:
-// their strings go to different trees, and the node deleted before k + 1
-// (moved ahead of k's insertion) is not in k's tree. Both bytes they take
-// must be at hand unless the input has ended.
+inline void LzssEncoder::SetFollow(const Walk& w)
+{
+    follow_ = w.full ? (w.p + 1) & kMask : kNil;
+}
+
+// Positions k and k + 1, at ring r and r + 1, may be inserted side by side
+// when nothing ties them: their strings go to different trees, and the node
+// deleted before k + 1, at ring s1 (moved ahead of k's insertion), is not in
+// k's tree.
+inline bool LzssEncoder::Independent(unsigned r, unsigned s1) const
+{
+    return text_[r] != text_[r + 1] && (dad_[s1] == kNil || text_[s1] != text_[r]);
+}
+
+// The same, and both bytes they take must be at hand unless the input has
+// ended.
 inline bool LzssEncoder::CanPair(uint64_t k, size_t available, bool last) const
 {
     if (k == 0 || k + 1 >= coding_ + kAhead || (endKnown_ && k + 1 >= end_))
         return false;
     if (!last && available < 2)
         return false;
-    const unsigned r0 = static_cast<unsigned>(kFirstPosition + k) & kMask;
-    const unsigned r1 = (r0 + 1) & kMask;
-    const unsigned s1 = static_cast<unsigned>(k) & kMask;
-    return text_[r0] != text_[r1] && (dad_[s1] == kNil || text_[s1] != text_[r0]);
+    const unsigned r = static_cast<unsigned>(kFirstPosition + k) & kMask;
+    return Independent(r, static_cast<unsigned>(k) & kMask);
+}
+
+inline void LzssEncoder::InsertOne(uint64_t k, unsigned r)
+{
+    Walk w;
+    Begin(w, r);
+    while (Step<true>(w)) {
+    }
+    End(w);
+    Remember(k, w);
+    SetFollow(w);
+}
+
+inline void LzssEncoder::InsertTwo(uint64_t k, unsigned r)
+{
+    Walk a;
+    Walk b;
+    Begin(a, r);
+    Begin(b, (r + 1) & kMask);
+    // Two independent chains of loads: the processor overlaps them.
+    bool goA = true;
+    bool goB = true;
+    while (goA && goB) {
+        goA = Step<true>(a);
+        goB = Step<true>(b);
+    }
+    while (goA)
+        goA = Step<true>(a);
+    while (goB)
+        goB = Step<true>(b);
+    End(a);
+    End(b);
+    Remember(k, a);
+    Remember(k + 1, b);
+    SetFollow(b);
 }
 
 // Inserts positions while their bytes are at hand and the match memory has
 // room. Returns false when it stopped for want of input.
 bool LzssEncoder::InsertPositions(const uint8_t*& ip, const uint8_t* iend, bool last)
 {
+    const uint64_t limit = coding_ + kAhead;
     for (;;) {
-        const uint64_t k = inserted_;
-        if (k >= coding_ + kAhead)
+        uint64_t k = inserted_;
+        if (k > 0 && !endKnown_) {
+            // Away from the input's ends and with room for two matches, no
+            // checks: every position takes a byte at hand.
+            while (k + 2 <= limit && iend - ip > 2) {
+                const unsigned r = static_cast<unsigned>(kFirstPosition + k) & kMask;
+                const unsigned s = (r + kMaxMatch - 1) & kMask;
+                if (follow_ == kNil && Independent(r, (s + 1) & kMask)) {
+                    Take(s, ip[0]);
+                    Take((s + 1) & kMask, ip[1]);
+                    ip += 2;
+                    InsertTwo(k, r);
+                    k += 2;
+                    continue;
+                }
+                Take(s, *ip++);
+                if (follow_ == kNil || !Follow(k))
+                    InsertOne(k, r);
+                ++k;
+            }
+            inserted_ = k;
+        }
+        if (k >= limit)
             return true;
         if (endKnown_ && k >= end_)
             return true;
         if (k > 0 && ip == iend && !last)
             return false;  // byte k + 17 is still to come
-        if (CanPair(k, static_cast<size_t>(iend - ip), last)) {
+        const unsigned r = static_cast<unsigned>(kFirstPosition + k) & kMask;
+        if (follow_ != kNil && k > 0) {
+            // The byte that ends k's string comes first.
+            TakeByte(k, ip, iend);
+            if (!Follow(k))
+                InsertOne(k, r);
+            inserted_ = k + 1;
+        } else if (CanPair(k, static_cast<size_t>(iend - ip), last)) {
             TakeByte(k, ip, iend);
             TakeByte(k + 1, ip, iend);
-            Walk a;
-            Walk b;
-            Begin(a, static_cast<unsigned>(kFirstPosition + k) & kMask);
-            Begin(b, static_cast<unsigned>(kFirstPosition + k + 1) & kMask);
-            // Two independent chains of loads: the processor overlaps them.
-            bool goA = true;
-            bool goB = true;
-            while (goA && goB) {
-                goA = Step<true>(a);
-                goB = Step<true>(b);
-            }
-            while (goA)
-                goA = Step<true>(a);
-            while (goB)
-                goB = Step<true>(b);
-            End(a);
-            End(b);
-            Remember(k, a);
-            Remember(k + 1, b);
+            InsertTwo(k, r);
             inserted_ = k + 2;
         } else {
             if (k > 0)
                 TakeByte(k, ip, iend);
-            Walk w;
-            Begin(w, static_cast<unsigned>(kFirstPosition + k) & kMask);
-            while (Step<true>(w)) {
-            }
-            End(w);
-            Remember(k, w);
+            InsertOne(k, r);
             inserted_ = k + 1;
         }
-        if (last && ip == iend && !endKnown_) {
-            endKnown_ = true;
-            end_ = read_;
-        }
+        NoteEnd(ip, iend, last);
     }
 }
 

@@ -60,14 +60,22 @@ private:
     template <bool kTrack>
     bool Step(Walk& w);
     void End(const Walk& w);
+    void Replace(unsigned p, unsigned r);
+    bool Follow(uint64_t k);
     template <bool kTrack>
     void InsertNode(unsigned r);
     void DeleteNode(unsigned p);
     void Remember(uint64_t position, const Walk& w);
 
     bool InsertPositions(const uint8_t*& ip, const uint8_t* iend, bool last);
+    void NoteEnd(const uint8_t* ip, const uint8_t* iend, bool last);
+    void SetFollow(const Walk& w);
     bool CanPair(uint64_t k, size_t available, bool last) const;
+    void Take(unsigned s, uint8_t c);
     void TakeByte(uint64_t position, const uint8_t*& ip, const uint8_t* iend);
+    bool Independent(unsigned r, unsigned s1) const;
+    void InsertOne(uint64_t k, unsigned r);
+    void InsertTwo(uint64_t k, unsigned r);
     size_t FlushGroup(uint8_t* dst);
 
     Phase phase_ = Phase::kStart;
@@ -90,6 +98,10 @@ private:
     uint64_t read_ = 0;      // input bytes taken into the ring
     uint64_t end_ = 0;       // length of the input, once `last` was seen
     bool endKnown_ = false;
+    // When the last position inserted holds the same 18 bytes as node n,
+    // n + 1 (if still in its tree) holds the next position's string but for
+    // its last byte; kNil otherwise.
+    unsigned follow_ = kNil;
     uint8_t matchLength_[kAhead];
     uint16_t matchPosition_[kAhead];
 

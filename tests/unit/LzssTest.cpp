@@ -32,10 +32,10 @@ std::vector<uint8_t> Decompress(const std::vector<uint8_t>& in, size_t capacity)
 
 // Feeds the streaming encoder in pieces of random size, carrying the bytes it
 // leaves unconsumed, into an output of random small capacities.
-std::vector<uint8_t> EncodeInPieces(const std::vector<uint8_t>& in, uint32_t seed)
+std::vector<uint8_t> EncodeInPieces(const std::vector<uint8_t>& in, uint32_t seed, size_t largestPiece = 700)
 {
     std::mt19937 rng(seed);
-    std::uniform_int_distribution<size_t> piece(0, 700);
+    std::uniform_int_distribution<size_t> piece(0, largestPiece);
     std::uniform_int_distribution<size_t> room(lzss::kMaxGroupSize, 90);
     LzssEncoder encoder;
     std::vector<uint8_t> out;
@@ -51,6 +51,35 @@ std::vector<uint8_t> EncodeInPieces(const std::vector<uint8_t>& in, uint32_t see
         out.insert(out.end(), buffer.begin(), buffer.begin() + static_cast<ptrdiff_t>(n));
     }
     EXPECT_EQ(read, in.size());
+    return out;
+}
+
+// Copies of up to 400 bytes from up to a ring's length back, some with a
+// changed byte inside; runs of one byte; random symbols in between.
+std::vector<uint8_t> LongRepeats(size_t size, uint32_t seed, int alphabet)
+{
+    std::mt19937 rng(seed);
+    const auto below = [&rng](size_t n) { return static_cast<size_t>(rng() % n); };
+    std::vector<uint8_t> out;
+    while (out.size() < size) {
+        const size_t kind = below(10);
+        if (kind < 6 && !out.empty()) {
+            size_t distance = 1 + below(std::min<size_t>(out.size(), kind == 0 ? 6 : 4200));
+            if (kind == 1 && out.size() > 4110)
+                distance = 4070 + below(40);  // the source's nodes are the oldest
+            const size_t length = 1 + below(400);
+            for (size_t i = 0; i < length; ++i) {
+                const uint8_t c = out[out.size() - distance];
+                out.push_back(below(60) == 0 ? static_cast<uint8_t>(below(static_cast<size_t>(alphabet))) : c);
+            }
+        } else if (kind < 8) {
+            out.insert(out.end(), 1 + below(60), static_cast<uint8_t>(below(static_cast<size_t>(alphabet))));
+        } else {
+            for (size_t i = below(50); i > 0; --i)
+                out.push_back(static_cast<uint8_t>(below(static_cast<size_t>(alphabet))));
+        }
+    }
+    out.resize(size);
     return out;
 }
 
@@ -156,6 +185,34 @@ TEST(LzssCompatibility, EncoderMatchesOnTextAndShortInputs)
             ASSERT_EQ(Compress(input), reference::Encode(input)) << "size " << n;
             std::vector<uint8_t> spaces(n, ' ');
             ASSERT_EQ(Compress(spaces), reference::Encode(spaces)) << "spaces " << n;
+        }
+    }
+}
+
+TEST(LzssCompatibility, EncoderMatchesOnLongRepeatsAndRuns)
+{
+    // A position inside a long repeat takes the place of the node after the
+    // previous one's match without a walk: repeats broken by a changed byte,
+    // sources a ring's length back whose nodes leave as they are reached,
+    // repeated sources, runs and short periods, in one piece, in pieces, and
+    // in pieces of at most 3 bytes (the checked path at every position).
+    for (uint32_t seed = 1; seed <= 24; ++seed) {
+        const int alphabet = seed % 3 == 0 ? 2 : seed % 3 == 1 ? 7 : 256;
+        const std::vector<uint8_t> input = LongRepeats(10000 + seed * 2500, seed, alphabet);
+        const std::vector<uint8_t> expected = reference::Encode(input);
+        ASSERT_EQ(Compress(input), expected) << "seed " << seed;
+        ASSERT_EQ(EncodeInPieces(input, seed), expected) << "seed " << seed;
+        if (seed % 4 == 0) {
+            ASSERT_EQ(EncodeInPieces(input, seed, 3), expected) << "seed " << seed;
+        }
+    }
+    // Runs and periods that meet the input's end, and cross the ring's wrap.
+    for (size_t period = 1; period <= 5; ++period) {
+        for (size_t n : {size_t(17), size_t(18), size_t(19), size_t(20), size_t(37), size_t(4100), size_t(8300)}) {
+            std::vector<uint8_t> input(n);
+            for (size_t i = 0; i < n; ++i)
+                input[i] = static_cast<uint8_t>('a' + i % period);
+            ASSERT_EQ(Compress(input), reference::Encode(input)) << "period " << period << " size " << n;
         }
     }
 }
