@@ -306,14 +306,48 @@ TEST(MemberCache, TheLedgerSparesTheCountUntilTheLimitIsInReach)
             n += packtest::Exists(MemberCache(folder, 0).EntryPath(k)) ? 1 : 0;
         return n;
     };
+    const auto ledgerBytes = [&]() {
+        const std::vector<uint8_t> b = packtest::ReadBytes(folder + "/" + MemberCache::kLedgerName);
+        uint64_t v = 0;
+        for (int i = 7; b.size() >= 16 && i >= 0; --i)
+            v = (v << 8) | b[8 + static_cast<size_t>(i)];
+        return b.size() >= 16 ? v : ~uint64_t(0);
+    };
     {
+        // The folder is made by this build: what it wrote is all it holds,
+        // and a ledger planted meanwhile by a build beside it is added to.
         const MemberCache cache(folder, 10000);
-        for (int i = 0; i < 6; ++i)
+        for (int i = 0; i < 4; ++i)
             plant(cache, i);
-        cache.Trim();  // no ledger yet: counted, and 6000 fit
+        cache.Trim();
+        EXPECT_EQ(ledgerBytes(), 4000u);
+        PlantLedger(folder, 500, 0);
+        for (int i = 4; i < 6; ++i)
+            plant(cache, i);
+        cache.Trim();
+        EXPECT_EQ(ledgerBytes(), 2500u);
     }
-    ASSERT_TRUE(packtest::Exists(folder + "/" + MemberCache::kLedgerName));
     EXPECT_EQ(kept(), 6u);
+    {
+        // No ledger, and one made for 6000 bytes in the real folder: counted.
+        fs::remove(folder + "/" + MemberCache::kLedgerName);
+        MemberCache(folder, 10000).Trim();
+        EXPECT_EQ(ledgerBytes(), 6000u);
+    }
+    {
+        // A first build that writes more than the limit is trimmed at once.
+        const std::string first = dir.Path("first");
+        const MemberCache cache(first, 2500);
+        std::vector<MemberCache::Key> own;
+        for (int i = 0; i < 3; ++i) {
+            own.push_back(KeyOf(testdata::Text(200, static_cast<uint32_t>(900 + i)), false));
+            ASSERT_TRUE(Plant(cache, own.back(), 100000, packed));
+            SetUsed(cache.EntryPath(own.back()), 10000 - 100 * i);
+        }
+        cache.Trim();
+        EXPECT_FALSE(packtest::Exists(cache.EntryPath(own[0])));
+        EXPECT_TRUE(packtest::Exists(cache.EntryPath(own[1])) && packtest::Exists(cache.EntryPath(own[2])));
+    }
 
     // Trusted while it says the entries fit, whatever the folder holds.
     PlantLedger(folder, 2000, 60);

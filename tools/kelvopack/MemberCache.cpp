@@ -95,7 +95,7 @@ bool ReadLedger(const std::string& path, Ledger* ledger)
 
 // Under a temporary name renamed into place, like an entry; a failure only
 // costs the next build a count.
-void WriteLedger(const std::string& path, const Ledger& ledger)
+void WriteLedger(const std::string& path, const Ledger& ledger, const std::string& suffix)
 {
     uint8_t b[kLedgerSize];
     std::memcpy(b, kLedgerMagic, 4);
@@ -103,7 +103,7 @@ void WriteLedger(const std::string& path, const Ledger& ledger)
     Put64(b + 8, ledger.bytes);
     Put64(b + 16, static_cast<uint64_t>(ledger.scannedAt));
     Put32(b + 24, Crc32(b, 24));
-    const std::string temporary = path + TemporarySuffix();
+    const std::string temporary = path + suffix;
     {
         File file(temporary.c_str(), "wb");
         if (!file.IsOpen() || !file.Write(b, sizeof b) || !file.Close()) {
@@ -206,6 +206,8 @@ bool MemberCache::LimitFromEnvironment(uint64_t* limit, std::string* reason)
 MemberCache::MemberCache(std::string folder, uint64_t limit, size_t wholeEntry)
     : folder_(std::move(folder)), prefix_((fs::path(folder_) / "").string()), limit_(limit), wholeEntry_(wholeEntry)
 {
+    std::error_code ec;
+    fresh_ = !fs::exists(fs::path(folder_), ec) && !ec;
 }
 
 std::string MemberCache::EntryPath(const Key& key) const
@@ -310,10 +312,15 @@ bool MemberCache::Find(const Key& key, uint64_t originalSize, Entry* entry) cons
 MemberCache::Writer::Writer(const MemberCache& cache, const Key& key)
     : cache_(cache), key_(key), final_(cache.EntryPath(key))
 {
-    std::error_code ec;
-    fs::create_directories(fs::path(final_).parent_path(), ec);
-    temporary_ = final_ + TemporarySuffix();
+    temporary_ = final_ + cache.temporaries_.Suffix();
     file_ = File(temporary_.c_str(), "wb");
+    if (!file_.IsOpen()) {
+        // Its folder is made when the first entry goes there: asking for it
+        // every time costs a look-up per entry.
+        std::error_code ec;
+        fs::create_directories(fs::path(final_).parent_path(), ec);
+        file_ = File(temporary_.c_str(), "wb");
+    }
     uint8_t header[kHeaderSize] = {};
     failed_ = !file_.IsOpen() || !file_.Write(header, sizeof header);
 }
@@ -370,7 +377,14 @@ void MemberCache::Trim() const
     if (ReadLedger(ledgerPath, &ledger) && ledger.scannedAt <= nowSeconds &&
         nowSeconds - ledger.scannedAt < kLedgerLife && ledger.bytes <= limit_ && written <= limit_ - ledger.bytes) {
         if (written > 0)
-            WriteLedger(ledgerPath, {ledger.bytes + written, ledger.scannedAt});
+            WriteLedger(ledgerPath, {ledger.bytes + written, ledger.scannedAt}, temporaries_.Suffix());
+        return;
+    }
+    if (fresh_ && written <= limit_) {
+        // The folder did not exist when this build began: it holds what
+        // this build wrote, and what builds beside it wrote, as a ledger
+        // they updated tells.
+        WriteLedger(ledgerPath, {written, nowSeconds}, temporaries_.Suffix());
         return;
     }
 
@@ -386,15 +400,15 @@ void MemberCache::Trim() const
     for (fs::directory_iterator top(fs::path(folder_), ec), end; !ec && top != end; top.increment(ec)) {
         if (!top->is_directory(ec) || top->is_symlink(ec)) {
             const std::string name = top->path().filename().string();
-            if (IsTemporaryOf(name, kLedgerName))
-                RemoveIfStale(*top, now, kStaleTemporary);
+            if (TemporaryFiles::IsTemporaryOf(name, kLedgerName))
+                TemporaryFiles::RemoveIfStale(*top, now, kStaleTemporary);
             continue;
         }
         std::error_code inner;
         for (fs::directory_iterator it(top->path(), inner); !inner && it != end; it.increment(inner)) {
             const std::string name = it->path().filename().string();
-            if (IsTemporaryOf(name, "")) {
-                RemoveIfStale(*it, now, kStaleTemporary);
+            if (TemporaryFiles::IsTemporaryOf(name, "")) {
+                TemporaryFiles::RemoveIfStale(*it, now, kStaleTemporary);
                 continue;
             }
             if (!IsEntryName(name))
@@ -419,5 +433,5 @@ void MemberCache::Trim() const
         }
     }
     if (!ec)
-        WriteLedger(ledgerPath, {total, nowSeconds});
+        WriteLedger(ledgerPath, {total, nowSeconds}, temporaries_.Suffix());
 }

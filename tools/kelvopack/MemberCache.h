@@ -28,12 +28,14 @@
 // little-endian; `bytes` is the total at the last count (`scannedAt`, in
 // seconds since 1970) plus what builds wrote since, `crc` the CRC-32 of
 // the 24 bytes before it. The entries are counted again when the ledger
-// says the limit would be passed, is damaged or missing, or is a day old:
-// builds that wrote side by side, or ended before they told the ledger,
-// may have left it short.
+// says the limit would be passed, is damaged or missing (but for a folder
+// this build made: it holds what the build wrote), or is a day old: builds
+// that wrote side by side, or ended before they told the ledger, may have
+// left it short.
 #pragma once
 
 #include "File.h"
+#include "TemporaryFiles.h"
 
 #include <array>
 #include <atomic>
@@ -127,4 +129,6 @@ private:
     uint64_t limit_;
     size_t wholeEntry_;
     mutable std::atomic<uint64_t> written_{0};  // bytes of the entries put in place, not yet in the ledger
+    mutable TemporaryFiles temporaries_;
+    bool fresh_ = false;  // the folder did not exist when the cache was made
 };

@@ -193,8 +193,13 @@ public:
 
 private:
     bool Compress(size_t k);
-    bool Hash(size_t k, File& in, uint8_t (&digest)[32]);
-    bool Encode(size_t k, File& in, MemberCache::Writer* keep, Blake2b* hash, MemberCompressor::Sizes* sizes);
+    // Hashes the member's content; *whole tells whether all of it is in
+    // input_ afterwards (it fits one reading).
+    bool Hash(size_t k, File& in, uint8_t (&digest)[32], bool* whole);
+    // Compresses the member from `in`, or, with `whole`, from input_, which
+    // then holds all of it.
+    bool Encode(size_t k, File& in, MemberCache::Writer* keep, Blake2b* hash, MemberCompressor::Sizes* sizes,
+                bool whole = false);
     bool EmitKept(size_t k, MemberCache::Entry& entry);
     // Makes room for `need` bytes in the chunk, handing the full one over;
     // `expected`: the bytes of the batch still to come, to size a new one.
@@ -255,6 +260,7 @@ bool Worker<Encoder>::Compress(size_t k)
     // The content's hash names its kept copy: taken from the index while
     // the file's stamp stands, else read from the file.
     uint8_t digest[32];
+    bool whole = false;
     StatIndex::Stamp stamp = member.stamp;
     StatIndex::Digest known;
     const bool stamped = index_ != nullptr && (member.stamped || StatIndex::StampOf(member.source, &stamp)) &&
@@ -263,7 +269,7 @@ bool Worker<Encoder>::Compress(size_t k)
         std::memcpy(digest, known.data(), sizeof digest);
         index_->Record(member.source, stamp, known);
     } else {
-        if (!open() || !Hash(k, in, digest))
+        if (!open() || !Hash(k, in, digest, &whole))
             return false;
         // Recorded only for a file that stood still while it was read.
         StatIndex::Stamp after;
@@ -277,6 +283,15 @@ bool Worker<Encoder>::Compress(size_t k)
     const MemberCache::Key key = MemberCache::MakeKey(digest, member.size, best_);
     if (cache_->Find(key, member.size, &entry_))
         return EmitKept(k, entry_);
+    if (whole) {
+        // Compressed from the very bytes that were hashed: no second reading,
+        // and nothing it could have missed.
+        MemberCache::Writer keep(*cache_, key);
+        if (!Encode(k, in, &keep, nullptr, &sizes, true))
+            return false;
+        keep.Commit(sizes.original, sizes.packed, sizes.crc);
+        return true;
+    }
     if (in.IsOpen() ? !in.Seek(0, SEEK_SET) : !open()) {
         if (in.IsOpen())
             pipeline_.Fail("\"" + member.source + "\": read error");
@@ -299,7 +314,7 @@ bool Worker<Encoder>::Compress(size_t k)
 }
 
 template <class Encoder>
-bool Worker<Encoder>::Hash(size_t k, File& in, uint8_t (&digest)[32])
+bool Worker<Encoder>::Hash(size_t k, File& in, uint8_t (&digest)[32], bool* whole)
 {
     const MemberCompressor::Member& member = members_[k];
     Blake2b hash(32);
@@ -316,8 +331,10 @@ bool Worker<Encoder>::Hash(size_t k, File& in, uint8_t (&digest)[32])
             pipeline_.Fail("\"" + member.source + "\" grew while the setup was being built");
             return false;
         }
-        if (got < input_.size())
+        if (got < input_.size()) {
+            *whole = total == got;
             break;
+        }
     }
     if (total != member.size) {
         pipeline_.Fail("\"" + member.source + "\" changed size while the setup was being built");
@@ -382,15 +399,17 @@ bool Worker<Encoder>::EmitKept(size_t k, MemberCache::Entry& entry)
 
 template <class Encoder>
 bool Worker<Encoder>::Encode(size_t k, File& in, MemberCache::Writer* keep, Blake2b* hash,
-                             MemberCompressor::Sizes* sizes)
+                             MemberCompressor::Sizes* sizes, bool whole)
 {
     const MemberCompressor::Member& member = members_[k];
     Encoder& encoder = *encoder_;
     encoder.Reset();
-    size_t held = 0;
-    uint64_t total = 0;
+    size_t held = whole ? static_cast<size_t>(member.size) : 0;
+    uint64_t total = held;
     uint32_t crc = 0;  // summed here, while the bytes are in memory anyway
-    bool eof = false;
+    bool eof = whole;
+    if (whole)
+        pipeline_.bytesRead.fetch_add(held, std::memory_order_relaxed);
     size_t from = used_;  // where this member's bytes not yet summed begin
     // Sums and keeps what the member added to the chunk, before it goes.
     const auto settle = [&]() {
