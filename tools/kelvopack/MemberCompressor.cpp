@@ -7,6 +7,7 @@
 #include "LzssOptimal.h"
 #include "MemberCache.h"
 #include "Progress.h"
+#include "ScriptPacker.h"
 #include "StatIndex.h"
 #include "ToolError.h"
 #include "WorkerCrew.h"
@@ -107,6 +108,7 @@ struct Pipeline {
 
     std::atomic<size_t> next{0};  // the next batch to take
     std::atomic<uint64_t> bytesRead{0};
+    std::atomic<size_t> encoded{0};  // members compressed, not found kept
 
     // The first failure stops the build; its message is what the writer
     // reports. Called by workers, also while memory is exhausted: stopping
@@ -404,6 +406,7 @@ bool Worker<Encoder>::Encode(size_t k, File& in, MemberCache::Writer* keep, Blak
     const MemberCompressor::Member& member = members_[k];
     Encoder& encoder = *encoder_;
     encoder.Reset();
+    pipeline_.encoded.fetch_add(1, std::memory_order_relaxed);
     size_t held = whole ? static_cast<size_t>(member.size) : 0;
     uint64_t total = held;
     uint32_t crc = 0;  // summed here, while the bytes are in memory anyway
@@ -513,10 +516,13 @@ MemberCompressor::MemberCompressor(unsigned threads, size_t memoryBudget, bool b
 {
 }
 
-std::vector<uint8_t> MemberCompressor::Pack(const std::vector<uint8_t>& bytes) const
+std::vector<uint8_t> MemberCompressor::Pack(const std::vector<uint8_t>& bytes, ScriptPacker* script) const
 {
     const auto compress = [&]() {
-        std::vector<uint8_t> packed(lzss::CompressBound(bytes.size()));
+        std::vector<uint8_t> packed;
+        if (!best_ && script != nullptr && script->Finish(bytes, &packed))
+            return packed;
+        packed.resize(lzss::CompressBound(bytes.size()));
         const size_t n = best_ ? lzss::CompressBest(bytes.data(), bytes.size(), packed.data(), packed.size())
                                : lzss::Compress(bytes.data(), bytes.size(), packed.data(), packed.size());
         packed.resize(n);
@@ -541,7 +547,7 @@ std::vector<uint8_t> MemberCompressor::Pack(const std::vector<uint8_t>& bytes) c
 }
 
 std::vector<MemberCompressor::Sizes> MemberCompressor::Run(const std::vector<Member>& members, File& out,
-                                                           Progress& progress)
+                                                           Progress& progress, ScriptPacker* script)
 {
     Pipeline pipeline(MakeBatches(members), members.size(), memoryBudget_);
     Crew crew(pipeline);
@@ -567,9 +573,16 @@ std::vector<MemberCompressor::Sizes> MemberCompressor::Run(const std::vector<Mem
         pipeline.space.notify_all();
         Pipeline::Slot& slot = pipeline.slots[b];
         const size_t k = pipeline.batches[b].first;
+        const auto ready = [&] { return pipeline.stop || !slot.chunks.empty() || slot.done; };
         for (;;) {
-            pipeline.data.wait_for(lock, std::chrono::milliseconds(100),
-                                   [&] { return pipeline.stop || !slot.chunks.empty() || slot.done; });
+            if (script != nullptr && !ready() && pipeline.encoded.load(std::memory_order_relaxed) > 0) {
+                lock.unlock();
+                const bool worked = script->Step();
+                lock.lock();
+                if (worked)
+                    continue;
+            }
+            pipeline.data.wait_for(lock, std::chrono::milliseconds(100), ready);
             if (pipeline.stop)
                 throw ToolError(pipeline.error.empty() ? std::string("out of memory") : pipeline.error);
             if (!slot.chunks.empty()) {
@@ -593,8 +606,16 @@ std::vector<MemberCompressor::Sizes> MemberCompressor::Run(const std::vector<Mem
                 pipeline.GiveBack(std::move(chunk));
                 continue;
             }
-            if (slot.done)
+            if (slot.done) {
+                if (script != nullptr) {
+                    // The batch's sizes were filled before it was done.
+                    lock.unlock();
+                    for (size_t m = k; m < pipeline.batches[b].end; ++m)
+                        script->Known(m, pipeline.sizes[m].packed);
+                    lock.lock();
+                }
                 break;
+            }
             lock.unlock();
             progress.Update(k, pipeline.bytesRead.load(std::memory_order_relaxed));
             lock.lock();
