@@ -1,6 +1,7 @@
 #include "MemberCache.h"
 
 #include "Blake2b.h"
+#include "EntryPack.h"
 #include "Crc32.h"
 #include "LittleEndian.h"
 #include "Lzss.h"
@@ -50,6 +51,19 @@ void EncodeHeader(const MemberCache::Key& key, uint64_t original, uint64_t packe
     Put64(header + 48, packed);
     Put32(header + 56, crc);
     Put32(header + 60, Crc32(header, 60));
+}
+
+// Whether `entry`, header and packed bytes as read, is the whole entry for
+// key of a member of `original` bytes, its sum holding.
+bool IsWholeEntry(const std::vector<uint8_t>& entry, const MemberCache::Key& key, uint64_t original)
+{
+    const uint64_t largest = original + (original + 7) / 8 + lzss::kMaxGroupSize;
+    const uint8_t* h = entry.data();
+    return entry.size() >= MemberCache::kHeaderSize && std::memcmp(h, kMagic, 4) == 0 && Le32(h + 60) == Crc32(h, 60) &&
+           Le32(h + 4) == MemberCache::kVersion && std::memcmp(h + 8, key.data(), key.size()) == 0 &&
+           Le64(h + 40) == original && Le64(h + 48) <= largest &&
+           Le64(h + 48) == entry.size() - MemberCache::kHeaderSize &&
+           Crc32(h + MemberCache::kHeaderSize, entry.size() - MemberCache::kHeaderSize) == Le32(h + 56);
 }
 
 bool IsEntryName(const std::string& name)
@@ -203,11 +217,148 @@ bool MemberCache::LimitFromEnvironment(uint64_t* limit, std::string* reason)
     return true;
 }
 
-MemberCache::MemberCache(std::string folder, uint64_t limit, size_t wholeEntry)
-    : folder_(std::move(folder)), prefix_((fs::path(folder_) / "").string()), limit_(limit), wholeEntry_(wholeEntry)
+MemberCache::MemberCache(std::string folder, uint64_t limit, size_t wholeEntry, size_t packLeast)
+    : folder_(std::move(folder)), prefix_((fs::path(folder_) / "").string()), limit_(limit), wholeEntry_(wholeEntry),
+      packLeast_(packLeast)
 {
     std::error_code ec;
     fresh_ = !fs::exists(fs::path(folder_), ec) && !ec;
+    if (!fresh_)
+        LoadPacks();
+}
+
+MemberCache::~MemberCache()
+{
+    ClosePack();
+}
+
+size_t MemberCache::KeyHash::operator()(const Key& key) const
+{
+    size_t h = 0;
+    std::memcpy(&h, key.data(), sizeof h);  // a hash already
+    return h;
+}
+
+void MemberCache::LoadPacks()
+{
+    std::error_code ec;
+    const fs::path folder = fs::path(folder_) / EntryPack::kFolder;
+    std::vector<EntryPack::Slot> slots;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        if (!EntryPack::IsPackName(it->path().filename().string()))
+            continue;
+        auto pack = std::make_unique<Pack>();
+        pack->path = it->path().string();
+        pack->file = File(pack->path.c_str(), "rb");
+        if (!pack->file.IsOpen() || !pack->file.Unbuffer())
+            continue;
+        if (!EntryPack::ReadTable(pack->file, &slots)) {
+            // Put in place whole, so damaged: of no use.
+            pack->file.Close();
+            RemoveQuietly(pack->path);
+            continue;
+        }
+        if (!pack->file.Modified(&pack->modified))
+            pack->modified = 0;
+        for (const EntryPack::Slot& slot : slots)
+            places_.emplace(slot.key, Place{packs_.size(), slot.at, slot.size});
+        packs_.push_back(std::move(pack));
+    }
+}
+
+bool MemberCache::FindPacked(const Key& key, uint64_t originalSize, Entry* entry) const
+{
+    const auto found = places_.find(key);
+    if (found == places_.end())
+        return false;
+    const Place& place = found->second;
+    Pack& pack = *packs_[place.pack];
+    std::vector<uint8_t>& bytes = entry->bytes;
+    {
+        std::lock_guard<std::mutex> lock(pack.mutex);
+        if (pack.dead)
+            return false;
+        bytes.resize(static_cast<size_t>(place.size));
+        if (!pack.file.ReadAt(place.at, bytes.data(), bytes.size()) || !IsWholeEntry(bytes, key, originalSize)) {
+            // Its other entries are made again as they are needed.
+            pack.dead = true;
+            pack.file.Close();
+            RemoveQuietly(pack.path);
+            return false;
+        }
+        // Used now: marked as an entry file is, once per build at most.
+        if (!pack.marked) {
+            pack.marked = true;
+            const int64_t now = NowSeconds();
+            if (now - pack.modified > std::chrono::duration_cast<std::chrono::seconds>(kUseMark).count() ||
+                pack.modified > now) {
+                std::error_code ec;
+                fs::last_write_time(fs::path(pack.path), fs::file_time_type::clock::now(), ec);
+            }
+        }
+    }
+    entry->packedSize = bytes.size() - kHeaderSize;
+    entry->crc = Le32(bytes.data() + 56);
+    entry->whole = true;
+    bytes.erase(bytes.begin(), bytes.begin() + kHeaderSize);
+    return true;
+}
+
+bool MemberCache::Keep(const Key& key, std::vector<uint8_t> entry) const
+{
+    {
+        std::lock_guard<std::mutex> lock(packing_);
+        if (!closed_) {
+            if (!writing_) {
+                const std::string name = temporaries_.Unique() + ".pack";
+                const std::string path = (fs::path(folder_) / EntryPack::kFolder / name).string();
+                writing_ = std::make_unique<EntryPack>(path, path + temporaries_.Suffix());
+            }
+            if (writing_->Add(key, entry)) {
+                if (writing_->Bytes() >= kPackLargest && writing_->Slots().size() >= packLeast_) {
+                    if (writing_->Finish())
+                        written_ += writing_->Bytes();
+                    writing_.reset();
+                }
+                return true;
+            }
+            // The pack failed, and its entries with it; the rest go to files.
+            writing_.reset();
+            closed_ = true;
+        }
+    }
+    return KeepFile(key, entry);
+}
+
+bool MemberCache::KeepFile(const Key& key, const std::vector<uint8_t>& entry) const
+{
+    Writer file(*this, key);
+    const uint8_t* h = entry.data();
+    file.Append(h + kHeaderSize, entry.size() - kHeaderSize);
+    return file.Commit(Le64(h + 40), Le64(h + 48), Le32(h + 56));
+}
+
+void MemberCache::ClosePack() const
+{
+    std::unique_ptr<EntryPack> pack;
+    {
+        std::lock_guard<std::mutex> lock(packing_);
+        closed_ = true;
+        pack = std::move(writing_);
+    }
+    if (!pack)
+        return;
+    if (pack->Slots().size() >= packLeast_) {
+        if (pack->Finish())
+            written_ += pack->Bytes();
+        return;
+    }
+    std::vector<uint8_t> entry;
+    for (size_t i = 0; i < pack->Slots().size(); ++i) {
+        if (pack->Entry(i, &entry))
+            KeepFile(pack->Slots()[i].key, entry);
+    }
+    // The pack's temporary goes with it.
 }
 
 std::string MemberCache::EntryPath(const Key& key) const
@@ -223,6 +374,8 @@ std::string MemberCache::EntryPath(const Key& key) const
 
 bool MemberCache::Find(const Key& key, uint64_t originalSize, Entry* entry) const
 {
+    if (FindPacked(key, originalSize, entry))
+        return true;
     const std::string path = EntryPath(key);
     File file(path.c_str(), "rb");
     if (!file.IsOpen())
@@ -309,9 +462,14 @@ bool MemberCache::Find(const Key& key, uint64_t originalSize, Entry* entry) cons
     return true;
 }
 
-MemberCache::Writer::Writer(const MemberCache& cache, const Key& key)
-    : cache_(cache), key_(key), final_(cache.EntryPath(key))
+MemberCache::Writer::Writer(const MemberCache& cache, const Key& key, uint64_t originalSize)
+    : cache_(cache), key_(key), packed_(originalSize <= kPackMember)
 {
+    if (packed_) {
+        bytes_.resize(kHeaderSize);
+        return;
+    }
+    final_ = cache.EntryPath(key);
     temporary_ = final_ + cache.temporaries_.Suffix();
     file_ = File(temporary_.c_str(), "wb");
     if (!file_.IsOpen()) {
@@ -341,12 +499,22 @@ void MemberCache::Writer::Abandon()
 
 void MemberCache::Writer::Append(const uint8_t* data, size_t size)
 {
-    if (!failed_ && !file_.Write(data, size))
+    if (packed_)
+        bytes_.insert(bytes_.end(), data, data + size);
+    else if (!failed_ && !file_.Write(data, size))
         Abandon();
 }
 
 bool MemberCache::Writer::Commit(uint64_t originalSize, uint64_t packedSize, uint32_t crc)
 {
+    if (packed_) {
+        if (bytes_.size() != kHeaderSize + packedSize)
+            return false;
+        uint8_t header[kHeaderSize];
+        EncodeHeader(key_, originalSize, packedSize, crc, header);
+        std::memcpy(bytes_.data(), header, sizeof header);
+        return cache_.Keep(key_, std::move(bytes_));
+    }
     if (failed_)
         return false;
     uint8_t header[kHeaderSize];
@@ -370,6 +538,7 @@ bool MemberCache::Writer::Commit(uint64_t originalSize, uint64_t packedSize, uin
 
 void MemberCache::Trim() const
 {
+    ClosePack();
     const std::string ledgerPath = prefix_ + kLedgerName;
     const uint64_t written = written_.exchange(0);
     const int64_t nowSeconds = NowSeconds();
@@ -411,7 +580,7 @@ void MemberCache::Trim() const
                 TemporaryFiles::RemoveIfStale(*it, now, kStaleTemporary);
                 continue;
             }
-            if (!IsEntryName(name))
+            if (!IsEntryName(name) && !EntryPack::IsPackName(name))
                 continue;  // not ours: never deleted
             // One look-up per entry tells its size and its last use: a
             // cache holds as many entries as the projects hold files.

@@ -288,7 +288,7 @@ bool Worker<Encoder>::Compress(size_t k)
     if (whole) {
         // Compressed from the very bytes that were hashed: no second reading,
         // and nothing it could have missed.
-        MemberCache::Writer keep(*cache_, key);
+        MemberCache::Writer keep(*cache_, key, member.size);
         if (!Encode(k, in, &keep, nullptr, &sizes, true))
             return false;
         keep.Commit(sizes.original, sizes.packed, sizes.crc);
@@ -299,7 +299,7 @@ bool Worker<Encoder>::Compress(size_t k)
             pipeline_.Fail("\"" + member.source + "\": read error");
         return false;
     }
-    MemberCache::Writer keep(*cache_, key);
+    MemberCache::Writer keep(*cache_, key, member.size);
     Blake2b again(32);
     if (!Encode(k, in, &keep, &again, &sizes))
         return false;

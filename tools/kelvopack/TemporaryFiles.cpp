@@ -11,12 +11,17 @@ TemporaryFiles::TemporaryFiles()
     random_ = (uint64_t(device()) << 32) ^ device();
 }
 
-std::string TemporaryFiles::Suffix()
+std::string TemporaryFiles::Unique()
 {
     char text[64];
-    std::snprintf(text, sizeof text, ".%016llx%llx.tmp", static_cast<unsigned long long>(random_),
+    std::snprintf(text, sizeof text, "%016llx%llx", static_cast<unsigned long long>(random_),
                   static_cast<unsigned long long>(count_.fetch_add(1, std::memory_order_relaxed)));
     return text;
+}
+
+std::string TemporaryFiles::Suffix()
+{
+    return "." + Unique() + ".tmp";
 }
 
 bool TemporaryFiles::IsTemporaryOf(const std::string& name, const std::string& head)

@@ -14,8 +14,10 @@ public:
     // more than writing a small file.
     TemporaryFiles();
 
-    // ".<unique>.tmp": a name no other writer picks (random per object,
-    // counted within it). May be called from several threads.
+    // Hex digits no other writer picks (random per object, counted within
+    // it). May be called from several threads.
+    std::string Unique();
+    // ".<unique>.tmp", the temporary name's end.
     std::string Suffix();
 
     // Whether `name` is a temporary of the file called `head` ("" for any).
