@@ -2,7 +2,9 @@
 // what changed. An entry is named by a key made of everything that decides
 // a member's compressed bytes: a hash of its content and its size, the coder
 // and its settings (plain or optimal parsing, the ring, the match lengths)
-// and the version of this layout. Each entry is one file:
+// and the version of this layout. Each entry is one file, or lies in a
+// pack with the other small entries of the build that wrote it
+// (EntryPack.h), laid out the same:
 //
 //   +-------+---------+-----+----------+--------+-----+-----------+------------+
 //   | magic | version | key | original | packed | crc | headerCrc | packed ... |
@@ -12,9 +14,10 @@
 // little-endian; `crc` is the CRC-32 of the packed bytes, `headerCrc` that
 // of the 60 bytes before it. An entry is never trusted blindly: one whose
 // header, length or sum does not hold is removed and the member compressed
-// again. Entries are written under a temporary name and renamed, so builds
-// that share the folder never see half an entry; the oldest used are
-// dropped first once the folder holds more than its limit.
+// again (in a pack: the pack is removed). Entries and packs are written
+// under a temporary name and renamed, so builds that share the folder never
+// see half of one; the oldest used are dropped first once the folder holds
+// more than its limit, a pack as a whole, its last use that of any entry.
 //
 // Counting the entries means a look-up of each, as costly as a rebuild of
 // thousands of unchanged files itself, so the folder's total is kept in a
