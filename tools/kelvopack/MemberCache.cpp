@@ -249,16 +249,17 @@ void MemberCache::LoadPacks()
             continue;
         auto pack = std::make_unique<Pack>();
         pack->path = it->path().string();
-        pack->file = File(pack->path.c_str(), "rb");
-        if (!pack->file.IsOpen() || !pack->file.Unbuffer())
+        File& file = pack->handles[0].file;
+        file = File(pack->path.c_str(), "rb");
+        if (!file.IsOpen() || !file.Unbuffer())
             continue;
-        if (!EntryPack::ReadTable(pack->file, &slots)) {
+        if (!EntryPack::ReadTable(file, &slots)) {
             // Put in place whole, so damaged: of no use.
-            pack->file.Close();
+            file.Close();
             RemoveQuietly(pack->path);
             continue;
         }
-        if (!pack->file.Modified(&pack->modified))
+        if (!file.Modified(&pack->modified))
             pack->modified = 0;
         for (const EntryPack::Slot& slot : slots)
             places_.emplace(slot.key, Place{packs_.size(), slot.at, slot.size});
@@ -273,28 +274,44 @@ bool MemberCache::FindPacked(const Key& key, uint64_t originalSize, Entry* entry
         return false;
     const Place& place = found->second;
     Pack& pack = *packs_[place.pack];
-    std::vector<uint8_t>& bytes = entry->bytes;
-    {
-        std::lock_guard<std::mutex> lock(pack.mutex);
-        if (pack.dead)
-            return false;
-        bytes.resize(static_cast<size_t>(place.size));
-        if (!pack.file.ReadAt(place.at, bytes.data(), bytes.size()) || !IsWholeEntry(bytes, key, originalSize)) {
-            // Its other entries are made again as they are needed.
-            pack.dead = true;
-            pack.file.Close();
-            RemoveQuietly(pack.path);
-            return false;
+    if (pack.dead)
+        return false;
+    // A free handle, else waits for the first.
+    std::unique_lock<std::mutex> lock;
+    Pack::Handle* handle = nullptr;
+    for (Pack::Handle& h : pack.handles) {
+        lock = std::unique_lock<std::mutex>(h.mutex, std::try_to_lock);
+        if (lock.owns_lock()) {
+            handle = &h;
+            break;
         }
-        // Used now: marked as an entry file is, once per build at most.
-        if (!pack.marked) {
-            pack.marked = true;
-            const int64_t now = NowSeconds();
-            if (now - pack.modified > std::chrono::duration_cast<std::chrono::seconds>(kUseMark).count() ||
-                pack.modified > now) {
-                std::error_code ec;
-                fs::last_write_time(fs::path(pack.path), fs::file_time_type::clock::now(), ec);
-            }
+    }
+    if (handle == nullptr) {
+        handle = &pack.handles[0];
+        lock = std::unique_lock<std::mutex>(handle->mutex);
+    }
+    if (!handle->file.IsOpen()) {
+        handle->file = File(pack.path.c_str(), "rb");
+        if (!handle->file.IsOpen() || !handle->file.Unbuffer())
+            return false;
+    }
+    std::vector<uint8_t>& bytes = entry->bytes;
+    bytes.resize(static_cast<size_t>(place.size));
+    if (!handle->file.ReadAt(place.at, bytes.data(), bytes.size()) || !IsWholeEntry(bytes, key, originalSize)) {
+        // Its other entries are made again as they are needed.
+        pack.dead = true;
+        handle->file.Close();
+        RemoveQuietly(pack.path);
+        return false;
+    }
+    lock.unlock();
+    // Used now: marked as an entry file is, once per build at most.
+    if (!pack.marked.exchange(true)) {
+        const int64_t now = NowSeconds();
+        if (now - pack.modified > std::chrono::duration_cast<std::chrono::seconds>(kUseMark).count() ||
+            pack.modified > now) {
+            std::error_code ec;
+            fs::last_write_time(fs::path(pack.path), fs::file_time_type::clock::now(), ec);
         }
     }
     entry->packedSize = bytes.size() - kHeaderSize;

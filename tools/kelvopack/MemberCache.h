@@ -81,10 +81,11 @@ public:
     // (EntryPack.h) when a build keeps at least `packLeast` of them, each
     // in its own file when fewer: a pack per build of a few files would
     // leave many small packs to read. A pack is put in place once it holds
-    // kPackLargest bytes, and when the build is done.
+    // kPackLargest bytes, and when the build is done: packs are dropped
+    // whole, so a large build's small entries are dropped a part at a time.
     static constexpr uint64_t kPackMember = uint64_t(64) << 10;
     static constexpr size_t kPackLeast = 64;
-    static constexpr uint64_t kPackLargest = uint64_t(64) << 20;
+    static constexpr uint64_t kPackLargest = uint64_t(16) << 20;
 
     // A cache in `folder` (made when first written to) of at most `limit`
     // bytes of entries; the tables of its packs are read now.
@@ -154,14 +155,20 @@ public:
     std::string EntryPath(const Key& key) const;
 
 private:
-    // A pack found when the cache was made; read by several workers.
+    // A pack found when the cache was made. Workers read it side by side,
+    // each through a handle of its own while there are enough: one handle
+    // shared by all kept them waiting for each other.
     struct Pack {
+        struct Handle {
+            std::mutex mutex;
+            File file;  // opened when first needed
+        };
+        static constexpr size_t kHandles = 4;
         std::string path;
-        File file;
-        std::mutex mutex;
+        Handle handles[kHandles];
         int64_t modified = 0;
-        bool marked = false;  // its use recorded by this build
-        bool dead = false;    // found damaged and removed
+        std::atomic<bool> marked{false};  // its use recorded by this build
+        std::atomic<bool> dead{false};    // found damaged and removed
     };
     struct Place {
         size_t pack = 0;
