@@ -106,9 +106,10 @@ TEST(MemberCache, KeyChangesWithEveryPartThatDecidesTheBytes)
 }
 
 // Puts an entry in place through the writer, as a build does.
-bool Plant(const MemberCache& cache, const MemberCache::Key& key, uint64_t original, const std::vector<uint8_t>& packed)
+bool Plant(const MemberCache& cache, const MemberCache::Key& key, uint64_t original, const std::vector<uint8_t>& packed,
+           uint64_t member = UINT64_MAX)
 {
-    MemberCache::Writer writer(cache, key);
+    MemberCache::Writer writer(cache, key, member);
     writer.Append(packed.data(), packed.size());
     return writer.Commit(original, packed.size(), Crc32(packed.data(), packed.size()));
 }
@@ -551,6 +552,32 @@ TEST(MemberCache, SmallEntriesOfABuildShareAPackCheckedAsEntriesAre)
         EXPECT_TRUE(packs().empty());
         EXPECT_FALSE(found(cache, 4)) << "gone with its pack";
         EXPECT_TRUE(found(cache, 11));
+    }
+    {
+        // A pack goes in place once it holds kPackLargest bytes; the next
+        // one takes the rest.
+        const std::string large = dir.Path("large");
+        const std::vector<uint8_t> packed(60000, 0x5a);
+        const size_t count = MemberCache::kPackLargest / (packed.size() + MemberCache::kHeaderSize) + 10;
+        std::vector<MemberCache::Key> many;
+        const auto packsIn = [&]() {
+            size_t n = 0;
+            for (const auto& it : fs::directory_iterator(large + "/" + EntryPack::kFolder))
+                n += EntryPack::IsPackName(it.path().filename().string()) ? 1 : 0;
+            return n;
+        };
+        const MemberCache cache(large, MemberCache::kDefaultLimit, MemberCache::kDefaultWholeEntry, 8);
+        for (size_t i = 0; i < count; ++i) {
+            many.push_back(KeyOf(testdata::Text(50, static_cast<uint32_t>(9000 + i)), false));
+            ASSERT_TRUE(Plant(cache, many.back(), MemberCache::kPackMember, packed, MemberCache::kPackMember));
+        }
+        EXPECT_EQ(packsIn(), 1u) << "the first in place already";
+        cache.Trim();
+        EXPECT_EQ(packsIn(), 2u);
+        const MemberCache later(large, MemberCache::kDefaultLimit);
+        MemberCache::Entry entry;
+        for (const MemberCache::Key& k : many)
+            EXPECT_TRUE(later.Find(k, MemberCache::kPackMember, &entry) && entry.bytes == packed);
     }
     // A damaged table or footer, or a pack cut short: not used, and removed.
     for (int damage = 0; damage < 3; ++damage) {
