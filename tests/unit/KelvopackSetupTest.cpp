@@ -11,6 +11,7 @@
 #include "SetupArchive.h"
 #include "SetupCheck.h"
 #include "SetupExtractor.h"
+#include "ScriptPacker.h"
 #include "SetupPlan.h"
 #include "SetupWriter.h"
 #include "TScript.h"
@@ -305,6 +306,58 @@ TEST_F(KelvopackSetup, OutputIsTheSameWhateverTheThreadsAndMemory)
     EXPECT_EQ(a, packtest::ReadBytes(dir.Path("b/setup.exe")));
     EXPECT_EQ(a, packtest::ReadBytes(dir.Path("c/setup.exe")));
     EXPECT_TRUE(CheckSetup(dir.Path("b/setup.exe")).problems.empty());
+}
+
+TEST_F(KelvopackSetup, TheScriptCompressedAsItsRecordsComeIsTheScriptCompressedWhole)
+{
+    // Records enough for many turns of the packer.
+    for (int i = 0; i < 1500; ++i)
+        packtest::WriteText(dir.Path("many/file " + std::to_string(i) + ".txt"), std::to_string(i));
+    const std::string project = packtest::MakeProject(dir, "[[folder]]\nsource = \"many\"\npath = \"Many\"\n");
+    ::Project p = LoadProject(project);
+    ASSERT_TRUE(CheckProject(&p, CheckInputs{dir.Path("setup.exe"), std::string()}).empty());
+    const SetupPlan plan(p, "setup.exe");
+    const size_t records = plan.Records().size();
+    std::vector<uint32_t> packed;
+    for (size_t k = 0; k < records; ++k)
+        packed.push_back(static_cast<uint32_t>(k * 7919 % 100003));
+    const std::vector<uint8_t> script = plan.Script(packed);
+    std::vector<uint8_t> joined = plan.ScriptHead();
+    for (size_t k = 0; k < records; ++k)
+        plan.AppendScriptRecord(k, packed[k], &joined);
+    EXPECT_EQ(joined, script) << "the pieces make the script";
+    std::vector<uint8_t> whole(lzss::CompressBound(script.size()));
+    whole.resize(lzss::Compress(script.data(), script.size(), whole.data(), whole.size()));
+
+    // Turns now and then, after every record, none at all, or records told
+    // only half-way: always the bytes of the script compressed whole.
+    for (int way = 0; way < 4; ++way) {
+        ScriptPacker packer(plan);
+        size_t turns = 0;
+        const size_t told = way == 3 ? records / 2 : records;
+        for (size_t k = 0; k < told; ++k) {
+            packer.Known(k, packed[k]);
+            if (way == 1 || ((way == 0 || way == 3) && k % 97 == 0))
+                while (packer.Step())
+                    ++turns;
+        }
+        EXPECT_EQ(turns > 0, way != 2) << way;
+        std::vector<uint8_t> result;
+        ASSERT_TRUE(packer.Finish(script, &result)) << way;
+        EXPECT_EQ(result, whole) << way;
+        EXPECT_FALSE(packer.Finish(script, &result)) << "spent";
+    }
+    // Told another size, or out of order: refused, the caller compresses it whole.
+    ScriptPacker wrong(plan);
+    for (size_t k = 0; k < records; ++k)
+        wrong.Known(k, packed[k] + (k == records / 2 ? 1 : 0));
+    std::vector<uint8_t> result;
+    EXPECT_FALSE(wrong.Finish(script, &result));
+    ScriptPacker skipped(plan);
+    skipped.Known(0, packed[0]);
+    skipped.Known(2, packed[2]);
+    EXPECT_FALSE(skipped.Finish(script, &result));
+    EXPECT_TRUE(result.empty());
 }
 
 TEST_F(KelvopackSetup, PaddingMakesEveryLengthAMultipleOfEight)

@@ -5,6 +5,7 @@
 #include "Blake2b.h"
 #include "CheckedBuild.h"
 #include "Crc32.h"
+#include "EntryPack.h"
 #include "Lzss.h"
 #include "MemberCache.h"
 #include "PackScratch.h"
@@ -105,9 +106,10 @@ TEST(MemberCache, KeyChangesWithEveryPartThatDecidesTheBytes)
 }
 
 // Puts an entry in place through the writer, as a build does.
-bool Plant(const MemberCache& cache, const MemberCache::Key& key, uint64_t original, const std::vector<uint8_t>& packed)
+bool Plant(const MemberCache& cache, const MemberCache::Key& key, uint64_t original, const std::vector<uint8_t>& packed,
+           uint64_t member = UINT64_MAX)
 {
-    MemberCache::Writer writer(cache, key);
+    MemberCache::Writer writer(cache, key, member);
     writer.Append(packed.data(), packed.size());
     return writer.Commit(original, packed.size(), Crc32(packed.data(), packed.size()));
 }
@@ -306,14 +308,48 @@ TEST(MemberCache, TheLedgerSparesTheCountUntilTheLimitIsInReach)
             n += packtest::Exists(MemberCache(folder, 0).EntryPath(k)) ? 1 : 0;
         return n;
     };
+    const auto ledgerBytes = [&]() {
+        const std::vector<uint8_t> b = packtest::ReadBytes(folder + "/" + MemberCache::kLedgerName);
+        uint64_t v = 0;
+        for (int i = 7; b.size() >= 16 && i >= 0; --i)
+            v = (v << 8) | b[8 + static_cast<size_t>(i)];
+        return b.size() >= 16 ? v : ~uint64_t(0);
+    };
     {
+        // The folder is made by this build: what it wrote is all it holds,
+        // and a ledger planted meanwhile by a build beside it is added to.
         const MemberCache cache(folder, 10000);
-        for (int i = 0; i < 6; ++i)
+        for (int i = 0; i < 4; ++i)
             plant(cache, i);
-        cache.Trim();  // no ledger yet: counted, and 6000 fit
+        cache.Trim();
+        EXPECT_EQ(ledgerBytes(), 4000u);
+        PlantLedger(folder, 500, 0);
+        for (int i = 4; i < 6; ++i)
+            plant(cache, i);
+        cache.Trim();
+        EXPECT_EQ(ledgerBytes(), 2500u);
     }
-    ASSERT_TRUE(packtest::Exists(folder + "/" + MemberCache::kLedgerName));
     EXPECT_EQ(kept(), 6u);
+    {
+        // No ledger, and one made for 6000 bytes in the real folder: counted.
+        fs::remove(folder + "/" + MemberCache::kLedgerName);
+        MemberCache(folder, 10000).Trim();
+        EXPECT_EQ(ledgerBytes(), 6000u);
+    }
+    {
+        // A first build that writes more than the limit is trimmed at once.
+        const std::string first = dir.Path("first");
+        const MemberCache cache(first, 2500);
+        std::vector<MemberCache::Key> own;
+        for (int i = 0; i < 3; ++i) {
+            own.push_back(KeyOf(testdata::Text(200, static_cast<uint32_t>(900 + i)), false));
+            ASSERT_TRUE(Plant(cache, own.back(), 100000, packed));
+            SetUsed(cache.EntryPath(own.back()), 10000 - 100 * i);
+        }
+        cache.Trim();
+        EXPECT_FALSE(packtest::Exists(cache.EntryPath(own[0])));
+        EXPECT_TRUE(packtest::Exists(cache.EntryPath(own[1])) && packtest::Exists(cache.EntryPath(own[2])));
+    }
 
     // Trusted while it says the entries fit, whatever the folder holds.
     PlantLedger(folder, 2000, 60);
@@ -434,6 +470,183 @@ private:
     std::string old_;
     bool had_ = false;
 };
+
+TEST(MemberCache, SmallEntriesOfABuildShareAPackCheckedAsEntriesAre)
+{
+    packtest::Scratch dir;
+    const std::string folder = dir.Path("cache");
+    const auto packs = [&]() {
+        std::vector<std::string> paths;
+        std::error_code ec;
+        for (fs::directory_iterator it(folder + "/" + EntryPack::kFolder, ec), end; !ec && it != end; ++it)
+            if (EntryPack::IsPackName(it->path().filename().string()))
+                paths.push_back(it->path().string());
+        return paths;
+    };
+    std::vector<MemberCache::Key> keys;
+    std::vector<std::vector<uint8_t>> kept;
+    const auto keep = [&](const MemberCache& cache, uint32_t seed) {
+        keys.push_back(KeyOf(testdata::Text(300, 5000 + seed), false));
+        kept.push_back(testdata::Generate(900 + seed * 7, seed, 0.5));
+        MemberCache::Writer writer(cache, keys.back(), 4000);
+        writer.Append(kept.back().data(), kept.back().size());
+        return writer.Commit(4000, kept.back().size(), Crc32(kept.back().data(), kept.back().size()));
+    };
+    const auto found = [&](const MemberCache& cache, size_t i) {
+        MemberCache::Entry entry;
+        return cache.Find(keys[i], 4000, &entry) && entry.whole && entry.bytes == kept[i] &&
+               entry.crc == Crc32(kept[i].data(), kept[i].size());
+    };
+    {
+        const MemberCache cache(folder, MemberCache::kDefaultLimit, MemberCache::kDefaultWholeEntry, 8);
+        for (uint32_t i = 0; i < 10; ++i)
+            ASSERT_TRUE(keep(cache, i));
+        EXPECT_TRUE(packs().empty()) << "put in place only once the build is done with it";
+        cache.Trim();
+    }
+    ASSERT_EQ(packs().size(), 1u);
+    EXPECT_EQ(Entries(folder).size(), 1u) << "no entry of its own file";
+    const std::vector<uint8_t> ledger = packtest::ReadBytes(folder + "/" + MemberCache::kLedgerName);
+    ASSERT_EQ(ledger.size(), 28u);
+    EXPECT_EQ(ledger[8] | ledger[9] << 8 | ledger[10] << 16, static_cast<int>(fs::file_size(packs()[0])))
+        << "the ledger counts the pack";
+    {
+        // Few entries: each in its own file.
+        const MemberCache cache(folder, MemberCache::kDefaultLimit, MemberCache::kDefaultWholeEntry, 8);
+        for (uint32_t i = 10; i < 13; ++i)
+            ASSERT_TRUE(keep(cache, i));
+        cache.Trim();
+        for (size_t i = 10; i < 13; ++i)
+            EXPECT_TRUE(packtest::Exists(cache.EntryPath(keys[i]))) << i;
+        // Entries of larger members, and those written after the pack was
+        // closed, go to their files too.
+        const std::vector<uint8_t> big(5000, 7);
+        const MemberCache::Key late = KeyOf(big, false);
+        MemberCache::Writer writer(cache, late, 4000);
+        writer.Append(big.data(), big.size());
+        ASSERT_TRUE(writer.Commit(4000, big.size(), Crc32(big.data(), big.size())));
+        EXPECT_TRUE(packtest::Exists(cache.EntryPath(late)));
+    }
+    EXPECT_EQ(packs().size(), 1u);
+    {
+        // Found by a later build; its use marks the pack.
+        const std::string pack = packs()[0];
+        SetUsed(pack, 3600);
+        const auto before = fs::last_write_time(pack);
+        const MemberCache cache(folder, MemberCache::kDefaultLimit);
+        for (size_t i = 0; i < 13; ++i)
+            EXPECT_TRUE(found(cache, i)) << i;
+        EXPECT_GT(fs::last_write_time(pack), before);
+    }
+    {
+        // A damaged entry: noticed by its sum; the pack goes, its members
+        // are compressed again, the entry files stay.
+        std::vector<uint8_t> bytes = packtest::ReadBytes(packs()[0]);
+        const auto at = std::search(bytes.begin(), bytes.end(), kept[3].begin(), kept[3].end());
+        ASSERT_NE(at, bytes.end());
+        at[100] ^= 1;
+        ASSERT_TRUE(packtest::WriteBytes(packs()[0], bytes));
+        const MemberCache cache(folder, MemberCache::kDefaultLimit);
+        EXPECT_TRUE(found(cache, 2));
+        EXPECT_FALSE(found(cache, 3));
+        EXPECT_TRUE(packs().empty());
+        EXPECT_FALSE(found(cache, 4)) << "gone with its pack";
+        EXPECT_TRUE(found(cache, 11));
+    }
+    {
+        // A pack goes in place once it holds kPackLargest bytes; the next
+        // one takes the rest.
+        const std::string large = dir.Path("large");
+        const std::vector<uint8_t> packed(60000, 0x5a);
+        const size_t count = MemberCache::kPackLargest / (packed.size() + MemberCache::kHeaderSize) + 10;
+        std::vector<MemberCache::Key> many;
+        const auto packsIn = [&]() {
+            size_t n = 0;
+            for (const auto& it : fs::directory_iterator(large + "/" + EntryPack::kFolder))
+                n += EntryPack::IsPackName(it.path().filename().string()) ? 1 : 0;
+            return n;
+        };
+        const MemberCache cache(large, MemberCache::kDefaultLimit, MemberCache::kDefaultWholeEntry, 8);
+        for (size_t i = 0; i < count; ++i) {
+            many.push_back(KeyOf(testdata::Text(50, static_cast<uint32_t>(9000 + i)), false));
+            ASSERT_TRUE(Plant(cache, many.back(), MemberCache::kPackMember, packed, MemberCache::kPackMember));
+        }
+        EXPECT_EQ(packsIn(), 1u) << "the first in place already";
+        cache.Trim();
+        EXPECT_EQ(packsIn(), 2u);
+        const MemberCache later(large, MemberCache::kDefaultLimit);
+        MemberCache::Entry entry;
+        for (const MemberCache::Key& k : many)
+            EXPECT_TRUE(later.Find(k, MemberCache::kPackMember, &entry) && entry.bytes == packed);
+    }
+    // A damaged table or footer, or a pack cut short: not used, and removed.
+    for (int damage = 0; damage < 3; ++damage) {
+        keys.resize(13);
+        kept.resize(13);
+        {
+            const MemberCache cache(folder, MemberCache::kDefaultLimit, MemberCache::kDefaultWholeEntry, 8);
+            for (uint32_t i = 20; i < 30; ++i)
+                ASSERT_TRUE(keep(cache, i));
+        }  // put in place as the cache goes, as when a build fails
+        ASSERT_EQ(packs().size(), 1u) << damage;
+        std::vector<uint8_t> bytes = packtest::ReadBytes(packs()[0]);
+        if (damage == 0)
+            bytes[bytes.size() - EntryPack::kFooterSize - 5] ^= 1;
+        else if (damage == 1)
+            bytes[bytes.size() - 1] ^= 1;
+        else
+            bytes.pop_back();
+        ASSERT_TRUE(packtest::WriteBytes(packs()[0], bytes));
+        const MemberCache cache(folder, MemberCache::kDefaultLimit);
+        EXPECT_FALSE(found(cache, 13)) << damage;
+        EXPECT_TRUE(packs().empty()) << damage;
+    }
+}
+
+TEST(MemberCache, PacksAreDroppedOldestUsedFirstAndWrittenSideBySide)
+{
+    packtest::Scratch dir;
+    const std::string folder = dir.Path("cache");
+    std::vector<MemberCache::Key> keys;
+    const std::vector<uint8_t> packed(1000 - MemberCache::kHeaderSize, 0x44);  // entries of 1000 bytes
+    // Two builds side by side, each with its pack.
+    {
+        const MemberCache a(folder, MemberCache::kDefaultLimit, MemberCache::kDefaultWholeEntry, 4);
+        const MemberCache b(folder, MemberCache::kDefaultLimit, MemberCache::kDefaultWholeEntry, 4);
+        for (uint32_t i = 0; i < 10; ++i)
+            keys.push_back(KeyOf(testdata::Text(100, 7000 + i), false));
+        std::thread other([&] {
+            for (size_t i = 5; i < 10; ++i) {
+                MemberCache::Writer writer(b, keys[i], 4000);
+                writer.Append(packed.data(), packed.size());
+                writer.Commit(4000, packed.size(), Crc32(packed.data(), packed.size()));
+            }
+            b.Trim();
+        });
+        for (size_t i = 0; i < 5; ++i) {
+            MemberCache::Writer writer(a, keys[i], 4000);
+            writer.Append(packed.data(), packed.size());
+            writer.Commit(4000, packed.size(), Crc32(packed.data(), packed.size()));
+        }
+        a.Trim();
+        other.join();
+    }
+    std::vector<std::string> packs;
+    for (const auto& it : fs::directory_iterator(folder + "/" + EntryPack::kFolder))
+        packs.push_back(it.path().string());
+    ASSERT_EQ(packs.size(), 2u);
+    MemberCache::Entry entry;
+    for (size_t i = 0; i < 10; ++i)
+        EXPECT_TRUE(MemberCache(folder, MemberCache::kDefaultLimit).Find(keys[i], 4000, &entry)) << i;
+    // Counted as what they weigh (5 entries, their table and footer), the
+    // one used longest ago dropped first.
+    SetUsed(packs[0], 7200);
+    SetUsed(packs[1], 3600);
+    fs::remove(folder + "/" + MemberCache::kLedgerName);
+    MemberCache(folder, 5000 + 5 * EntryPack::kSlotSize + EntryPack::kFooterSize).Trim();
+    EXPECT_FALSE(packtest::Exists(packs[0]));
+    EXPECT_TRUE(packtest::Exists(packs[1]));
+}
 
 TEST(MemberCache, FolderAndLimitFromTheEnvironment)
 {

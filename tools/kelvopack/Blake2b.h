@@ -20,6 +20,8 @@ public:
 
 private:
     void Compress(const uint8_t* block, bool last);
+    // Adds bytes to the 128-bit count of bytes hashed.
+    void Count(size_t bytes);
 
     uint64_t h_[8];
     uint64_t counter_[2] = {0, 0};

@@ -1,6 +1,7 @@
 #include "MemberCache.h"
 
 #include "Blake2b.h"
+#include "EntryPack.h"
 #include "Crc32.h"
 #include "LittleEndian.h"
 #include "Lzss.h"
@@ -52,6 +53,19 @@ void EncodeHeader(const MemberCache::Key& key, uint64_t original, uint64_t packe
     Put32(header + 60, Crc32(header, 60));
 }
 
+// Whether `entry`, header and packed bytes as read, is the whole entry for
+// key of a member of `original` bytes, its sum holding.
+bool IsWholeEntry(const std::vector<uint8_t>& entry, const MemberCache::Key& key, uint64_t original)
+{
+    const uint64_t largest = original + (original + 7) / 8 + lzss::kMaxGroupSize;
+    const uint8_t* h = entry.data();
+    return entry.size() >= MemberCache::kHeaderSize && std::memcmp(h, kMagic, 4) == 0 && Le32(h + 60) == Crc32(h, 60) &&
+           Le32(h + 4) == MemberCache::kVersion && std::memcmp(h + 8, key.data(), key.size()) == 0 &&
+           Le64(h + 40) == original && Le64(h + 48) <= largest &&
+           Le64(h + 48) == entry.size() - MemberCache::kHeaderSize &&
+           Crc32(h + MemberCache::kHeaderSize, entry.size() - MemberCache::kHeaderSize) == Le32(h + 56);
+}
+
 bool IsEntryName(const std::string& name)
 {
     return name.size() == 64 && std::all_of(name.begin(), name.end(),
@@ -95,7 +109,7 @@ bool ReadLedger(const std::string& path, Ledger* ledger)
 
 // Under a temporary name renamed into place, like an entry; a failure only
 // costs the next build a count.
-void WriteLedger(const std::string& path, const Ledger& ledger)
+void WriteLedger(const std::string& path, const Ledger& ledger, const std::string& suffix)
 {
     uint8_t b[kLedgerSize];
     std::memcpy(b, kLedgerMagic, 4);
@@ -103,7 +117,7 @@ void WriteLedger(const std::string& path, const Ledger& ledger)
     Put64(b + 8, ledger.bytes);
     Put64(b + 16, static_cast<uint64_t>(ledger.scannedAt));
     Put32(b + 24, Crc32(b, 24));
-    const std::string temporary = path + TemporarySuffix();
+    const std::string temporary = path + suffix;
     {
         File file(temporary.c_str(), "wb");
         if (!file.IsOpen() || !file.Write(b, sizeof b) || !file.Close()) {
@@ -203,9 +217,165 @@ bool MemberCache::LimitFromEnvironment(uint64_t* limit, std::string* reason)
     return true;
 }
 
-MemberCache::MemberCache(std::string folder, uint64_t limit, size_t wholeEntry)
-    : folder_(std::move(folder)), prefix_((fs::path(folder_) / "").string()), limit_(limit), wholeEntry_(wholeEntry)
+MemberCache::MemberCache(std::string folder, uint64_t limit, size_t wholeEntry, size_t packLeast)
+    : folder_(std::move(folder)), prefix_((fs::path(folder_) / "").string()), limit_(limit), wholeEntry_(wholeEntry),
+      packLeast_(packLeast)
 {
+    std::error_code ec;
+    fresh_ = !fs::exists(fs::path(folder_), ec) && !ec;
+    if (!fresh_)
+        LoadPacks();
+}
+
+MemberCache::~MemberCache()
+{
+    ClosePack();
+}
+
+size_t MemberCache::KeyHash::operator()(const Key& key) const
+{
+    size_t h = 0;
+    std::memcpy(&h, key.data(), sizeof h);  // a hash already
+    return h;
+}
+
+void MemberCache::LoadPacks()
+{
+    std::error_code ec;
+    const fs::path folder = fs::path(folder_) / EntryPack::kFolder;
+    std::vector<EntryPack::Slot> slots;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        if (!EntryPack::IsPackName(it->path().filename().string()))
+            continue;
+        auto pack = std::make_unique<Pack>();
+        pack->path = it->path().string();
+        File& file = pack->handles[0].file;
+        file = File(pack->path.c_str(), "rb");
+        if (!file.IsOpen() || !file.Unbuffer())
+            continue;
+        if (!EntryPack::ReadTable(file, &slots)) {
+            // Put in place whole, so damaged: of no use.
+            file.Close();
+            RemoveQuietly(pack->path);
+            continue;
+        }
+        if (!file.Modified(&pack->modified))
+            pack->modified = 0;
+        for (const EntryPack::Slot& slot : slots)
+            places_.emplace(slot.key, Place{packs_.size(), slot.at, slot.size});
+        packs_.push_back(std::move(pack));
+    }
+}
+
+bool MemberCache::FindPacked(const Key& key, uint64_t originalSize, Entry* entry) const
+{
+    const auto found = places_.find(key);
+    if (found == places_.end())
+        return false;
+    const Place& place = found->second;
+    Pack& pack = *packs_[place.pack];
+    if (pack.dead)
+        return false;
+    // A free handle, else waits for the first.
+    std::unique_lock<std::mutex> lock;
+    Pack::Handle* handle = nullptr;
+    for (Pack::Handle& h : pack.handles) {
+        lock = std::unique_lock<std::mutex>(h.mutex, std::try_to_lock);
+        if (lock.owns_lock()) {
+            handle = &h;
+            break;
+        }
+    }
+    if (handle == nullptr) {
+        handle = &pack.handles[0];
+        lock = std::unique_lock<std::mutex>(handle->mutex);
+    }
+    if (!handle->file.IsOpen()) {
+        handle->file = File(pack.path.c_str(), "rb");
+        if (!handle->file.IsOpen() || !handle->file.Unbuffer())
+            return false;
+    }
+    std::vector<uint8_t>& bytes = entry->bytes;
+    bytes.resize(static_cast<size_t>(place.size));
+    if (!handle->file.ReadAt(place.at, bytes.data(), bytes.size()) || !IsWholeEntry(bytes, key, originalSize)) {
+        // Its other entries are made again as they are needed.
+        pack.dead = true;
+        handle->file.Close();
+        RemoveQuietly(pack.path);
+        return false;
+    }
+    lock.unlock();
+    // Used now: marked as an entry file is, once per build at most.
+    if (!pack.marked.exchange(true)) {
+        const int64_t now = NowSeconds();
+        if (now - pack.modified > std::chrono::duration_cast<std::chrono::seconds>(kUseMark).count() ||
+            pack.modified > now) {
+            std::error_code ec;
+            fs::last_write_time(fs::path(pack.path), fs::file_time_type::clock::now(), ec);
+        }
+    }
+    entry->packedSize = bytes.size() - kHeaderSize;
+    entry->crc = Le32(bytes.data() + 56);
+    entry->whole = true;
+    bytes.erase(bytes.begin(), bytes.begin() + kHeaderSize);
+    return true;
+}
+
+bool MemberCache::Keep(const Key& key, std::vector<uint8_t> entry) const
+{
+    {
+        std::lock_guard<std::mutex> lock(packing_);
+        if (!closed_) {
+            if (!writing_) {
+                const std::string name = temporaries_.Unique() + ".pack";
+                const std::string path = (fs::path(folder_) / EntryPack::kFolder / name).string();
+                writing_ = std::make_unique<EntryPack>(path, path + temporaries_.Suffix());
+            }
+            if (writing_->Add(key, entry)) {
+                if (writing_->Bytes() >= kPackLargest && writing_->Slots().size() >= packLeast_) {
+                    if (writing_->Finish())
+                        written_ += writing_->Bytes();
+                    writing_.reset();
+                }
+                return true;
+            }
+            // The pack failed, and its entries with it; the rest go to files.
+            writing_.reset();
+            closed_ = true;
+        }
+    }
+    return KeepFile(key, entry);
+}
+
+bool MemberCache::KeepFile(const Key& key, const std::vector<uint8_t>& entry) const
+{
+    Writer file(*this, key);
+    const uint8_t* h = entry.data();
+    file.Append(h + kHeaderSize, entry.size() - kHeaderSize);
+    return file.Commit(Le64(h + 40), Le64(h + 48), Le32(h + 56));
+}
+
+void MemberCache::ClosePack() const
+{
+    std::unique_ptr<EntryPack> pack;
+    {
+        std::lock_guard<std::mutex> lock(packing_);
+        closed_ = true;
+        pack = std::move(writing_);
+    }
+    if (!pack)
+        return;
+    if (pack->Slots().size() >= packLeast_) {
+        if (pack->Finish())
+            written_ += pack->Bytes();
+        return;
+    }
+    std::vector<uint8_t> entry;
+    for (size_t i = 0; i < pack->Slots().size(); ++i) {
+        if (pack->Entry(i, &entry))
+            KeepFile(pack->Slots()[i].key, entry);
+    }
+    // The pack's temporary goes with it.
 }
 
 std::string MemberCache::EntryPath(const Key& key) const
@@ -221,6 +391,8 @@ std::string MemberCache::EntryPath(const Key& key) const
 
 bool MemberCache::Find(const Key& key, uint64_t originalSize, Entry* entry) const
 {
+    if (FindPacked(key, originalSize, entry))
+        return true;
     const std::string path = EntryPath(key);
     File file(path.c_str(), "rb");
     if (!file.IsOpen())
@@ -307,13 +479,23 @@ bool MemberCache::Find(const Key& key, uint64_t originalSize, Entry* entry) cons
     return true;
 }
 
-MemberCache::Writer::Writer(const MemberCache& cache, const Key& key)
-    : cache_(cache), key_(key), final_(cache.EntryPath(key))
+MemberCache::Writer::Writer(const MemberCache& cache, const Key& key, uint64_t originalSize)
+    : cache_(cache), key_(key), packed_(originalSize <= kPackMember)
 {
-    std::error_code ec;
-    fs::create_directories(fs::path(final_).parent_path(), ec);
-    temporary_ = final_ + TemporarySuffix();
+    if (packed_) {
+        bytes_.resize(kHeaderSize);
+        return;
+    }
+    final_ = cache.EntryPath(key);
+    temporary_ = final_ + cache.temporaries_.Suffix();
     file_ = File(temporary_.c_str(), "wb");
+    if (!file_.IsOpen()) {
+        // Its folder is made when the first entry goes there: asking for it
+        // every time costs a look-up per entry.
+        std::error_code ec;
+        fs::create_directories(fs::path(final_).parent_path(), ec);
+        file_ = File(temporary_.c_str(), "wb");
+    }
     uint8_t header[kHeaderSize] = {};
     failed_ = !file_.IsOpen() || !file_.Write(header, sizeof header);
 }
@@ -334,12 +516,22 @@ void MemberCache::Writer::Abandon()
 
 void MemberCache::Writer::Append(const uint8_t* data, size_t size)
 {
-    if (!failed_ && !file_.Write(data, size))
+    if (packed_)
+        bytes_.insert(bytes_.end(), data, data + size);
+    else if (!failed_ && !file_.Write(data, size))
         Abandon();
 }
 
 bool MemberCache::Writer::Commit(uint64_t originalSize, uint64_t packedSize, uint32_t crc)
 {
+    if (packed_) {
+        if (bytes_.size() != kHeaderSize + packedSize)
+            return false;
+        uint8_t header[kHeaderSize];
+        EncodeHeader(key_, originalSize, packedSize, crc, header);
+        std::memcpy(bytes_.data(), header, sizeof header);
+        return cache_.Keep(key_, std::move(bytes_));
+    }
     if (failed_)
         return false;
     uint8_t header[kHeaderSize];
@@ -363,6 +555,7 @@ bool MemberCache::Writer::Commit(uint64_t originalSize, uint64_t packedSize, uin
 
 void MemberCache::Trim() const
 {
+    ClosePack();
     const std::string ledgerPath = prefix_ + kLedgerName;
     const uint64_t written = written_.exchange(0);
     const int64_t nowSeconds = NowSeconds();
@@ -370,7 +563,14 @@ void MemberCache::Trim() const
     if (ReadLedger(ledgerPath, &ledger) && ledger.scannedAt <= nowSeconds &&
         nowSeconds - ledger.scannedAt < kLedgerLife && ledger.bytes <= limit_ && written <= limit_ - ledger.bytes) {
         if (written > 0)
-            WriteLedger(ledgerPath, {ledger.bytes + written, ledger.scannedAt});
+            WriteLedger(ledgerPath, {ledger.bytes + written, ledger.scannedAt}, temporaries_.Suffix());
+        return;
+    }
+    if (fresh_ && written <= limit_) {
+        // The folder did not exist when this build began: it holds what
+        // this build wrote, and what builds beside it wrote, as a ledger
+        // they updated tells.
+        WriteLedger(ledgerPath, {written, nowSeconds}, temporaries_.Suffix());
         return;
     }
 
@@ -386,18 +586,18 @@ void MemberCache::Trim() const
     for (fs::directory_iterator top(fs::path(folder_), ec), end; !ec && top != end; top.increment(ec)) {
         if (!top->is_directory(ec) || top->is_symlink(ec)) {
             const std::string name = top->path().filename().string();
-            if (IsTemporaryOf(name, kLedgerName))
-                RemoveIfStale(*top, now, kStaleTemporary);
+            if (TemporaryFiles::IsTemporaryOf(name, kLedgerName))
+                TemporaryFiles::RemoveIfStale(*top, now, kStaleTemporary);
             continue;
         }
         std::error_code inner;
         for (fs::directory_iterator it(top->path(), inner); !inner && it != end; it.increment(inner)) {
             const std::string name = it->path().filename().string();
-            if (IsTemporaryOf(name, "")) {
-                RemoveIfStale(*it, now, kStaleTemporary);
+            if (TemporaryFiles::IsTemporaryOf(name, "")) {
+                TemporaryFiles::RemoveIfStale(*it, now, kStaleTemporary);
                 continue;
             }
-            if (!IsEntryName(name))
+            if (!IsEntryName(name) && !EntryPack::IsPackName(name))
                 continue;  // not ours: never deleted
             // One look-up per entry tells its size and its last use: a
             // cache holds as many entries as the projects hold files.
@@ -419,5 +619,5 @@ void MemberCache::Trim() const
         }
     }
     if (!ec)
-        WriteLedger(ledgerPath, {total, nowSeconds});
+        WriteLedger(ledgerPath, {total, nowSeconds}, temporaries_.Suffix());
 }

@@ -7,6 +7,7 @@
 #include "LzssOptimal.h"
 #include "MemberCache.h"
 #include "Progress.h"
+#include "ScriptPacker.h"
 #include "StatIndex.h"
 #include "ToolError.h"
 #include "WorkerCrew.h"
@@ -107,6 +108,7 @@ struct Pipeline {
 
     std::atomic<size_t> next{0};  // the next batch to take
     std::atomic<uint64_t> bytesRead{0};
+    std::atomic<size_t> encoded{0};  // members compressed, not found kept
 
     // The first failure stops the build; its message is what the writer
     // reports. Called by workers, also while memory is exhausted: stopping
@@ -193,8 +195,13 @@ public:
 
 private:
     bool Compress(size_t k);
-    bool Hash(size_t k, File& in, uint8_t (&digest)[32]);
-    bool Encode(size_t k, File& in, MemberCache::Writer* keep, Blake2b* hash, MemberCompressor::Sizes* sizes);
+    // Hashes the member's content; *whole tells whether all of it is in
+    // input_ afterwards (it fits one reading).
+    bool Hash(size_t k, File& in, uint8_t (&digest)[32], bool* whole);
+    // Compresses the member from `in`, or, with `whole`, from input_, which
+    // then holds all of it.
+    bool Encode(size_t k, File& in, MemberCache::Writer* keep, Blake2b* hash, MemberCompressor::Sizes* sizes,
+                bool whole = false);
     bool EmitKept(size_t k, MemberCache::Entry& entry);
     // Makes room for `need` bytes in the chunk, handing the full one over;
     // `expected`: the bytes of the batch still to come, to size a new one.
@@ -255,6 +262,7 @@ bool Worker<Encoder>::Compress(size_t k)
     // The content's hash names its kept copy: taken from the index while
     // the file's stamp stands, else read from the file.
     uint8_t digest[32];
+    bool whole = false;
     StatIndex::Stamp stamp = member.stamp;
     StatIndex::Digest known;
     const bool stamped = index_ != nullptr && (member.stamped || StatIndex::StampOf(member.source, &stamp)) &&
@@ -263,7 +271,7 @@ bool Worker<Encoder>::Compress(size_t k)
         std::memcpy(digest, known.data(), sizeof digest);
         index_->Record(member.source, stamp, known);
     } else {
-        if (!open() || !Hash(k, in, digest))
+        if (!open() || !Hash(k, in, digest, &whole))
             return false;
         // Recorded only for a file that stood still while it was read.
         StatIndex::Stamp after;
@@ -277,12 +285,21 @@ bool Worker<Encoder>::Compress(size_t k)
     const MemberCache::Key key = MemberCache::MakeKey(digest, member.size, best_);
     if (cache_->Find(key, member.size, &entry_))
         return EmitKept(k, entry_);
+    if (whole) {
+        // Compressed from the very bytes that were hashed: no second reading,
+        // and nothing it could have missed.
+        MemberCache::Writer keep(*cache_, key, member.size);
+        if (!Encode(k, in, &keep, nullptr, &sizes, true))
+            return false;
+        keep.Commit(sizes.original, sizes.packed, sizes.crc);
+        return true;
+    }
     if (in.IsOpen() ? !in.Seek(0, SEEK_SET) : !open()) {
         if (in.IsOpen())
             pipeline_.Fail("\"" + member.source + "\": read error");
         return false;
     }
-    MemberCache::Writer keep(*cache_, key);
+    MemberCache::Writer keep(*cache_, key, member.size);
     Blake2b again(32);
     if (!Encode(k, in, &keep, &again, &sizes))
         return false;
@@ -299,7 +316,7 @@ bool Worker<Encoder>::Compress(size_t k)
 }
 
 template <class Encoder>
-bool Worker<Encoder>::Hash(size_t k, File& in, uint8_t (&digest)[32])
+bool Worker<Encoder>::Hash(size_t k, File& in, uint8_t (&digest)[32], bool* whole)
 {
     const MemberCompressor::Member& member = members_[k];
     Blake2b hash(32);
@@ -316,8 +333,10 @@ bool Worker<Encoder>::Hash(size_t k, File& in, uint8_t (&digest)[32])
             pipeline_.Fail("\"" + member.source + "\" grew while the setup was being built");
             return false;
         }
-        if (got < input_.size())
+        if (got < input_.size()) {
+            *whole = total == got;
             break;
+        }
     }
     if (total != member.size) {
         pipeline_.Fail("\"" + member.source + "\" changed size while the setup was being built");
@@ -382,15 +401,18 @@ bool Worker<Encoder>::EmitKept(size_t k, MemberCache::Entry& entry)
 
 template <class Encoder>
 bool Worker<Encoder>::Encode(size_t k, File& in, MemberCache::Writer* keep, Blake2b* hash,
-                             MemberCompressor::Sizes* sizes)
+                             MemberCompressor::Sizes* sizes, bool whole)
 {
     const MemberCompressor::Member& member = members_[k];
     Encoder& encoder = *encoder_;
     encoder.Reset();
-    size_t held = 0;
-    uint64_t total = 0;
+    pipeline_.encoded.fetch_add(1, std::memory_order_relaxed);
+    size_t held = whole ? static_cast<size_t>(member.size) : 0;
+    uint64_t total = held;
     uint32_t crc = 0;  // summed here, while the bytes are in memory anyway
-    bool eof = false;
+    bool eof = whole;
+    if (whole)
+        pipeline_.bytesRead.fetch_add(held, std::memory_order_relaxed);
     size_t from = used_;  // where this member's bytes not yet summed begin
     // Sums and keeps what the member added to the chunk, before it goes.
     const auto settle = [&]() {
@@ -494,10 +516,13 @@ MemberCompressor::MemberCompressor(unsigned threads, size_t memoryBudget, bool b
 {
 }
 
-std::vector<uint8_t> MemberCompressor::Pack(const std::vector<uint8_t>& bytes) const
+std::vector<uint8_t> MemberCompressor::Pack(const std::vector<uint8_t>& bytes, ScriptPacker* script) const
 {
     const auto compress = [&]() {
-        std::vector<uint8_t> packed(lzss::CompressBound(bytes.size()));
+        std::vector<uint8_t> packed;
+        if (!best_ && script != nullptr && script->Finish(bytes, &packed))
+            return packed;
+        packed.resize(lzss::CompressBound(bytes.size()));
         const size_t n = best_ ? lzss::CompressBest(bytes.data(), bytes.size(), packed.data(), packed.size())
                                : lzss::Compress(bytes.data(), bytes.size(), packed.data(), packed.size());
         packed.resize(n);
@@ -522,7 +547,7 @@ std::vector<uint8_t> MemberCompressor::Pack(const std::vector<uint8_t>& bytes) c
 }
 
 std::vector<MemberCompressor::Sizes> MemberCompressor::Run(const std::vector<Member>& members, File& out,
-                                                           Progress& progress)
+                                                           Progress& progress, ScriptPacker* script)
 {
     Pipeline pipeline(MakeBatches(members), members.size(), memoryBudget_);
     Crew crew(pipeline);
@@ -548,9 +573,16 @@ std::vector<MemberCompressor::Sizes> MemberCompressor::Run(const std::vector<Mem
         pipeline.space.notify_all();
         Pipeline::Slot& slot = pipeline.slots[b];
         const size_t k = pipeline.batches[b].first;
+        const auto ready = [&] { return pipeline.stop || !slot.chunks.empty() || slot.done; };
         for (;;) {
-            pipeline.data.wait_for(lock, std::chrono::milliseconds(100),
-                                   [&] { return pipeline.stop || !slot.chunks.empty() || slot.done; });
+            if (script != nullptr && !ready() && pipeline.encoded.load(std::memory_order_relaxed) > 0) {
+                lock.unlock();
+                const bool worked = script->Step();
+                lock.lock();
+                if (worked)
+                    continue;
+            }
+            pipeline.data.wait_for(lock, std::chrono::milliseconds(100), ready);
             if (pipeline.stop)
                 throw ToolError(pipeline.error.empty() ? std::string("out of memory") : pipeline.error);
             if (!slot.chunks.empty()) {
@@ -574,8 +606,16 @@ std::vector<MemberCompressor::Sizes> MemberCompressor::Run(const std::vector<Mem
                 pipeline.GiveBack(std::move(chunk));
                 continue;
             }
-            if (slot.done)
+            if (slot.done) {
+                if (script != nullptr) {
+                    // The batch's sizes were filled before it was done.
+                    lock.unlock();
+                    for (size_t m = k; m < pipeline.batches[b].end; ++m)
+                        script->Known(m, pipeline.sizes[m].packed);
+                    lock.lock();
+                }
                 break;
+            }
             lock.unlock();
             progress.Update(k, pipeline.bytesRead.load(std::memory_order_relaxed));
             lock.lock();

@@ -16,6 +16,7 @@
 class File;
 class MemberCache;
 class Progress;
+class ScriptPacker;
 
 class MemberCompressor {
 public:
@@ -44,12 +45,18 @@ public:
 
     // Appends every member, compressed, to `out`, in order. Throws ToolError
     // naming the file when a member cannot be read, changed since it was
-    // measured, or compresses to more than 32-bit sizes hold.
-    std::vector<Sizes> Run(const std::vector<Member>& members, File& out, Progress& progress);
+    // measured, or compresses to more than 32-bit sizes hold. `script`, when
+    // given, is told each member's compressed size as it is written and
+    // works while the writer would wait, once a member had to be
+    // compressed (a build that finds them all kept likely finds the
+    // script kept too).
+    std::vector<Sizes> Run(const std::vector<Member>& members, File& out, Progress& progress,
+                           ScriptPacker* script = nullptr);
 
     // Bytes in memory (the script) compressed by the same coder, kept in
-    // the cache as a member is.
-    std::vector<uint8_t> Pack(const std::vector<uint8_t>& bytes) const;
+    // the cache as a member is; `script`, when it was told these bytes,
+    // finishes what it began instead.
+    std::vector<uint8_t> Pack(const std::vector<uint8_t>& bytes, ScriptPacker* script = nullptr) const;
 
 private:
     unsigned threads_;

@@ -263,6 +263,7 @@ void ProjectChecker::CheckInstalledNames()
     // destination folder.
     const size_t slash = setupPath_.find_last_of('\\');
     const std::string setupName = slash == std::string::npos ? setupPath_ : setupPath_.substr(slash + 1);
+    const std::string foldedSetupName = layout::FoldCase(setupName);
     std::string error;
     for (size_t i = 0; i < project_.files.size(); ++i) {
         const InstallFile& file = project_.files[i];
@@ -273,9 +274,10 @@ void ProjectChecker::CheckInstalledNames()
         if (!file.modes.Shares(project_.modes))
             Problem(file.origin, "\"" + file.source + "\" is in none of the modes the setup offers (" +
                                      project_.modes.Letters() + "), so it would never be installed");
-        if (layout::IsReservedName(file.path) || layout::FoldCase(file.path) == layout::FoldCase(setupName))
+        std::string folded = layout::FoldCase(file.path);
+        if (layout::IsReservedName(file.path) || folded == foldedSetupName)
             Problem(file.origin, Quote(file.path) + " is a name the setup itself uses in the destination folder");
-        const auto [at, fresh] = folded_.emplace(layout::FoldCase(file.path), i);
+        const auto [at, fresh] = folded_.emplace(std::move(folded), i);
         if (!fresh)
             Problem(file.origin, "two files go to " + Quote(file.path) + " (\"" + project_.files[at->second].source +
                                      "\" and \"" + file.source + "\")");

@@ -80,3 +80,26 @@ std::vector<uint8_t> SetupPlan::Script(const std::vector<uint32_t>& packed) cons
     }
     return script.Bytes();
 }
+
+std::vector<uint8_t> SetupPlan::ScriptHead() const
+{
+    ScriptText script;
+    for (const auto& [key, value] : settings_)
+        script.Append(key, value);
+    return script.Bytes();
+}
+
+void SetupPlan::AppendScriptRecord(size_t k, uint32_t packed, std::vector<uint8_t>* out) const
+{
+    // As ScriptText::Append adds an entry to a script of whole lines: an
+    // empty line, then the entry's.
+    ScriptRecord record = records_[k].record;
+    record.TamComp = packed;
+    const std::string key = ScriptText::RecordKey(static_cast<int>(k));
+    const std::string value = ScriptText::FormatRecord(record);
+    out->insert(out->end(), {'\r', '\n'});
+    out->insert(out->end(), key.begin(), key.end());
+    out->push_back(' ');
+    out->insert(out->end(), value.begin(), value.end());
+    out->insert(out->end(), {'\r', '\n'});
+}

@@ -33,6 +33,11 @@ public:
 
     // The script's bytes, with the compressed sizes of the records in order.
     std::vector<uint8_t> Script(const std::vector<uint32_t>& packed) const;
+    // The same bytes in pieces, for a script compressed as its records'
+    // sizes become known: the settings, then record k's lines for each k
+    // in order, appended to `out`. Joined they are Script()'s bytes.
+    std::vector<uint8_t> ScriptHead() const;
+    void AppendScriptRecord(size_t k, uint32_t packed, std::vector<uint8_t>* out) const;
 
     // The name record k is installed under (layout::InstalledName).
     std::string MemberName(size_t k) const;

@@ -8,6 +8,7 @@
 #include "StatIndex.h"
 #include "Platform.h"
 #include "Progress.h"
+#include "ScriptPacker.h"
 #include "SetupLayout.h"
 #include "ToolError.h"
 
@@ -153,7 +154,11 @@ SetupSummary WriteSetup(const SetupPlan& plan, const SetupSettings& settings)
         index = std::make_unique<StatIndex>(settings.cacheFolder);
     }
     MemberCompressor compressor(settings.threads, settings.memoryBudget, settings.best, cache.get(), index.get());
-    const std::vector<MemberCompressor::Sizes> sizes = compressor.Run(members, out, progress);
+    // The plain coder streams: the script is compressed while the members are.
+    std::unique_ptr<ScriptPacker> script;
+    if (!settings.best)
+        script = std::make_unique<ScriptPacker>(plan);
+    const std::vector<MemberCompressor::Sizes> sizes = compressor.Run(members, out, progress, script.get());
     if (cache) {
         index->Save();
         cache->Trim();
@@ -168,8 +173,7 @@ SetupSummary WriteSetup(const SetupPlan& plan, const SetupSettings& settings)
         summary.originalBytes += s.original;
         summary.packedBytes += s.packed;
     }
-    const std::vector<uint8_t> script = plan.Script(packed);
-    const std::vector<uint8_t> compressed = compressor.Pack(script);
+    const std::vector<uint8_t> compressed = compressor.Pack(plan.Script(packed), script.get());
     const size_t scriptSize = compressed.size();
     summary.scriptSize = static_cast<uint32_t>(scriptSize);
     const uint64_t package = summary.packedBytes + scriptSize + layout::kTrailerSize;

@@ -172,7 +172,7 @@ void StatIndex::Save() const
     const std::vector<uint8_t> bytes = Encode(entries);
     std::error_code ec;
     fs::create_directories(fs::path(folder_), ec);
-    const std::string temporary = Path() + TemporarySuffix();
+    const std::string temporary = Path() + TemporaryFiles().Suffix();
     {
         File file(temporary.c_str(), "wb");
         if (!file.IsOpen() || !file.Write(bytes.data(), bytes.size()) || !file.Close()) {
@@ -191,7 +191,7 @@ void StatIndex::RemoveStaleTemporaries() const
     const auto now = fs::file_time_type::clock::now();
     std::error_code ec;
     for (fs::directory_iterator it(fs::path(folder_), ec), end; !ec && it != end; it.increment(ec)) {
-        if (IsTemporaryOf(it->path().filename().string(), kFileName))
-            RemoveIfStale(*it, now, kStaleTemporary);
+        if (TemporaryFiles::IsTemporaryOf(it->path().filename().string(), kFileName))
+            TemporaryFiles::RemoveIfStale(*it, now, kStaleTemporary);
     }
 }

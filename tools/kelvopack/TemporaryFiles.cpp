@@ -1,31 +1,38 @@
 #include "TemporaryFiles.h"
 
-#include <cstdint>
 #include <cstdio>
-#include <functional>
 #include <random>
-#include <thread>
 
 namespace fs = std::filesystem;
 
-std::string TemporarySuffix()
+TemporaryFiles::TemporaryFiles()
 {
     std::random_device device;
-    const uint64_t random = (uint64_t(device()) << 32) ^ device();
-    const size_t thread = std::hash<std::thread::id>()(std::this_thread::get_id());
+    random_ = (uint64_t(device()) << 32) ^ device();
+}
+
+std::string TemporaryFiles::Unique()
+{
     char text[64];
-    std::snprintf(text, sizeof text, ".%zx%016llx.tmp", thread, static_cast<unsigned long long>(random));
+    std::snprintf(text, sizeof text, "%016llx%llx", static_cast<unsigned long long>(random_),
+                  static_cast<unsigned long long>(count_.fetch_add(1, std::memory_order_relaxed)));
     return text;
 }
 
-bool IsTemporaryOf(const std::string& name, const std::string& head)
+std::string TemporaryFiles::Suffix()
+{
+    return "." + Unique() + ".tmp";
+}
+
+bool TemporaryFiles::IsTemporaryOf(const std::string& name, const std::string& head)
 {
     const std::string start = head.empty() ? head : head + ".";
     return name.size() > start.size() + 4 && name.compare(0, start.size(), start) == 0 &&
            name.compare(name.size() - 4, 4, ".tmp") == 0;
 }
 
-void RemoveIfStale(const fs::directory_entry& file, fs::file_time_type now, fs::file_time_type::duration age)
+void TemporaryFiles::RemoveIfStale(const fs::directory_entry& file, fs::file_time_type now,
+                                   fs::file_time_type::duration age)
 {
     std::error_code e;
     const fs::file_time_type written = fs::last_write_time(file.path(), e);

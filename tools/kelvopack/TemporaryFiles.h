@@ -3,16 +3,32 @@
 // those a build that ended abruptly left behind.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
-// ".<unique>.tmp": a name no other writer picks (process, thread, random).
-std::string TemporarySuffix();
+class TemporaryFiles {
+public:
+    // Draws the random part of its names, once: drawing it per name costs
+    // more than writing a small file.
+    TemporaryFiles();
 
-// Whether `name` is a temporary of the file called `head` ("" for any).
-bool IsTemporaryOf(const std::string& name, const std::string& head);
+    // Hex digits no other writer picks (random per object, counted within
+    // it). May be called from several threads.
+    std::string Unique();
+    // ".<unique>.tmp", the temporary name's end.
+    std::string Suffix();
 
-// Removes `file` when it is a regular file last written more than `age` ago:
-// no build still running owns it.
-void RemoveIfStale(const std::filesystem::directory_entry& file, std::filesystem::file_time_type now,
-                   std::filesystem::file_time_type::duration age);
+    // Whether `name` is a temporary of the file called `head` ("" for any).
+    static bool IsTemporaryOf(const std::string& name, const std::string& head);
+
+    // Removes `file` when it is a regular file last written more than `age`
+    // ago: no build still running owns it.
+    static void RemoveIfStale(const std::filesystem::directory_entry& file, std::filesystem::file_time_type now,
+                              std::filesystem::file_time_type::duration age);
+
+private:
+    uint64_t random_;
+    std::atomic<uint64_t> count_{0};
+};
