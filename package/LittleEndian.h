@@ -1,5 +1,5 @@
 // Numbers as Windows images and the package store them: least significant
-// byte first, read from bytes of any alignment.
+// byte first, read from and written to bytes of any alignment.
 #pragma once
 
 #include <cstdint>
@@ -18,4 +18,16 @@ inline uint32_t Le32(const uint8_t* p)
 inline uint64_t Le64(const uint8_t* p)
 {
     return static_cast<uint64_t>(Le32(p)) | (static_cast<uint64_t>(Le32(p + 4)) << 32);
+}
+
+inline void PutLe32(uint8_t* p, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+inline void PutLe64(uint8_t* p, uint64_t v)
+{
+    PutLe32(p, static_cast<uint32_t>(v));
+    PutLe32(p + 4, static_cast<uint32_t>(v >> 32));
 }

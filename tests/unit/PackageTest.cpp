@@ -1,4 +1,5 @@
 #include "File.h"
+#include "LittleEndian.h"
 #include "Lzss.h"
 #include "PackageReader.h"
 #include "Platform.h"
@@ -54,6 +55,24 @@ std::vector<uint8_t> Package(std::vector<uint8_t> image, const std::vector<std::
     for (int i = 0; i < 4; ++i)
         image.push_back(static_cast<uint8_t>(s >> (8 * i)));
     return image;
+}
+
+// The stored numbers: least significant byte first at any alignment, and
+// every bit of a 64-bit one, past 4 GiB too, read back as written.
+TEST(LittleEndian, NumbersReadBackAsWrittenAtAnyAlignment)
+{
+    uint8_t bytes[13] = {};
+    PutLe32(bytes + 1, 0x89ABCDEFu);
+    EXPECT_EQ(bytes[1], 0xEF);
+    EXPECT_EQ(bytes[4], 0x89);
+    EXPECT_EQ(Le32(bytes + 1), 0x89ABCDEFu);
+    EXPECT_EQ(Le16(bytes + 1), 0xCDEF);
+    for (const uint64_t v : {uint64_t(0), uint64_t(0x100000000), uint64_t(0xFEDCBA9876543210), ~uint64_t(0)}) {
+        PutLe64(bytes + 5, v);
+        EXPECT_EQ(Le64(bytes + 5), v);
+        EXPECT_EQ(Le32(bytes + 9), static_cast<uint32_t>(v >> 32));
+    }
+    EXPECT_EQ(Le32(bytes + 1), 0x89ABCDEFu);  // its neighbour untouched
 }
 
 TEST(THuf, CompressesAndDecompressesFilesAndPrintsTheSummary)

@@ -16,18 +16,6 @@ constexpr char kMagic[4] = {'K', 'V', 'P', 'K'};
 constexpr const char kExtension[] = ".pack";
 constexpr size_t kExtensionSize = sizeof kExtension - 1;
 
-void Put32(uint8_t* p, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-void Put64(uint8_t* p, uint64_t v)
-{
-    for (int i = 0; i < 8; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
 }  // namespace
 
 bool EntryPack::IsPackName(const std::string& name)
@@ -126,13 +114,13 @@ bool EntryPack::Finish()
     for (size_t i = 0; i < slots_.size(); ++i) {
         uint8_t* p = table.data() + i * kSlotSize;
         std::memcpy(p, slots_[i].key.data(), slots_[i].key.size());
-        Put64(p + 32, slots_[i].at);
-        Put64(p + 40, slots_[i].size);
+        PutLe64(p + 32, slots_[i].at);
+        PutLe64(p + 40, slots_[i].size);
     }
     uint8_t* footer = table.data() + slots_.size() * kSlotSize;
-    Put32(footer, static_cast<uint32_t>(slots_.size()));
-    Put32(footer + 4, Crc32(table.data(), slots_.size() * kSlotSize));
-    Put32(footer + 8, kVersion);
+    PutLe32(footer, static_cast<uint32_t>(slots_.size()));
+    PutLe32(footer + 4, Crc32(table.data(), slots_.size() * kSlotSize));
+    PutLe32(footer + 8, kVersion);
     std::memcpy(footer + 12, kMagic, 4);
     std::error_code ec;
     if (!file_.Write(table.data(), table.size()) || !file_.Close() ||

@@ -29,28 +29,16 @@ constexpr auto kUseMark = std::chrono::minutes(10);
 // A temporary file this old belongs to no build still running.
 constexpr auto kStaleTemporary = std::chrono::hours(24);
 
-void Put32(uint8_t* p, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-void Put64(uint8_t* p, uint64_t v)
-{
-    for (int i = 0; i < 8; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
 void EncodeHeader(const MemberCache::Key& key, uint64_t original, uint64_t packed, uint32_t crc,
                   uint8_t (&header)[MemberCache::kHeaderSize])
 {
     std::memcpy(header, kMagic, 4);
-    Put32(header + 4, MemberCache::kVersion);
+    PutLe32(header + 4, MemberCache::kVersion);
     std::memcpy(header + 8, key.data(), key.size());
-    Put64(header + 40, original);
-    Put64(header + 48, packed);
-    Put32(header + 56, crc);
-    Put32(header + 60, Crc32(header, 60));
+    PutLe64(header + 40, original);
+    PutLe64(header + 48, packed);
+    PutLe32(header + 56, crc);
+    PutLe32(header + 60, Crc32(header, 60));
 }
 
 // Whether `entry`, header and packed bytes as read, is the whole entry for
@@ -113,10 +101,10 @@ void WriteLedger(const std::string& path, const Ledger& ledger, const std::strin
 {
     uint8_t b[kLedgerSize];
     std::memcpy(b, kLedgerMagic, 4);
-    Put32(b + 4, kLedgerVersion);
-    Put64(b + 8, ledger.bytes);
-    Put64(b + 16, static_cast<uint64_t>(ledger.scannedAt));
-    Put32(b + 24, Crc32(b, 24));
+    PutLe32(b + 4, kLedgerVersion);
+    PutLe64(b + 8, ledger.bytes);
+    PutLe64(b + 16, static_cast<uint64_t>(ledger.scannedAt));
+    PutLe32(b + 24, Crc32(b, 24));
     const std::string temporary = path + suffix;
     {
         File file(temporary.c_str(), "wb");
@@ -140,12 +128,12 @@ MemberCache::Key MemberCache::MakeKey(const uint8_t (&contentHash)[32], uint64_t
     const char purpose[] = "kelvopack member";
     hash.Update(purpose, sizeof purpose);
     uint8_t fields[4 + 4 * 4 + 8];
-    Put32(fields, kVersion);
-    Put32(fields + 4, best ? 2 : 1);  // the coder: plain, or optimal parsing
-    Put32(fields + 8, lzss::kRingSize);
-    Put32(fields + 12, lzss::kMaxMatch);
-    Put32(fields + 16, lzss::kThreshold);
-    Put64(fields + 20, size);
+    PutLe32(fields, kVersion);
+    PutLe32(fields + 4, best ? 2 : 1);  // the coder: plain, or optimal parsing
+    PutLe32(fields + 8, lzss::kRingSize);
+    PutLe32(fields + 12, lzss::kMaxMatch);
+    PutLe32(fields + 16, lzss::kThreshold);
+    PutLe64(fields + 20, size);
     hash.Update(fields, sizeof fields);
     hash.Update(contentHash, 32);
     Key key;

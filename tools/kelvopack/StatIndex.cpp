@@ -25,14 +25,14 @@ constexpr size_t kLargestIndex = size_t(1) << 30;
 
 void Put32(std::vector<uint8_t>& out, uint32_t v)
 {
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    out.resize(out.size() + 4);
+    PutLe32(out.data() + out.size() - 4, v);
 }
 
 void Put64(std::vector<uint8_t>& out, uint64_t v)
 {
-    for (int i = 0; i < 8; ++i)
-        out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    out.resize(out.size() + 8);
+    PutLe64(out.data() + out.size() - 8, v);
 }
 
 }  // namespace
