@@ -29,8 +29,8 @@ bool FolderExists(const char* path);
 bool CreateFolder(const char* path, const char* access = nullptr);
 bool RemoveFolder(const char* path);  // an empty folder, or a link to one
 bool RemoveFile(const char* path);
-// Takes the place of `to` if that is a file, in one step on both systems, so
-// that the old file stays whole should the rename fail.
+// Takes the place of `to` if that is a file, on both systems, never by
+// removing it first: should the rename fail, the old file stays whole.
 bool RenameFile(const char* from, const char* to);
 // Lists a folder, "." and ".." left out, in the order the system returns them.
 bool ListFolder(const char* folder, std::vector<FolderEntry>* entries);
