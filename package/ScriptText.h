@@ -82,6 +82,10 @@ public:
 
     // The file's bytes, lines ending with CR LF.
     std::vector<uint8_t> Bytes() const;
+    // The bytes Append adds to the bytes of a script whose lines all end
+    // with a line break, for an entry CheckEntry passes: an empty line, then
+    // the entry. For a script written as bytes, record by record.
+    static void AppendEntryBytes(const std::string& key, const std::string& value, std::vector<uint8_t>* bytes);
 
     // Whether key and value make an entry that is read back intact: a key of
     // 1 to 31 characters without whitespace, no line break in the value, and

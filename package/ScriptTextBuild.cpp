@@ -74,6 +74,15 @@ std::vector<uint8_t> ScriptText::Bytes() const
     return bytes;
 }
 
+void ScriptText::AppendEntryBytes(const std::string& key, const std::string& value, std::vector<uint8_t>* bytes)
+{
+    bytes->insert(bytes->end(), {'\r', '\n'});
+    bytes->insert(bytes->end(), key.begin(), key.end());
+    bytes->push_back(' ');
+    bytes->insert(bytes->end(), value.begin(), value.end());
+    bytes->insert(bytes->end(), {'\r', '\n'});
+}
+
 std::string ScriptText::FormatRecord(const ScriptRecord& record)
 {
     std::string arq = record.arq;

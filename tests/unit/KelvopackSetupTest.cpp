@@ -322,41 +322,51 @@ TEST_F(KelvopackSetup, TheScriptCompressedAsItsRecordsComeIsTheScriptCompressedW
     for (size_t k = 0; k < records; ++k)
         packed.push_back(static_cast<uint32_t>(k * 7919 % 100003));
     const std::vector<uint8_t> script = plan.Script(packed);
-    std::vector<uint8_t> joined = plan.ScriptHead();
-    for (size_t k = 0; k < records; ++k)
-        plan.AppendScriptRecord(k, packed[k], &joined);
-    EXPECT_EQ(joined, script) << "the pieces make the script";
+    // Written as bytes, the script is what rewriting it entry by entry gives.
+    ScriptText entries;
+    for (const auto& [key, value] : plan.Settings())
+        entries.Append(key, value);
+    for (size_t k = 0; k < records; ++k) {
+        ScriptRecord record = plan.Records()[k].record;
+        record.TamComp = packed[k];
+        entries.Append(ScriptText::RecordKey(static_cast<int>(k)), ScriptText::FormatRecord(record));
+    }
+    EXPECT_EQ(script, entries.Bytes());
     std::vector<uint8_t> whole(lzss::CompressBound(script.size()));
     whole.resize(lzss::Compress(script.data(), script.size(), whole.data(), whole.size()));
 
-    // Turns now and then, after every record, none at all, or records told
-    // only half-way: always the bytes of the script compressed whole.
-    for (int way = 0; way < 4; ++way) {
+    // Turns now and then, after every record, or none at all: always the
+    // bytes of the script compressed whole.
+    for (int way = 0; way < 3; ++way) {
         ScriptPacker packer(plan);
         size_t turns = 0;
-        const size_t told = way == 3 ? records / 2 : records;
-        for (size_t k = 0; k < told; ++k) {
+        for (size_t k = 0; k < records; ++k) {
+            EXPECT_FALSE(packer.Complete());
             packer.Known(k, packed[k]);
-            if (way == 1 || ((way == 0 || way == 3) && k % 97 == 0))
+            if (way == 1 || (way == 0 && k % 97 == 0))
                 while (packer.Step())
                     ++turns;
         }
         EXPECT_EQ(turns > 0, way != 2) << way;
+        ASSERT_TRUE(packer.Complete()) << way;
+        EXPECT_EQ(packer.Text(), script) << way;
         std::vector<uint8_t> result;
-        ASSERT_TRUE(packer.Finish(script, &result)) << way;
+        ASSERT_TRUE(packer.Finish(&result)) << way;
         EXPECT_EQ(result, whole) << way;
-        EXPECT_FALSE(packer.Finish(script, &result)) << "spent";
+        EXPECT_FALSE(packer.Finish(&result)) << "spent";
     }
-    // Told another size, or out of order: refused, the caller compresses it whole.
-    ScriptPacker wrong(plan);
-    for (size_t k = 0; k < records; ++k)
-        wrong.Known(k, packed[k] + (k == records / 2 ? 1 : 0));
+    // Told half the records, or out of order: refused, the caller compresses
+    // the script whole.
     std::vector<uint8_t> result;
-    EXPECT_FALSE(wrong.Finish(script, &result));
+    ScriptPacker half(plan);
+    for (size_t k = 0; k < records / 2; ++k)
+        half.Known(k, packed[k]);
+    EXPECT_FALSE(half.Finish(&result));
     ScriptPacker skipped(plan);
-    skipped.Known(0, packed[0]);
-    skipped.Known(2, packed[2]);
-    EXPECT_FALSE(skipped.Finish(script, &result));
+    for (size_t k = 0; k < records; ++k)
+        skipped.Known(k == 1 ? 2 : k, packed[k]);
+    EXPECT_FALSE(skipped.Complete());
+    EXPECT_FALSE(skipped.Finish(&result));
     EXPECT_TRUE(result.empty());
 }
 

@@ -520,7 +520,7 @@ std::vector<uint8_t> MemberCompressor::Pack(const std::vector<uint8_t>& bytes, S
 {
     const auto compress = [&]() {
         std::vector<uint8_t> packed;
-        if (!best_ && script != nullptr && script->Finish(bytes, &packed))
+        if (!best_ && script != nullptr && script->Finish(&packed))
             return packed;
         packed.resize(lzss::CompressBound(bytes.size()));
         const size_t n = best_ ? lzss::CompressBest(bytes.data(), bytes.size(), packed.data(), packed.size())

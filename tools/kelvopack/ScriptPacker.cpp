@@ -3,7 +3,6 @@
 #include "SetupPlan.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 
@@ -52,12 +51,15 @@ bool ScriptPacker::Step()
     return true;
 }
 
-bool ScriptPacker::Finish(const std::vector<uint8_t>& script, std::vector<uint8_t>* packed)
+bool ScriptPacker::Complete() const
 {
-    if (broken_ || encoder_->Finished() || script.size() < text_.size() ||
-        !std::equal(text_.begin(), text_.end(), script.begin()))
+    return !broken_ && next_ == plan_.Records().size();
+}
+
+bool ScriptPacker::Finish(std::vector<uint8_t>* packed)
+{
+    if (!Complete() || encoder_->Finished())
         return false;
-    text_.insert(text_.end(), script.begin() + static_cast<ptrdiff_t>(text_.size()), script.end());
     Feed(text_.size(), true);
     packed_.resize(written_);
     *packed = std::move(packed_);

@@ -27,12 +27,14 @@ public:
     // One short turn of compressing what is known; false when there is too
     // little of it to be worth a turn.
     bool Step();
-    // The compressed `script` into *packed, when the text it was told is
-    // that script or its beginning: compresses what is left now. False,
-    // with nothing written, when it is not (then compress it whole).
-    bool Finish(const std::vector<uint8_t>& script, std::vector<uint8_t>* packed);
-
-    size_t TextSize() const { return text_.size(); }
+    // Whether every record was told, in order: the text is then the whole
+    // script, the plan's Script() of the sizes told.
+    bool Complete() const;
+    const std::vector<uint8_t>& Text() const { return text_; }
+    // Once complete, compresses what is left into *packed: the bytes of the
+    // script compressed whole. False, with nothing written, otherwise (then
+    // compress it whole).
+    bool Finish(std::vector<uint8_t>* packed);
 
 private:
     // Hands the encoder text up to `end`; `last`: that is the script's end.

@@ -70,15 +70,10 @@ std::string SetupPlan::MemberName(size_t k) const
 
 std::vector<uint8_t> SetupPlan::Script(const std::vector<uint32_t>& packed) const
 {
-    ScriptText script;
-    for (const auto& [key, value] : settings_)
-        script.Append(key, value);
-    for (size_t k = 0; k < records_.size(); ++k) {
-        ScriptRecord record = records_[k].record;
-        record.TamComp = packed[k];
-        script.Append(ScriptText::RecordKey(static_cast<int>(k)), ScriptText::FormatRecord(record));
-    }
-    return script.Bytes();
+    std::vector<uint8_t> script = ScriptHead();
+    for (size_t k = 0; k < records_.size(); ++k)
+        AppendScriptRecord(k, packed[k], &script);
+    return script;
 }
 
 std::vector<uint8_t> SetupPlan::ScriptHead() const
@@ -91,15 +86,7 @@ std::vector<uint8_t> SetupPlan::ScriptHead() const
 
 void SetupPlan::AppendScriptRecord(size_t k, uint32_t packed, std::vector<uint8_t>* out) const
 {
-    // As ScriptText::Append adds an entry to a script of whole lines: an
-    // empty line, then the entry's.
     ScriptRecord record = records_[k].record;
     record.TamComp = packed;
-    const std::string key = ScriptText::RecordKey(static_cast<int>(k));
-    const std::string value = ScriptText::FormatRecord(record);
-    out->insert(out->end(), {'\r', '\n'});
-    out->insert(out->end(), key.begin(), key.end());
-    out->push_back(' ');
-    out->insert(out->end(), value.begin(), value.end());
-    out->insert(out->end(), {'\r', '\n'});
+    ScriptText::AppendEntryBytes(ScriptText::RecordKey(static_cast<int>(k)), ScriptText::FormatRecord(record), out);
 }

@@ -31,11 +31,10 @@ public:
     // Key and value of every setting, in the order they are written.
     const std::vector<std::pair<std::string, std::string>>& Settings() const { return settings_; }
 
-    // The script's bytes, with the compressed sizes of the records in order.
+    // The script's bytes, with the compressed sizes of the records in order:
+    // the settings, then record k's lines for each k in order. The pieces
+    // serve a script compressed as its records' sizes become known.
     std::vector<uint8_t> Script(const std::vector<uint32_t>& packed) const;
-    // The same bytes in pieces, for a script compressed as its records'
-    // sizes become known: the settings, then record k's lines for each k
-    // in order, appended to `out`. Joined they are Script()'s bytes.
     std::vector<uint8_t> ScriptHead() const;
     void AppendScriptRecord(size_t k, uint32_t packed, std::vector<uint8_t>* out) const;
 

@@ -173,7 +173,9 @@ SetupSummary WriteSetup(const SetupPlan& plan, const SetupSettings& settings)
         summary.originalBytes += s.original;
         summary.packedBytes += s.packed;
     }
-    const std::vector<uint8_t> compressed = compressor.Pack(plan.Script(packed), script.get());
+    // The packer was told the script record by record; built anew only when it was not.
+    const std::vector<uint8_t> compressed =
+        compressor.Pack(script != nullptr && script->Complete() ? script->Text() : plan.Script(packed), script.get());
     const size_t scriptSize = compressed.size();
     summary.scriptSize = static_cast<uint32_t>(scriptSize);
     const uint64_t package = summary.packedBytes + scriptSize + layout::kTrailerSize;
