@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 inline uint16_t Le16(const uint8_t* p)
 {
@@ -30,4 +31,23 @@ inline void PutLe64(uint8_t* p, uint64_t v)
 {
     PutLe32(p, static_cast<uint32_t>(v));
     PutLe32(p + 4, static_cast<uint32_t>(v >> 32));
+}
+
+// The same, appended to a buffer being built.
+inline void AppendLe16(std::vector<uint8_t>* out, uint16_t v)
+{
+    out->push_back(static_cast<uint8_t>(v));
+    out->push_back(static_cast<uint8_t>(v >> 8));
+}
+
+inline void AppendLe32(std::vector<uint8_t>* out, uint32_t v)
+{
+    out->resize(out->size() + 4);
+    PutLe32(out->data() + out->size() - 4, v);
+}
+
+inline void AppendLe64(std::vector<uint8_t>* out, uint64_t v)
+{
+    out->resize(out->size() + 8);
+    PutLe64(out->data() + out->size() - 8, v);
 }

@@ -127,12 +127,6 @@ namespace {
 constexpr uint32_t kIntegrityVersion = 1;
 constexpr size_t kMagicSize = sizeof kIntegrityMagic - 1;
 
-void Put32(std::vector<uint8_t>* out, uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        out->push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
 }  // namespace
 
 uint64_t IntegrityRecordSize(uint64_t members)
@@ -143,14 +137,14 @@ uint64_t IntegrityRecordSize(uint64_t members)
 std::vector<uint8_t> EncodeIntegrity(const IntegrityRecord& record)
 {
     std::vector<uint8_t> out(kIntegrityMagic, kIntegrityMagic + kMagicSize);
-    Put32(&out, kIntegrityVersion);
-    Put32(&out, static_cast<uint32_t>(record.memberCrcs.size()));
-    Put32(&out, static_cast<uint32_t>(record.packageSize));
-    Put32(&out, static_cast<uint32_t>(record.packageSize >> 32));
-    Put32(&out, record.scriptCrc);
+    AppendLe32(&out, kIntegrityVersion);
+    AppendLe32(&out, static_cast<uint32_t>(record.memberCrcs.size()));
+    AppendLe32(&out, static_cast<uint32_t>(record.packageSize));
+    AppendLe32(&out, static_cast<uint32_t>(record.packageSize >> 32));
+    AppendLe32(&out, record.scriptCrc);
     for (const uint32_t crc : record.memberCrcs)
-        Put32(&out, crc);
-    Put32(&out, Crc32(out.data(), out.size()));
+        AppendLe32(&out, crc);
+    AppendLe32(&out, Crc32(out.data(), out.size()));
     return out;
 }
 

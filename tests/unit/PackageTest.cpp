@@ -73,6 +73,17 @@ TEST(LittleEndian, NumbersReadBackAsWrittenAtAnyAlignment)
         EXPECT_EQ(Le32(bytes + 9), static_cast<uint32_t>(v >> 32));
     }
     EXPECT_EQ(Le32(bytes + 1), 0x89ABCDEFu);  // its neighbour untouched
+
+    // Appended, each number follows the last, at whatever offset it lands.
+    std::vector<uint8_t> built = {0x55};
+    AppendLe16(&built, 0xBEEF);
+    AppendLe32(&built, 0x89ABCDEFu);
+    AppendLe64(&built, 0xFEDCBA9876543210);
+    ASSERT_EQ(built.size(), 15u);
+    EXPECT_EQ(built[0], 0x55);
+    EXPECT_EQ(Le16(built.data() + 1), 0xBEEF);
+    EXPECT_EQ(Le32(built.data() + 3), 0x89ABCDEFu);
+    EXPECT_EQ(Le64(built.data() + 7), 0xFEDCBA9876543210);
 }
 
 TEST(THuf, CompressesAndDecompressesFilesAndPrintsTheSummary)

@@ -1,5 +1,6 @@
 #include "PlaceholderBitmap.h"
 
+#include "LittleEndian.h"
 #include "PixelFont.h"
 
 #include <algorithm>
@@ -86,18 +87,6 @@ private:
     std::vector<uint8_t> pixels_;  // top row first
 };
 
-void Put16(std::vector<uint8_t>* out, uint32_t value)
-{
-    out->push_back(static_cast<uint8_t>(value));
-    out->push_back(static_cast<uint8_t>(value >> 8));
-}
-
-void Put32(std::vector<uint8_t>* out, uint32_t value)
-{
-    Put16(out, value & 0xFFFF);
-    Put16(out, value >> 16);
-}
-
 }  // namespace
 
 std::vector<uint8_t> PlaceholderBitmap::Make(const std::string& name)
@@ -130,20 +119,20 @@ std::vector<uint8_t> PlaceholderBitmap::Make(const std::string& name)
     const uint32_t offset = kTableEnd + (static_cast<uint32_t>(mark.size()) + 1 + 3) / 4 * 4;
     const uint32_t imageSize = rowBytes * kHeight;
     std::vector<uint8_t> bmp = {'B', 'M'};
-    Put32(&bmp, offset + imageSize);
-    Put32(&bmp, 0);
-    Put32(&bmp, offset);
-    Put32(&bmp, 40);
-    Put32(&bmp, kWidth);
-    Put32(&bmp, kHeight);
-    Put16(&bmp, 1);  // planes
-    Put16(&bmp, 8);  // bits per pixel
-    Put32(&bmp, 0);  // no compression
-    Put32(&bmp, imageSize);
-    Put32(&bmp, 2835);  // 72 dots per inch
-    Put32(&bmp, 2835);
-    Put32(&bmp, 256);
-    Put32(&bmp, 0);
+    AppendLe32(&bmp, offset + imageSize);
+    AppendLe32(&bmp, 0);
+    AppendLe32(&bmp, offset);
+    AppendLe32(&bmp, 40);
+    AppendLe32(&bmp, kWidth);
+    AppendLe32(&bmp, kHeight);
+    AppendLe16(&bmp, 1);  // planes
+    AppendLe16(&bmp, 8);  // bits per pixel
+    AppendLe32(&bmp, 0);  // no compression
+    AppendLe32(&bmp, imageSize);
+    AppendLe32(&bmp, 2835);  // 72 dots per inch
+    AppendLe32(&bmp, 2835);
+    AppendLe32(&bmp, 256);
+    AppendLe32(&bmp, 0);
     for (int k = 0; k < 256; ++k) {
         Rgb c{255, 255, 255};
         if (k < kGradientColours) {

@@ -23,18 +23,6 @@ constexpr size_t kStampBytes = 40;
 constexpr size_t kEntryFixed = kStampBytes + 32 + 4;
 constexpr size_t kLargestIndex = size_t(1) << 30;
 
-void Put32(std::vector<uint8_t>& out, uint32_t v)
-{
-    out.resize(out.size() + 4);
-    PutLe32(out.data() + out.size() - 4, v);
-}
-
-void Put64(std::vector<uint8_t>& out, uint64_t v)
-{
-    out.resize(out.size() + 8);
-    PutLe64(out.data() + out.size() - 8, v);
-}
-
 }  // namespace
 
 bool StatIndex::Stamp::operator==(const Stamp& other) const
@@ -140,19 +128,19 @@ void StatIndex::Forget(const std::string& path)
 std::vector<uint8_t> StatIndex::Encode(const std::vector<std::pair<std::string, Known>>& entries)
 {
     std::vector<uint8_t> out(kMagic, kMagic + 4);
-    Put32(out, kVersion);
-    Put32(out, static_cast<uint32_t>(entries.size()));
+    AppendLe32(&out, kVersion);
+    AppendLe32(&out, static_cast<uint32_t>(entries.size()));
     for (const auto& [path, k] : entries) {
-        Put64(out, k.stamp.size);
-        Put64(out, static_cast<uint64_t>(k.stamp.modified));
-        Put64(out, static_cast<uint64_t>(k.stamp.changed));
-        Put64(out, k.stamp.inode);
-        Put64(out, k.stamp.device);
+        AppendLe64(&out, k.stamp.size);
+        AppendLe64(&out, static_cast<uint64_t>(k.stamp.modified));
+        AppendLe64(&out, static_cast<uint64_t>(k.stamp.changed));
+        AppendLe64(&out, k.stamp.inode);
+        AppendLe64(&out, k.stamp.device);
         out.insert(out.end(), k.digest.begin(), k.digest.end());
-        Put32(out, static_cast<uint32_t>(path.size()));
+        AppendLe32(&out, static_cast<uint32_t>(path.size()));
         out.insert(out.end(), path.begin(), path.end());
     }
-    Put32(out, Crc32(out.data(), out.size()));
+    AppendLe32(&out, Crc32(out.data(), out.size()));
     return out;
 }
 
