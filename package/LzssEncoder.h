@@ -40,9 +40,12 @@ private:
     static constexpr unsigned kMask = kRingSize - 1;
     static constexpr int kNil = kRingSize;  // "no node"
     static constexpr int kRoots = 256;      // one tree per first byte
-    static constexpr unsigned kAhead = 64;  // positions inserted ahead of coding
-    static constexpr int kFullMiss = -10;   // Walk::miss of a whole match
-    static constexpr int kNoMatch = 8;      // Walk::miss before any node
+    // Positions inserted ahead of coding: the longer the runs of insertions
+    // between coding steps, the fewer the loop exits. Well below the ring's
+    // length, so that a literal's byte is still in the ring when coded.
+    static constexpr unsigned kAhead = 256;
+    static constexpr int kFullMiss = -10;  // Walk::miss of a whole match
+    static constexpr int kNoMatch = 8;     // Walk::miss before any node
 
     // One walk down a tree, inserting the string at r.
     struct Walk {
