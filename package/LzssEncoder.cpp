@@ -21,10 +21,11 @@ inline uint64_t LoadOrdered(const uint8_t* p)
     return v;
 }
 
-// Equal leading bytes of two differing big-endian words.
-inline int EqualBytes(uint64_t a, uint64_t b)
+// The index of the highest nonzero byte of a nonzero word: 7 when the
+// words it compares differ in their first byte, 0 when only in their last.
+inline int HighByte(uint64_t d)
 {
-    return __builtin_clzll(a ^ b) >> 3;
+    return (63 ^ __builtin_clzll(d)) >> 3;
 }
 
 }  // namespace
@@ -83,6 +84,17 @@ inline unsigned LzssEncoder::Child(uint32_t kids, unsigned right)
     return (kids >> (16 * right)) & 0xFFFF;
 }
 
+// Both children of a node, as Kids reads them.
+inline unsigned LzssEncoder::Left(uint32_t kids)
+{
+    return Child(kids, 0);
+}
+
+inline unsigned LzssEncoder::Right(uint32_t kids)
+{
+    return Child(kids, 1);
+}
+
 // Inserting the string at r walks down the tree of its first byte to a free
 // leaf slot, or to a node holding the same 18 bytes, which r then replaces
 // (each tree keeps only the newest position of a string). With kTrack the
@@ -95,68 +107,93 @@ inline void LzssEncoder::Begin(Walk& w, unsigned r)
     w.k1 = LoadOrdered(key + 1);
     w.r = r;
     w.p = kRingSize + 1 + key[0];
-    w.kids = Kids(w.p);
-    w.right = 1;
-    w.best = 0;
+    w.next = Child(Kids(w.p), 1);
+    w.miss = kNoMatch;
     w.bestPosition = 0;
-    w.full = false;
     kid_[r][0] = kid_[r][1] = kNil;
 }
 
+// The walk goes down to w.next, which becomes w.p, and picks the child of
+// it to visit next. Which way it went is not kept: End finds it again once,
+// which costs less than carrying it through every step.
 template <bool kTrack>
 inline bool LzssEncoder::Step(Walk& w)
 {
-    const unsigned q = Child(w.kids, w.right);
+    const unsigned q = w.next;
     if (q == kNil)
-        return false;  // the free slot is kid_[p][right]
+        return false;  // the free slot is a child of w.p
     w.p = q;
-    w.kids = Kids(q);
-    const uint64_t w1 = LoadOrdered(&text_[q + 1]);
-    int i = 0;
-    if (w1 != w.k1) {
+    // The next node is chosen between two values at hand straight from the
+    // comparison: that adds one instruction to the walk's chain, where a
+    // shift by a computed count adds three.
+    const uint32_t kids = Kids(q);
+    const unsigned left = Left(kids);
+    const unsigned right = Right(kids);
+    // text_ + q + 1, not text_[q + 1]: the offset then folds into the load.
+    const uint64_t w1 = LoadOrdered(text_ + q + 1);
+    const uint64_t d1 = w.k1 ^ w1;
+    int miss;
+    if (d1 != 0) {
         if (kTrack)
-            i = 1 + EqualBytes(w.k1, w1);
-        w.right = w.k1 > w1;
+            miss = HighByte(d1);
+        w.next = w.k1 > w1 ? right : left;
     } else {
         // Rare: the rest of the key is read when needed, which keeps the
         // walk's state small enough for two walks to stay in registers.
         const uint64_t k2 = LoadOrdered(&text_[w.r + 9]);
         const uint64_t w2 = LoadOrdered(&text_[q + 9]);
-        if (w2 != k2) {
+        const uint64_t d2 = k2 ^ w2;
+        if (d2 != 0) {
             if (kTrack)
-                i = 9 + EqualBytes(k2, w2);
-            w.right = k2 > w2;
+                miss = HighByte(d2) - 8;
+            w.next = k2 > w2 ? right : left;
         } else {
             const unsigned k3 = text_[w.r + 17];
             const unsigned c = text_[q + 17];
             if (c == k3) {
-                w.best = kMaxMatch;
+                w.miss = kFullMiss;
                 w.bestPosition = q;
-                w.full = true;
                 return false;
             }
-            i = 17;
-            w.right = k3 > c;
+            miss = kFullMiss + 1;
+            w.next = k3 > c ? right : left;
         }
     }
     if (kTrack) {
-        const bool longer = i > w.best;
-        w.best = longer ? i : w.best;
+        const bool longer = miss < w.miss;
+        w.miss = longer ? miss : w.miss;
         w.bestPosition = longer ? q : w.bestPosition;
     }
     return true;
+}
+
+// Whether the string at r, which differs from node p's but for its first
+// byte, sorts after it.
+inline unsigned LzssEncoder::After(unsigned r, unsigned p) const
+{
+    const uint64_t k1 = LoadOrdered(&text_[r + 1]);
+    const uint64_t w1 = LoadOrdered(&text_[p + 1]);
+    if (k1 != w1)
+        return k1 > w1;
+    const uint64_t k2 = LoadOrdered(&text_[r + 9]);
+    const uint64_t w2 = LoadOrdered(&text_[p + 9]);
+    if (k2 != w2)
+        return k2 > w2;
+    return text_[r + 17] > text_[p + 17];
 }
 
 inline void LzssEncoder::End(const Walk& w)
 {
     const unsigned r = w.r;
     const unsigned p = w.p;
-    if (!w.full) {
-        kid_[p][w.right] = static_cast<uint16_t>(r);
-        dad_[r] = static_cast<uint16_t>(p);
+    if (w.miss == kFullMiss) {
+        Replace(p, r);
         return;
     }
-    Replace(p, r);
+    // A root has only a right child.
+    const unsigned right = p > static_cast<unsigned>(kRingSize) ? 1 : After(r, p);
+    kid_[p][right] = static_cast<uint16_t>(r);
+    dad_[r] = static_cast<uint16_t>(p);
 }
 
 // r takes p's place; p leaves the tree.
@@ -215,7 +252,7 @@ inline void LzssEncoder::DeleteNode(unsigned p)
 
 inline void LzssEncoder::Remember(uint64_t position, const Walk& w)
 {
-    matchLength_[position % kAhead] = static_cast<uint8_t>(w.best);
+    matchLength_[position % kAhead] = static_cast<uint8_t>(kMaxMatch + kFullMiss - w.miss);
     matchPosition_[position % kAhead] = static_cast<uint16_t>(w.bestPosition);
 }
 
@@ -270,7 +307,7 @@ inline void LzssEncoder::NoteEnd(const uint8_t* ip, const uint8_t* iend, bool la
 
 inline void LzssEncoder::SetFollow(const Walk& w)
 {
-    follow_ = w.full ? (w.p + 1) & kMask : kNil;
+    follow_ = w.miss == kFullMiss ? (w.p + 1) & kMask : kNil;
 }
 
 // Positions k and k + 1, at ring r and r + 1, may be inserted side by side

@@ -40,25 +40,36 @@ private:
     static constexpr unsigned kMask = kRingSize - 1;
     static constexpr int kNil = kRingSize;  // "no node"
     static constexpr int kRoots = 256;      // one tree per first byte
-    static constexpr unsigned kAhead = 64;  // positions inserted ahead of coding
+    // Positions inserted ahead of coding: the longer the runs of insertions
+    // between coding steps, the fewer the loop exits. Well below the ring's
+    // length, so that a literal's byte is still in the ring when coded.
+    static constexpr unsigned kAhead = 256;
+    static constexpr int kFullMiss = -10;  // Walk::miss of a whole match
+    static constexpr int kNoMatch = 8;     // Walk::miss before any node
 
     // One walk down a tree, inserting the string at r.
     struct Walk {
-        uint64_t k1;     // bytes 1..8 of the key, in order
-        unsigned r;      // the key's position
-        unsigned p;      // the node reached
-        uint32_t kids;   // both children of p (Kids)
-        unsigned right;  // which child of p comes next
+        uint64_t k1;    // bytes 1..8 of the key, in order
+        unsigned r;     // the key's position
+        unsigned p;     // the node reached
+        unsigned next;  // the child of p to visit next
         unsigned bestPosition;
-        int best;
-        bool full;  // ended at a node holding the same 18 bytes
+        // How far the best match falls short, in a scale that costs the
+        // walk least: a match of 1..8 bytes scores 7..0 (the index of the
+        // highest differing byte of the first words), one of 9..16 -1..-8,
+        // 17 bytes kFullMiss + 1, and all 18 kFullMiss, which ends the walk
+        // at p, a node holding the same string.
+        int miss;
     };
 
     uint32_t Kids(unsigned n) const;
     static unsigned Child(uint32_t kids, unsigned right);
+    static unsigned Left(uint32_t kids);
+    static unsigned Right(uint32_t kids);
     void Begin(Walk& w, unsigned r);
     template <bool kTrack>
     bool Step(Walk& w);
+    unsigned After(unsigned r, unsigned p) const;
     void End(const Walk& w);
     void Replace(unsigned p, unsigned r);
     bool Follow(uint64_t k);

@@ -217,6 +217,34 @@ TEST(LzssCompatibility, EncoderMatchesOnLongRepeatsAndRuns)
     }
 }
 
+TEST(LzssCompatibility, EncoderMatchesWhereMatchesEndAtEveryByteOfTheKey)
+{
+    // Copies of one 18-byte string, each with one byte raised or lowered, so
+    // that walks turn at every byte of the key (the first eight, the next
+    // eight and the last two) and meet equally long matches whose first
+    // node must win; whole, and in small pieces.
+    std::mt19937 rng(7);
+    std::vector<uint8_t> base(lzss::kMaxMatch);
+    for (uint8_t& c : base)
+        c = static_cast<uint8_t>(rng());
+    std::vector<uint8_t> input;
+    for (int round = 0; round < 60; ++round) {
+        for (size_t at = 0; at < base.size(); ++at) {
+            std::vector<uint8_t> copy = base;
+            const int change = (round % 2 == 0 ? 1 : -1) * (1 + round % 3);
+            copy[at] = static_cast<uint8_t>(copy[at] + change);
+            input.insert(input.end(), copy.begin(), copy.end());
+            if (rng() % 3 == 0)
+                input.push_back(static_cast<uint8_t>(rng()));
+        }
+        if (round % 12 == 11)
+            base[rng() % base.size()] = static_cast<uint8_t>(rng());
+    }
+    const std::vector<uint8_t> expected = reference::Encode(input);
+    ASSERT_EQ(Compress(input), expected);
+    ASSERT_EQ(EncodeInPieces(input, 11, 7), expected);
+}
+
 TEST(LzssCompatibility, DecoderMatchesTranscriptionOnAnyBytes)
 {
     // Random streams refer to ring positions never written: both decoders must
