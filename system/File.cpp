@@ -2,11 +2,17 @@
 
 #include "Platform.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include <sys/stat.h>
 #include <sys/types.h>
+
+#ifdef __linux__
+#include <unistd.h>
+#endif
 
 File::File(const char* path, const char* mode) : stream_(platform::OpenFile(path, mode))
 {
@@ -102,6 +108,45 @@ int64_t File::Size()
 bool File::Failed() const
 {
     return stream_ == nullptr || std::ferror(stream_) != 0;
+}
+
+bool File::CopyFrom(File& source, uint64_t offset, uint64_t length)
+{
+    if (stream_ == nullptr || source.stream_ == nullptr)
+        return false;
+#ifdef __linux__
+    // The system's copy, where the file systems allow it; what it could not
+    // copy is copied below.
+    if (!Flush())
+        return false;
+    const int64_t at = Tell();
+    if (at < 0)
+        return false;
+    off_t from = static_cast<off_t>(offset);
+    off_t to = static_cast<off_t>(at);
+    while (length > 0) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(length, uint64_t(1) << 30));
+        const ssize_t n = copy_file_range(fileno(source.stream_), &from, fileno(stream_), &to, want, 0);
+        if (n <= 0)
+            break;  // not supported between these files, or the source ended
+        length -= static_cast<uint64_t>(n);
+    }
+    offset = static_cast<uint64_t>(from);
+    if (!Seek(static_cast<int64_t>(to), SEEK_SET))
+        return false;
+#endif
+    if (length == 0)
+        return true;
+    if (!source.Seek(static_cast<int64_t>(offset), SEEK_SET))
+        return false;
+    std::vector<unsigned char> block(static_cast<size_t>(std::min<uint64_t>(length, uint64_t(1) << 20)));
+    while (length > 0) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(length, block.size()));
+        if (source.Read(block.data(), want) != want || !Write(block.data(), want))
+            return false;
+        length -= want;
+    }
+    return true;
 }
 
 bool File::Unbuffer()

@@ -33,6 +33,11 @@ public:
     int64_t Tell();
     int64_t Size();       // restores the position; -1 on error
     bool Failed() const;  // a read or write error occurred
+    // Appends `length` bytes of `source` from `offset` at this file's
+    // position (the source's own position is left undefined). False when the
+    // source holds fewer or a write fails. On Linux the system copies them
+    // between the files, without bringing them through this process.
+    bool CopyFrom(File& source, uint64_t offset, uint64_t length);
     // Reads and writes go straight to the system, for a file read in one
     // piece: no buffer to fill and copy from.
     bool Unbuffer();

@@ -1,3 +1,4 @@
+#include "File.h"
 #include "FileSys.h"
 #include "FullDisk.h"
 #include "ScratchDisk.h"
@@ -78,6 +79,40 @@ protected:
 
     TempDir folder_{false};
 };
+
+TEST_F(FileSysDisk, CopyFromAppendsARangeWhereTheFileStandsAndSaysWhenItCannot)
+{
+    const std::vector<uint8_t> source = testdata::Generate(3000000, 4, 0.5);
+    WriteFile(At("source"), std::string(source.begin(), source.end()));
+    File from(At("source").c_str(), "rb");
+    ASSERT_TRUE(from.IsOpen());
+    uint8_t first[10];
+    ASSERT_EQ(from.Read(first, sizeof first), sizeof first);  // the source's own position does not matter
+    {
+        File out(At("out").c_str(), "w+b");
+        ASSERT_TRUE(out.Write("head", 4));  // still in the stream's buffer
+        ASSERT_TRUE(out.CopyFrom(from, 1000, 2500000));
+        ASSERT_TRUE(out.Write("tail", 4));
+        EXPECT_TRUE(out.CopyFrom(from, 0, 0));
+        EXPECT_FALSE(out.CopyFrom(from, 2999990, 11)) << "the source holds fewer";
+        ASSERT_TRUE(out.Close());
+    }
+    std::string expected = "head";
+    expected.append(source.begin() + 1000, source.begin() + 1000 + 2500000);
+    expected += "tail";
+    const std::string written = ReadFile(At("out"));
+    EXPECT_EQ(written.substr(0, expected.size()), expected);
+
+    if (FullDisk::Enforced()) {
+        File out(At("full").c_str(), "wb");
+        bool copied = true;
+        {
+            FullDisk full(1 << 20);
+            copied = out.CopyFrom(from, 0, 2500000);
+        }
+        EXPECT_FALSE(copied) << "a copy that does not fit is no success";
+    }
+}
 
 // MakePath
 
