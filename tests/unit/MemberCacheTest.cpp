@@ -206,8 +206,8 @@ TEST(MemberCache, LargeEntriesAreCheckedWholeBeforeUse)
     EXPECT_EQ(read, packed);
     entry = MemberCache::Entry();
 
-    // Within the default size it is read whole, at once.
-    const MemberCache wide(dir.Path("cache"), MemberCache::kDefaultLimit);
+    // Within a larger size it is read whole, at once.
+    const MemberCache wide(dir.Path("cache"), MemberCache::kDefaultLimit, size_t(16) << 20);
     ASSERT_TRUE(wide.Find(key, content.size(), &entry));
     EXPECT_TRUE(entry.whole);
     EXPECT_EQ(entry.bytes, packed);

@@ -74,8 +74,9 @@ public:
     static bool LimitFromEnvironment(uint64_t* limit, std::string* reason);
 
     // Entries up to this are read into memory whole, summed as they are
-    // read once; larger ones are summed, then read again by the caller.
-    static constexpr size_t kDefaultWholeEntry = size_t(16) << 20;
+    // read once; larger ones are summed, then copied from their file by the
+    // caller (into a setup, by the system).
+    static constexpr size_t kDefaultWholeEntry = size_t(1) << 20;
 
     // Members of at most kPackMember bytes are kept in packs of entries
     // (EntryPack.h) when a build keeps at least `packLeast` of them, each

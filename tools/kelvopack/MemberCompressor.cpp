@@ -57,11 +57,21 @@ std::vector<Batch> MakeBatches(const std::vector<MemberCompressor::Member>& memb
 // What the workers and the writer share; every field under `mutex`, but
 // `sizes`, which a worker fills for its batch before the batch is done.
 struct Pipeline {
+    // Bytes for the setup, or, when `file` is open, `length` bytes of that
+    // kept entry from `offset`, which the writer copies in from the file.
+    struct Piece {
+        std::vector<uint8_t> bytes;
+        File file;
+        uint64_t offset = 0;
+        uint64_t length = 0;
+    };
     struct Slot {
-        std::deque<std::vector<uint8_t>> chunks;
+        std::deque<Piece> chunks;
         size_t queued = 0;  // bytes in chunks
         bool done = false;
     };
+    // Kept entries waiting as open files, at most: each holds a descriptor.
+    static constexpr size_t kMaxFiles = 32;
 
     Pipeline(std::vector<Batch> batches, size_t members, size_t budget)
         : batches(std::move(batches)), slots(this->batches.size()), sizes(members), budget(budget)
@@ -76,6 +86,7 @@ struct Pipeline {
     std::vector<MemberCompressor::Sizes> sizes;  // one per member
     size_t head = 0;                             // the batch being written
     size_t queued = 0;                           // bytes waiting in all slots
+    size_t files = 0;                            // pieces waiting as open files
     size_t budget;
     bool stop = false;
     std::string error;
@@ -142,9 +153,24 @@ struct Pipeline {
         if (!chunk.empty()) {
             slots[b].queued += chunk.size();
             queued += chunk.size();
-            slots[b].chunks.push_back(std::move(chunk));
+            slots[b].chunks.push_back(Piece{std::move(chunk), File(), 0, 0});
         }
         slots[b].done = last;
+        if (b == head)
+            data.notify_one();
+        return true;
+    }
+
+    // Hands `length` bytes of an open kept entry from `offset` to the
+    // writer, as Emit does bytes.
+    bool EmitFile(size_t b, File file, uint64_t offset, uint64_t length)
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        space.wait(lock, [&] { return stop || b == head || files < kMaxFiles; });
+        if (stop)
+            return false;
+        ++files;
+        slots[b].chunks.push_back(Piece{std::vector<uint8_t>(), std::move(file), offset, length});
         if (b == head)
             data.notify_one();
         return true;
@@ -375,26 +401,23 @@ bool Worker<Encoder>::EmitKept(size_t k, MemberCache::Entry& entry)
         pipeline_.bytesRead.fetch_add(member.size, std::memory_order_relaxed);
         return true;
     }
-    // Summed again as it is copied: what reaches the setup is what was checked.
-    uint32_t crc = 0;
-    uint64_t left = entry.packedSize;
-    while (left > 0) {
-        const size_t want = static_cast<size_t>(std::min<uint64_t>(left, kOutputChunk));
-        if (!Room(want, left))
-            return false;
-        if (entry.file.Read(chunk_.data() + used_, want) != want) {
-            pipeline_.Fail("\"" + member.source + "\": its kept compressed copy could not be read; build again");
-            return false;
-        }
-        crc = Crc32(chunk_.data() + used_, want, crc);
-        used_ += want;
-        left -= want;
-    }
-    entry.file.Close();
-    if (crc != entry.crc) {
-        pipeline_.Fail("\"" + member.source + "\": its kept compressed copy changed while it was read; build again");
+    // Copied in by the writer straight from the entry's file, which Find
+    // has summed whole: the file stays open, and kept entries are only ever
+    // replaced by a rename, never changed in place.
+    const int64_t at = entry.file.Tell();
+    if (at < 0) {
+        pipeline_.Fail("\"" + member.source + "\": its kept compressed copy could not be read; build again");
         return false;
     }
+    if (used_ > 0) {
+        chunk_.resize(used_);
+        used_ = 0;
+        if (!pipeline_.Emit(batch_, std::move(chunk_), false))
+            return false;
+        chunk_ = std::vector<uint8_t>();
+    }
+    if (!pipeline_.EmitFile(batch_, std::move(entry.file), static_cast<uint64_t>(at), entry.packedSize))
+        return false;
     pipeline_.bytesRead.fetch_add(member.size, std::memory_order_relaxed);
     return true;
 }
@@ -585,8 +608,22 @@ std::vector<MemberCompressor::Sizes> MemberCompressor::Run(const std::vector<Mem
             pipeline.data.wait_for(lock, std::chrono::milliseconds(100), ready);
             if (pipeline.stop)
                 throw ToolError(pipeline.error.empty() ? std::string("out of memory") : pipeline.error);
+            if (!slot.chunks.empty() && slot.chunks.front().file.IsOpen()) {
+                Pipeline::Piece piece = std::move(slot.chunks.front());
+                slot.chunks.pop_front();
+                lock.unlock();
+                flush();
+                if (!out.CopyFrom(piece.file, piece.offset, piece.length))
+                    throw ToolError("cannot copy a kept compressed member into the setup (disk full?)");
+                piece.file.Close();
+                progress.Update(k, pipeline.bytesRead.load(std::memory_order_relaxed));
+                lock.lock();
+                --pipeline.files;
+                pipeline.space.notify_all();
+                continue;
+            }
             if (!slot.chunks.empty()) {
-                std::vector<uint8_t> chunk = std::move(slot.chunks.front());
+                std::vector<uint8_t> chunk = std::move(slot.chunks.front().bytes);
                 slot.chunks.pop_front();
                 slot.queued -= chunk.size();
                 pipeline.queued -= chunk.size();
