@@ -1,5 +1,5 @@
 // CRC-32 (the polynomial of zip and PNG, reflected, 0xEDB88320) over memory,
-// eight bytes a step: what the setup's integrity check sums its package
+// sixteen bytes a step: what the setup's integrity check sums its package
 // with, fast enough to cost less than reading the file.
 #pragma once
 

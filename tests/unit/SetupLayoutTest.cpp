@@ -208,6 +208,17 @@ TEST(IntegrityRecord, CrcAndRecordComeBackAsWritten)
     const uint32_t whole = Crc32(data.data(), data.size());
     for (size_t cut : {size_t(0), size_t(1), size_t(7), size_t(8), size_t(333), size_t(999)})
         EXPECT_EQ(Crc32(data.data() + cut, data.size() - cut, Crc32(data.data(), cut)), whole) << cut;
+    // Against the sum taken a bit at a time, at every length around the
+    // steps the fast one takes, from every alignment.
+    for (size_t from = 0; from < 4; ++from) {
+        uint32_t bitwise = 0xFFFFFFFFu;
+        for (size_t n = 0; n <= 70; ++n) {
+            EXPECT_EQ(Crc32(data.data() + from, n), ~bitwise) << from << " " << n;
+            bitwise ^= data[from + n];
+            for (int bit = 0; bit < 8; ++bit)
+                bitwise = (bitwise & 1) != 0 ? (bitwise >> 1) ^ 0xEDB88320u : bitwise >> 1;
+        }
+    }
 
     layout::IntegrityRecord record;
     record.packageSize = (uint64_t(5) << 32) + 17;  // past 4 GiB
