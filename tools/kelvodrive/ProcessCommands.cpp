@@ -65,9 +65,19 @@ int CommandRun(const Args& args)
     std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
     writable.push_back(0);
     // Inherited handles give the program this process's standard output and
-    // error, which the harness sends to files.
-    if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                        cwd.empty() ? nullptr : cwd.c_str(), &startup, &process))
+    // error, which the harness sends to files. Wine now and then answers
+    // ERROR_INTERNAL_ERROR on a loaded machine, for a program that starts
+    // when asked again: that is its hiccup, not the program's failure.
+    bool started = false;
+    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+        if (attempt > 0)
+            Sleep(500);
+        started = CreateProcessW(nullptr, writable.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                 cwd.empty() ? nullptr : cwd.c_str(), &startup, &process) != FALSE;
+        if (!started && GetLastError() != ERROR_INTERNAL_ERROR)
+            break;
+    }
+    if (!started)
         Fail("cannot start " + ToUtf8(commandLine) + " (" + LastError() + ")");
     CloseHandle(process.hThread);
     OutputLine().Number("pid", process.dwProcessId).Print();
