@@ -211,11 +211,8 @@ public:
                 }
                 left_ -= members_[k].size;
             }
-            chunk_.resize(used_);
-            used_ = 0;
-            if (!pipeline_.Emit(b, std::move(chunk_), true))
+            if (!HandOver(true))
                 return;
-            chunk_ = std::vector<uint8_t>();
         }
     }
 
@@ -232,6 +229,9 @@ private:
     // Makes room for `need` bytes in the chunk, handing the full one over;
     // `expected`: the bytes of the batch still to come, to size a new one.
     bool Room(size_t need, uint64_t expected);
+    // Hands the chunk, as far as it is filled, to the writer; `last` ends
+    // the batch. False when the build stops.
+    bool HandOver(bool last);
 
     Pipeline& pipeline_;
     const std::vector<MemberCompressor::Member>& members_;
@@ -256,16 +256,22 @@ size_t ChunkSize(uint64_t expected)
 }
 
 template <class Encoder>
+bool Worker<Encoder>::HandOver(bool last)
+{
+    chunk_.resize(used_);
+    used_ = 0;
+    const bool handed = pipeline_.Emit(batch_, std::move(chunk_), last);
+    chunk_ = std::vector<uint8_t>();
+    return handed;
+}
+
+template <class Encoder>
 bool Worker<Encoder>::Room(size_t need, uint64_t expected)
 {
     if (chunk_.size() - used_ >= need)
         return true;
-    if (used_ > 0) {
-        chunk_.resize(used_);
-        used_ = 0;
-        if (!pipeline_.Emit(batch_, std::move(chunk_), false))
-            return false;
-    }
+    if (used_ > 0 && !HandOver(false))
+        return false;
     chunk_ = pipeline_.TakeChunk(ChunkSize(std::max<uint64_t>(expected, need)));
     return true;
 }
@@ -391,12 +397,8 @@ bool Worker<Encoder>::EmitKept(size_t k, MemberCache::Entry& entry)
             used_ += n;
         } else {
             // Larger than a chunk: handed over as it was read.
-            chunk_.resize(used_);
-            used_ = 0;
-            if (!pipeline_.Emit(batch_, std::move(chunk_), false) ||
-                !pipeline_.Emit(batch_, std::move(entry.bytes), false))
+            if (!HandOver(false) || !pipeline_.Emit(batch_, std::move(entry.bytes), false))
                 return false;
-            chunk_ = std::vector<uint8_t>();
         }
         pipeline_.bytesRead.fetch_add(member.size, std::memory_order_relaxed);
         return true;
@@ -409,13 +411,8 @@ bool Worker<Encoder>::EmitKept(size_t k, MemberCache::Entry& entry)
         pipeline_.Fail("\"" + member.source + "\": its kept compressed copy could not be read; build again");
         return false;
     }
-    if (used_ > 0) {
-        chunk_.resize(used_);
-        used_ = 0;
-        if (!pipeline_.Emit(batch_, std::move(chunk_), false))
-            return false;
-        chunk_ = std::vector<uint8_t>();
-    }
+    if (used_ > 0 && !HandOver(false))
+        return false;
     if (!pipeline_.EmitFile(batch_, std::move(entry.file), static_cast<uint64_t>(at), entry.packedSize))
         return false;
     pipeline_.bytesRead.fetch_add(member.size, std::memory_order_relaxed);
