@@ -16,10 +16,6 @@
 #include <exception>
 #include <new>
 
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
-
 #ifndef KELVOPACK_VERSION
 #define KELVOPACK_VERSION "0"
 #endif
@@ -99,24 +95,10 @@ int Main(int argc, char** argv)
     return kUsage;
 }
 
-// A build moves the whole setup through buffers of up to 16 MiB, freed by
-// one thread and wanted again by another moments later. glibc gives blocks
-// that large back to the system at once, and fresh memory costs a page
-// fault per page: kept in the process instead, they serve the next member
-// (an unchanged rebuild of a 120 MB setup took a quarter less time).
-void KeepLargeBlocks()
-{
-#if defined(__GLIBC__)
-    mallopt(M_MMAP_THRESHOLD, 32 << 20);  // the largest it takes on 64-bit systems
-    mallopt(M_TRIM_THRESHOLD, 1 << 30);
-#endif
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    KeepLargeBlocks();
     try {
         return Main(argc, argv);
     } catch (...) {
